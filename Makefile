@@ -1,0 +1,35 @@
+# Two commands do all the set-up: `make run` and `make test`.
+BUILD_DIR ?= build
+JOBS ?= $(shell nproc)
+export QT_QPA_PLATFORM_PLUGIN_PATH
+
+.PHONY: all deps configure build run test bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+$(BUILD_DIR)/CMakeCache.txt:
+	@$(MAKE) --no-print-directory deps
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+configure: deps $(BUILD_DIR)/CMakeCache.txt
+
+build: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+# Starts the program against the simulated station in $(BUILD_DIR)/demo.
+# Without a display it renders the windows offscreen, writes PNGs there and
+# prints the current conditions.
+run: build
+	@scripts/run-demo $(BUILD_DIR)
+
+test: build
+	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@scripts/run-bench $(BUILD_DIR)
+
+clean:
+	rm -rf $(BUILD_DIR)

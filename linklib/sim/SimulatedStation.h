@@ -1,0 +1,95 @@
+// A model of the weather station behind the link library: its 8192-byte
+// memory (header and the ring of 209 history slots), a weather generator that
+// writes a new history slot every history period, the block protocol (read
+// command and answer, write frame and acknowledgement) and injectable faults.
+//
+// The model knows no wall clock: the caller says how many seconds have passed
+// since the link was opened (advanceTo), so tests run it step by step and the
+// link library drives it from a steady clock.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace nimbrel::sim {
+
+constexpr int kMemorySize = 8192;
+constexpr int kSlotCount = 209;
+constexpr int kSlotSize = 38;
+constexpr int kFirstSlot = 219;
+
+enum class ReadFault {
+    BadChecksum,   // the answer's check byte is wrong (data bytes are right)
+    NoAnswer,      // the command is swallowed: nothing arrives, the reader times out
+    ShortAnswer,   // only part of the 34-byte answer arrives
+    BadStartByte,  // the answer does not start with 0x5A
+};
+
+struct ReadFaultRule {
+    int address = -1;  // block address it hits; -1 = any block
+    ReadFault fault = ReadFault::BadChecksum;
+    int count = 1;     // how many answers it spoils; -1 = every one
+};
+
+struct TimedAttach {
+    double atSeconds = 0;  // seconds after the link was opened
+    bool attached = true;
+};
+
+struct TimedJump {
+    double atSeconds = 0;
+    int slots = 2;  // the ring moves by this many slots at once
+};
+
+struct SimConfig {
+    std::string imagePath;        // initial memory image; empty = generated
+    bool attached = true;
+    int advanceSeconds = 0;       // a new history slot every N seconds; 0 = never
+    std::string start;            // station clock (date of the newest slot) as
+                                  // YYYY-MM-DDTHH:MM:SS; empty = 2026-06-21T12:00:00
+    int periodCode = 1;           // history period code of header byte 254 (1 = 5 min)
+    int slots = kSlotCount;       // slots filled in the generated ring (1..209)
+    std::uint32_t seed = 1;       // weather generator seed
+    std::vector<ReadFaultRule> readFaults;
+    std::optional<std::uint8_t> writeAck = std::uint8_t{0x5A};  // nullopt: never acknowledged
+    std::vector<TimedAttach> attachEvents;
+    std::vector<TimedJump> jumps;
+};
+
+// Reads stationsim.ini. A missing file gives the defaults; a malformed line
+// sets *error (one sentence naming the line) and is skipped.
+SimConfig loadSimConfig(const std::string &iniPath, std::string *error = nullptr);
+
+class SimulatedStation {
+public:
+    explicit SimulatedStation(const SimConfig &config);
+
+    // The link as the seven operations see it.
+    bool attached() const;
+    void receive(const std::uint8_t *data, int length);  // USBWrite
+    int waiting() const;                                 // USBGetStatus
+    int send(std::uint8_t *buffer, int length);          // USBRead
+
+    // Applies the scheduled attach/detach events, jumps and slot advances
+    // that fall due up to this many seconds after opening.
+    void advanceTo(double secondsSinceOpen);
+
+    // Control for tests and tools.
+    void setAttached(bool attached);
+    void addSlots(int count);  // the station stores count new history records
+    void injectReadFault(const ReadFaultRule &rule);
+    void setWriteAck(std::optional<std::uint8_t> ack);
+
+    std::array<std::uint8_t, kMemorySize> &memory();
+    const std::array<std::uint8_t, kMemorySize> &memory() const;
+    int newestSlotIndex() const;  // memory[255]
+
+private:
+    // implementation's own members
+};
+
+}  // namespace nimbrel::sim
