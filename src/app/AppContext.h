@@ -1,0 +1,20 @@
+// What the windows are given from outside: the working directory that holds
+// the table files, the folders searched for the link library, and the clock.
+#pragma once
+
+#include "Clock.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace nimbrel {
+
+struct AppContext {
+    QString workDir;
+    QStringList libraryFolders;
+    const Clock *clock = nullptr;
+    // Start-up messages go to stderr instead of message boxes (diagnostic runs).
+    bool quietMessages = false;
+};
+
+}  // namespace nimbrel

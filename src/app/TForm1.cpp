@@ -1,0 +1,624 @@
+#include "TForm1.h"
+
+#include "BlinkLed.h"
+#include "Decoding.h"
+#include "Component.h"
+#include "JpegImage.h"
+#include "PanelStatusBar.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLocale>
+#include <QMenu>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QScrollArea>
+#include <QSpinBox>
+#include <QTimer>
+#include <QDir>
+
+namespace nimbrel {
+
+namespace {
+
+constexpr int kClientWidth = 870;
+constexpr int kClientHeight = 664;
+
+// Colour pairs of the exchange LED, counted from 0: the exchange shows pair 3
+// blinking (lime), idle shows pair 1 steady (aqua).
+constexpr int kLedIdle = 1;
+constexpr int kLedExchange = 3;
+
+QLabel *makeLabel(QWidget *parent, const char *name, const QString &text)
+{
+    auto *label = named(new QLabel(text, parent), name, "TLabel");
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+QComboBox *makeCombo(QWidget *parent, const char *name, const QStringList &items, int index)
+{
+    auto *box = named(new QComboBox(parent), name, "TComboBox");
+    box->addItems(items);
+    box->setCurrentIndex(index);
+    return box;
+}
+
+}  // namespace
+
+TForm1::TForm1(const AppContext &context, QWidget *parent) : QWidget(parent), context_(context)
+{
+    setObjectName(QStringLiteral("TForm1"));
+    setProperty(kKindProperty, QStringLiteral("TForm1"));
+    setWindowTitle(QStringLiteral("PC Software NBR04417"));
+    setFixedSize(kClientWidth, kClientHeight);
+    measurement_.Dat = context_.clock ? context_.clock->now() : QDateTime::currentDateTime();
+
+    createTimers();
+    buildWindow();
+
+    exchange_ = std::make_unique<StationExchange>(image_, Timer3, Timer4,
+                                                  [] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
+    acquisition_ = std::make_unique<Acquisition>(static_cast<AcquisitionHost &>(*this), image_, *exchange_, Timer2);
+}
+
+TForm1::~TForm1()
+{
+    FormDestroy();
+}
+
+void TForm1::createTimers()
+{
+    auto make = [this](const char *name, int interval, bool enabled, void (TForm1::*handler)()) {
+        auto *timer = new QTimer(this);
+        timer->setObjectName(QString::fromLatin1(name));
+        timer->setInterval(interval);
+        connect(timer, &QTimer::timeout, this, handler);
+        if (enabled)
+            timer->start();
+        return timer;
+    };
+    // Timers start running only once FormCreate has finished: see FormCreate.
+    Timer1 = make("Timer1", 1000, false, &TForm1::Timer1Timer);
+    Form2Timer1 = make("Form2Timer1", 1000, false, &TForm1::Form2Timer1Timer);
+    Form2Timer2 = make("Form2Timer2", 3000, false, &TForm1::Form2Timer2Timer);
+    Timer2 = make("Timer2", 10000, false, &TForm1::Timer2Timer);
+    Timer3 = make("Timer3", 10000, false, &TForm1::Timer3Timer);
+    Timer4 = make("Timer4", 10000, false, &TForm1::Timer4Timer);
+    Timer5 = make("Timer5", 1000, false, &TForm1::Timer5Timer);
+}
+
+void TForm1::buildWindow()
+{
+    ScrollBox1 = named(new QScrollArea(this), "ScrollBox1", "TScrollBox");
+    ScrollBox1->setGeometry(0, 0, kClientWidth, 647);
+    ScrollBox1->setFrameShape(QFrame::NoFrame);
+    ScrollBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    auto *content = new QWidget;
+    content->setFixedSize(866, 645);
+    ScrollBox1->setWidget(content);
+
+    Panel1 = named(new QFrame(content), "Panel1", "TPanel");
+    Panel1->setGeometry(0, 0, 865, 593);
+    auto *panel2 = named(new QFrame(Panel1), "Panel2", "TPanel");
+    panel2->setGeometry(0, 0, 432, 593);
+    auto *panel3 = named(new QFrame(Panel1), "Panel3", "TPanel");
+    panel3->setGeometry(432, 0, 433, 593);
+
+    struct Box {
+        const char *name;
+        const char *caption;
+        QWidget *parent;
+        QRect geometry;
+    };
+    const Box boxes[] = {
+        {"GroupBox1", "Прогноз погоды и атмосферное давление", panel2, {1, 0, 430, 224}},
+        {"GroupBox3", "УФИ", panel2, {1, 224, 430, 116}},
+        {"GroupBox4", "Время и дата", panel2, {1, 340, 430, 136}},
+        {"GroupBox2", "Восход/заход", panel2, {1, 475, 430, 118}},
+        {"GroupBox7", "Температура и влажность", panel3, {2, 0, 429, 262}},
+        {"GroupBox6", "Осадки", panel3, {2, 262, 429, 132}},
+        {"GroupBox5", "Ветер", panel3, {2, 394, 429, 199}},
+    };
+    for (const Box &b : boxes) {
+        auto *box = named(new QGroupBox(QString::fromUtf8(b.caption), b.parent), b.name, "TGroupBox");
+        box->setGeometry(b.geometry);
+    }
+    // The clock labels of the time-and-date box.
+    auto *timeBox = findChild<QGroupBox *>(QStringLiteral("GroupBox4"));
+    LocalDate = makeLabel(timeBox, "LocalDate", QString());
+    LocalDate->setGeometry(12, 22, 200, 18);
+    LocalTime = makeLabel(timeBox, "LocalTime", QString());
+    LocalTime->setGeometry(220, 22, 120, 18);
+
+    Panel4 = named(new QFrame(content), "Panel4", "TPanel");
+    Panel4->setGeometry(0, 596, 866, 49);
+    Panel4->setFrameShape(QFrame::StyledPanel);
+    buildSettingsStrip();
+
+    // Hidden labels whose captions are the program's run-time messages, so a
+    // language switch reaches them like any other caption.
+    auto hidden = [this](const char *name, const QString &text) {
+        QLabel *label = makeLabel(this, name, text);
+        label->hide();
+        return label;
+    };
+    StationOn = hidden("StationOn", QStringLiteral("Станция подключена"));
+    StationOff = hidden("StationOff", QStringLiteral("Станция отключена"));
+    ErrorConnect = hidden("ErrorConnect", QStringLiteral("Ошибка подключения к метеостанции \n- будут загружены последние данные"));
+    LoadFrom = hidden("LoadFrom", QStringLiteral("Загрузка данных из метеостанции"));
+    SaveFrom = hidden("SaveFrom", QStringLiteral("Сохрание данных в компьютер"));
+    ErrorDll = hidden("ErrorDll", QStringLiteral("Ошибка при подключении к USB.dll!!!"));
+    ErrorLoadDll = hidden("ErrorLoadDll", QStringLiteral("Ошибка загрузки USB.dll!!!"));
+
+    buildStatusBar();
+    buildProgressPanel();
+}
+
+void TForm1::buildSettingsStrip()
+{
+    HistoryTemp = named(new QPushButton(QStringLiteral("История"), Panel4), "HistoryTemp", "TBitBtn");
+    HistoryTemp->setGeometry(6, 10, 80, 28);
+
+    BitBtn1 = named(new QPushButton(QStringLiteral("Меню"), Panel4), "BitBtn1", "TBitBtn");
+    BitBtn1->setGeometry(90, 10, 60, 28);
+    connect(BitBtn1, &QPushButton::clicked, this, &TForm1::BitBtn1Click);
+
+    PopupMenu1 = named(new QMenu(this), "PopupMenu1", "TPopupMenu");
+    N1 = named(new QAction(QStringLiteral("Очистить историю значений"), PopupMenu1), "N1", "TMenuItem");
+    PopupMenu1->addAction(N1);
+    connect(N1, &QAction::triggered, this, &TForm1::N1Click);
+    auto *separator = named(new QAction(PopupMenu1), "N2", "TMenuItem");
+    separator->setSeparator(true);
+    separator->setVisible(false);
+    PopupMenu1->addAction(separator);
+    for (const char *name : {"N3", "N4"}) {
+        auto *item = named(new QAction(QStringLiteral("ToText"), PopupMenu1), name, "TMenuItem");
+        item->setVisible(false);
+        PopupMenu1->addAction(item);
+    }
+
+    makeLabel(Panel4, "Label27", QStringLiteral("Язык интерфеса:"))->setGeometry(158, 2, 100, 16);
+    LangBox = makeCombo(Panel4, "LangBox",
+                        {QStringLiteral("Русский"), QStringLiteral("Английский"), QStringLiteral("Немецкий"),
+                         QStringLiteral("Французский"), QStringLiteral("Итальянский")},
+                        1);
+    LangBox->setGeometry(158, 19, 100, 22);
+    LangBox->setToolTip(QStringLiteral("Язык интерфейса"));
+
+    makeLabel(Panel4, "Label25", QStringLiteral("Уровень моря:"))->setGeometry(264, 2, 90, 16);
+    auto *level = named(new QSpinBox(Panel4), "PressLevel", "TEdit");
+    level->setRange(-999, 9999);
+    level->setGeometry(264, 19, 60, 22);
+    level->setToolTip(QStringLiteral("Уровень моря"));
+    PressLevel = level;
+    SpeedButton1 = named(new QPushButton(QStringLiteral("✓"), Panel4), "SpeedButton1", "TSpeedButton");
+    SpeedButton1->setGeometry(326, 19, 22, 22);
+    SpeedButton1->setToolTip(QStringLiteral("Подтвердить изменение уровня моря"));
+
+    makeLabel(Panel4, "Label20", QStringLiteral("Период обмена:"))->setGeometry(356, 2, 90, 16);
+    PeriodBox = makeCombo(Panel4, "PeriodBox",
+                          {QStringLiteral("5 мин"), QStringLiteral("10 мин"), QStringLiteral("20 мин"),
+                           QStringLiteral("30 мин"), QStringLiteral("1 час"), QStringLiteral("1.5 часа"),
+                           QStringLiteral("2 часа"), QStringLiteral("3 часа"), QStringLiteral("4 часа"),
+                           QStringLiteral("6 часов"), QStringLiteral("1 день")},
+                          5);
+    PeriodBox->setGeometry(356, 19, 80, 22);
+    PeriodBox->setToolTip(QStringLiteral("Период обмена"));
+
+    struct Unit {
+        const char *label;
+        const char *caption;
+        const char *box;
+        QStringList items;
+        QComboBox **target;
+    };
+    const Unit units[] = {
+        {"Label23", "Температура:", "TempEdBox", {"C", "F"}, &TempEdBox},
+        {"Label22", "Давление:", "PressureEdBox", {"hPa", "mBar", "mmHg", "inchHg"}, &PressureEdBox},
+        {"Label1", "Скорость:", "SpeedEdBox", {"km/h", "mph", "m/s", "knots"}, &SpeedEdBox},
+        {"Label21", "Осадки:", "RainEdBox", {"inch", "mm"}, &RainEdBox},
+        {"Label24", "Излучение:", "UVIEdBox", {"UVI", "MED/h"}, &UVIEdBox},
+    };
+    int x = 446;
+    for (const Unit &u : units) {
+        makeLabel(Panel4, u.label, QString::fromUtf8(u.caption))->setGeometry(x, 2, 82, 16);
+        *u.target = makeCombo(Panel4, u.box, u.items, 0);
+        (*u.target)->setGeometry(x, 19, 76, 22);
+        x += 83;
+    }
+}
+
+void TForm1::buildStatusBar()
+{
+    sStatusBar1 = named(new PanelStatusBar(this), "sStatusBar1", "TStatusBar");
+    sStatusBar1->setGeometry(0, kClientHeight - 17, kClientWidth, 17);
+    sStatusBar1->addPanel(QStringLiteral("Состояние поключения:"), 250);
+    sStatusBar1->addPanel(QStringLiteral("Последнее обновление:"), 250);
+    sStatusBar1->addPanel(QString(), 150);
+    sStatusBar1->addPanel(QStringLiteral("version 1.12"), 70, Qt::AlignCenter);
+    sStatusBar1->addPanel(QStringLiteral("nimbrel.org"), 100, Qt::AlignCenter);
+
+    ObmenLed = named(new BlinkLed(sStatusBar1), "ObmenLed", "TVrBlinkLed");
+    ObmenLed->setGeometry(kClientWidth - 30, 1, 15, 15);
+    ObmenLed->setToolTip(QStringLiteral("Индикатор операции обмена данными"));
+    ObmenLed->setColorPairs({{Qt::black, Qt::red},
+                             {Qt::black, QColor(0, 255, 255)},
+                             {Qt::black, Qt::yellow},
+                             {Qt::black, QColor(0, 255, 0)}});
+    ObmenLed->setColorIndex(0);
+}
+
+void TForm1::buildProgressPanel()
+{
+    TempPanel = named(new QFrame(this), "TempPanel", "TPanel");
+    TempPanel->setGeometry(0, 0, 873, 665);
+    TempPanel->setAutoFillBackground(true);
+    QPalette pal = TempPanel->palette();
+    pal.setColor(QPalette::Window, QColor(12, 30, 52));
+    TempPanel->setPalette(pal);
+
+    Image7 = named(new QLabel(TempPanel), "Image7", "TImage");
+    Image7->setGeometry(0, 0, 873, 665);
+    QFile art(QStringLiteral(":/art/startup.jpg"));
+    if (art.open(QIODevice::ReadOnly)) {
+        const QImage picture = decodeJpeg(art.readAll());
+        if (!picture.isNull())
+            Image7->setPixmap(QPixmap::fromImage(picture));
+    }
+
+    QPalette light = TempPanel->palette();
+    light.setColor(QPalette::WindowText, QColor(235, 242, 250));
+    Label10 = makeLabel(TempPanel, "Label10", QStringLiteral("Подключение к метеостанции"));
+    Label10->setGeometry(40, 585, 700, 36);
+    Label10->setPalette(light);
+    QFont status = Label10->font();
+    status.setPixelSize(15);
+    Label10->setFont(status);
+    Label11 = makeLabel(TempPanel, "Label11", QStringLiteral("Ver 1.12"));
+    Label11->setGeometry(770, 585, 80, 18);
+    Label11->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label11->setPalette(light);
+    ProgressBar1 = named(new QProgressBar(TempPanel), "ProgressBar1", "TProgressBar");
+    ProgressBar1->setGeometry(40, 625, 793, 14);
+    ProgressBar1->setRange(0, 16000);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+    TempPanel->raise();
+}
+
+QList<QWidget *> TForm1::pollLockedControls() const
+{
+    return {TempEdBox, PressureEdBox, SpeedEdBox, RainEdBox, PeriodBox, UVIEdBox, SpeedButton1, PressLevel};
+}
+
+void TForm1::useLink(const LinkApi &api)
+{
+    linkApi_ = api;
+    linkInjected_ = true;
+}
+
+void TForm1::showMessage(const QString &text)
+{
+    if (messageSink_) {
+        messageSink_(text);
+        return;
+    }
+    if (context_.quietMessages) {
+        qWarning("%s", qPrintable(text));
+        return;
+    }
+    QMessageBox::critical(this, QApplication::applicationDisplayName(), text);
+}
+
+void TForm1::setLed(int colorIndex, bool blinking)
+{
+    ObmenLed->setColorIndex(colorIndex);
+    ObmenLed->setBlinking(blinking);
+}
+
+void TForm1::pumpUntil(const std::function<bool()> &done)
+{
+    while (!done())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+bool TForm1::FormCreate()
+{
+    Acquisition &a = *acquisition_;
+    a.connected = false;
+    a.busy = false;
+    a.fullReadPending = true;
+    deviceHandle_ = nullptr;
+
+    image_.clear();
+    a.recordPosition = 0;
+    a.lastRecordPosition = 0;
+
+    if (!linkInjected_) {
+        const LinkLoadError error = library_.load(context_.libraryFolders);
+        if (error == LinkLoadError::MissingOperation) {
+            showMessage(ErrorDll->text());
+            return false;
+        }
+        if (error != LinkLoadError::None) {
+            sStatusBar1->setPanelText(0, StationOff->text());
+            a.connected = false;
+            showMessage(ErrorLoadDll->text());
+            return false;
+        }
+        linkApi_ = library_.api();
+    }
+    openDevice();
+
+    Timer1->start();
+    Form2Timer1->start();
+    Timer5->start();
+    Timer5Timer();
+    return true;
+}
+
+void TForm1::openDevice()
+{
+    deviceHandle_ = linkApi_.open(nullptr, kStationVendorId, kStationProductId, kLinkInputSize, kLinkOutputSize, 0);
+    exchange_->setLink(&linkApi_, deviceHandle_);
+}
+
+void TForm1::FormDestroy()
+{
+    if (destroyed_)
+        return;
+    destroyed_ = true;
+    for (QTimer *t : {Timer1, Timer2, Timer3, Timer4, Timer5, Form2Timer1, Form2Timer2})
+        t->stop();
+    if (linkApi_.close && deviceHandle_)
+        linkApi_.close(deviceHandle_, 0);
+    deviceHandle_ = nullptr;
+    exchange_->setLink(nullptr, nullptr);
+    library_.unload();
+}
+
+void TForm1::Timer1Timer()
+{
+    if (!deviceHandle_)
+        return;
+    Acquisition &a = *acquisition_;
+    if (linkApi_.check(deviceHandle_) != 0) {
+        sStatusBar1->setPanelText(0, StationOn->text());
+        if (!a.connected) {
+            a.connected = true;
+            TempPanel->show();
+            TempPanel->raise();
+            // A station attached after a start without one: nothing else
+            // would start the full read (the poll has never run), so ask
+            // for one here.
+            if (!Timer2->isActive() && !fullReadRunning_)
+                a.fullReadPending = true;
+        }
+    } else {
+        sStatusBar1->setPanelText(0, StationOff->text());
+        a.lastRecordPosition = 0;
+        a.connected = false;
+    }
+    if (a.fullReadPending) {
+        a.fullReadPending = false;
+        a.lastRecordPosition = 0;
+        Form2Timer1->start();
+    }
+}
+
+void TForm1::Form2Timer1Timer()
+{
+    Form2Timer1->stop();
+    Acquisition &a = *acquisition_;
+    // Another exchange (or the pause of the fall-back path) is running and
+    // pumping events, so this handler runs inside it: start the full read
+    // after it rather than inside it.
+    if (a.busy) {
+        Form2Timer1->start();
+        return;
+    }
+    TempPanel->show();
+    TempPanel->raise();
+    a.busy = true;
+    fullReadRunning_ = true;
+    const FullReadResult result = a.fullRead();
+    fullReadRunning_ = false;
+    endExchange();
+    TempPanel->hide();
+    setLed(kLedIdle, false);
+    // Poll from now on; a failed full read is retried by the poll, which does
+    // a full read while no slot has been taken over.
+    if (result != FullReadResult::NoStation && !destroyed_)
+        Timer2->start();
+}
+
+void TForm1::Form2Timer2Timer()
+{
+    Form2Timer2->stop();
+}
+
+void TForm1::Timer2Timer()
+{
+    Acquisition &a = *acquisition_;
+    if (!a.connected)
+        return;
+    // The busy flag is only ever held by a handler further down this very
+    // call stack (everything runs on one thread), so waiting for it here
+    // would never end: poll as soon as the running exchange has finished.
+    if (a.busy) {
+        pollDeferred_ = true;
+        return;
+    }
+    Timer2->stop();
+    setLed(kLedExchange, true);
+    a.busy = true;
+    if (a.lastRecordPosition != 0) {
+        a.incrementalRead();
+    } else {
+        const QList<QWidget *> controls = pollLockedControls();
+        for (QWidget *w : controls)
+            w->setEnabled(false);
+        TempPanel->show();
+        TempPanel->raise();
+        fullReadRunning_ = true;
+        a.fullRead();
+        fullReadRunning_ = false;
+        TempPanel->hide();
+        for (QWidget *w : controls)
+            w->setEnabled(true);
+    }
+    endExchange();
+    setLed(kLedIdle, false);
+    if (!destroyed_)
+        Timer2->start();
+}
+
+void TForm1::endExchange()
+{
+    acquisition_->busy = false;
+    if (pollDeferred_ && !destroyed_) {
+        pollDeferred_ = false;
+        QTimer::singleShot(0, this, &TForm1::Timer2Timer);
+    }
+}
+
+void TForm1::Timer3Timer()
+{
+    Timer3->stop();
+}
+
+void TForm1::Timer4Timer()
+{
+    Timer4->stop();
+}
+
+void TForm1::Timer5Timer()
+{
+    const QDateTime now = context_.clock ? context_.clock->now() : QDateTime::currentDateTime();
+    LocalDate->setText(QLocale().toString(now.date(), QStringLiteral("dd MMMM yyyy")));
+    LocalTime->setText(now.time().toString(QStringLiteral("hh:mm:ss")));
+}
+
+void TForm1::BitBtn1Click()
+{
+    const QPoint below = BitBtn1->mapToGlobal(QPoint(0, BitBtn1->height()));
+    PopupMenu1->popup(below);
+}
+
+void TForm1::N1Click()
+{
+    Timer2->stop();
+    acquisition_->fullReadPending = true;
+    Q_EMIT historyCleared();
+}
+
+// ---- Acquisition host -------------------------------------------------------
+
+void TForm1::showStage(ReadStage stage)
+{
+    switch (stage) {
+    case ReadStage::LoadingFromStation: Label10->setText(LoadFrom->text()); break;
+    case ReadStage::SavingToComputer: Label10->setText(SaveFrom->text()); break;
+    case ReadStage::NoStation: Label10->setText(ErrorConnect->text()); break;
+    }
+}
+
+void TForm1::setProgress(int position)
+{
+    ProgressBar1->setValue(qMin(position, ProgressBar1->maximum()));
+}
+
+void TForm1::repaint()
+{
+    update();
+}
+
+void TForm1::showStoredData()
+{
+    // The 3-second pause, pumping events: the link check may find the
+    // station meanwhile and ask for a full read.
+    Form2Timer2->start();
+    pumpUntil([this] { return !Form2Timer2->isActive(); });
+    RefreshDisplay();
+    TempPanel->hide();
+    setLed(kLedIdle, false);
+}
+
+void TForm1::saveHeaderCopy()
+{
+    // Written to a temporary file and renamed, so a crash mid-write leaves the
+    // previous copy intact.
+    QSaveFile file(QDir(context_.workDir).filePath(QStringLiteral("sumlocal.bin")));
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    file.write(reinterpret_cast<const char *>(image_.data()), kHeaderCopySize);
+    file.commit();
+}
+
+bool TForm1::takeOverSlot(int position)
+{
+    // A slot whose date does not exist is skipped, not stored: one bad slot
+    // must not stop every catch-up of the ring until the station overwrites it.
+    if (decodeSlot(image_, position, measurement_))
+        ++slotsTakenOver_;
+    QCoreApplication::processEvents();
+    return true;
+}
+
+bool TForm1::takeOverNewest(int position)
+{
+    if (!decodeSlot(image_, position, measurement_))
+        return false;
+    ++slotsTakenOver_;
+    decodeHeader(image_, measurement_.Dat, summary_);
+    RefreshDisplay();
+    return true;
+}
+
+void TForm1::newRecordTaken()
+{
+}
+
+void TForm1::RefreshDisplay()
+{
+    const QDateTime &dat = measurement_.Dat;
+    sStatusBar1->setPanelText(
+        2, QLocale().toString(dat.date(), QLocale::ShortFormat) + QLatin1Char(' ') + dat.toString(QStringLiteral("h:mm")));
+    Q_EMIT displayRefreshed();
+}
+
+QString TForm1::conditionsSummary() const
+{
+    const Measurement &m = measurement_;
+    QString text;
+    auto line = [&text](const char *what, const QString &value) {
+        text += QStringLiteral("%1 %2\n").arg(QString::fromLatin1(what).leftJustified(22), value);
+    };
+    line("Station:", sStatusBar1->panelText(0));
+    line("Newest record:", m.Dat.toString(QStringLiteral("yyyy-MM-dd hh:mm")));
+    line("Indoor:", QStringLiteral("%1 °C, %2 %").arg(m.TempDoor, 0, 'f', 1).arg(m.HumDoor));
+    for (int c = 0; c < kChannelCount; ++c) {
+        const QString name = QStringLiteral("Channel %1:").arg(c + 1);
+        line(qPrintable(name), m.TempCHState[c] == 4
+                                   ? QStringLiteral("no sensor")
+                                   : QStringLiteral("%1 °C, %2 %").arg(m.TempCH[c], 0, 'f', 1).arg(m.HumCH[c]));
+    }
+    line("Pressure (station):", QStringLiteral("%1 hPa").arg(m.PressLocal, 0, 'f', 1));
+    line("Wind:", QStringLiteral("%1 mph, gusts %2 mph, from sector %3")
+                      .arg(m.WindSpeed, 0, 'f', 1)
+                      .arg(m.WindGust, 0, 'f', 1)
+                      .arg(m.WindDirection));
+    line("Rain counter:", QStringLiteral("%1 tips").arg(m.RainCount));
+    line("UV index:", QString::number(m.UV, 'f', 1));
+    line("Records taken over:", QString::number(slotsTakenOver_));
+    return text;
+}
+
+}  // namespace nimbrel

@@ -1,0 +1,169 @@
+// The main window: owns the station mirror, the current records, the link
+// library and the timers that drive the program, and shows everything.
+#pragma once
+
+#include "AppContext.h"
+#include "Acquisition.h"
+#include "LinkLibrary.h"
+#include "Measurement.h"
+#include "StationExchange.h"
+#include "StationImage.h"
+#include "StationSummary.h"
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+class QLabel;
+class QMenu;
+class QAction;
+class QProgressBar;
+class QPushButton;
+class QComboBox;
+class QCheckBox;
+class QScrollArea;
+class QFrame;
+class QGroupBox;
+class QTimer;
+class QAbstractSpinBox;
+
+namespace nimbrel {
+
+class BlinkLed;
+class PanelStatusBar;
+
+class TForm1 : public QWidget, private AcquisitionHost {
+    Q_OBJECT
+public:
+    explicit TForm1(const AppContext &context, QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    // Start-up. False when the program must end (the link library could not
+    // be loaded or lacks an operation); the message has been shown.
+    bool FormCreate();
+    // Shut-down: closes the device and unloads the library. Runs once.
+    void FormDestroy();
+
+    // Tests plug a scripted link in place of the loaded library.
+    void useLink(const LinkApi &api);
+    // Message boxes go through here so tests and diagnostic runs can catch them.
+    void setMessageSink(std::function<void(const QString &)> sink) { messageSink_ = std::move(sink); }
+
+    Acquisition &acquisition() { return *acquisition_; }
+    StationImage &image() { return image_; }
+    const Measurement &measurement() const { return measurement_; }
+    const StationSummary &summary() const { return summary_; }
+    int slotsTakenOver() const { return slotsTakenOver_; }
+
+    // A plain-text account of the current conditions, for the console.
+    QString conditionsSummary() const;
+
+    // The display refresh: rewrites every value from the current records.
+    void RefreshDisplay();
+
+    // Timer handlers.
+    void Timer1Timer();
+    void Timer2Timer();
+    void Timer3Timer();
+    void Timer4Timer();
+    void Timer5Timer();
+    void Form2Timer1Timer();
+    void Form2Timer2Timer();
+    void BitBtn1Click();
+    void Panel4Click() {}
+    void N1Click();
+
+    // The controls a full read started by the poll disables.
+    QList<QWidget *> pollLockedControls() const;
+
+Q_SIGNALS:
+    void displayRefreshed();
+    void historyCleared();
+
+private:
+    void buildWindow();
+    void buildProgressPanel();
+    void buildStatusBar();
+    void buildSettingsStrip();
+    void createTimers();
+    void showMessage(const QString &text);
+    void setLed(int colorIndex, bool blinking);
+    void pumpUntil(const std::function<bool()> &done);
+    void openDevice();
+    // Clears busy and runs a poll that arrived while the exchange ran.
+    void endExchange();
+
+    // AcquisitionHost
+    void showStage(ReadStage stage) override;
+    void setProgress(int position) override;
+    void repaint() override;
+    void showStoredData() override;
+    void saveHeaderCopy() override;
+    bool takeOverSlot(int position) override;
+    bool takeOverNewest(int position) override;
+    void newRecordTaken() override;
+
+    AppContext context_;
+    std::function<void(const QString &)> messageSink_;
+
+    // Data model.
+    StationImage image_;
+    Measurement measurement_;
+    StationSummary summary_;
+    LinkLibrary library_;
+    LinkApi linkApi_;
+    bool linkInjected_ = false;
+    USBHandle deviceHandle_ = nullptr;
+    std::unique_ptr<StationExchange> exchange_;
+    std::unique_ptr<Acquisition> acquisition_;
+    bool fullReadRunning_ = false;
+    bool pollDeferred_ = false;
+    bool destroyed_ = false;
+    int slotsTakenOver_ = 0;
+
+    // Timers.
+    QTimer *Timer1 = nullptr;
+    QTimer *Timer2 = nullptr;
+    QTimer *Timer3 = nullptr;
+    QTimer *Timer4 = nullptr;
+    QTimer *Timer5 = nullptr;
+    QTimer *Form2Timer1 = nullptr;
+    QTimer *Form2Timer2 = nullptr;
+
+public:
+    // Components read by the code (the rest are found by name).
+    QScrollArea *ScrollBox1 = nullptr;
+    QFrame *Panel1 = nullptr;
+    QFrame *Panel4 = nullptr;
+    QFrame *TempPanel = nullptr;
+    QLabel *Image7 = nullptr;
+    QLabel *Label10 = nullptr;
+    QLabel *Label11 = nullptr;
+    QProgressBar *ProgressBar1 = nullptr;
+    PanelStatusBar *sStatusBar1 = nullptr;
+    BlinkLed *ObmenLed = nullptr;
+    QPushButton *BitBtn1 = nullptr;
+    QMenu *PopupMenu1 = nullptr;
+    QAction *N1 = nullptr;
+    QLabel *StationOn = nullptr;
+    QLabel *StationOff = nullptr;
+    QLabel *ErrorConnect = nullptr;
+    QLabel *LoadFrom = nullptr;
+    QLabel *SaveFrom = nullptr;
+    QLabel *ErrorDll = nullptr;
+    QLabel *ErrorLoadDll = nullptr;
+    QLabel *LocalDate = nullptr;
+    QLabel *LocalTime = nullptr;
+    QComboBox *TempEdBox = nullptr;
+    QComboBox *PressureEdBox = nullptr;
+    QComboBox *SpeedEdBox = nullptr;
+    QComboBox *RainEdBox = nullptr;
+    QComboBox *PeriodBox = nullptr;
+    QComboBox *UVIEdBox = nullptr;
+    QComboBox *LangBox = nullptr;
+    QPushButton *SpeedButton1 = nullptr;
+    QAbstractSpinBox *PressLevel = nullptr;
+    QPushButton *HistoryTemp = nullptr;
+};
+
+}  // namespace nimbrel

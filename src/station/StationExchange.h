@@ -1,0 +1,75 @@
+// One class speaks the block protocol over the link library's operations.
+//
+// All waiting is done on the caller's (GUI) thread by pumping the event queue,
+// so timers and user input keep running during an exchange and may re-enter
+// the program; the caller guards whole sequences with its busy flag. The two
+// time-outs are the main window's timers: an exchange arms one and treats the
+// timer no longer being active as the time-out, exactly as the timer's own
+// handler leaves it.
+#pragma once
+
+#include "LinkApi.h"
+#include "StationImage.h"
+
+#include <QString>
+#include <functional>
+
+class QTimer;
+
+namespace nimbrel {
+
+enum class BlockError {
+    None,
+    Timeout,      // fewer than 34 bytes arrived before the read time-out
+    ShortAnswer,  // the link gave back fewer bytes than the answer's 34
+    BadStart,     // the answer did not start with 0x5A
+    BadChecksum,  // the check byte does not match the 32 bytes (they were copied all the same)
+    NoDevice,     // no device handle
+};
+
+QString toString(BlockError error);
+
+enum class WriteError {
+    None,
+    NoAcknowledge,  // nothing came back before the write time-out
+    Refused,        // the station answered with something other than 0x5A
+    NoDevice,
+};
+
+QString toString(WriteError error);
+
+class StationExchange {
+public:
+    using Pump = std::function<void()>;
+
+    // readTimeout and writeTimeout are single-purpose timers whose timeout
+    // handler stops them; pump processes pending events once.
+    StationExchange(StationImage &image, QTimer *readTimeout, QTimer *writeTimeout, Pump pump);
+
+    void setLink(const LinkApi *api, USBHandle device);
+    USBHandle device() const { return device_; }
+    const LinkApi *api() const { return api_; }
+
+    // Discards whatever the link still holds (one read of up to 1024 bytes).
+    void flush();
+    // Reads 32 bytes at address into the image.
+    BlockError readBlock(int address);
+    // Sends image[address .. address+31] to the station; true when acknowledged.
+    WriteError writeBlock(int address);
+
+    // Blocks read since construction, for the status of a long read.
+    long blocksRead() const { return blocksRead_; }
+
+private:
+    void waitBriefly(int &idlePolls);
+
+    StationImage &image_;
+    QTimer *readTimeout_;
+    QTimer *writeTimeout_;
+    Pump pump_;
+    const LinkApi *api_ = nullptr;
+    USBHandle device_ = nullptr;
+    long blocksRead_ = 0;
+};
+
+}  // namespace nimbrel

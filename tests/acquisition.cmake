@@ -1,0 +1,12 @@
+add_library(nimbrel_test_support STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/support/SimLink.cpp
+)
+target_include_directories(nimbrel_test_support PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+target_link_libraries(nimbrel_test_support PUBLIC nimbrel_station stationsim)
+
+add_executable(acquisition_test
+  ${CMAKE_CURRENT_LIST_DIR}/acquisition_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/support/QtTestMain.cpp
+)
+target_link_libraries(acquisition_test PRIVATE nimbrel_test_support GTest::gtest)
+gtest_discover_tests(acquisition_test DISCOVERY_TIMEOUT 30)

@@ -1,0 +1,155 @@
+// The program as a user starts it: diagnostics on the command line, the
+// dump of every component, screenshots, bad arguments, one instance at a time.
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct ProgramRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// A working directory holding the simulated station as its link library.
+struct Demo {
+    explicit Demo(const QString &ini = QStringLiteral("[station]\nattached=true\n"))
+    {
+        QFile::copy(QStringLiteral(SIM_LINK_DIR "/libUSB.so"), dir.filePath(QStringLiteral("libUSB.so")));
+        QFile file(dir.filePath(QStringLiteral("stationsim.ini")));
+        file.open(QIODevice::WriteOnly);
+        file.write(ini.toUtf8());
+    }
+    QString path(const QString &name) const { return dir.filePath(name); }
+
+    ProgramRun run(const QStringList &arguments, int timeoutMs = 90000) const
+    {
+        QProcess p;
+        p.setWorkingDirectory(dir.path());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(NIMBREL_BINARY), arguments);
+        ProgramRun r;
+        if (!p.waitForFinished(timeoutMs)) {
+            p.kill();
+            p.waitForFinished();
+            return r;
+        }
+        r.exitCode = p.exitCode();
+        r.out = QString::fromUtf8(p.readAllStandardOutput());
+        r.err = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+
+    QTemporaryDir dir;
+};
+
+QJsonObject readJson(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+}  // namespace
+
+TEST(CommandLine, DumpUiDescribesBothWindowsAfterTheFirstRefresh)
+{
+    struct Row {
+        const char *situation;
+        const char *ini;
+        const char *linkState;
+    };
+    const Row rows[] = {
+        {"station attached", "[station]\nattached=true\n", "Станция подключена"},
+        {"no station: stored data after the pause", "[station]\nattached=false\n", "Станция отключена"},
+    };
+    for (const Row &r : rows) {
+        Demo demo(QString::fromUtf8(r.ini));
+        const ProgramRun run = demo.run({QStringLiteral("--dump-ui"), demo.path(QStringLiteral("ui.json")),
+                                  QStringLiteral("--clock"), QStringLiteral("2026-03-01T10:00:00")});
+        ASSERT_EQ(run.exitCode, 0) << r.situation << qPrintable(run.err);
+        const QJsonObject ui = readJson(demo.path(QStringLiteral("ui.json")));
+        ASSERT_TRUE(ui.contains(QStringLiteral("TForm1"))) << r.situation;
+        ASSERT_TRUE(ui.contains(QStringLiteral("TForm3"))) << r.situation;
+        const QJsonObject form1 = ui[QStringLiteral("TForm1")].toObject();
+
+        const QJsonObject bar = form1[QStringLiteral("sStatusBar1")].toObject();
+        EXPECT_EQ(bar[QStringLiteral("kind")].toString(), QStringLiteral("TStatusBar"));
+        EXPECT_EQ(bar[QStringLiteral("panels")].toArray().size(), 5);
+        EXPECT_EQ(bar[QStringLiteral("panels")][0].toString(), QString::fromUtf8(r.linkState)) << r.situation;
+
+        const QJsonObject led = form1[QStringLiteral("ObmenLed")].toObject();
+        EXPECT_EQ(led[QStringLiteral("kind")].toString(), QStringLiteral("TVrBlinkLed"));
+        EXPECT_EQ(led[QStringLiteral("color")].toInt(), 1);
+        EXPECT_FALSE(led[QStringLiteral("blinking")].toBool());
+
+        const QJsonObject hidden = form1[QStringLiteral("ErrorLoadDll")].toObject();
+        EXPECT_EQ(hidden[QStringLiteral("kind")].toString(), QStringLiteral("TLabel"));
+        EXPECT_EQ(hidden[QStringLiteral("text")].toString(), QStringLiteral("Ошибка загрузки USB.dll!!!"));
+        EXPECT_FALSE(hidden[QStringLiteral("visible")].toBool());
+
+        EXPECT_EQ(form1[QStringLiteral("LocalDate")][QStringLiteral("text")].toString().right(4),
+                  QStringLiteral("2026"));
+        EXPECT_EQ(form1[QStringLiteral("ProgressBar1")][QStringLiteral("kind")].toString(),
+                  QStringLiteral("TProgressBar"));
+        EXPECT_EQ(form1[QStringLiteral("N1")][QStringLiteral("text")].toString(),
+                  QStringLiteral("Очистить историю значений"));
+        EXPECT_EQ(form1[QStringLiteral("PeriodBox")][QStringLiteral("items")].toArray().size(), 11);
+    }
+}
+
+TEST(CommandLine, ScreenshotWritesTheWindowsAndPrintsTheConditions)
+{
+    Demo demo;
+    const QString shots = demo.path(QStringLiteral("shots"));
+    const ProgramRun run = demo.run({QStringLiteral("--screenshot"), shots, QStringLiteral("--open-history")});
+    ASSERT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    EXPECT_TRUE(QFile::exists(shots + QStringLiteral("/main-window.png")));
+    EXPECT_TRUE(QFile::exists(shots + QStringLiteral("/history-window.png")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Indoor:"))) << qPrintable(run.out);
+    EXPECT_TRUE(QFile::exists(demo.path(QStringLiteral("sumlocal.bin"))));
+}
+
+TEST(CommandLine, BadArgumentsAreRefusedWithAReason)
+{
+    Demo demo;
+    struct Row {
+        QStringList arguments;
+        const char *says;
+    };
+    const Row rows[] = {
+        {{QStringLiteral("--clock"), QStringLiteral("yesterday")}, "--clock"},
+        {{QStringLiteral("--no-such-option")}, "no-such-option"},
+    };
+    for (const Row &r : rows) {
+        const ProgramRun run = demo.run(r.arguments, 20000);
+        EXPECT_EQ(run.exitCode, 2) << qPrintable(r.arguments.join(' '));
+        EXPECT_TRUE(run.err.contains(QString::fromLatin1(r.says))) << qPrintable(run.err);
+    }
+}
+
+TEST(CommandLine, NoLinkLibraryEndsWithItsMessage)
+{
+    QTemporaryDir empty;
+    QProcess p;
+    p.setWorkingDirectory(empty.path());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    p.setProcessEnvironment(env);
+    // Copied away from its build folder, so there is no library beside it either.
+    const QString binary = empty.filePath(QStringLiteral("nimbrel"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(NIMBREL_BINARY), binary));
+    p.start(binary, {QStringLiteral("--dump-ui"), empty.filePath(QStringLiteral("ui.json"))});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(p.readAllStandardError()).contains(QStringLiteral("Ошибка загрузки USB.dll!!!")));
+}

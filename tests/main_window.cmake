@@ -1,0 +1,7 @@
+add_executable(main_window_test ${CMAKE_CURRENT_LIST_DIR}/main_window_test.cpp)
+target_link_libraries(main_window_test PRIVATE nimbrel_app nimbrel_test_support Qt6::Test)
+set_target_properties(main_window_test PROPERTIES AUTOMOC ON)
+add_test(NAME main_window_test COMMAND main_window_test)
+set_tests_properties(main_window_test PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+target_compile_definitions(main_window_test PRIVATE ${NIMBREL_LINK_DIRS})
+add_dependencies(main_window_test broken_link USB_sim)

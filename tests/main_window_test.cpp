@@ -1,0 +1,232 @@
+// The main window's spine against the simulated station: start-up with and
+// without a station, the full read and the poll, unplugging, faults, and
+// handlers that re-enter while an exchange is waiting.
+#include "TForm1.h"
+#include "BlinkLed.h"
+#include "PanelStatusBar.h"
+#include "support/SimLink.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace nimbrel;
+using nimbrel::test::SimLink;
+
+namespace {
+
+// Speeds the window's timers up so a test takes a fraction of a second per
+// poll instead of ten.
+void quicken(TForm1 &form, int linkCheckMs = 50, int pollMs = 150, int pauseMs = 300)
+{
+    form.findChild<QTimer *>(QStringLiteral("Timer1"))->setInterval(linkCheckMs);
+    form.findChild<QTimer *>(QStringLiteral("Form2Timer1"))->setInterval(linkCheckMs);
+    form.findChild<QTimer *>(QStringLiteral("Timer2"))->setInterval(pollMs);
+    form.findChild<QTimer *>(QStringLiteral("Form2Timer2"))->setInterval(pauseMs);
+    form.findChild<QTimer *>(QStringLiteral("Timer3"))->setInterval(300);
+    form.findChild<QTimer *>(QStringLiteral("Timer4"))->setInterval(300);
+    form.acquisition().pollIntervalMs = pollMs;
+}
+
+QTimer *timer(TForm1 &form, const char *name)
+{
+    return form.findChild<QTimer *>(QString::fromLatin1(name));
+}
+
+sim::SimConfig station(bool attached = true)
+{
+    sim::SimConfig c;
+    c.attached = attached;
+    return c;
+}
+
+struct Window {
+    explicit Window(SimLink &link)
+    {
+        context.workDir = dir.path();
+        form = std::make_unique<TForm1>(context);
+        form->setMessageSink([this](const QString &text) { messages << text; });
+        form->useLink(link.api());
+        quicken(*form);
+    }
+    QTemporaryDir dir;
+    AppContext context;
+    std::unique_ptr<TForm1> form;
+    QStringList messages;
+};
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void noStationAtStartShowsStoredDataAfterThePause()
+    {
+        SimLink link(station(false));
+        Window w(link);
+        QStringList panelTexts;
+        QObject::connect(w.form.get(), &TForm1::displayRefreshed, [&] { panelTexts << w.form->Label10->text(); });
+        QVERIFY(w.form->FormCreate());
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->TempPanel->isVisible() || !panelTexts.isEmpty(), 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(w.form->Label10->text(), w.form->ErrorConnect->text(), 2000);
+        QCOMPARE(w.form->sStatusBar1->panelText(0), QStringLiteral("Станция отключена"));
+        QVERIFY(w.form->ErrorConnect->text().contains(QStringLiteral("будут загружены последние данные")));
+        QTRY_COMPARE_WITH_TIMEOUT(panelTexts.size(), 1, 3000);
+        QVERIFY(w.form->TempPanel->isHidden());
+        QCOMPARE(w.form->ObmenLed->colorIndex(), 1);
+        QVERIFY(!timer(*w.form, "Timer2")->isActive());
+        QVERIFY(link.sent.empty());
+    }
+
+    void fullReadAtStartThenPollingTakesOverEachNewSlot()
+    {
+        SimLink link(station());
+        Window w(link);
+        QVERIFY(w.form->FormCreate());
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->acquisition().lastRecordPosition != 0, 5000);
+        QCOMPARE(w.form->sStatusBar1->panelText(0), QStringLiteral("Станция подключена"));
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->TempPanel->isHidden(), 2000);
+        QVERIFY(timer(*w.form, "Timer2")->isActive());
+        QCOMPARE(w.form->ProgressBar1->value(), 16000);
+        const int first = w.form->acquisition().lastRecordPosition;
+        QCOMPARE(first, link.station().newestSlotIndex() * 38 + 219);
+
+        link.station().addSlots(1);
+        QTRY_COMPARE_WITH_TIMEOUT(w.form->acquisition().lastRecordPosition, first + 38, 3000);
+        QCOMPARE(w.form->measurement().Dat.isValid(), true);
+    }
+
+    void unpluggedDuringPollingThenReplugged()
+    {
+        SimLink link(station());
+        Window w(link);
+        QVERIFY(w.form->FormCreate());
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->acquisition().lastRecordPosition != 0, 5000);
+
+        link.station().setAttached(false);
+        QTRY_COMPARE_WITH_TIMEOUT(w.form->sStatusBar1->panelText(0), QStringLiteral("Станция отключена"), 2000);
+        QCOMPARE(w.form->acquisition().lastRecordPosition, 0);
+        QVERIFY(!w.form->acquisition().connected);
+
+        // While the next full read waits for answers, every unit and period
+        // control is disabled.
+        bool sawLockedControls = false;
+        bool sawUnlockedControls = false;
+        const QList<QWidget *> controls = w.form->pollLockedControls();
+        QCOMPARE(controls.size(), 8);
+        link.sent.clear();
+        link.whileWaiting = [&] {
+            for (QWidget *c : controls)
+                (c->isEnabled() ? sawUnlockedControls : sawLockedControls) = true;
+        };
+        link.station().setAttached(true);
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->acquisition().connected, 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->acquisition().lastRecordPosition != 0, 5000);
+        link.whileWaiting = nullptr;
+        QVERIFY(sawLockedControls);
+        QVERIFY(!sawUnlockedControls);
+        QVERIFY(link.readAddresses().size() >= 256u);
+        for (QWidget *c : controls)
+            QVERIFY2(c->isEnabled(), qPrintable(c->objectName()));
+        QVERIFY(w.form->TempPanel->isHidden());
+    }
+
+    void checkByteMismatchOnBlockZeroIsRetriedByTheNextPoll()
+    {
+        SimLink link(station());
+        link.station().injectReadFault({0, sim::ReadFault::BadChecksum, 1});
+        Window w(link);
+        QVERIFY(w.form->FormCreate());
+        QTRY_VERIFY_WITH_TIMEOUT(link.readAddresses().size() >= 1u, 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->acquisition().lastRecordPosition != 0, 5000);
+        const std::vector<int> reads = link.readAddresses();
+        QCOMPARE(reads[0], 0);
+        QCOMPARE(reads[1], 0);  // the failed full read stopped at block 0; the poll started over
+        QVERIFY(timer(*w.form, "Timer2")->isActive());
+    }
+
+    void pollArrivingDuringAReadWaitsForIt()
+    {
+        SimLink link(station());
+        Window w(link);
+        timer(*w.form, "Timer2")->setInterval(60000);  // only the nested tick polls
+        bool nestedDone = false;
+        size_t sentBeforeNested = 0;
+        size_t sentAfterNested = 0;
+        link.whileWaiting = [&] {
+            if (!nestedDone && link.readAddresses().size() == 10) {
+                nestedDone = true;
+                sentBeforeNested = link.sent.size();
+                w.form->Timer2Timer();
+                sentAfterNested = link.sent.size();
+            }
+        };
+        QVERIFY(w.form->FormCreate());
+        QTRY_VERIFY_WITH_TIMEOUT(nestedDone, 5000);
+        QCOMPARE(sentAfterNested, sentBeforeNested);  // no second exchange inside the first
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->acquisition().lastRecordPosition != 0, 5000);
+        // The deferred poll runs after the full read and its closing
+        // incremental read: one more read of the index block.
+        const size_t fullReadCommands = 256 + 1 + 8 + 2;
+        QTRY_COMPARE_WITH_TIMEOUT(link.readAddresses().size(), fullReadCommands + 1, 3000);
+        QCOMPARE(link.readAddresses().back(), 224);
+        QVERIFY(!w.form->acquisition().busy);
+    }
+
+    void stationAttachedAfterAStartWithoutOneIsReadAtOnce()
+    {
+        SimLink link(station(false));
+        Window w(link);
+        QVERIFY(w.form->FormCreate());
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->TempPanel->isHidden() && w.form->Label10->text() == w.form->ErrorConnect->text(), 3000);
+        link.station().setAttached(true);
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->acquisition().lastRecordPosition != 0, 5000);
+        QVERIFY(timer(*w.form, "Timer2")->isActive());
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->TempPanel->isHidden(), 2000);
+    }
+
+    void linkLibraryFailuresEndTheProgramWithTheirMessage()
+    {
+        QTemporaryDir empty;
+        struct Row {
+            const char *situation;
+            QString folder;
+            const char *message;
+        };
+        const Row rows[] = {
+            {"no library", empty.path(), "Ошибка загрузки USB.dll!!!"},
+            {"library lacks operations", QStringLiteral(BROKEN_LINK_DIR), "Ошибка при подключении к USB.dll!!!"},
+        };
+        for (const Row &r : rows) {
+            AppContext context;
+            context.workDir = empty.path();
+            context.libraryFolders = {r.folder};
+            TForm1 form(context);
+            QStringList messages;
+            form.setMessageSink([&](const QString &text) { messages << text; });
+            QVERIFY2(!form.FormCreate(), r.situation);
+            QCOMPARE(messages, QStringList{QString::fromUtf8(r.message)});
+        }
+    }
+
+    void headerCopyIsWrittenAfterTheFullRead()
+    {
+        SimLink link(station());
+        Window w(link);
+        QVERIFY(w.form->FormCreate());
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->acquisition().lastRecordPosition != 0, 5000);
+        QFile copy(QDir(w.dir.path()).filePath(QStringLiteral("sumlocal.bin")));
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        const QByteArray bytes = copy.readAll();
+        QCOMPARE(bytes.size(), 255);
+        QVERIFY(std::equal(bytes.begin(), bytes.end(), link.station().memory().begin(),
+                           [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; }));
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
