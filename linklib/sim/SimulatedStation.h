@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -67,6 +68,9 @@ SimConfig loadSimConfig(const std::string &iniPath, std::string *error = nullptr
 class SimulatedStation {
 public:
     explicit SimulatedStation(const SimConfig &config);
+    ~SimulatedStation();
+    SimulatedStation(SimulatedStation &&) noexcept;
+    SimulatedStation &operator=(SimulatedStation &&) noexcept;
 
     // The link as the seven operations see it.
     bool attached() const;
@@ -88,8 +92,36 @@ public:
     const std::array<std::uint8_t, kMemorySize> &memory() const;
     int newestSlotIndex() const;  // memory[255]
 
+    // Station clock of the newest history record, in seconds on the
+    // station's own timeline (see StationClock.h).
+    std::int64_t newestSlotTime() const;
+    // Length of the history period the station records with, from byte 254
+    // (the last valid code while the byte holds something else).
+    int historyPeriodSeconds() const;
+
 private:
-    // implementation's own members
+    struct Model;  // weather generator and the station's running summaries
+
+    void generateMemory();
+    void loadImage();
+    void recordSlot();
+    void refreshHeader();
+    void answerRead(int address);
+    void applyWrite(const std::uint8_t *frame);
+    bool takeFault(int address, ReadFault *fault);
+
+    SimConfig config_;
+    std::array<std::uint8_t, kMemorySize> memory_{};
+    std::deque<std::uint8_t> queue_;  // answer bytes waiting for USBRead
+    bool attached_ = true;
+    std::vector<ReadFaultRule> faults_;
+    std::optional<std::uint8_t> writeAck_;
+    std::vector<TimedAttach> attachEvents_;  // sorted by time
+    std::vector<TimedJump> jumps_;           // sorted by time
+    std::size_t nextAttach_ = 0;
+    std::size_t nextJump_ = 0;
+    long long advancesDone_ = 0;
+    std::unique_ptr<Model> model_;
 };
 
 }  // namespace nimbrel::sim

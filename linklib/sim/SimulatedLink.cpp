@@ -1,0 +1,106 @@
+// The seven link operations over one simulated station, built as libUSB.so
+// so the program can run without hardware. The station is set up from
+// stationsim.ini in the working directory when the link is opened, and its
+// clock runs from that moment on the monotonic clock, so scheduled attach
+// changes, jumps and new records happen in real time.
+#include "usblink.h"
+
+#include "SimulatedStation.h"
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace {
+
+using nimbrel::sim::SimulatedStation;
+
+constexpr int32_t kVendorId = 0x1130;
+constexpr int32_t kProductId = 0x6801;
+
+struct Link {
+    explicit Link(const nimbrel::sim::SimConfig &config) : station(config) {}
+
+    SimulatedStation station;
+    std::chrono::steady_clock::time_point opened = std::chrono::steady_clock::now();
+};
+
+// One station per process, like the one device on the cable. The program
+// works on one thread, but the lock costs nothing and keeps tools that poll
+// from a second thread safe.
+std::mutex gLock;
+std::unique_ptr<Link> gLink;
+
+// The link for a handle this library gave out, brought up to the present;
+// nullptr for anything else.
+Link *linkFor(USBHandle handle)
+{
+    if (!handle || handle != gLink.get()) return nullptr;
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - gLink->opened;
+    gLink->station.advanceTo(elapsed.count());
+    return gLink.get();
+}
+
+}  // namespace
+
+extern "C" {
+
+USBLINK_EXPORT USBHandle USBOpen(USBHandle, int32_t vendorId, int32_t productId, int32_t, int32_t, int32_t)
+{
+    const std::lock_guard<std::mutex> lock(gLock);
+    if (vendorId != kVendorId || productId != kProductId) return nullptr;
+    if (!gLink) {
+        std::string error;
+        const nimbrel::sim::SimConfig config = nimbrel::sim::loadSimConfig("stationsim.ini", &error);
+        if (!error.empty()) std::fprintf(stderr, "stationsim.ini: %s\n", error.c_str());
+        gLink = std::make_unique<Link>(config);
+    }
+    linkFor(gLink.get());
+    return gLink.get();
+}
+
+USBLINK_EXPORT int32_t USBCheck(USBHandle device)
+{
+    const std::lock_guard<std::mutex> lock(gLock);
+    Link *link = linkFor(device);
+    return link && link->station.attached() ? 1 : 0;
+}
+
+USBLINK_EXPORT int32_t USBWrite(USBHandle device, const uint8_t *buffer, int32_t length, int32_t)
+{
+    const std::lock_guard<std::mutex> lock(gLock);
+    Link *link = linkFor(device);
+    if (!link || !buffer || length <= 0 || !link->station.attached()) return 0;
+    link->station.receive(buffer, length);
+    return length;
+}
+
+USBLINK_EXPORT int32_t USBGetStatus(USBHandle device, int32_t *waiting, int32_t *other)
+{
+    const std::lock_guard<std::mutex> lock(gLock);
+    Link *link = linkFor(device);
+    if (waiting) *waiting = link ? link->station.waiting() : 0;
+    if (other) *other = 0;
+    return link ? 1 : 0;
+}
+
+USBLINK_EXPORT int32_t USBRead(USBHandle device, uint8_t *buffer, int32_t length)
+{
+    const std::lock_guard<std::mutex> lock(gLock);
+    Link *link = linkFor(device);
+    return link ? link->station.send(buffer, length) : 0;
+}
+
+USBLINK_EXPORT int32_t USBClose(USBHandle device, int32_t)
+{
+    const std::lock_guard<std::mutex> lock(gLock);
+    if (!device || device != gLink.get()) return 0;
+    gLink.reset();
+    return 1;
+}
+
+USBLINK_EXPORT int32_t USBGetError(void) { return 0; }
+
+}  // extern "C"
