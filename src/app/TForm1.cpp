@@ -2,6 +2,7 @@
 
 #include "BlinkLed.h"
 #include "Decoding.h"
+#include "HeaderCopy.h"
 #include "Component.h"
 #include "JpegImage.h"
 #include "PanelStatusBar.h"
@@ -17,7 +18,6 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollArea>
 #include <QSpinBox>
 #include <QTimer>
@@ -341,6 +341,8 @@ bool TForm1::FormCreate()
     a.recordPosition = 0;
     a.lastRecordPosition = 0;
 
+    openTables();
+
     if (!linkInjected_) {
         const LinkLoadError error = library_.load(context_.libraryFolders);
         if (error == LinkLoadError::MissingOperation) {
@@ -364,6 +366,23 @@ bool TForm1::FormCreate()
     return true;
 }
 
+QString TForm1::filePath(const QString &name) const
+{
+    return QDir(context_.workDir).filePath(name);
+}
+
+void TForm1::openTables()
+{
+    const QDateTime now = context_.clock ? context_.clock->now() : QDateTime::currentDateTime();
+    HistoryStore::Opened opened = HistoryStore::open(filePath(QStringLiteral("datat")), now);
+    if (!opened.setAside.isEmpty())
+        qWarning("The history file could not be read (%s); it was kept as %s and a new one started.",
+                 qPrintable(opened.error), qPrintable(opened.setAside));
+    else if (!opened.store)
+        qWarning("The history file cannot be opened: %s", qPrintable(opened.error));
+    history_ = std::move(opened.store);
+}
+
 void TForm1::openDevice()
 {
     deviceHandle_ = linkApi_.open(nullptr, kStationVendorId, kStationProductId, kLinkInputSize, kLinkOutputSize, 0);
@@ -382,6 +401,8 @@ void TForm1::FormDestroy()
     deviceHandle_ = nullptr;
     exchange_->setLink(nullptr, nullptr);
     library_.unload();
+    takeOverBatch_.reset();
+    history_.reset();
 }
 
 void TForm1::Timer1Timer()
@@ -515,6 +536,8 @@ void TForm1::BitBtn1Click()
 void TForm1::N1Click()
 {
     Timer2->stop();
+    if (history_ && !history_->clear())
+        qWarning("The history could not be cleared: %s", qPrintable(history_->lastError()));
     acquisition_->fullReadPending = true;
     Q_EMIT historyCleared();
 }
@@ -546,28 +569,53 @@ void TForm1::showStoredData()
     // station meanwhile and ask for a full read.
     Form2Timer2->start();
     pumpUntil([this] { return !Form2Timer2->isActive(); });
+
+    HistoryRow newest;
+    if (history_ && history_->newest(newest))
+        loadMeasurement(newest, measurement_);
+    if (loadHeaderCopy(filePath(QStringLiteral("sumlocal.bin")), image_) == HeaderCopyResult::Failed)
+        showFileError();
+    decodeHeader(image_, measurement_.Dat, summary_);
     RefreshDisplay();
     TempPanel->hide();
     setLed(kLedIdle, false);
 }
 
+void TForm1::showFileError()
+{
+    const QString text = QStringLiteral("Can't perform one of the following file operations: Open, Seek, Read, Close.");
+    if (messageSink_ || context_.quietMessages) {
+        showMessage(text);
+        return;
+    }
+    QMessageBox::critical(this, QStringLiteral("File Error"), text, QMessageBox::Ok | QMessageBox::Cancel);
+}
+
 void TForm1::saveHeaderCopy()
 {
-    // Written to a temporary file and renamed, so a crash mid-write leaves the
-    // previous copy intact.
-    QSaveFile file(QDir(context_.workDir).filePath(QStringLiteral("sumlocal.bin")));
-    if (!file.open(QIODevice::WriteOnly))
-        return;
-    file.write(reinterpret_cast<const char *>(image_.data()), kHeaderCopySize);
-    file.commit();
+    nimbrel::saveHeaderCopy(filePath(QStringLiteral("sumlocal.bin")), image_);
+}
+
+void TForm1::beginTakeOver()
+{
+    if (history_)
+        takeOverBatch_ = std::make_unique<HistoryStore::Batch>(*history_);
+}
+
+void TForm1::endTakeOver()
+{
+    takeOverBatch_.reset();
 }
 
 bool TForm1::takeOverSlot(int position)
 {
     // A slot whose date does not exist is skipped, not stored: one bad slot
     // must not stop every catch-up of the ring until the station overwrites it.
-    if (decodeSlot(image_, position, measurement_))
+    if (decodeSlot(image_, position, measurement_)) {
         ++slotsTakenOver_;
+        if (history_ && history_->append(measurement_) == AppendResult::Failed)
+            return false;
+    }
     QCoreApplication::processEvents();
     return true;
 }
@@ -578,6 +626,8 @@ bool TForm1::takeOverNewest(int position)
         return false;
     ++slotsTakenOver_;
     decodeHeader(image_, measurement_.Dat, summary_);
+    if (history_ && history_->append(measurement_) == AppendResult::Failed)
+        return false;
     RefreshDisplay();
     return true;
 }

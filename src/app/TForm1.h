@@ -3,6 +3,7 @@
 #pragma once
 
 #include "AppContext.h"
+#include "HistoryStore.h"
 #include "Acquisition.h"
 #include "LinkLibrary.h"
 #include "Measurement.h"
@@ -54,6 +55,8 @@ public:
     const Measurement &measurement() const { return measurement_; }
     const StationSummary &summary() const { return summary_; }
     int slotsTakenOver() const { return slotsTakenOver_; }
+    HistoryStore *history() const { return history_.get(); }
+    QString filePath(const QString &name) const;
 
     // A plain-text account of the current conditions, for the console.
     QString conditionsSummary() const;
@@ -90,6 +93,8 @@ private:
     void setLed(int colorIndex, bool blinking);
     void pumpUntil(const std::function<bool()> &done);
     void openDevice();
+    void openTables();
+    void showFileError();
     // Clears busy and runs a poll that arrived while the exchange ran.
     void endExchange();
 
@@ -99,7 +104,9 @@ private:
     void repaint() override;
     void showStoredData() override;
     void saveHeaderCopy() override;
+    void beginTakeOver() override;
     bool takeOverSlot(int position) override;
+    void endTakeOver() override;
     bool takeOverNewest(int position) override;
     void newRecordTaken() override;
 
@@ -115,6 +122,8 @@ private:
     bool linkInjected_ = false;
     USBHandle deviceHandle_ = nullptr;
     std::unique_ptr<StationExchange> exchange_;
+    std::unique_ptr<HistoryStore> history_;
+    std::unique_ptr<HistoryStore::Batch> takeOverBatch_;
     std::unique_ptr<Acquisition> acquisition_;
     bool fullReadRunning_ = false;
     bool pollDeferred_ = false;

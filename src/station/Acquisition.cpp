@@ -54,14 +54,17 @@ FullReadResult Acquisition::fullRead()
     lastRecordPosition = 0;
     host_.showStage(ReadStage::SavingToComputer);
 
+    host_.beginTakeOver();
     for (int p = ringWalkStart(current); p < kRingEnd; p += kSlotSize) {
         recordPosition = p;
         if (!host_.takeOverSlot(p)) {
+            host_.endTakeOver();
             host_.repaint();
             return FullReadResult::SlotRejected;
         }
         host_.setProgress(p + kSlotSize + kStationMemorySize);
     }
+    host_.endTakeOver();
 
     recordPosition = current;
     incrementalRead();

@@ -29,8 +29,12 @@ public:
     // After all 256 blocks were read while connected.
     virtual void saveHeaderCopy() = 0;
     // Full read: take over the slot at position (decode and store it).
-    // False when the slot cannot be taken over.
+    // False when storing failed and the read must end; a slot that does not
+    // decode is skipped (true). The slots of one full read come between
+    // beginTakeOver and endTakeOver, so they can be stored as one batch.
+    virtual void beginTakeOver() {}
     virtual bool takeOverSlot(int position) = 0;
+    virtual void endTakeOver() {}
     // Incremental read: decode the newest slot at position and the header,
     // store the record and refresh the display. False when the slot is
     // rejected or storing fails.

@@ -1,0 +1,379 @@
+#include "HistoryStore.h"
+
+#include <QAtomicInt>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace nimbrel {
+
+namespace {
+
+QAtomicInt connectionCounter;
+
+// Stored fields in table order. Temperature and humidity alternate per sensor.
+const char *const kCreateTable = R"(CREATE TABLE IF NOT EXISTS MainSet (
+    Dat TEXT NOT NULL,
+    DayWeek INTEGER NOT NULL DEFAULT 0,
+    TempDoor REAL NOT NULL DEFAULT 0,
+    HumDoor INTEGER NOT NULL DEFAULT 0,
+    TempCH1 REAL NOT NULL DEFAULT 0,
+    HumCH1 INTEGER NOT NULL DEFAULT 0,
+    TempCH2 REAL NOT NULL DEFAULT 0,
+    HumCH2 INTEGER NOT NULL DEFAULT 0,
+    TempCH3 REAL NOT NULL DEFAULT 0,
+    HumCH3 INTEGER NOT NULL DEFAULT 0,
+    TempCH4 REAL NOT NULL DEFAULT 0,
+    HumCH4 INTEGER NOT NULL DEFAULT 0,
+    TempCH5 REAL NOT NULL DEFAULT 0,
+    HumCH5 INTEGER NOT NULL DEFAULT 0,
+    UV REAL NOT NULL DEFAULT 0,
+    PressLocal REAL NOT NULL DEFAULT 0,
+    Weather INTEGER NOT NULL DEFAULT 0,
+    WindChill REAL NOT NULL DEFAULT 0,
+    WindGust REAL NOT NULL DEFAULT 0,
+    WindSpeed REAL NOT NULL DEFAULT 0,
+    RainCount INTEGER NOT NULL DEFAULT 0,
+    RainState INTEGER NOT NULL DEFAULT 0,
+    WindDirection INTEGER NOT NULL DEFAULT 0
+))";
+
+const char *const kColumns =
+    "Dat, DayWeek, TempDoor, HumDoor, TempCH1, HumCH1, TempCH2, HumCH2, TempCH3, HumCH3, "
+    "TempCH4, HumCH4, TempCH5, HumCH5, UV, PressLocal, Weather, WindChill, WindGust, WindSpeed, "
+    "RainCount, RainState, WindDirection";
+
+HistoryRow rowFromQuery(const QSqlQuery &q)
+{
+    HistoryRow r;
+    r.Dat = HistoryStore::dateFromText(q.value(0).toString());
+    r.DayWeek = q.value(1).toInt();
+    r.TempDoor = q.value(2).toDouble();
+    r.HumDoor = q.value(3).toInt();
+    for (int c = 0; c < kChannelCount; ++c) {
+        r.TempCH[c] = q.value(4 + 2 * c).toDouble();
+        r.HumCH[c] = q.value(5 + 2 * c).toInt();
+    }
+    r.UV = q.value(14).toDouble();
+    r.PressLocal = q.value(15).toDouble();
+    r.Weather = q.value(16).toInt();
+    r.WindChill = q.value(17).toDouble();
+    r.WindGust = q.value(18).toDouble();
+    r.WindSpeed = q.value(19).toDouble();
+    r.RainCount = q.value(20).toInt();
+    r.RainState = q.value(21).toInt();
+    r.WindDirection = q.value(22).toInt();
+    return r;
+}
+
+// Whether an open database holds a sound history table (or nothing yet).
+bool looksSound(QSqlDatabase &db, QString &why)
+{
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA quick_check(1)")) || !q.next() ||
+        q.value(0).toString() != QLatin1String("ok")) {
+        why = q.lastError().isValid() ? q.lastError().text() : q.value(0).toString();
+        return false;
+    }
+    if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"))) {
+        why = q.lastError().text();
+        return false;
+    }
+    bool anyTable = false;
+    bool mainSet = false;
+    while (q.next()) {
+        anyTable = true;
+        mainSet = mainSet || q.value(0).toString() == QLatin1String("MainSet");
+    }
+    if (anyTable && !mainSet) {
+        why = QStringLiteral("the file holds other tables but no history");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+HistoryRow rowFromMeasurement(const Measurement &m)
+{
+    HistoryRow r;
+    r.Dat = m.Dat;
+    r.DayWeek = m.DayWeek;
+    if (m.TempDoorState == 0) {
+        r.TempDoor = m.TempDoor;
+        r.HumDoor = m.HumDoor;
+    }
+    for (int c = 0; c < kChannelCount; ++c) {
+        if (m.TempCHState[c] == 0) {
+            r.TempCH[c] = m.TempCH[c];
+            r.HumCH[c] = m.HumCH[c];
+        }
+    }
+    r.UV = m.UV;
+    r.PressLocal = m.PressLocalInvalid ? 0.0 : m.PressLocal;
+    r.Weather = m.WeatherInvalid ? 0 : m.Weather;
+    r.WindChill = (m.WindChillState != 0 || m.WindChill >= kWindChillStoreLimit) ? 0.0 : m.WindChill;
+    r.WindGust = (m.WindGustState != 0 || m.WindGust >= kWindStoreLimit) ? 0.0 : m.WindGust;
+    r.WindSpeed = (m.WindSpeedState != 0 || m.WindSpeed >= kWindStoreLimit) ? 0.0 : m.WindSpeed;
+    r.RainCount = m.RainCount;
+    r.RainState = m.RainState;
+    r.WindDirection = m.WindDirection;
+    return r;
+}
+
+void loadMeasurement(const HistoryRow &r, Measurement &m)
+{
+    m.DayWeek = static_cast<std::uint16_t>(r.DayWeek);
+    m.Dat = r.Dat;
+    m.TempDoor = r.TempDoor;
+    m.HumDoor = r.HumDoor;
+    for (int c = 0; c < kChannelCount; ++c) {
+        m.TempCH[c] = r.TempCH[c];
+        m.HumCH[c] = r.HumCH[c];
+    }
+    m.UV = r.UV;
+    m.PressLocal = r.PressLocal;
+    m.Weather = static_cast<std::uint16_t>(r.Weather);
+    m.WindChill = r.WindChill;
+    m.WindGust = r.WindGust;
+    m.WindSpeed = r.WindSpeed;
+    m.RainCount = r.RainCount;
+    m.RainState = static_cast<std::uint16_t>(r.RainState);
+    m.WindDirection = static_cast<std::uint16_t>(r.WindDirection);
+}
+
+QString HistoryStore::dateText(const QDateTime &dt)
+{
+    return dt.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+}
+
+QDateTime HistoryStore::dateFromText(const QString &text)
+{
+    return QDateTime::fromString(text, QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+}
+
+HistoryStore::HistoryStore(QString connection, QString path) : connection_(std::move(connection)), path_(std::move(path))
+{
+}
+
+HistoryStore::~HistoryStore()
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(connection_, false);
+        if (db.isOpen())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(connection_);
+}
+
+QSqlDatabase HistoryStore::database() const
+{
+    return QSqlDatabase::database(connection_, false);
+}
+
+bool HistoryStore::query(const QString &sql) const
+{
+    QSqlQuery q(database());
+    if (!q.exec(sql)) {
+        lastError_ = q.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+bool HistoryStore::prepareSchema()
+{
+    // WAL with full synchronisation: a commit is on disk when it returns,
+    // and a reader never blocks the writer.
+    return query(QStringLiteral("PRAGMA journal_mode = WAL")) && query(QStringLiteral("PRAGMA synchronous = FULL")) &&
+           query(QString::fromLatin1(kCreateTable)) &&
+           query(QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS MainSetIndex1 ON MainSet (Dat)")) &&
+           query(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion));
+}
+
+HistoryStore::Opened HistoryStore::open(const QString &path, const QDateTime &now)
+{
+    Opened result;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const QString connection = QStringLiteral("history-%1").arg(connectionCounter.fetchAndAddRelaxed(1));
+        std::unique_ptr<HistoryStore> store(new HistoryStore(connection, path));
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(path);
+        QString why;
+        bool sound = db.open();
+        if (!sound)
+            why = db.lastError().text();
+        sound = sound && looksSound(db, why);
+        sound = sound && store->prepareSchema();
+        if (sound) {
+            QSqlQuery q(db);
+            if (q.exec(QStringLiteral("PRAGMA user_version")) && q.next() && q.value(0).toInt() > kSchemaVersion) {
+                // Written by a newer program: leave it alone rather than guess.
+                why = QStringLiteral("the history was written by a newer version of the program");
+                sound = false;
+            }
+        }
+        if (sound) {
+            result.store = std::move(store);
+            return result;
+        }
+        if (why.isEmpty())
+            why = store->lastError();
+        db.close();
+        db = QSqlDatabase();
+        store.reset();
+        if (attempt > 0) {
+            result.error = why;
+            return result;
+        }
+        // Keep the damaged file (and its journal) aside under a new name and
+        // start a fresh history.
+        const QString aside =
+            QStringLiteral("%1.damaged-%2").arg(path, now.toString(QStringLiteral("yyyyMMdd-HHmmss")));
+        QString target = aside;
+        for (int n = 2; QFileInfo::exists(target); ++n)
+            target = QStringLiteral("%1-%2").arg(aside).arg(n);
+        if (!QFile::rename(path, target)) {
+            result.error = QStringLiteral("%1; it could not be moved aside").arg(why);
+            return result;
+        }
+        for (const char *suffix : {"-wal", "-shm"})
+            QFile::rename(path + QLatin1String(suffix), target + QLatin1String(suffix));
+        result.setAside = target;
+        result.error = why;
+    }
+    return result;
+}
+
+AppendResult HistoryStore::append(const Measurement &m)
+{
+    return appendRow(rowFromMeasurement(m));
+}
+
+AppendResult HistoryStore::appendRow(const HistoryRow &r)
+{
+    if (!r.Dat.isValid())
+        return AppendResult::Failed;
+    QSqlQuery q(database());
+    q.prepare(QStringLiteral("INSERT OR IGNORE INTO MainSet (%1) VALUES (:Dat, :DayWeek, :TempDoor, :HumDoor, "
+                             ":TempCH1, :HumCH1, :TempCH2, :HumCH2, :TempCH3, :HumCH3, :TempCH4, :HumCH4, "
+                             ":TempCH5, :HumCH5, :UV, :PressLocal, :Weather, :WindChill, :WindGust, :WindSpeed, "
+                             ":RainCount, :RainState, :WindDirection)")
+                  .arg(QLatin1String(kColumns)));
+    q.bindValue(QStringLiteral(":Dat"), dateText(r.Dat));
+    q.bindValue(QStringLiteral(":DayWeek"), r.DayWeek);
+    q.bindValue(QStringLiteral(":TempDoor"), r.TempDoor);
+    q.bindValue(QStringLiteral(":HumDoor"), r.HumDoor);
+    static const QString tempNames[kChannelCount] = {":TempCH1", ":TempCH2", ":TempCH3", ":TempCH4", ":TempCH5"};
+    static const QString humNames[kChannelCount] = {":HumCH1", ":HumCH2", ":HumCH3", ":HumCH4", ":HumCH5"};
+    for (int c = 0; c < kChannelCount; ++c) {
+        q.bindValue(tempNames[c], r.TempCH[c]);
+        q.bindValue(humNames[c], r.HumCH[c]);
+    }
+    q.bindValue(QStringLiteral(":UV"), r.UV);
+    q.bindValue(QStringLiteral(":PressLocal"), r.PressLocal);
+    q.bindValue(QStringLiteral(":Weather"), r.Weather);
+    q.bindValue(QStringLiteral(":WindChill"), r.WindChill);
+    q.bindValue(QStringLiteral(":WindGust"), r.WindGust);
+    q.bindValue(QStringLiteral(":WindSpeed"), r.WindSpeed);
+    q.bindValue(QStringLiteral(":RainCount"), r.RainCount);
+    q.bindValue(QStringLiteral(":RainState"), r.RainState);
+    q.bindValue(QStringLiteral(":WindDirection"), r.WindDirection);
+    if (!q.exec()) {
+        lastError_ = q.lastError().text();
+        return AppendResult::Failed;
+    }
+    return q.numRowsAffected() > 0 ? AppendResult::Appended : AppendResult::Duplicate;
+}
+
+bool HistoryStore::beginBatch()
+{
+    if (batchDepth_++ > 0)
+        return true;
+    return database().transaction();
+}
+
+void HistoryStore::endBatch()
+{
+    if (--batchDepth_ == 0 && !database().commit())
+        lastError_ = database().lastError().text();
+}
+
+HistoryStore::Batch::Batch(HistoryStore &store) : store_(store), active_(store.beginBatch()) {}
+
+HistoryStore::Batch::~Batch()
+{
+    if (active_)
+        store_.endBatch();
+    else
+        --store_.batchDepth_;
+}
+
+bool HistoryStore::newest(HistoryRow &row) const
+{
+    QSqlQuery q(database());
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT %1 FROM MainSet ORDER BY Dat DESC LIMIT 1").arg(QLatin1String(kColumns))) ||
+        !q.next())
+        return false;
+    row = rowFromQuery(q);
+    return true;
+}
+
+bool HistoryStore::oldest(HistoryRow &row) const
+{
+    QSqlQuery q(database());
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT %1 FROM MainSet ORDER BY Dat ASC LIMIT 1").arg(QLatin1String(kColumns))) ||
+        !q.next())
+        return false;
+    row = rowFromQuery(q);
+    return true;
+}
+
+long long HistoryStore::count() const
+{
+    QSqlQuery q(database());
+    if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM MainSet")) || !q.next())
+        return 0;
+    return q.value(0).toLongLong();
+}
+
+void HistoryStore::visitBetween(const QDateTime &after, const QDateTime &upTo, RowOrder order, void *context,
+                                RowVisitor visitor) const
+{
+    QSqlQuery q(database());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT %1 FROM MainSet WHERE Dat > :after AND Dat <= :upTo ORDER BY Dat %2")
+                  .arg(QLatin1String(kColumns),
+                       order == RowOrder::OldestFirst ? QStringLiteral("ASC") : QStringLiteral("DESC")));
+    q.bindValue(QStringLiteral(":after"), dateText(after));
+    q.bindValue(QStringLiteral(":upTo"), dateText(upTo));
+    if (!q.exec()) {
+        lastError_ = q.lastError().text();
+        return;
+    }
+    while (q.next()) {
+        if (!visitor(context, rowFromQuery(q)))
+            break;
+    }
+}
+
+std::vector<HistoryRow> HistoryStore::rowsBetween(const QDateTime &after, const QDateTime &upTo, RowOrder order) const
+{
+    std::vector<HistoryRow> rows;
+    forEachBetween(after, upTo, order, [&rows](const HistoryRow &r) {
+        rows.push_back(r);
+        return true;
+    });
+    return rows;
+}
+
+bool HistoryStore::clear()
+{
+    return query(QStringLiteral("DELETE FROM MainSet"));
+}
+
+}  // namespace nimbrel

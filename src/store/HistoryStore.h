@@ -1,0 +1,135 @@
+// The history table: every history record taken over from the station, one
+// row per date, kept in date order in the SQLite file `datat`.
+//
+// Every append is on disk when it returns (a batch of appends is one
+// transaction), so a crash or a power cut loses no record that was shown.
+// Values that were not readings (a non-zero state word, an invalid flag) are
+// stored as 0; a stored 0 cannot be told from a real 0.
+#pragma once
+
+#include "Measurement.h"
+
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <QString>
+#include <memory>
+#include <vector>
+
+namespace nimbrel {
+
+// One stored row, fields as in the table.
+struct HistoryRow {
+    QDateTime Dat;
+    int DayWeek = 0;
+    double TempDoor = 0;
+    int HumDoor = 0;
+    double TempCH[kChannelCount] = {};
+    int HumCH[kChannelCount] = {};
+    double UV = 0;
+    double PressLocal = 0;
+    int Weather = 0;
+    double WindChill = 0;
+    double WindGust = 0;
+    double WindSpeed = 0;
+    int RainCount = 0;
+    int RainState = 0;
+    int WindDirection = 0;
+};
+
+enum class AppendResult { Appended, Duplicate, Failed };
+enum class RowOrder { OldestFirst, NewestFirst };
+
+// Wind values of 266 mph or more, and wind chills of 167 or more, are not
+// readings and are stored as 0.
+constexpr double kWindStoreLimit = 266.0;
+constexpr double kWindChillStoreLimit = 167.0;
+
+// The row a Measurement is stored as.
+HistoryRow rowFromMeasurement(const Measurement &m);
+// Copies a row's fields into m; states and flags keep their values.
+void loadMeasurement(const HistoryRow &row, Measurement &m);
+
+class HistoryStore {
+public:
+    static constexpr int kSchemaVersion = 1;
+
+    ~HistoryStore();
+    HistoryStore(const HistoryStore &) = delete;
+    HistoryStore &operator=(const HistoryStore &) = delete;
+
+    struct Opened {
+        std::unique_ptr<HistoryStore> store;  // null only when not even a new file could be made
+        QString setAside;  // where a damaged file was moved, if one was
+        QString error;
+    };
+    // Opens the file, creating it when missing. A file that is not a sound
+    // history table is moved aside as "<name>.damaged-YYYYMMDD-HHMMSS" and a
+    // new one is created: the user's old history is never destroyed.
+    // `now` names the moved file.
+    static Opened open(const QString &path, const QDateTime &now);
+
+    // Appends unless a row with the same date exists; older rows take their
+    // place in date order.
+    AppendResult append(const Measurement &m);
+    AppendResult appendRow(const HistoryRow &row);
+
+    // Groups appends into one transaction (the full read's 209 slots).
+    // Commits when the batch object ends.
+    class Batch {
+    public:
+        explicit Batch(HistoryStore &store);
+        ~Batch();
+        Batch(const Batch &) = delete;
+        Batch &operator=(const Batch &) = delete;
+
+    private:
+        HistoryStore &store_;
+        bool active_;
+    };
+
+    bool newest(HistoryRow &row) const;
+    bool oldest(HistoryRow &row) const;
+    long long count() const;
+
+    // Rows with after < Dat <= upTo.
+    std::vector<HistoryRow> rowsBetween(const QDateTime &after, const QDateTime &upTo,
+                                        RowOrder order = RowOrder::OldestFirst) const;
+    // Calls visit for each row with after < Dat <= upTo; visit returns false to stop.
+    template <class Visit>
+    void forEachBetween(const QDateTime &after, const QDateTime &upTo, RowOrder order, Visit visit) const;
+
+    bool clear();
+
+    QString path() const { return path_; }
+    QString lastError() const { return lastError_; }
+    QSqlDatabase database() const;
+
+    // Date-times are stored as text "YYYY-MM-DDTHH:MM:SS", which sorts in
+    // date order.
+    static QString dateText(const QDateTime &dt);
+    static QDateTime dateFromText(const QString &text);
+
+private:
+    explicit HistoryStore(QString connection, QString path);
+    bool prepareSchema();
+    bool beginBatch();
+    void endBatch();
+    bool query(const QString &sql) const;
+    using RowVisitor = bool (*)(void *, const HistoryRow &);
+    void visitBetween(const QDateTime &after, const QDateTime &upTo, RowOrder order, void *context,
+                      RowVisitor visitor) const;
+
+    QString connection_;
+    QString path_;
+    mutable QString lastError_;
+    int batchDepth_ = 0;
+};
+
+template <class Visit>
+void HistoryStore::forEachBetween(const QDateTime &after, const QDateTime &upTo, RowOrder order, Visit visit) const
+{
+    visitBetween(after, upTo, order, &visit,
+                 [](void *context, const HistoryRow &row) { return (*static_cast<Visit *>(context))(row); });
+}
+
+}  // namespace nimbrel

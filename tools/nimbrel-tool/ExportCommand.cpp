@@ -1,0 +1,13 @@
+#include "Commands.h"
+
+#include <cstdio>
+
+namespace nimbrel::tool {
+
+int runExport(const QStringList &)
+{
+    std::fputs("nimbrel-tool: not available yet\n", stderr);
+    return 1;
+}
+
+}  // namespace nimbrel::tool

@@ -1,0 +1,47 @@
+// nimbrel-tool: the program's own decoding and history store, from the
+// command line.
+#include "Commands.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+
+namespace {
+
+void usage(FILE *to)
+{
+    std::fputs("usage: nimbrel-tool COMMAND [ARGUMENTS]\n"
+               "\n"
+               "  decode IMAGE [--slot POSITION] [--now YYYY-MM-DDTHH:MM:SS]\n"
+               "      decode a station memory image and print the record and header as JSON\n"
+               "  export [--from DATE] [--to DATE] FILE.csv\n"
+               "      write the stored history (datat in the current folder) as CSV\n"
+               "  gen-history --years N --period MINUTES FILE\n"
+               "      write a synthetic history table for demonstrations and benchmarks\n",
+               to);
+}
+
+}  // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QStringList arguments = QCoreApplication::arguments().mid(1);
+    if (arguments.isEmpty()) {
+        usage(stderr);
+        return 2;
+    }
+    const QString command = arguments.takeFirst();
+    if (command == QLatin1String("decode"))
+        return nimbrel::tool::runDecode(arguments);
+    if (command == QLatin1String("export"))
+        return nimbrel::tool::runExport(arguments);
+    if (command == QLatin1String("gen-history"))
+        return nimbrel::tool::runGenHistory(arguments);
+    if (command == QLatin1String("--help") || command == QLatin1String("help")) {
+        usage(stdout);
+        return 0;
+    }
+    std::fprintf(stderr, "nimbrel-tool: unknown command \"%s\"\n\n", qPrintable(command));
+    usage(stderr);
+    return 2;
+}
