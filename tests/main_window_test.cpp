@@ -7,6 +7,8 @@
 #include "support/SimLink.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTemporaryDir>
@@ -187,6 +189,88 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(w.form->acquisition().lastRecordPosition != 0, 5000);
         QVERIFY(timer(*w.form, "Timer2")->isActive());
         QTRY_VERIFY_WITH_TIMEOUT(w.form->TempPanel->isHidden(), 2000);
+    }
+
+    void fullReadStoresTheRingAndPollingAppendsEachNewRecord()
+    {
+        SimLink link(station());
+        Window w(link);
+        QVERIFY(w.form->FormCreate());
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->acquisition().lastRecordPosition != 0, 5000);
+        HistoryStore *history = w.form->history();
+        QVERIFY(history);
+        QCOMPARE(history->count(), 208LL);  // slots 1..208; slot 0 overlaps the header
+
+        link.station().addSlots(1);
+        QTRY_COMPARE_WITH_TIMEOUT(history->count(), 209LL, 3000);
+        HistoryRow newest;
+        QVERIFY(history->newest(newest));
+        QCOMPARE(newest.Dat, w.form->measurement().Dat);
+    }
+
+    void withoutStationTheNewestStoredRecordIsShown()
+    {
+        QTemporaryDir dir;
+        {
+            auto opened = HistoryStore::open(QDir(dir.path()).filePath(QStringLiteral("datat")), QDateTime::currentDateTime());
+            QVERIFY(opened.store);
+            for (int hour : {9, 11, 10}) {
+                Measurement m;
+                m.Dat = QDateTime(QDate(2026, 3, 1), QTime(hour, 0));
+                m.TempDoor = 20 + hour;
+                QCOMPARE(opened.store->append(m), AppendResult::Appended);
+            }
+        }
+        SimLink link(station(false));
+        AppContext context;
+        context.workDir = dir.path();
+        TForm1 form(context);
+        form.useLink(link.api());
+        quicken(form);
+        bool refreshed = false;
+        QObject::connect(&form, &TForm1::displayRefreshed, [&] { refreshed = true; });
+        QVERIFY(form.FormCreate());
+        QTRY_VERIFY_WITH_TIMEOUT(refreshed, 3000);
+        QCOMPARE(form.measurement().Dat, QDateTime(QDate(2026, 3, 1), QTime(11, 0)));
+        QCOMPARE(form.measurement().TempDoor, 31.0);
+    }
+
+    void damagedHistoryIsKeptAsideAndAFreshOneFilled()
+    {
+        SimLink link(station());
+        Window w(link);
+        QByteArray noise(20000, '\0');
+        for (int i = 0; i < noise.size(); ++i)
+            noise[i] = static_cast<char>((i * 7919 + 13) & 0xFF);
+        QFile damaged(QDir(w.dir.path()).filePath(QStringLiteral("datat")));
+        QVERIFY(damaged.open(QIODevice::WriteOnly));
+        damaged.write(noise);
+        damaged.close();
+
+        QVERIFY(w.form->FormCreate());
+        const QStringList aside = QDir(w.dir.path()).entryList({QStringLiteral("datat.damaged-*")});
+        QCOMPARE(aside.size(), 1);
+        QFile kept(QDir(w.dir.path()).filePath(aside[0]));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), noise);
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->acquisition().lastRecordPosition != 0, 5000);
+        QCOMPARE(w.form->history()->count(), 208LL);
+    }
+
+    void clearingTheHistoryRefillsItFromTheStation()
+    {
+        SimLink link(station());
+        Window w(link);
+        QVERIFY(w.form->FormCreate());
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->acquisition().lastRecordPosition != 0, 5000);
+        const size_t readsBefore = link.readAddresses().size();
+        w.form->N1Click();
+        QCOMPARE(w.form->history()->count(), 0LL);
+        QVERIFY(!w.form->findChild<QTimer *>(QStringLiteral("Timer2"))->isActive() ||
+                w.form->acquisition().fullReadPending);
+        QTRY_VERIFY_WITH_TIMEOUT(link.readAddresses().size() >= readsBefore + 256, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(w.form->history()->count(), 208LL, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->findChild<QTimer *>(QStringLiteral("Timer2"))->isActive(), 3000);
     }
 
     void linkLibraryFailuresEndTheProgramWithTheirMessage()
