@@ -342,6 +342,7 @@ bool TForm1::FormCreate()
     a.lastRecordPosition = 0;
 
     openTables();
+    applySettings();
 
     if (!linkInjected_) {
         const LinkLoadError error = library_.load(context_.libraryFolders);
@@ -381,6 +382,48 @@ void TForm1::openTables()
     else if (!opened.store)
         qWarning("The history file cannot be opened: %s", qPrintable(opened.error));
     history_ = std::move(opened.store);
+
+    SettingsStore::Opened settings = SettingsStore::open(filePath(QStringLiteral("datsum")), now);
+    if (!settings.setAside.isEmpty())
+        qWarning("The settings file could not be read (%s); it was kept as %s and the defaults apply.",
+                 qPrintable(settings.error), qPrintable(settings.setAside));
+    settingsStore_ = std::move(settings.store);
+}
+
+void TForm1::applySettings()
+{
+    const std::optional<Settings> stored = settingsStore_ ? settingsStore_->load() : std::nullopt;
+    if (!stored)
+        return;
+    settings_ = *stored;
+    // Setting an index runs no change handler; an index the box does not
+    // have leaves the form's default.
+    auto apply = [](QComboBox *box, int index) {
+        if (index >= 0 && index < box->count()) {
+            const QSignalBlocker block(box);
+            box->setCurrentIndex(index);
+        }
+    };
+    apply(LangBox, settings_.Lang);
+    apply(TempEdBox, settings_.Temp);
+    apply(PressureEdBox, settings_.Press);
+    apply(SpeedEdBox, settings_.Speed);
+    apply(RainEdBox, settings_.Rain);
+    apply(UVIEdBox, settings_.UVI);
+}
+
+void TForm1::saveSettings()
+{
+    if (!settingsStore_)
+        return;
+    settings_.Lang = LangBox->currentIndex();
+    settings_.Temp = TempEdBox->currentIndex();
+    settings_.Press = PressureEdBox->currentIndex();
+    settings_.Speed = SpeedEdBox->currentIndex();
+    settings_.Rain = RainEdBox->currentIndex();
+    settings_.UVI = UVIEdBox->currentIndex();
+    if (!settingsStore_->save(settings_))
+        qWarning("The settings could not be saved: %s", qPrintable(settingsStore_->lastError()));
 }
 
 void TForm1::openDevice()
@@ -396,6 +439,8 @@ void TForm1::FormDestroy()
     destroyed_ = true;
     for (QTimer *t : {Timer1, Timer2, Timer3, Timer4, Timer5, Form2Timer1, Form2Timer2})
         t->stop();
+    saveSettings();
+    settingsStore_.reset();
     if (linkApi_.close && deviceHandle_)
         linkApi_.close(deviceHandle_, 0);
     deviceHandle_ = nullptr;

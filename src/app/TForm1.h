@@ -4,6 +4,7 @@
 
 #include "AppContext.h"
 #include "HistoryStore.h"
+#include "SettingsStore.h"
 #include "Acquisition.h"
 #include "LinkLibrary.h"
 #include "Measurement.h"
@@ -56,6 +57,7 @@ public:
     const StationSummary &summary() const { return summary_; }
     int slotsTakenOver() const { return slotsTakenOver_; }
     HistoryStore *history() const { return history_.get(); }
+    const Settings &storedSettings() const { return settings_; }
     QString filePath(const QString &name) const;
 
     // A plain-text account of the current conditions, for the console.
@@ -94,6 +96,8 @@ private:
     void pumpUntil(const std::function<bool()> &done);
     void openDevice();
     void openTables();
+    void applySettings();
+    void saveSettings();
     void showFileError();
     // Clears busy and runs a poll that arrived while the exchange ran.
     void endExchange();
@@ -123,6 +127,8 @@ private:
     USBHandle deviceHandle_ = nullptr;
     std::unique_ptr<StationExchange> exchange_;
     std::unique_ptr<HistoryStore> history_;
+    std::unique_ptr<SettingsStore> settingsStore_;
+    Settings settings_;  // as stored; CityCode and UserCoord change only at shut-down
     std::unique_ptr<HistoryStore::Batch> takeOverBatch_;
     std::unique_ptr<Acquisition> acquisition_;
     bool fullReadRunning_ = false;

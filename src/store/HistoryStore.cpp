@@ -6,6 +6,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QStringList>
 
 namespace nimbrel {
 
@@ -68,13 +69,26 @@ HistoryRow rowFromQuery(const QSqlQuery &q)
     return r;
 }
 
-// Whether an open database holds a sound history table (or nothing yet).
+// Whether an open database holds a sound history table (or nothing yet) that
+// this version of the program may write to.
 bool looksSound(QSqlDatabase &db, QString &why)
 {
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("PRAGMA quick_check(1)")) || !q.next() ||
         q.value(0).toString() != QLatin1String("ok")) {
         why = q.lastError().isValid() ? q.lastError().text() : q.value(0).toString();
+        return false;
+    }
+    // Checked before anything is written: preparing the schema would stamp
+    // the file with this program's version.
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) {
+        why = q.lastError().text();
+        return false;
+    }
+    if (q.value(0).toInt() > HistoryStore::kSchemaVersion) {
+        // Written by a newer program: leave it alone rather than guess.
+        why = QStringLiteral("the history was written by a newer version of the program (schema %1)")
+                  .arg(q.value(0).toInt());
         return false;
     }
     if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"))) {
@@ -90,6 +104,22 @@ bool looksSound(QSqlDatabase &db, QString &why)
     if (anyTable && !mainSet) {
         why = QStringLiteral("the file holds other tables but no history");
         return false;
+    }
+    if (mainSet) {
+        // A MainSet of some other shape would make every append fail.
+        if (!q.exec(QStringLiteral("PRAGMA table_info(MainSet)"))) {
+            why = q.lastError().text();
+            return false;
+        }
+        QStringList present;
+        while (q.next())
+            present << q.value(1).toString();
+        for (const QString &field : QString::fromLatin1(kColumns).split(QStringLiteral(", "))) {
+            if (!present.contains(field)) {
+                why = QStringLiteral("the history table has no field %1").arg(field);
+                return false;
+            }
+        }
     }
     return true;
 }
@@ -160,6 +190,7 @@ HistoryStore::HistoryStore(QString connection, QString path) : connection_(std::
 
 HistoryStore::~HistoryStore()
 {
+    insert_.reset();
     {
         QSqlDatabase db = QSqlDatabase::database(connection_, false);
         if (db.isOpen())
@@ -208,14 +239,6 @@ HistoryStore::Opened HistoryStore::open(const QString &path, const QDateTime &no
         sound = sound && looksSound(db, why);
         sound = sound && store->prepareSchema();
         if (sound) {
-            QSqlQuery q(db);
-            if (q.exec(QStringLiteral("PRAGMA user_version")) && q.next() && q.value(0).toInt() > kSchemaVersion) {
-                // Written by a newer program: leave it alone rather than guess.
-                why = QStringLiteral("the history was written by a newer version of the program");
-                sound = false;
-            }
-        }
-        if (sound) {
             result.store = std::move(store);
             return result;
         }
@@ -247,6 +270,35 @@ HistoryStore::Opened HistoryStore::open(const QString &path, const QDateTime &no
     return result;
 }
 
+std::unique_ptr<HistoryStore> HistoryStore::openReadOnly(const QString &path, QString *error)
+{
+    auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return std::unique_ptr<HistoryStore>();
+    };
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return fail(QStringLiteral("%1: no such file").arg(path));
+    if (info.size() == 0)
+        return fail(QStringLiteral("%1: the file is empty").arg(path));
+    const QString connection = QStringLiteral("history-%1").arg(connectionCounter.fetchAndAddRelaxed(1));
+    std::unique_ptr<HistoryStore> store(new HistoryStore(connection, path));
+    QString why;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (!db.open())
+            why = db.lastError().text();
+        else if (looksSound(db, why) && !db.tables().contains(QStringLiteral("MainSet")))
+            why = QStringLiteral("the file holds no history table");
+    }
+    if (!why.isEmpty())
+        return fail(QStringLiteral("%1: %2").arg(path, why));
+    return store;
+}
+
 AppendResult HistoryStore::append(const Measurement &m)
 {
     return appendRow(rowFromMeasurement(m));
@@ -254,61 +306,92 @@ AppendResult HistoryStore::append(const Measurement &m)
 
 AppendResult HistoryStore::appendRow(const HistoryRow &r)
 {
-    if (!r.Dat.isValid())
+    if (!r.Dat.isValid()) {
+        lastError_ = QStringLiteral("the record has no valid date");
         return AppendResult::Failed;
-    QSqlQuery q(database());
-    q.prepare(QStringLiteral("INSERT OR IGNORE INTO MainSet (%1) VALUES (:Dat, :DayWeek, :TempDoor, :HumDoor, "
-                             ":TempCH1, :HumCH1, :TempCH2, :HumCH2, :TempCH3, :HumCH3, :TempCH4, :HumCH4, "
-                             ":TempCH5, :HumCH5, :UV, :PressLocal, :Weather, :WindChill, :WindGust, :WindSpeed, "
-                             ":RainCount, :RainState, :WindDirection)")
-                  .arg(QLatin1String(kColumns)));
-    q.bindValue(QStringLiteral(":Dat"), dateText(r.Dat));
-    q.bindValue(QStringLiteral(":DayWeek"), r.DayWeek);
-    q.bindValue(QStringLiteral(":TempDoor"), r.TempDoor);
-    q.bindValue(QStringLiteral(":HumDoor"), r.HumDoor);
-    static const QString tempNames[kChannelCount] = {":TempCH1", ":TempCH2", ":TempCH3", ":TempCH4", ":TempCH5"};
-    static const QString humNames[kChannelCount] = {":HumCH1", ":HumCH2", ":HumCH3", ":HumCH4", ":HumCH5"};
+    }
+    if (!insert_) {
+        auto q = std::make_unique<QSqlQuery>(database());
+        if (!q->prepare(QStringLiteral("INSERT OR IGNORE INTO MainSet (%1) VALUES "
+                                       "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                            .arg(QLatin1String(kColumns)))) {
+            lastError_ = q->lastError().text();
+            return AppendResult::Failed;
+        }
+        insert_ = std::move(q);
+    }
+    // Values in the order of kColumns.
+    QSqlQuery &q = *insert_;
+    int i = 0;
+    q.bindValue(i++, dateText(r.Dat));
+    q.bindValue(i++, r.DayWeek);
+    q.bindValue(i++, r.TempDoor);
+    q.bindValue(i++, r.HumDoor);
     for (int c = 0; c < kChannelCount; ++c) {
-        q.bindValue(tempNames[c], r.TempCH[c]);
-        q.bindValue(humNames[c], r.HumCH[c]);
+        q.bindValue(i++, r.TempCH[c]);
+        q.bindValue(i++, r.HumCH[c]);
     }
-    q.bindValue(QStringLiteral(":UV"), r.UV);
-    q.bindValue(QStringLiteral(":PressLocal"), r.PressLocal);
-    q.bindValue(QStringLiteral(":Weather"), r.Weather);
-    q.bindValue(QStringLiteral(":WindChill"), r.WindChill);
-    q.bindValue(QStringLiteral(":WindGust"), r.WindGust);
-    q.bindValue(QStringLiteral(":WindSpeed"), r.WindSpeed);
-    q.bindValue(QStringLiteral(":RainCount"), r.RainCount);
-    q.bindValue(QStringLiteral(":RainState"), r.RainState);
-    q.bindValue(QStringLiteral(":WindDirection"), r.WindDirection);
-    if (!q.exec()) {
+    q.bindValue(i++, r.UV);
+    q.bindValue(i++, r.PressLocal);
+    q.bindValue(i++, r.Weather);
+    q.bindValue(i++, r.WindChill);
+    q.bindValue(i++, r.WindGust);
+    q.bindValue(i++, r.WindSpeed);
+    q.bindValue(i++, r.RainCount);
+    q.bindValue(i++, r.RainState);
+    q.bindValue(i++, r.WindDirection);
+    const bool done = q.exec();
+    const int changed = done ? q.numRowsAffected() : 0;
+    if (!done)
         lastError_ = q.lastError().text();
+    q.finish();  // the statement stays prepared but no longer holds the table
+    if (!done)
         return AppendResult::Failed;
-    }
-    return q.numRowsAffected() > 0 ? AppendResult::Appended : AppendResult::Duplicate;
+    return changed > 0 ? AppendResult::Appended : AppendResult::Duplicate;
 }
 
 bool HistoryStore::beginBatch()
 {
     if (batchDepth_++ > 0)
         return true;
-    return database().transaction();
+    QSqlDatabase db = database();
+    if (!db.transaction()) {
+        lastError_ = db.lastError().text();
+        return false;
+    }
+    return true;
 }
 
-void HistoryStore::endBatch()
+bool HistoryStore::endBatch()
 {
-    if (--batchDepth_ == 0 && !database().commit())
-        lastError_ = database().lastError().text();
+    if (--batchDepth_ != 0)
+        return true;
+    QSqlDatabase db = database();
+    if (!db.commit()) {
+        // A transaction left open would swallow every later append unseen.
+        lastError_ = db.lastError().text();
+        db.rollback();
+        return false;
+    }
+    return true;
 }
 
 HistoryStore::Batch::Batch(HistoryStore &store) : store_(store), active_(store.beginBatch()) {}
 
 HistoryStore::Batch::~Batch()
 {
+    commit();
+}
+
+bool HistoryStore::Batch::commit()
+{
+    if (ended_)
+        return active_;
+    ended_ = true;
     if (active_)
-        store_.endBatch();
-    else
-        --store_.batchDepth_;
+        return active_ = store_.endBatch();
+    --store_.batchDepth_;
+    return false;
 }
 
 bool HistoryStore::newest(HistoryRow &row) const

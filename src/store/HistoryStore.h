@@ -15,6 +15,8 @@
 #include <memory>
 #include <vector>
 
+class QSqlQuery;
+
 namespace nimbrel {
 
 // One stored row, fields as in the table.
@@ -67,6 +69,10 @@ public:
     // new one is created: the user's old history is never destroyed.
     // `now` names the moved file.
     static Opened open(const QString &path, const QDateTime &now);
+    // Opens an existing history for reading only: nothing is created, changed
+    // or moved. Null, with `error` set, when the file is missing or is not a
+    // history this program can read.
+    static std::unique_ptr<HistoryStore> openReadOnly(const QString &path, QString *error = nullptr);
 
     // Appends unless a row with the same date exists; older rows take their
     // place in date order.
@@ -74,17 +80,22 @@ public:
     AppendResult appendRow(const HistoryRow &row);
 
     // Groups appends into one transaction (the full read's 209 slots).
-    // Commits when the batch object ends.
+    // Commits when the batch object ends, or at commit().
     class Batch {
     public:
         explicit Batch(HistoryStore &store);
         ~Batch();
+        // Ends the batch now; false when the transaction could not be
+        // committed (its appends are then lost, see lastError). An inner
+        // batch only reports whether its transaction could be started.
+        bool commit();
         Batch(const Batch &) = delete;
         Batch &operator=(const Batch &) = delete;
 
     private:
         HistoryStore &store_;
         bool active_;
+        bool ended_ = false;
     };
 
     bool newest(HistoryRow &row) const;
@@ -113,7 +124,7 @@ private:
     explicit HistoryStore(QString connection, QString path);
     bool prepareSchema();
     bool beginBatch();
-    void endBatch();
+    bool endBatch();
     bool query(const QString &sql) const;
     using RowVisitor = bool (*)(void *, const HistoryRow &);
     void visitBetween(const QDateTime &after, const QDateTime &upTo, RowOrder order, void *context,
@@ -123,6 +134,7 @@ private:
     QString path_;
     mutable QString lastError_;
     int batchDepth_ = 0;
+    std::unique_ptr<QSqlQuery> insert_;  // prepared once, reused for every append
 };
 
 template <class Visit>

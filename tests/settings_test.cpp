@@ -1,0 +1,133 @@
+// The user's choices survive a restart: first start, closing, restarting,
+// and a settings file that cannot be read.
+#include "SettingsStore.h"
+#include "TForm1.h"
+#include "support/SimLink.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace nimbrel;
+using nimbrel::test::SimLink;
+
+namespace {
+
+struct Boxes {
+    int lang, temp, press, speed, rain, uvi;
+};
+
+Boxes boxesOf(const TForm1 &form)
+{
+    return {form.LangBox->currentIndex(),     form.TempEdBox->currentIndex(), form.PressureEdBox->currentIndex(),
+            form.SpeedEdBox->currentIndex(), form.RainEdBox->currentIndex(), form.UVIEdBox->currentIndex()};
+}
+
+bool operator==(const Boxes &a, const Boxes &b)
+{
+    return a.lang == b.lang && a.temp == b.temp && a.press == b.press && a.speed == b.speed && a.rain == b.rain &&
+           a.uvi == b.uvi;
+}
+
+// Starts the window in dir, lets the caller change it, closes it.
+void session(const QString &dir, const std::function<void(TForm1 &)> &use)
+{
+    SimLink link;
+    AppContext context;
+    context.workDir = dir;
+    TForm1 form(context);
+    form.useLink(link.api());
+    QVERIFY(form.FormCreate());
+    use(form);
+    form.FormDestroy();
+}
+
+}  // namespace
+
+class SettingsTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void firstStartUsesTheDefaultsAndClosingStoresThem()
+    {
+        QTemporaryDir dir;
+        session(dir.path(), [](TForm1 &form) { QVERIFY((boxesOf(form) == Boxes{1, 0, 0, 0, 0, 0})); });
+        auto opened = SettingsStore::open(QDir(dir.path()).filePath(QStringLiteral("datsum")), QDateTime());
+        QVERIFY(opened.store);
+        const std::optional<Settings> row = opened.store->load();
+        QVERIFY(row.has_value());
+        QCOMPARE(row->Lang, 1);
+        QCOMPARE(row->Temp, 0);
+        QCOMPARE(row->Press, 0);
+        QCOMPARE(row->UserCoord, 0);
+    }
+
+    void choicesSurviveARestart_data()
+    {
+        QTest::addColumn<int>("lang");
+        QTest::addColumn<int>("temp");
+        QTest::addColumn<int>("press");
+        QTest::addColumn<int>("speed");
+        QTest::addColumn<int>("rain");
+        QTest::addColumn<int>("uvi");
+        QTest::newRow("Russian, Fahrenheit, inchHg, knots, mm, MED/h") << 0 << 1 << 3 << 3 << 1 << 1;
+        QTest::newRow("Italian, Celsius, mmHg, m/s, inch, UVI") << 4 << 0 << 2 << 2 << 0 << 0;
+    }
+
+    void choicesSurviveARestart()
+    {
+        QFETCH(int, lang);
+        QFETCH(int, temp);
+        QFETCH(int, press);
+        QFETCH(int, speed);
+        QFETCH(int, rain);
+        QFETCH(int, uvi);
+        QTemporaryDir dir;
+        session(dir.path(), [&](TForm1 &form) {
+            form.LangBox->setCurrentIndex(lang);
+            form.TempEdBox->setCurrentIndex(temp);
+            form.PressureEdBox->setCurrentIndex(press);
+            form.SpeedEdBox->setCurrentIndex(speed);
+            form.RainEdBox->setCurrentIndex(rain);
+            form.UVIEdBox->setCurrentIndex(uvi);
+        });
+        session(dir.path(), [&](TForm1 &form) {
+            QVERIFY((boxesOf(form) == Boxes{lang, temp, press, speed, rain, uvi}));
+        });
+        // Closing twice leaves one row.
+        auto opened = SettingsStore::open(QDir(dir.path()).filePath(QStringLiteral("datsum")), QDateTime());
+        QVERIFY(opened.store->load().has_value());
+    }
+
+    void damagedSettingsAreKeptAsideAndTheDefaultsApply()
+    {
+        QTemporaryDir dir;
+        QFile damaged(QDir(dir.path()).filePath(QStringLiteral("datsum")));
+        QVERIFY(damaged.open(QIODevice::WriteOnly));
+        damaged.write(QByteArray("SQLite format 3\0 this is not what it claims", 44));
+        damaged.close();
+        session(dir.path(), [](TForm1 &form) { QVERIFY((boxesOf(form) == Boxes{1, 0, 0, 0, 0, 0})); });
+        QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("datsum.damaged-*")}).size(), 1);
+        auto opened = SettingsStore::open(QDir(dir.path()).filePath(QStringLiteral("datsum")), QDateTime());
+        QVERIFY(opened.store && opened.store->load().has_value());
+    }
+
+    void aStoredIndexTheBoxLacksKeepsTheDefault()
+    {
+        QTemporaryDir dir;
+        {
+            auto opened = SettingsStore::open(QDir(dir.path()).filePath(QStringLiteral("datsum")), QDateTime());
+            Settings s;
+            s.Lang = 9;
+            s.Temp = 1;
+            s.Press = -1;
+            QVERIFY(opened.store->save(s));
+        }
+        session(dir.path(), [](TForm1 &form) { QVERIFY((boxesOf(form) == Boxes{1, 1, 0, 0, 0, 0})); });
+    }
+};
+
+QTEST_MAIN(SettingsTest)
+#include "settings_test.moc"
