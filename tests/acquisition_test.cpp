@@ -319,3 +319,18 @@ TEST(BlockWrite, SendsTheImageBlockAsItStandsAndTheStationAppliesIt)
         EXPECT_EQ(rig.link.sent.back().address, r.address);
     }
 }
+
+TEST(StationThatLies, SlotIndexPastTheRingEndsTheReadInsteadOfReadingPastMemory)
+{
+    for (int index : {209, 230, 255}) {
+        Rig rig(quietStation());
+        rig.setNewestSlot(index);
+        EXPECT_EQ(rig.acquisition.fullRead(), FullReadResult::BadSlotIndex) << "index " << index;
+        EXPECT_TRUE(rig.host.slots.empty()) << "index " << index;
+        rig.acquisition.lastRecordPosition = 257;
+        EXPECT_EQ(rig.acquisition.incrementalRead(), PollResult::ReadFailed) << "index " << index;
+        EXPECT_EQ(rig.acquisition.lastRecordPosition, 257) << "index " << index;
+        for (int address : rig.link.readAddresses())
+            EXPECT_LT(address, kStationMemorySize) << "index " << index;
+    }
+}

@@ -50,6 +50,12 @@ FullReadResult Acquisition::fullRead()
     if (connected)
         host_.saveHeaderCopy();
 
+    // A station that names a slot past the ring's end is answering
+    // nonsense: taking it over would read past the station's memory.
+    if (image_[kSlotIndexByte] >= kSlotCount) {
+        host_.repaint();
+        return FullReadResult::BadSlotIndex;
+    }
     const int current = image_.newestSlotPosition();
     lastRecordPosition = 0;
     host_.showStage(ReadStage::SavingToComputer);
@@ -84,6 +90,10 @@ PollResult Acquisition::incrementalRead()
         return PollResult::ReadFailed;
     }
 
+    if (image_[kSlotIndexByte] >= kSlotCount) {
+        host_.repaint();
+        return PollResult::ReadFailed;
+    }
     const int current = image_.newestSlotPosition();
     recordPosition = current;
     const int old = lastRecordPosition;

@@ -48,6 +48,7 @@ enum class FullReadResult {
     NoStation,     // the fall-back path showed the stored data
     BlockFailed,   // a block read failed; the image keeps what arrived
     SlotRejected,  // a slot could not be taken over
+    BadSlotIndex,  // the index byte names no slot of the ring (above 208)
 };
 
 enum class PollResult {

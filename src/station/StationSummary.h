@@ -12,7 +12,7 @@ constexpr int kSensorCount = 6;          // indoor + channels 1..5
 constexpr int kTrendCount = 12;          // temperature and humidity of each sensor
 constexpr int kBatteryCount = 8;         // channels 1..5, UV, wind, rain
 constexpr int kUvDayCount = 8;           // today and the seven days before
-constexpr int kPressureHistoryCount = 25;  // hourly, oldest first
+constexpr int kPressureHistoryCount = 25;  // hourly, newest first
 
 struct StationSummary {
     QDateTime RecordTime;  // the Dat of the decoded record
