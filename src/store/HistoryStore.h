@@ -69,10 +69,11 @@ public:
     // new one is created: the user's old history is never destroyed.
     // `now` names the moved file.
     static Opened open(const QString &path, const QDateTime &now);
-    // Opens an existing history for reading only: nothing is created, changed
-    // or moved. Null, with `error` set, when the file is missing or is not a
-    // history this program can read.
-    static std::unique_ptr<HistoryStore> openReadOnly(const QString &path, QString *error = nullptr);
+    // Opens an existing history for reading only (queries only; appends and
+    // clear fail): nothing is created or moved and no row changes. Null, with
+    // `error` set, when the file is missing or is not a history this program
+    // can read. Another process may append meanwhile.
+    static std::unique_ptr<HistoryStore> openForReading(const QString &path, QString *error = nullptr);
 
     // Appends unless a row with the same date exists; older rows take their
     // place in date order.
@@ -122,7 +123,6 @@ public:
 
 private:
     explicit HistoryStore(QString connection, QString path);
-    bool prepareSchema();
     bool beginBatch();
     bool endBatch();
     bool query(const QString &sql) const;

@@ -1,13 +1,175 @@
+// export: the stored history as CSV, one row per record, oldest first, for
+// spreadsheets and scripts. The history file is opened for reading only, so
+// the program may keep running meanwhile.
 #include "Commands.h"
+#include "DateArgument.h"
+#include "HistoryStore.h"
 
+#include <QByteArray>
+#include <QDate>
+#include <QFile>
+#include <QSaveFile>
 #include <cstdio>
 
 namespace nimbrel::tool {
 
-int runExport(const QStringList &)
+namespace {
+
+constexpr const char *kUsage =
+    "usage: nimbrel-tool export [--from DATE] [--to DATE] [--db PATH] FILE.csv\n"
+    "  records with FROM < date <= TO; DATE is YYYY-MM-DD or YYYY-MM-DDTHH:MM:SS;\n"
+    "  the history is ./datat unless --db names another; FILE.csv \"-\" writes to standard output.\n";
+
+constexpr const char *kHeader = "Dat,DayWeek,TempDoor,HumDoor,TempCH1,HumCH1,TempCH2,HumCH2,TempCH3,HumCH3,"
+                                "TempCH4,HumCH4,TempCH5,HumCH5,UV,PressLocal,Weather,WindChill,WindGust,WindSpeed,"
+                                "RainCount,RainState,WindDirection\n";
+
+int badArguments(const QString &why)
 {
-    std::fputs("nimbrel-tool: not available yet\n", stderr);
+    std::fprintf(stderr, "nimbrel-tool export: %s\n%s", qPrintable(why), kUsage);
+    return 2;
+}
+
+int unreadable(const QString &why)
+{
+    std::fprintf(stderr, "nimbrel-tool export: %s\n", qPrintable(why));
+    return 2;
+}
+
+int failure(const QString &why)
+{
+    std::fprintf(stderr, "nimbrel-tool export: %s\n", qPrintable(why));
     return 1;
+}
+
+// Shortest text that reads back as the stored value, in the C locale.
+void appendReal(QByteArray &line, double value)
+{
+    line += ',';
+    line += QByteArray::number(value == 0 ? 0.0 : value, 'g', 15);  // no "-0"
+}
+
+void appendInteger(QByteArray &line, int value)
+{
+    line += ',';
+    line += QByteArray::number(value);
+}
+
+QByteArray csvLine(const HistoryRow &r)
+{
+    QByteArray line = HistoryStore::dateText(r.Dat).toLatin1();
+    appendInteger(line, r.DayWeek);
+    appendReal(line, r.TempDoor);
+    appendInteger(line, r.HumDoor);
+    for (int c = 0; c < kChannelCount; ++c) {
+        appendReal(line, r.TempCH[c]);
+        appendInteger(line, r.HumCH[c]);
+    }
+    appendReal(line, r.UV);
+    appendReal(line, r.PressLocal);
+    appendInteger(line, r.Weather);
+    appendReal(line, r.WindChill);
+    appendReal(line, r.WindGust);
+    appendReal(line, r.WindSpeed);
+    appendInteger(line, r.RainCount);
+    appendInteger(line, r.RainState);
+    appendInteger(line, r.WindDirection);
+    line += '\n';
+    return line;
+}
+
+}  // namespace
+
+int runExport(const QStringList &arguments)
+{
+    // Without bounds every stored date lies between these.
+    QDateTime from(QDate(1, 1, 1), QTime(0, 0), Qt::UTC);
+    QDateTime to(QDate(9999, 12, 31), QTime(23, 59, 59), Qt::UTC);
+    bool haveFrom = false;
+    bool haveTo = false;
+    QString db = QStringLiteral("datat");
+    QString file;
+
+    for (int i = 0; i < arguments.size(); ++i) {
+        QString option = arguments.at(i);
+        QString value;
+        const bool takesValue = option == QLatin1String("--from") || option == QLatin1String("--to") ||
+                                option == QLatin1String("--db");
+        const qsizetype equals = option.indexOf(QLatin1Char('='));
+        if (option.startsWith(QLatin1String("--")) && equals > 0) {
+            value = option.mid(equals + 1);
+            option = option.left(equals);
+        } else if (takesValue) {
+            if (i + 1 >= arguments.size())
+                return badArguments(QStringLiteral("%1 needs a value").arg(option));
+            value = arguments.at(++i);
+        }
+        if (option == QLatin1String("--from") || option == QLatin1String("--to")) {
+            const QDateTime date = parseDateArgument(value);
+            if (!date.isValid())
+                return badArguments(QStringLiteral("%1: \"%2\" is not a date YYYY-MM-DD or YYYY-MM-DDTHH:MM:SS")
+                                        .arg(option, value));
+            if (option == QLatin1String("--from")) {
+                from = date;
+                haveFrom = true;
+            } else {
+                to = date;
+                haveTo = true;
+            }
+        } else if (option == QLatin1String("--db")) {
+            if (value.isEmpty())
+                return badArguments(QStringLiteral("--db needs a file name"));
+            db = value;
+        } else if (option.startsWith(QLatin1Char('-')) && option != QLatin1String("-")) {
+            return badArguments(QStringLiteral("unknown option \"%1\"").arg(arguments.at(i)));
+        } else if (file.isEmpty()) {
+            file = option;
+        } else {
+            return badArguments(QStringLiteral("only one FILE.csv, not \"%1\" as well").arg(option));
+        }
+    }
+    if (file.isEmpty())
+        return badArguments(QStringLiteral("FILE.csv is missing"));
+    if (haveFrom && haveTo && from >= to)
+        return badArguments(QStringLiteral("--from %1 is not before --to %2: no record can lie between")
+                                .arg(HistoryStore::dateText(from), HistoryStore::dateText(to)));
+
+    QString why;
+    const std::unique_ptr<HistoryStore> store = HistoryStore::openForReading(db, &why);
+    if (!store)
+        return unreadable(QStringLiteral("cannot read the history: %1").arg(why));
+
+    QFile standardOutput;
+    QSaveFile saved(file);
+    QIODevice *out = nullptr;
+    if (file == QLatin1String("-")) {
+        if (!standardOutput.open(stdout, QIODevice::WriteOnly))
+            return failure(QStringLiteral("cannot write to standard output"));
+        out = &standardOutput;
+    } else {
+        if (!saved.open(QIODevice::WriteOnly))
+            return failure(QStringLiteral("cannot write %1: %2").arg(file, saved.errorString()));
+        out = &saved;
+    }
+
+    bool written = out->write(kHeader) >= 0;
+    QByteArray buffer;
+    store->forEachBetween(from, to, RowOrder::OldestFirst, [&](const HistoryRow &row) {
+        buffer += csvLine(row);
+        if (buffer.size() >= 1 << 16) {
+            written = written && out->write(buffer) == buffer.size();
+            buffer.clear();
+        }
+        return written;
+    });
+    written = written && out->write(buffer) == buffer.size();
+    if (!store->lastError().isEmpty())
+        return failure(QStringLiteral("reading %1 failed: %2").arg(db, store->lastError()));
+    if (!written)
+        return failure(QStringLiteral("writing %1 failed: %2").arg(file, out->errorString()));
+    if (out == &saved && !saved.commit())
+        return failure(QStringLiteral("writing %1 failed: %2").arg(file, saved.errorString()));
+    return 0;
 }
 
 }  // namespace nimbrel::tool

@@ -13,9 +13,9 @@ void usage(FILE *to)
                "\n"
                "  decode IMAGE [--slot POSITION] [--now YYYY-MM-DDTHH:MM:SS]\n"
                "      decode a station memory image and print the record and header as JSON\n"
-               "  export [--from DATE] [--to DATE] FILE.csv\n"
-               "      write the stored history (datat in the current folder) as CSV\n"
-               "  gen-history --years N --period MINUTES FILE\n"
+               "  export [--from DATE] [--to DATE] [--db PATH] FILE.csv\n"
+               "      write the stored history (datat in the current folder) as CSV; FILE - is stdout\n"
+               "  gen-history --years N --period MINUTES [--end DATE] [--seed N] [--force] FILE\n"
                "      write a synthetic history table for demonstrations and benchmarks\n",
                to);
 }
