@@ -10,5 +10,6 @@ namespace nimbrel::tool {
 int runDecode(const QStringList &arguments);
 int runExport(const QStringList &arguments);
 int runGenHistory(const QStringList &arguments);
+int runAstro(const QStringList &arguments);
 
 }  // namespace nimbrel::tool

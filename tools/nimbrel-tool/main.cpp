@@ -16,7 +16,10 @@ void usage(FILE *to)
                "  export [--from DATE] [--to DATE] [--db PATH] FILE.csv\n"
                "      write the stored history (datat in the current folder) as CSV; FILE - is stdout\n"
                "  gen-history --years N --period MINUTES [--end DATE] [--seed N] [--force] FILE\n"
-               "      write a synthetic history table for demonstrations and benchmarks\n",
+               "      write a synthetic history table for demonstrations and benchmarks\n"
+               "  astro --at YYYY-MM-DDTHH:MM:SS --lat DEG --latmin MIN --lon DEG --lonmin MIN\n"
+               "        --hemispheres N --zone HOURS --dst CODE [--record-time YYYY-MM-DDTHH:MM:SS]\n"
+               "      sun, moon, daylight-saving and calendar labels for a local clock and location as JSON\n",
                to);
 }
 
@@ -37,6 +40,8 @@ int main(int argc, char *argv[])
         return nimbrel::tool::runExport(arguments);
     if (command == QLatin1String("gen-history"))
         return nimbrel::tool::runGenHistory(arguments);
+    if (command == QLatin1String("astro"))
+        return nimbrel::tool::runAstro(arguments);
     if (command == QLatin1String("--help") || command == QLatin1String("help")) {
         usage(stdout);
         return 0;

@@ -1,0 +1,122 @@
+#include "Moon.h"
+
+#include "DaylightSaving.h"
+#include "FundamentalAngles.h"
+#include "SeriesTables.h"
+#include "SkyCoordinates.h"
+#include "Sun.h"
+
+#include <cmath>
+#include <numbers>
+
+namespace nimbrel::astro {
+
+namespace {
+
+constexpr double kRad = std::numbers::pi / 180.0;
+constexpr double kParallaxConstantArcsec = 3422.451;
+constexpr double kMoonRadiusInEarthRadii = 0.272493;
+
+// The Moon's fundamental arguments at one day count, radians.
+struct LunarArguments {
+    double l, lp, F, D;
+};
+
+LunarArguments argumentsAt(double d)
+{
+    return {MoonMeanAnomaly(d) * kRad, SunMeanAnomaly(d) * kRad, MoonArgumentOfLatitude(d) * kRad,
+            MoonMeanElongation(d) * kRad};
+}
+
+template <typename Term>
+double argumentOf(const Term &term, const LunarArguments &a)
+{
+    return term.l * a.l + term.lp * a.lp + term.F * a.F + term.D * a.D;
+}
+
+double reduce360(double x)
+{
+    x = std::fmod(x, 360.0);
+    if (x < 0)
+        x += 360.0;
+    return x;
+}
+
+}  // namespace
+
+double MoonLongitude(double d)
+{
+    const LunarArguments a = argumentsAt(d);
+    double s = 0;  // seconds of arc
+    for (const MoonLongitudeParallaxTerm &term : kMoonLongitudeParallaxSeries)
+        s += term.longitudeSinArcsec * std::sin(argumentOf(term, a));
+    return reduce360(MoonMeanLongitude(d) + s / 3600.0);
+}
+
+double MoonLatitude(double d)
+{
+    const LunarArguments a = argumentsAt(d);
+    double s = 0;  // seconds of arc
+    for (const MoonLatitudeTerm &term : kMoonLatitudeSeries)
+        s += term.latitudeSinArcsec * std::sin(argumentOf(term, a));
+    // Reduced keeping its sign: a southern latitude stays negative.
+    return std::fmod(s / 3600.0, 360.0);
+}
+
+double MoonParallax(double d)
+{
+    const LunarArguments a = argumentsAt(d);
+    double s = kParallaxConstantArcsec;
+    for (const MoonLongitudeParallaxTerm &term : kMoonLongitudeParallaxSeries)
+        s += term.parallaxCosArcsec * std::cos(argumentOf(term, a));
+    return reduce360(s / 3600.0);
+}
+
+RiseSet MoonRiseSet(const CalendarMoment &moment, double zone, double latitudeDeg, double longitudeDeg, bool south,
+                    bool west)
+{
+    const double phi = south ? -latitudeDeg : latitudeDeg;
+    const double lon = west ? -longitudeDeg : longitudeDeg;
+    const double d1 = DaysSinceJ2000(startOfHour(moment));
+    const double d0 = DaysSinceJ2000(startOfDay(moment));
+
+    const EquatorialPosition eq = EclipticToEquatorial(MoonLongitude(d1), MoonLatitude(d1), ObliquityOfEcliptic(d1));
+    const double parallax = MoonParallax(d1);
+    // Upper limb on the horizon: 0.575° of refraction and dip, plus the
+    // semidiameter, less the parallax that lowers the Moon seen from the
+    // Earth's surface.
+    const double semidiameter = std::asin(kMoonRadiusInEarthRadii * std::sin(parallax * kRad)) / kRad;
+    const double zenith = 90.0 + 0.575 + semidiameter - parallax;
+    return onePassRiseSet(eq.rightAscensionDeg / 15.0, eq.declinationDeg, zenith, phi,
+                          localSiderealTimeAtMidnight(d0, lon), zone);
+}
+
+DayTimes UpdateMoonTimes(const Location &location, const CalendarMoment &localClock)
+{
+    const double zone = location.timeZone + (IsDaylightSavingActive(location.dstCode, localClock) ? 1.0 : 0.0);
+    return dayTimesOf(MoonRiseSet(localClock, zone, latitudeDegrees(location), longitudeDegrees(location),
+                                  isSouth(location), isWest(location)));
+}
+
+double MoonPhaseAngle(const CalendarMoment &localClock)
+{
+    const double d = DaysSinceJ2000(startOfHour(localClock));
+    return MoonLongitude(d) - SunLongitude(d);
+}
+
+int MoonPictureIndex(double phaseAngleDeg)
+{
+    if (!std::isfinite(phaseAngleDeg))
+        return 1;
+    // The angle is already within -360..360; fmod only keeps wild inputs
+    // from overflowing the conversion.
+    int b = static_cast<int>(std::trunc(std::fmod(phaseAngleDeg, 360.0) / 10.0));
+    if (b < 0)
+        b += 36;
+    int index = b + 1;
+    if (index > kMoonPictureCount - 1)
+        index = kMoonPictureCount - 1;
+    return index < 0 ? 0 : index;
+}
+
+}  // namespace nimbrel::astro
