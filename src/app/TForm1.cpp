@@ -42,14 +42,6 @@ QLabel *makeLabel(QWidget *parent, const char *name, const QString &text)
     return label;
 }
 
-QComboBox *makeCombo(QWidget *parent, const char *name, const QStringList &items, int index)
-{
-    auto *box = named(new QComboBox(parent), name, "TComboBox");
-    box->addItems(items);
-    box->setCurrentIndex(index);
-    return box;
-}
-
 }  // namespace
 
 TForm1::TForm1(const AppContext &context, QWidget *parent) : QWidget(parent), context_(context)
@@ -96,50 +88,11 @@ void TForm1::createTimers()
 
 void TForm1::buildWindow()
 {
-    ScrollBox1 = named(new QScrollArea(this), "ScrollBox1", "TScrollBox");
-    ScrollBox1->setGeometry(0, 0, kClientWidth, 647);
-    ScrollBox1->setFrameShape(QFrame::NoFrame);
-    ScrollBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    auto *content = new QWidget;
-    content->setFixedSize(866, 645);
-    ScrollBox1->setWidget(content);
-
-    Panel1 = named(new QFrame(content), "Panel1", "TPanel");
-    Panel1->setGeometry(0, 0, 865, 593);
-    auto *panel2 = named(new QFrame(Panel1), "Panel2", "TPanel");
-    panel2->setGeometry(0, 0, 432, 593);
-    auto *panel3 = named(new QFrame(Panel1), "Panel3", "TPanel");
-    panel3->setGeometry(432, 0, 433, 593);
-
-    struct Box {
-        const char *name;
-        const char *caption;
-        QWidget *parent;
-        QRect geometry;
-    };
-    const Box boxes[] = {
-        {"GroupBox1", "Прогноз погоды и атмосферное давление", panel2, {1, 0, 430, 224}},
-        {"GroupBox3", "УФИ", panel2, {1, 224, 430, 116}},
-        {"GroupBox4", "Время и дата", panel2, {1, 340, 430, 136}},
-        {"GroupBox2", "Восход/заход", panel2, {1, 475, 430, 118}},
-        {"GroupBox7", "Температура и влажность", panel3, {2, 0, 429, 262}},
-        {"GroupBox6", "Осадки", panel3, {2, 262, 429, 132}},
-        {"GroupBox5", "Ветер", panel3, {2, 394, 429, 199}},
-    };
-    for (const Box &b : boxes) {
-        auto *box = named(new QGroupBox(QString::fromUtf8(b.caption), b.parent), b.name, "TGroupBox");
-        box->setGeometry(b.geometry);
-    }
-    // The clock labels of the time-and-date box.
-    auto *timeBox = findChild<QGroupBox *>(QStringLiteral("GroupBox4"));
-    LocalDate = makeLabel(timeBox, "LocalDate", QString());
-    LocalDate->setGeometry(12, 22, 200, 18);
-    LocalTime = makeLabel(timeBox, "LocalTime", QString());
-    LocalTime->setGeometry(220, 22, 120, 18);
-
-    Panel4 = named(new QFrame(content), "Panel4", "TPanel");
-    Panel4->setGeometry(0, 596, 866, 49);
-    Panel4->setFrameShape(QFrame::StyledPanel);
+    ui.build(this);
+    ScrollBox1 = ui.ScrollBox1;
+    Panel1 = ui.Panel1;
+    LocalDate = ui.LocalDate;
+    LocalTime = ui.LocalTime;
     buildSettingsStrip();
 
     // Hidden labels whose captions are the program's run-time messages, so a
@@ -163,76 +116,23 @@ void TForm1::buildWindow()
 
 void TForm1::buildSettingsStrip()
 {
-    HistoryTemp = named(new QPushButton(QStringLiteral("История"), Panel4), "HistoryTemp", "TBitBtn");
-    HistoryTemp->setGeometry(6, 10, 80, 28);
-
-    BitBtn1 = named(new QPushButton(QStringLiteral("Меню"), Panel4), "BitBtn1", "TBitBtn");
-    BitBtn1->setGeometry(90, 10, 60, 28);
+    ui.buildSettingsStrip(this);
+    Panel4 = ui.Panel4;
+    HistoryTemp = ui.HistoryTemp;
+    BitBtn1 = ui.BitBtn1;
     connect(BitBtn1, &QPushButton::clicked, this, &TForm1::BitBtn1Click);
-
-    PopupMenu1 = named(new QMenu(this), "PopupMenu1", "TPopupMenu");
-    N1 = named(new QAction(QStringLiteral("Очистить историю значений"), PopupMenu1), "N1", "TMenuItem");
-    PopupMenu1->addAction(N1);
+    PopupMenu1 = ui.PopupMenu1;
+    N1 = ui.N1;
     connect(N1, &QAction::triggered, this, &TForm1::N1Click);
-    auto *separator = named(new QAction(PopupMenu1), "N2", "TMenuItem");
-    separator->setSeparator(true);
-    separator->setVisible(false);
-    PopupMenu1->addAction(separator);
-    for (const char *name : {"N3", "N4"}) {
-        auto *item = named(new QAction(QStringLiteral("ToText"), PopupMenu1), name, "TMenuItem");
-        item->setVisible(false);
-        PopupMenu1->addAction(item);
-    }
-
-    makeLabel(Panel4, "Label27", QStringLiteral("Язык интерфеса:"))->setGeometry(158, 2, 100, 16);
-    LangBox = makeCombo(Panel4, "LangBox",
-                        {QStringLiteral("Русский"), QStringLiteral("Английский"), QStringLiteral("Немецкий"),
-                         QStringLiteral("Французский"), QStringLiteral("Итальянский")},
-                        1);
-    LangBox->setGeometry(158, 19, 100, 22);
-    LangBox->setToolTip(QStringLiteral("Язык интерфейса"));
-
-    makeLabel(Panel4, "Label25", QStringLiteral("Уровень моря:"))->setGeometry(264, 2, 90, 16);
-    auto *level = named(new QSpinBox(Panel4), "PressLevel", "TEdit");
-    level->setRange(-999, 9999);
-    level->setGeometry(264, 19, 60, 22);
-    level->setToolTip(QStringLiteral("Уровень моря"));
-    PressLevel = level;
-    SpeedButton1 = named(new QPushButton(QStringLiteral("✓"), Panel4), "SpeedButton1", "TSpeedButton");
-    SpeedButton1->setGeometry(326, 19, 22, 22);
-    SpeedButton1->setToolTip(QStringLiteral("Подтвердить изменение уровня моря"));
-
-    makeLabel(Panel4, "Label20", QStringLiteral("Период обмена:"))->setGeometry(356, 2, 90, 16);
-    PeriodBox = makeCombo(Panel4, "PeriodBox",
-                          {QStringLiteral("5 мин"), QStringLiteral("10 мин"), QStringLiteral("20 мин"),
-                           QStringLiteral("30 мин"), QStringLiteral("1 час"), QStringLiteral("1.5 часа"),
-                           QStringLiteral("2 часа"), QStringLiteral("3 часа"), QStringLiteral("4 часа"),
-                           QStringLiteral("6 часов"), QStringLiteral("1 день")},
-                          5);
-    PeriodBox->setGeometry(356, 19, 80, 22);
-    PeriodBox->setToolTip(QStringLiteral("Период обмена"));
-
-    struct Unit {
-        const char *label;
-        const char *caption;
-        const char *box;
-        QStringList items;
-        QComboBox **target;
-    };
-    const Unit units[] = {
-        {"Label23", "Температура:", "TempEdBox", {"C", "F"}, &TempEdBox},
-        {"Label22", "Давление:", "PressureEdBox", {"hPa", "mBar", "mmHg", "inchHg"}, &PressureEdBox},
-        {"Label1", "Скорость:", "SpeedEdBox", {"km/h", "mph", "m/s", "knots"}, &SpeedEdBox},
-        {"Label21", "Осадки:", "RainEdBox", {"inch", "mm"}, &RainEdBox},
-        {"Label24", "Излучение:", "UVIEdBox", {"UVI", "MED/h"}, &UVIEdBox},
-    };
-    int x = 446;
-    for (const Unit &u : units) {
-        makeLabel(Panel4, u.label, QString::fromUtf8(u.caption))->setGeometry(x, 2, 82, 16);
-        *u.target = makeCombo(Panel4, u.box, u.items, 0);
-        (*u.target)->setGeometry(x, 19, 76, 22);
-        x += 83;
-    }
+    LangBox = ui.LangBox;
+    PressLevel = ui.PressLevel;
+    SpeedButton1 = ui.SpeedButton1;
+    PeriodBox = ui.PeriodBox;
+    TempEdBox = ui.TempEdBox;
+    PressureEdBox = ui.PressureEdBox;
+    SpeedEdBox = ui.SpeedEdBox;
+    RainEdBox = ui.RainEdBox;
+    UVIEdBox = ui.UVIEdBox;
 }
 
 void TForm1::buildStatusBar()

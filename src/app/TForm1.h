@@ -7,6 +7,7 @@
 #include "SettingsStore.h"
 #include "Acquisition.h"
 #include "LinkLibrary.h"
+#include "MainWindowUi.h"
 #include "Measurement.h"
 #include "StationExchange.h"
 #include "StationImage.h"
@@ -146,6 +147,9 @@ private:
     QTimer *Form2Timer2 = nullptr;
 
 public:
+    // Every component of the window's regions, by name.
+    MainWindowUi ui;
+
     // Components read by the code (the rest are found by name).
     QScrollArea *ScrollBox1 = nullptr;
     QFrame *Panel1 = nullptr;

@@ -14,7 +14,7 @@ int PanelStatusBar::addPanel(const QString &text, int width, Qt::Alignment align
 {
     auto *label = new QLabel(text, this);
     label->setAlignment(alignment);
-    label->setGeometry(nextX_ + 3, 0, width - 6, height());
+    label->setGeometry(nextX_ + 2, 0, width - 3, height());
     label->setTextFormat(Qt::PlainText);
     nextX_ += width;
     panels_.append(label);
