@@ -2,7 +2,6 @@
 
 #include "TableFile.h"
 
-#include <QAtomicInt>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -13,7 +12,6 @@ namespace nimbrel {
 
 namespace {
 
-QAtomicInt connectionCounter;
 
 // Stored fields in table order. Temperature and humidity alternate per sensor.
 const char *const kCreateTable = R"(CREATE TABLE IF NOT EXISTS MainSet (
@@ -253,7 +251,7 @@ std::unique_ptr<HistoryStore> HistoryStore::openForReading(const QString &path, 
         return fail(QStringLiteral("%1: no such file").arg(path));
     if (info.size() == 0)
         return fail(QStringLiteral("%1: the file is empty").arg(path));
-    const QString connection = QStringLiteral("history-%1").arg(connectionCounter.fetchAndAddRelaxed(1));
+    const QString connection = uniqueConnectionName(QStringLiteral("history"));
     std::unique_ptr<HistoryStore> store(new HistoryStore(connection, path));
     QString why;
     {

@@ -46,6 +46,11 @@ bool holdsTableOrNothing(QSqlDatabase &db, const QString &table, QString &why)
     return true;
 }
 
+QString uniqueConnectionName(const QString &prefix)
+{
+    return QStringLiteral("%1-%2").arg(prefix).arg(connectionCounter.fetchAndAddRelaxed(1));
+}
+
 void closeTableFile(const QString &connection)
 {
     if (connection.isEmpty())
@@ -63,8 +68,7 @@ TableFileOpen openTableFile(const QString &path, const QString &connectionPrefix
 {
     TableFileOpen result;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        const QString connection =
-            QStringLiteral("%1-%2").arg(connectionPrefix).arg(connectionCounter.fetchAndAddRelaxed(1));
+        const QString connection = uniqueConnectionName(connectionPrefix);
         QString why;
         bool sound = false;
         {

@@ -30,4 +30,7 @@ bool holdsTableOrNothing(QSqlDatabase &db, const QString &table, QString &why);
 
 void closeTableFile(const QString &connection);
 
+// A connection name no other open table file uses.
+QString uniqueConnectionName(const QString &prefix);
+
 }  // namespace nimbrel
