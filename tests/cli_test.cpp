@@ -7,6 +7,8 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include "SettingsStore.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -104,6 +106,42 @@ TEST(CommandLine, DumpUiDescribesBothWindowsAfterTheFirstRefresh)
         EXPECT_EQ(form1[QStringLiteral("N1")][QStringLiteral("text")].toString(),
                   QStringLiteral("Очистить историю значений"));
         EXPECT_EQ(form1[QStringLiteral("PeriodBox")][QStringLiteral("items")].toArray().size(), 11);
+    }
+}
+
+TEST(CommandLine, DumpUiWithAClockShowsTheSkyForTheStationAndForAChosenCity)
+{
+    struct Row {
+        const char *situation;
+        int userCityCode;  // -1: the station's own location (Moscow)
+        const char *clock;
+        const char *city;
+        const char *sunrise;
+        const char *sunset;
+    };
+    const Row rows[] = {
+        {"station's location", -1, "2024-06-21T12:00:00", "Moscow", "3:46", "21:17"},
+        {"the user's city", 204, "2024-03-15T12:00:00", "New York", "6:06", "18:01"},
+    };
+    for (const Row &r : rows) {
+        Demo demo;
+        if (r.userCityCode >= 0) {
+            auto opened = nimbrel::SettingsStore::open(demo.path(QStringLiteral("datsum")), QDateTime());
+            nimbrel::Settings settings;
+            settings.UserCoord = 1;
+            settings.CityCode = r.userCityCode;
+            ASSERT_TRUE(opened.store && opened.store->save(settings));
+        }
+        const ProgramRun run = demo.run({QStringLiteral("--dump-ui"), demo.path(QStringLiteral("ui.json")),
+                                         QStringLiteral("--clock"), QString::fromLatin1(r.clock)});
+        ASSERT_EQ(run.exitCode, 0) << r.situation << qPrintable(run.err);
+        const QJsonObject form1 = readJson(demo.path(QStringLiteral("ui.json")))[QStringLiteral("TForm1")].toObject();
+        auto text = [&](const char *name) { return form1[QLatin1String(name)][QStringLiteral("text")].toString(); };
+        EXPECT_EQ(text("CityBox"), QString::fromLatin1(r.city)) << r.situation;
+        EXPECT_EQ(text("VoshodL"), QString::fromLatin1(r.sunrise)) << r.situation;
+        EXPECT_EQ(text("ZahodL"), QString::fromLatin1(r.sunset)) << r.situation;
+        EXPECT_FALSE(text("VoshodMoonL").isEmpty()) << r.situation;
+        EXPECT_EQ(text("LocalDate").right(4), QString::fromLatin1(r.clock).left(4)) << r.situation;
     }
 }
 

@@ -70,7 +70,7 @@ HeaderValues stationSettings(int periodCode)
     h.location.east = true;
     h.location.timeZone = 3;
     h.location.dstCode = 0;
-    h.location.cityCode = 0x3A;
+    h.location.cityCode = 64;  // Moscow in the city table the program ships
     h.altitude = 150;
     h.temperatureAlarmHigh = {30.0, kTemperatureOk};
     h.temperatureAlarmLow = {-10.0, kTemperatureOk};

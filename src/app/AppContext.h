@@ -13,6 +13,8 @@ struct AppContext {
     QString workDir;
     QStringList libraryFolders;
     const Clock *clock = nullptr;
+    // The city table the program ships, copied into workDir on first start.
+    QString defaultCityTable;
     // Start-up messages go to stderr instead of message boxes (diagnostic runs).
     bool quietMessages = false;
 };

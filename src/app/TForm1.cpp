@@ -1,6 +1,8 @@
 #include "TForm1.h"
 
 #include "BlinkLed.h"
+#include "CityTable.h"
+#include "DateFormat.h"
 #include "Decoding.h"
 #include "HeaderCopy.h"
 #include "Component.h"
@@ -9,6 +11,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
@@ -54,6 +57,9 @@ TForm1::TForm1(const AppContext &context, QWidget *parent) : QWidget(parent), co
 
     createTimers();
     buildWindow();
+    connect(ui.IsUserCity, &QCheckBox::clicked, this, &TForm1::IsUserCityClick);
+    // A choice by the user; the refresh selects cities without running it.
+    connect(ui.CityBox, &QComboBox::activated, this, &TForm1::CityBoxChange);
 
     exchange_ = std::make_unique<StationExchange>(image_, Timer3, Timer4,
                                                   [] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
@@ -242,7 +248,10 @@ bool TForm1::FormCreate()
     a.lastRecordPosition = 0;
 
     openTables();
+    openCityTable();
+    fillCityBox();
     applySettings();
+    IsUserCityClick();
 
     if (!linkInjected_) {
         const LinkLoadError error = library_.load(context_.libraryFolders);
@@ -310,6 +319,7 @@ void TForm1::applySettings()
     apply(SpeedEdBox, settings_.Speed);
     apply(RainEdBox, settings_.Rain);
     apply(UVIEdBox, settings_.UVI);
+    ui.IsUserCity->setChecked(settings_.UserCoord != 0);
 }
 
 void TForm1::saveSettings()
@@ -322,6 +332,10 @@ void TForm1::saveSettings()
     settings_.Speed = SpeedEdBox->currentIndex();
     settings_.Rain = RainEdBox->currentIndex();
     settings_.UVI = UVIEdBox->currentIndex();
+    settings_.UserCoord = ui.IsUserCity->isChecked() ? 1 : 0;
+    // With no city selected the stored code stays as it was.
+    if (ui.CityBox->currentIndex() >= 0)
+        settings_.CityCode = ui.CityBox->currentData().toInt();
     if (!settingsStore_->save(settings_))
         qWarning("The settings could not be saved: %s", qPrintable(settingsStore_->lastError()));
 }
@@ -341,6 +355,8 @@ void TForm1::FormDestroy()
         t->stop();
     saveSettings();
     settingsStore_.reset();
+    saveCityTable();
+    cityTable_.reset();
     if (linkApi_.close && deviceHandle_)
         linkApi_.close(deviceHandle_, 0);
     deviceHandle_ = nullptr;
@@ -467,9 +483,9 @@ void TForm1::Timer4Timer()
 
 void TForm1::Timer5Timer()
 {
-    const QDateTime now = context_.clock ? context_.clock->now() : QDateTime::currentDateTime();
-    LocalDate->setText(QLocale().toString(now.date(), QStringLiteral("dd MMMM yyyy")));
-    LocalTime->setText(now.time().toString(QStringLiteral("hh:mm:ss")));
+    const QDateTime clock = now();
+    LocalDate->setText(formatDateTime(clock, QStringLiteral("dd mmmm yyyy")));
+    LocalTime->setText(formatDateTime(clock, QStringLiteral("hh:mm:ss")));
 }
 
 void TForm1::BitBtn1Click()
@@ -520,7 +536,7 @@ void TForm1::showStoredData()
         loadMeasurement(newest, measurement_);
     if (loadHeaderCopy(filePath(QStringLiteral("sumlocal.bin")), image_) == HeaderCopyResult::Failed)
         showFileError();
-    decodeHeader(image_, measurement_.Dat, summary_);
+    decodeHeaderWithUserCity();
     RefreshDisplay();
     TempPanel->hide();
     setLed(kLedIdle, false);
@@ -570,7 +586,7 @@ bool TForm1::takeOverNewest(int position)
     if (!decodeSlot(image_, position, measurement_))
         return false;
     ++slotsTakenOver_;
-    decodeHeader(image_, measurement_.Dat, summary_);
+    decodeHeaderWithUserCity();
     if (history_ && history_->append(measurement_) == AppendResult::Failed)
         return false;
     RefreshDisplay();
@@ -583,9 +599,23 @@ void TForm1::newRecordTaken()
 
 void TForm1::RefreshDisplay()
 {
+    // The history interval the station stores records at (codes 1..11).
+    const int period = image_[kPeriodByte] - 1;
+    if (period >= 0 && period < PeriodBox->count()) {
+        const QSignalBlocker block(PeriodBox);
+        PeriodBox->setCurrentIndex(period);
+    }
+
+    // The time stamp of the newest readings, not the computer's clock.
     const QDateTime &dat = measurement_.Dat;
     sStatusBar1->setPanelText(
         2, QLocale().toString(dat.date(), QLocale::ShortFormat) + QLatin1Char(' ') + dat.toString(QStringLiteral("h:mm")));
+
+    refreshCalendar();
+    refreshLocation();
+    refreshDaylightSavingLabel();
+    refreshCoordinateEdits();
+    refreshSky();
     Q_EMIT displayRefreshed();
 }
 

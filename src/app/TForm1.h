@@ -4,6 +4,8 @@
 
 #include "AppContext.h"
 #include "HistoryStore.h"
+#include "Location.h"
+#include "Decoding.h"
 #include "SettingsStore.h"
 #include "Acquisition.h"
 #include "LinkLibrary.h"
@@ -33,6 +35,7 @@ class QAbstractSpinBox;
 namespace nimbrel {
 
 class BlinkLed;
+class CityTable;
 class PanelStatusBar;
 
 class TForm1 : public QWidget, private AcquisitionHost {
@@ -78,6 +81,8 @@ public:
     void BitBtn1Click();
     void Panel4Click() {}
     void N1Click();
+    void IsUserCityClick();
+    void CityBoxChange();
 
     // The controls a full read started by the poll disables.
     QList<QWidget *> pollLockedControls() const;
@@ -97,6 +102,20 @@ private:
     void pumpUntil(const std::function<bool()> &done);
     void openDevice();
     void openTables();
+    QDateTime now() const;
+
+    // Location, calendar and sky.
+    void openCityTable();
+    void fillCityBox();
+    std::optional<LocationOverride> userCityOverride() const;
+    void decodeHeaderWithUserCity();
+    astro::Location currentLocation() const;
+    void refreshCalendar();
+    void refreshLocation();
+    void refreshDaylightSavingLabel();
+    void refreshCoordinateEdits();
+    void refreshSky();
+    void saveCityTable();
     void applySettings();
     void saveSettings();
     void showFileError();
@@ -129,6 +148,7 @@ private:
     std::unique_ptr<StationExchange> exchange_;
     std::unique_ptr<HistoryStore> history_;
     std::unique_ptr<SettingsStore> settingsStore_;
+    std::unique_ptr<CityTable> cityTable_;
     Settings settings_;  // as stored; CityCode and UserCoord change only at shut-down
     std::unique_ptr<HistoryStore::Batch> takeOverBatch_;
     std::unique_ptr<Acquisition> acquisition_;

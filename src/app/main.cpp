@@ -141,6 +141,7 @@ int main(int argc, char *argv[])
     context.workDir = QDir::currentPath();
     context.libraryFolders = {QDir::currentPath(), QCoreApplication::applicationDirPath()};
     context.clock = &clock;
+    context.defaultCityTable = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("citycodes"));
     context.quietMessages = options.diagnostic() || QGuiApplication::platformName() == QLatin1String("offscreen");
 
     TForm1 form1(context);

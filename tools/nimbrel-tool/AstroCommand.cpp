@@ -16,6 +16,7 @@
 #include "CalendarMoment.h"
 #include "DaylightSaving.h"
 #include "Location.h"
+#include "SkyLabels.h"
 #include "Moon.h"
 #include "Sun.h"
 #include "TimeLabels.h"
@@ -153,24 +154,22 @@ int runAstro(const QStringList &arguments)
     const CalendarMoment clock = *o.at;
     const CalendarMoment recordTime = o.recordTime.value_or(clock);
 
-    const DayTimes sun = UpdateSunTimes(location, clock);
-    const DayTimes moon = UpdateMoonTimes(location, clock);
-    const double phaseAngle = MoonPhaseAngle(clock);
+    const SkyLabels sky = skyLabels(location, clock, recordTime);
     const std::optional<QString> ruleName = DaylightSavingRuleName(location.dstCode);
 
     QJsonObject out;
-    out[QStringLiteral("sunrise")] = sun.rise;
-    out[QStringLiteral("sunset")] = sun.set;
-    out[QStringLiteral("moonrise")] = moon.rise;
-    out[QStringLiteral("moonset")] = moon.set;
-    out[QStringLiteral("VoshodL")] = TimeLabelText(sun.rise, sun);
-    out[QStringLiteral("ZahodL")] = TimeLabelText(sun.set, sun);
-    out[QStringLiteral("DlinaDnyL")] = DayLengthText(sun);
-    out[QStringLiteral("VoshodMoonL")] = TimeLabelText(moon.rise, moon);
-    out[QStringLiteral("ZahodMoonL")] = TimeLabelText(moon.set, moon, kMoonSetBlank);
-    out[QStringLiteral("moonPhaseAngle")] = phaseAngle;
-    out[QStringLiteral("moonPicture")] = MoonPictureIndex(phaseAngle);
-    out[QStringLiteral("earthPicture")] = EarthPictureIndex(location, clock, recordTime);
+    out[QStringLiteral("sunrise")] = sky.sun.rise;
+    out[QStringLiteral("sunset")] = sky.sun.set;
+    out[QStringLiteral("moonrise")] = sky.moon.rise;
+    out[QStringLiteral("moonset")] = sky.moon.set;
+    out[QStringLiteral("VoshodL")] = sky.VoshodL;
+    out[QStringLiteral("ZahodL")] = sky.ZahodL;
+    out[QStringLiteral("DlinaDnyL")] = sky.DlinaDnyL;
+    out[QStringLiteral("VoshodMoonL")] = sky.VoshodMoonL;
+    out[QStringLiteral("ZahodMoonL")] = sky.ZahodMoonL;
+    out[QStringLiteral("moonPhaseAngle")] = sky.moonPhaseAngle;
+    out[QStringLiteral("moonPicture")] = sky.moonPicture;
+    out[QStringLiteral("earthPicture")] = sky.earthPicture;
     out[QStringLiteral("dstActive")] = IsDaylightSavingActive(location.dstCode, clock) ? 1 : 0;
     // A code without a rule leaves the label as it was: there is no text.
     out[QStringLiteral("DSTL")] = ruleName ? QJsonValue(*ruleName) : QJsonValue(QJsonValue::Null);

@@ -1,0 +1,196 @@
+// The main window's location, calendar and sky: the city table and the
+// location controls, the calendar labels, the daylight-saving label and the
+// sun-and-moon box.
+#include "TForm1.h"
+
+#include "CalendarFields.h"
+#include "CityTable.h"
+#include "DateFormat.h"
+#include "DaylightSaving.h"
+#include "Decoding.h"
+#include "PictureBox.h"
+#include "SkyLabels.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QSpinBox>
+
+namespace nimbrel {
+
+QDateTime TForm1::now() const
+{
+    return context_.clock ? context_.clock->now() : QDateTime::currentDateTime();
+}
+
+void TForm1::openCityTable()
+{
+    const QString path = filePath(QStringLiteral("citycodes"));
+    // First start in this folder: begin with the city table the program ships.
+    if (!context_.defaultCityTable.isEmpty())
+        installDefaultCityTable(context_.defaultCityTable, path);
+    CityTable::Opened opened = CityTable::open(path, now());
+    if (!opened.setAside.isEmpty())
+        qWarning("The city table could not be read (%s); it was kept as %s and an empty one started.",
+                 qPrintable(opened.error), qPrintable(opened.setAside));
+    cityTable_ = std::move(opened.table);
+}
+
+void TForm1::fillCityBox()
+{
+    QComboBox *box = ui.CityBox;
+    const QSignalBlocker block(box);
+    box->clear();
+    if (!cityTable_)
+        return;
+    for (const CityRow &row : cityTable_->rows())
+        box->addItem(row.Name, row.Code);
+    // The list reads alphabetically; each item keeps its city's code.
+    box->model()->sort(0);
+    box->setCurrentIndex(-1);
+}
+
+void TForm1::IsUserCityClick()
+{
+    const bool user = ui.IsUserCity->isChecked();
+    ui.CityBox->setEnabled(user);
+    const bool editable = user && ui.CityBox->currentText() == userDefinedCityName();
+    for (QWidget *w : ui.coordinateControls())
+        w->setEnabled(editable);
+}
+
+std::optional<LocationOverride> TForm1::userCityOverride() const
+{
+    if (!ui.IsUserCity->isChecked() || !cityTable_)
+        return std::nullopt;
+    const std::optional<CityRow> row = cityTable_->find(settings_.CityCode);
+    if (!row)
+        return std::nullopt;
+    LocationOverride o;
+    o.LatMin = row->LatMin;
+    o.LatSec = row->LatSec;
+    o.LongMin = row->LongMin;
+    o.LongSec = row->LongSec;
+    o.Hemispheres = row->IsLon + 2 * row->IsLat;
+    o.TimeZone = row->TimeZone;
+    return o;
+}
+
+void TForm1::decodeHeaderWithUserCity()
+{
+    decodeHeader(image_, measurement_.Dat, summary_, userCityOverride());
+}
+
+void TForm1::CityBoxChange()
+{
+    if (ui.CityBox->currentIndex() >= 0 && cityTable_) {
+        if (const std::optional<CityRow> row = cityTable_->find(ui.CityBox->currentData().toInt())) {
+            ui.LatitudeLM->setValue(row->LatMin);
+            ui.LatitudeLS->setValue(row->LatSec);
+            ui.LongitudeLM->setValue(row->LongMin);
+            ui.LongitudeLS->setValue(row->LongSec);
+            ui.LocBox1->setCurrentIndex(row->IsLat);
+            ui.LocBox2->setCurrentIndex(row->IsLon);
+            ui.TL->setValue(row->TimeZone);
+            summary_.LatMin = ui.LatitudeLM->value();
+            summary_.LatSec = ui.LatitudeLS->value();
+            summary_.LongMin = ui.LongitudeLM->value();
+            summary_.LongSec = ui.LongitudeLS->value();
+            summary_.Hemispheres = ui.LocBox2->currentIndex() + 2 * ui.LocBox1->currentIndex();
+            summary_.TimeZone = ui.TL->value();
+        }
+    }
+    refreshSky();
+    update();
+}
+
+astro::Location TForm1::currentLocation() const
+{
+    return {summary_.LatMin,      summary_.LatSec,   summary_.LongMin, summary_.LongSec,
+            summary_.Hemispheres, summary_.TimeZone, summary_.DstCode};
+}
+
+void TForm1::refreshCalendar()
+{
+    const QDate today = now().date();
+    ui.WeekDayL->setText(astro::WeekdayText(today, QLocale()));
+    ui.NumWeekL->setText(QString::number(astro::WeekNumber(today)));
+    ui.NumDayL->setText(astro::DayOfYearText(today));
+}
+
+void TForm1::refreshLocation()
+{
+    ui.LocBox1->setCurrentIndex(summary_.Hemispheres < 2 ? 0 : 1);
+    ui.LocBox2->setCurrentIndex(summary_.Hemispheres == 1 || summary_.Hemispheres == 3 ? 1 : 0);
+    ui.TL->setValue(summary_.TimeZone);
+
+    QComboBox *box = ui.CityBox;
+    if (ui.IsUserCity->isChecked()) {
+        // Selected by the stored code; the last item with it wins.
+        int selected = -1;
+        for (int i = 0; i < box->count(); ++i)
+            if (box->itemData(i).toInt() == settings_.CityCode)
+                selected = i;
+        if (selected >= 0) {
+            const QSignalBlocker block(box);
+            box->setCurrentIndex(selected);
+        }
+        return;
+    }
+    const std::optional<CityRow> row = cityTable_ ? cityTable_->find(summary_.CityCode) : std::nullopt;
+    const int index = row ? box->findText(row->Name, Qt::MatchFixedString) : -1;
+    {
+        const QSignalBlocker block(box);
+        box->setCurrentIndex(index);
+    }
+    if (index >= 0)
+        CityBoxChange();
+}
+
+void TForm1::refreshDaylightSavingLabel()
+{
+    if (const std::optional<QString> name = astro::DaylightSavingRuleName(summary_.DstCode))
+        ui.DSTL->setText(*name);
+}
+
+void TForm1::refreshCoordinateEdits()
+{
+    ui.LatitudeLM->setValue(summary_.LatMin);
+    ui.LatitudeLS->setValue(summary_.LatSec);
+    ui.LongitudeLM->setValue(summary_.LongMin);
+    ui.LongitudeLS->setValue(summary_.LongSec);
+}
+
+void TForm1::refreshSky()
+{
+    const astro::SkyLabels sky =
+        astro::skyLabels(currentLocation(), astro::momentOf(now()), astro::momentOf(summary_.RecordTime));
+    summary_.SunRise = sky.sun.rise;
+    summary_.SunSet = sky.sun.set;
+    summary_.MoonRise = sky.moon.rise;
+    summary_.MoonSet = sky.moon.set;
+    ui.VoshodL->setText(sky.VoshodL);
+    ui.ZahodL->setText(sky.ZahodL);
+    ui.DlinaDnyL->setText(sky.DlinaDnyL);
+    ui.VoshodMoonL->setText(sky.VoshodMoonL);
+    ui.ZahodMoonL->setText(sky.ZahodMoonL);
+    ui.MoonImage->setIndex(sky.moonPicture);
+    ui.ZemlyImage->setIndex(sky.earthPicture);
+}
+
+void TForm1::saveCityTable()
+{
+    if (!cityTable_)
+        return;
+    QComboBox *box = ui.CityBox;
+    if (box->currentText() == userDefinedCityName() && ui.IsUserCity->isChecked() && box->currentIndex() >= 0) {
+        if (!cityTable_->updateUserDefined(box->currentData().toInt(), ui.LatitudeLM->value(), ui.LatitudeLS->value(),
+                                           ui.LongitudeLM->value(), ui.LongitudeLS->value(),
+                                           ui.LocBox1->currentIndex(), ui.LocBox2->currentIndex(), ui.TL->value()))
+            qWarning("The user-defined city could not be saved: %s", qPrintable(cityTable_->lastError()));
+    }
+}
+
+}  // namespace nimbrel

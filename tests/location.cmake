@@ -1,0 +1,7 @@
+add_executable(location_test ${CMAKE_CURRENT_LIST_DIR}/location_test.cpp)
+target_link_libraries(location_test PRIVATE nimbrel_app nimbrel_test_support Qt6::Test)
+target_compile_definitions(location_test PRIVATE CITYCODES_FILE="${CMAKE_BINARY_DIR}/citycodes")
+add_dependencies(location_test citycodes_table)
+set_target_properties(location_test PROPERTIES AUTOMOC ON)
+add_test(NAME location_test COMMAND location_test)
+set_tests_properties(location_test PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
