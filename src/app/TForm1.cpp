@@ -3,6 +3,7 @@
 #include "BlinkLed.h"
 #include "CityTable.h"
 #include "DateFormat.h"
+#include "NumberFormat.h"
 #include "Decoding.h"
 #include "HeaderCopy.h"
 #include "Component.h"
@@ -196,6 +197,9 @@ void TForm1::buildProgressPanel()
     ProgressBar1->setRange(0, 16000);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
+    ProgressBar1->setStyleSheet(QStringLiteral(
+        "QProgressBar { background: rgba(255, 255, 255, 38); border: none; border-radius: 4px; }"
+        "QProgressBar::chunk { background: #4fc3c8; border-radius: 4px; }"));
     TempPanel->raise();
 }
 
@@ -622,27 +626,27 @@ void TForm1::RefreshDisplay()
 QString TForm1::conditionsSummary() const
 {
     const Measurement &m = measurement_;
+    auto one = [](double v) { return formatFixed(v, 1, QLatin1Char('.')); };
     QString text;
-    auto line = [&text](const char *what, const QString &value) {
-        text += QStringLiteral("%1 %2\n").arg(QString::fromLatin1(what).leftJustified(22), value);
+    auto line = [&text](const QString &what, const QString &value) {
+        text += what.leftJustified(22) + QLatin1Char(' ') + value + QLatin1Char('\n');
     };
-    line("Station:", sStatusBar1->panelText(0));
-    line("Newest record:", m.Dat.toString(QStringLiteral("yyyy-MM-dd hh:mm")));
-    line("Indoor:", QStringLiteral("%1 °C, %2 %").arg(m.TempDoor, 0, 'f', 1).arg(m.HumDoor));
-    for (int c = 0; c < kChannelCount; ++c) {
-        const QString name = QStringLiteral("Channel %1:").arg(c + 1);
-        line(qPrintable(name), m.TempCHState[c] == 4
-                                   ? QStringLiteral("no sensor")
-                                   : QStringLiteral("%1 °C, %2 %").arg(m.TempCH[c], 0, 'f', 1).arg(m.HumCH[c]));
-    }
-    line("Pressure (station):", QStringLiteral("%1 hPa").arg(m.PressLocal, 0, 'f', 1));
-    line("Wind:", QStringLiteral("%1 mph, gusts %2 mph, from sector %3")
-                      .arg(m.WindSpeed, 0, 'f', 1)
-                      .arg(m.WindGust, 0, 'f', 1)
-                      .arg(m.WindDirection));
-    line("Rain counter:", QStringLiteral("%1 tips").arg(m.RainCount));
-    line("UV index:", QString::number(m.UV, 'f', 1));
-    line("Records taken over:", QString::number(slotsTakenOver_));
+    line(QStringLiteral("Station:"), sStatusBar1->panelText(0));
+    line(QStringLiteral("Newest record:"), m.Dat.toString(QStringLiteral("yyyy-MM-dd hh:mm")));
+    line(QStringLiteral("Indoor:"), QStringLiteral("%1 °C, %2 %").arg(one(m.TempDoor)).arg(m.HumDoor));
+    for (int c = 0; c < kChannelCount; ++c)
+        line(QStringLiteral("Channel %1:").arg(c + 1),
+             m.TempCHState[c] == 4 ? QStringLiteral("no sensor")
+                                   : QStringLiteral("%1 °C, %2 %").arg(one(m.TempCH[c])).arg(m.HumCH[c]));
+    line(QStringLiteral("Pressure (station):"), QStringLiteral("%1 hPa").arg(one(m.PressLocal)));
+    line(QStringLiteral("Wind:"), QStringLiteral("%1 mph, gusts %2 mph, from sector %3")
+                                      .arg(one(m.WindSpeed), one(m.WindGust))
+                                      .arg(m.WindDirection));
+    line(QStringLiteral("Rain counter:"), QStringLiteral("%1 tips").arg(m.RainCount));
+    line(QStringLiteral("UV index:"), one(m.UV));
+    line(QStringLiteral("Location:"), QStringLiteral("%1, sunrise %2, sunset %3")
+                                          .arg(ui.CityBox->currentText(), ui.VoshodL->text(), ui.ZahodL->text()));
+    line(QStringLiteral("Records taken over:"), QString::number(slotsTakenOver_));
     return text;
 }
 

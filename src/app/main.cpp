@@ -13,6 +13,7 @@
 #include <QFont>
 #include <QIcon>
 #include <QJsonDocument>
+#include <QScreen>
 #include <QTimer>
 #include <cstdio>
 
@@ -166,6 +167,9 @@ int main(int argc, char *argv[])
         });
     }
 
+    // The window opens centred on the screen.
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        form1.move(screen->availableGeometry().center() - form1.rect().center());
     form1.show();
     const int status = app.exec();
     form1.FormDestroy();
