@@ -21,7 +21,7 @@ struct DecodingHost : AcquisitionHost {
     int slots = 0;
     void showStage(ReadStage) override {}
     void setProgress(int) override {}
-    void repaint() override {}
+    void repaintWindow() override {}
     void showStoredData() override {}
     void saveHeaderCopy() override {}
     bool takeOverSlot(int p) override

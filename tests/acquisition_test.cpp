@@ -27,7 +27,7 @@ struct RecordingHost : AcquisitionHost {
 
     void showStage(ReadStage s) override { stages.push_back(s); }
     void setProgress(int p) override { progress = p; }
-    void repaint() override { ++repaints; }
+    void repaintWindow() override { ++repaints; }
     void showStoredData() override { ++storedDataShown; }
     void saveHeaderCopy() override { ++headerCopies; }
     bool takeOverSlot(int p) override

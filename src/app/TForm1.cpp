@@ -54,7 +54,7 @@ TForm1::TForm1(const AppContext &context, QWidget *parent) : QWidget(parent), co
     setProperty(kKindProperty, QStringLiteral("TForm1"));
     setWindowTitle(QStringLiteral("PC Software NBR04417"));
     setFixedSize(kClientWidth, kClientHeight);
-    measurement_.Dat = context_.clock ? context_.clock->now() : QDateTime::currentDateTime();
+    measurement_.Dat = now();
 
     createTimers();
     buildWindow();
@@ -523,7 +523,7 @@ void TForm1::setProgress(int position)
     ProgressBar1->setValue(qMin(position, ProgressBar1->maximum()));
 }
 
-void TForm1::repaint()
+void TForm1::repaintWindow()
 {
     update();
 }

@@ -125,7 +125,7 @@ private:
     // AcquisitionHost
     void showStage(ReadStage stage) override;
     void setProgress(int position) override;
-    void repaint() override;
+    void repaintWindow() override;
     void showStoredData() override;
     void saveHeaderCopy() override;
     void beginTakeOver() override;

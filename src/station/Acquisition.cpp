@@ -41,7 +41,7 @@ FullReadResult Acquisition::fullRead()
     for (int address = 0; address < kStationMemorySize; address += kBlockSize) {
         if (!readOrRecord(address)) {
             if (lastBlockError_ == BlockError::BadChecksum)
-                host_.repaint();
+                host_.repaintWindow();
             return FullReadResult::BlockFailed;
         }
         host_.setProgress(address + kBlockSize);
@@ -53,7 +53,7 @@ FullReadResult Acquisition::fullRead()
     // A station that names a slot past the ring's end is answering
     // nonsense: taking it over would read past the station's memory.
     if (image_[kSlotIndexByte] >= kSlotCount) {
-        host_.repaint();
+        host_.repaintWindow();
         return FullReadResult::BadSlotIndex;
     }
     const int current = image_.newestSlotPosition();
@@ -65,7 +65,7 @@ FullReadResult Acquisition::fullRead()
         recordPosition = p;
         if (!host_.takeOverSlot(p)) {
             host_.endTakeOver();
-            host_.repaint();
+            host_.repaintWindow();
             return FullReadResult::SlotRejected;
         }
         host_.setProgress(p + kSlotSize + kStationMemorySize);
@@ -80,18 +80,18 @@ FullReadResult Acquisition::fullRead()
 PollResult Acquisition::incrementalRead()
 {
     if (!connected) {
-        host_.repaint();
+        host_.repaintWindow();
         return PollResult::NotConnected;
     }
 
     exchange_.flush();
     if (!readOrRecord(kIndexBlock)) {
-        host_.repaint();
+        host_.repaintWindow();
         return PollResult::ReadFailed;
     }
 
     if (image_[kSlotIndexByte] >= kSlotCount) {
-        host_.repaint();
+        host_.repaintWindow();
         return PollResult::ReadFailed;
     }
     const int current = image_.newestSlotPosition();
@@ -99,14 +99,14 @@ PollResult Acquisition::incrementalRead()
     const int old = lastRecordPosition;
 
     if (current == old) {
-        host_.repaint();
+        host_.repaintWindow();
         return PollResult::NoNewRecord;
     }
     // A step from the last slot (8123) to any slot counts as one step: the
     // ring wrapped.
     if (current - old != kSlotSize && old != 0 && old < kLastSlotPosition) {
         lastRecordPosition = 0;
-        host_.repaint();
+        host_.repaintWindow();
         return PollResult::Gap;
     }
 
@@ -117,24 +117,24 @@ PollResult Acquisition::incrementalRead()
 
     for (int address = 0; address < kHeaderSize; address += kBlockSize) {
         if (!readOrRecord(address)) {
-            host_.repaint();
+            host_.repaintWindow();
             lastRecordPosition = old;
             return PollResult::ReadFailed;
         }
     }
     if (!readOrRecord(current) || !readOrRecord(current + kBlockSize)) {
-        host_.repaint();
+        host_.repaintWindow();
         lastRecordPosition = old;
         return PollResult::ReadFailed;
     }
 
     if (!host_.takeOverNewest(current)) {
-        host_.repaint();
+        host_.repaintWindow();
         lastRecordPosition = old;
         return PollResult::Rejected;
     }
 
-    host_.repaint();
+    host_.repaintWindow();
     host_.newRecordTaken();
     return PollResult::NewRecord;
 }

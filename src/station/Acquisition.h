@@ -22,7 +22,7 @@ public:
     virtual ~AcquisitionHost() = default;
     virtual void showStage(ReadStage stage) = 0;
     virtual void setProgress(int position) = 0;  // 0..16000
-    virtual void repaint() = 0;
+    virtual void repaintWindow() = 0;
     // No station: pause, then show the stored history's newest row and the
     // saved header copy.
     virtual void showStoredData() = 0;
