@@ -924,6 +924,12 @@ TEST(Ini, MalformedLinesAreNamedAndSkipped)
         {"noanswer=8192", "[faults]"},     {"short=0,,32", "[faults]"},
         {"jump=10", "[faults]"},           {"detach=-5", "[faults]"},
         {"ack=0x100", "[faults]"},         {"slots=5", "[weather]"},
+        {"indoor=nosensor", "[states]"},   {"channel6=low", "[states]"},
+        {"channel1=warm", "[states]"},     {"pressure=valid", "[states]"},
+        {"forecast=8", "[states]"},        {"windchill=bbb", "[states]"},
+        {"windgust=ccc", "[states]"},      {"rainstate=11", "[states]"},
+        {"uv=low", "[states]"},            {"batteries=0x100", "[states]"},
+        {"alarms=", "[states]"},           {"extremes=nosensor", "[states]"},
     };
     for (const Case &c : cases) {
         TempDir dir;
@@ -940,6 +946,112 @@ TEST(Ini, MalformedLinesAreNamedAndSkipped)
         EXPECT_EQ(config.seed, 9u) << c.line;               // lines before still count
         EXPECT_EQ(config.advanceSeconds, 7) << c.line;      // and lines after
     }
+}
+
+TEST(Ini, ForcedStatesReachTheNewestRecordAndTheHeader)
+{
+    // What the program would read: from the newest slot r, or the header m.
+    using Probe = int (*)(const Memory &m, const std::uint8_t *r);
+    const Probe indoor = [](const Memory &, const std::uint8_t *r) { return temperature(r[4], r[5]).state; };
+    const Probe channel1 = [](const Memory &, const std::uint8_t *r) { return temperature(r[7], r[8], true).state; };
+    const Probe channel2 = [](const Memory &, const std::uint8_t *r) { return temperature(r[10], r[11], true).state; };
+    const Probe channel3 = [](const Memory &, const std::uint8_t *r) { return temperature(r[13], r[14], true).state; };
+    const Probe channel4 = [](const Memory &, const std::uint8_t *r) { return temperature(r[17], r[18], true).state; };
+    const Probe channel5 = [](const Memory &, const std::uint8_t *r) { return temperature(r[20], r[21], true).state; };
+    const Probe pressureMark = [](const Memory &, const std::uint8_t *r) { return r[26] >> 4; };
+    const Probe forecast = [](const Memory &, const std::uint8_t *r) { return r[27] & 0x0F; };
+    const Probe chill = [](const Memory &, const std::uint8_t *r) { return windChill(r[28], r[29]).state; };
+    const Probe gust = [](const Memory &, const std::uint8_t *r) { return wind(r[30], r[31]).state; };
+    const Probe speed = [](const Memory &, const std::uint8_t *r) { return wind(r[32], r[33]).state; };
+    const Probe rainMark = [](const Memory &, const std::uint8_t *r) { return r[34] >> 4; };
+    const Probe uvOver99 = [](const Memory &, const std::uint8_t *r) { return int{uv(r[23], r[24]) > 99}; };
+    const Probe batteries = [](const Memory &m, const std::uint8_t *) { return int{m[76]}; };
+    const Probe alarms = [](const Memory &m, const std::uint8_t *) { return int{m[160]}; };
+    // The state every minimum and maximum shares; -1 when they differ.
+    const Probe extremes = [](const Memory &m, const std::uint8_t *) {
+        const int minAt[6] = {36, 42, 48, 54, 60, 67};
+        const int maxAt[6][2] = {{38, 39}, {44, 45}, {50, 51}, {56, 57}, {62, 64}, {69, 70}};
+        const int state = temperature(m[36], m[37]).state;
+        for (int s = 0; s < 6; ++s)
+            if (temperature(m[minAt[s]], m[minAt[s] + 1]).state != state ||
+                temperature(m[maxAt[s][0]], m[maxAt[s][1]]).state != state)
+                return -1;
+        return state;
+    };
+    struct Case {
+        const char *line;
+        Probe probe;
+        int unforced;  // what the weather alone gives
+        int forced;
+    } cases[] = {
+        {"indoor = low", indoor, 0, 1},          {"indoor = high", indoor, 0, 2},
+        {"Indoor = ERROR", indoor, 0, 3},        {"channel1 = nosensor", channel1, 0, 4},
+        {"channel2 = low", channel2, 0, 1},      {"channel3 = high", channel3, 0, 2},
+        {"channel4 = error", channel4, 0, 3},    {"channel5 = ok", channel5, 4, 0},
+        {"channel5 = error", channel5, 4, 3},    {"pressure = invalid", pressureMark, 3, 15},
+        {"forecast = invalid", forecast, 5, 15}, {"forecast = 0", forecast, 5, 0},
+        {"forecast = 7", forecast, 5, 7},        {"windchill = nosensor", chill, 0, 1},
+        {"windchill = invalid", chill, 0, 4},    {"windspeed = bbb", speed, 0, 1},
+        {"windspeed = eee", speed, 0, 2},        {"windgust = bbb", gust, 0, 1},
+        {"windgust = eee", gust, 0, 2},          {"rainstate = 10", rainMark, 0, 10},
+        {"rainstate = 13", rainMark, 0, 13},     {"rainstate = 14", rainMark, 0, 14},
+        {"uv = high", uvOver99, 0, 1},           {"batteries = 0x5A", batteries, 0xFF, 0x5A},
+        {"alarms = 0x07", alarms, 0x02, 0x07},   {"extremes = low", extremes, 0, 1},
+        {"extremes = error", extremes, 0, 3},
+    };
+    TempDir dir;
+    // Channel 5 is heard so that every extreme is a measured one unless forced.
+    const std::string common = "[station]\nslots=5\n[states]\nchannel5=ok\n";
+    for (const Case &c : cases) {
+        std::string error;
+        const SimConfig plain = loadSimConfig(dir.write("plain.ini", common), &error);
+        const SimConfig config = loadSimConfig(dir.write("stationsim.ini", common + c.line + "\n"), &error);
+        ASSERT_EQ(error, "") << c.line;
+        const bool channel5Case = std::string(c.line).rfind("channel5", 0) == 0;
+        SimulatedStation unforced{channel5Case ? smallRing(5) : plain};
+        SimulatedStation station{config};
+        // The generated ring, then a record stored later (with the header refreshed).
+        for (int step = 0; step < 2; ++step) {
+            const Memory &m = station.memory();
+            const Memory &u = unforced.memory();
+            EXPECT_EQ(c.probe(u, slotAt(u, u[255])), c.unforced) << c.line << ", step " << step;
+            EXPECT_EQ(c.probe(m, slotAt(m, m[255])), c.forced) << c.line << ", step " << step;
+            EXPECT_EQ(slotMinutes(m, m[255]), slotMinutes(u, u[255])) << c.line;
+            EXPECT_EQ(rainCounter(m, m[255]), rainCounter(u, u[255])) << c.line;
+            station.addSlots(1);
+            unforced.addSlots(1);
+        }
+    }
+}
+
+TEST(Ini, ForcedStatesLeaveALoadedImageAloneButItsHeaderSettings)
+{
+    Memory image{};
+    HeaderValues header;
+    header.periodCode = 1;
+    header.newestSlot = 3;
+    header.minimum[2] = {-7.5, kTemperatureOk};
+    writeHeader(image, header);
+    SlotValues slot;
+    slot.month = 5;
+    slot.day = 4;
+    writeSlot(image, slotPosition(3), slot);
+    TempDir dir;
+    dir.write("station.bin", std::string(image.begin(), image.end()));
+    std::string error;
+    const SimConfig config = loadSimConfig(
+        dir.write("stationsim.ini", "[station]\nimage=station.bin\n[states]\nindoor=high\nalarms=0\nextremes=error\n"), &error);
+    ASSERT_EQ(error, "");
+    SimulatedStation station{config};
+    const Memory &m = station.memory();
+    EXPECT_EQ(temperature(slotAt(m, 3)[4], slotAt(m, 3)[5]).state, 0);  // recorded before: as captured
+    EXPECT_EQ(m[160], 0);
+    const Reading minimum = temperature(m[48], m[49]);
+    EXPECT_EQ(minimum.state, 3);
+    EXPECT_EQ(m[48] >> 4, 7);  // the digits stay
+    EXPECT_EQ(m[49], 0x00);
+    station.addSlots(1);
+    EXPECT_EQ(temperature(slotAt(m, 4)[4], slotAt(m, 4)[5]).state, 2);
 }
 
 TEST(Ini, OddLinesOutsideSectionsAndMissingFile)

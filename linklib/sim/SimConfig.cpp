@@ -5,6 +5,7 @@
 // strtod would then stop at the '.' of "12.5" under e.g. a Russian locale.
 #include "SimulatedStation.h"
 
+#include "MemoryEncoding.h"
 #include "StationClock.h"
 
 #include <algorithm>
@@ -13,6 +14,8 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
+#include <utility>
 #include <system_error>
 
 namespace nimbrel::sim {
@@ -210,6 +213,54 @@ public:
         return "unknown key \"" + key + "\" in [faults]";
     }
 
+    std::string states(const std::string &key, const std::string &value)
+    {
+        StateOverrides &s = config_.states;
+        const std::string word = lower(value);
+        // One of the given names, each standing for a state code.
+        const auto pick = [&](std::optional<int> *field, std::initializer_list<std::pair<const char *, int>> names) {
+            for (const auto &[name, code] : names)
+                if (word == name) return *field = code, std::string{};
+            std::string list;
+            for (const auto &[name, code] : names) list += (list.empty() ? "" : ", ") + std::string(name);
+            return key + " must be one of " + list;
+        };
+        const auto flag = [&](bool *field, const char *name) {
+            if (word != name) return key + " can only be " + name;
+            *field = true;
+            return std::string{};
+        };
+        const auto byteValue = [&](std::optional<std::uint8_t> *field) {
+            long long number = 0;
+            if (!parseInteger(value, 0, 255, &number)) return key + " must be a byte such as 0xFF";
+            *field = static_cast<std::uint8_t>(number);
+            return std::string{};
+        };
+        if (key == "indoor") return pick(&s.indoor, {{"low", kTemperatureLow}, {"high", kTemperatureHigh}, {"error", kTemperatureError}});
+        if (key.size() == 8 && key.rfind("channel", 0) == 0 && key[7] >= '1' && key[7] <= '5')
+            return pick(&s.channels[static_cast<std::size_t>(key[7] - '1')],
+                        {{"ok", kTemperatureOk}, {"low", kTemperatureLow}, {"high", kTemperatureHigh},
+                         {"error", kTemperatureError}, {"nosensor", kTemperatureNoSensor}});
+        if (key == "pressure") return flag(&s.pressureInvalid, "invalid");
+        if (key == "forecast") {
+            long long number = 0;
+            if (word == "invalid") return s.forecastInvalid = true, std::string{};
+            if (!parseInteger(value, 0, 7, &number)) return std::string("forecast must be invalid or a code 0..7");
+            s.forecast = static_cast<int>(number);
+            return {};
+        }
+        if (key == "windchill") return pick(&s.windChill, {{"nosensor", kWindChillNoSensor}, {"invalid", kWindChillInvalid}});
+        if (key == "windspeed") return pick(&s.windSpeed, {{"bbb", kWindCodeB}, {"eee", kWindCodeE}});
+        if (key == "windgust") return pick(&s.windGust, {{"bbb", kWindCodeB}, {"eee", kWindCodeE}});
+        // The nibble the station stores, for the encoder's mark 0..3.
+        if (key == "rainstate") return pick(&s.rainState, {{"0", 0}, {"10", 1}, {"13", 2}, {"14", 3}});
+        if (key == "uv") return flag(&s.uvHigh, "high");
+        if (key == "batteries") return byteValue(&s.batteries);
+        if (key == "alarms") return byteValue(&s.alarms);
+        if (key == "extremes") return pick(&s.extremes, {{"low", kTemperatureLow}, {"high", kTemperatureHigh}, {"error", kTemperatureError}});
+        return "unknown key \"" + key + "\" in [states]";
+    }
+
 private:
     SimConfig &config_;
     std::filesystem::path folder_;
@@ -225,7 +276,7 @@ SimConfig loadSimConfig(const std::string &iniPath, std::string *error)
     if (!in) return config;
 
     Reader reader(config, std::filesystem::path(iniPath).parent_path());
-    enum class Section { None, Station, Faults, Unknown } section = Section::None;
+    enum class Section { None, Station, Faults, States, Unknown } section = Section::None;
     std::string firstProblem;
     int otherProblems = 0;
     const auto problem = [&](int line, const std::string &why) {
@@ -251,6 +302,8 @@ SimConfig loadSimConfig(const std::string &iniPath, std::string *error)
                 section = Section::Station;
             } else if (name == "faults") {
                 section = Section::Faults;
+            } else if (name == "states") {
+                section = Section::States;
             } else {
                 problem(line, "unknown section [" + name + "]");
                 section = Section::Unknown;
@@ -269,6 +322,7 @@ SimConfig loadSimConfig(const std::string &iniPath, std::string *error)
         case Section::None: why = "\"" + key + "\" is outside a section"; break;
         case Section::Station: why = reader.station(key, value); break;
         case Section::Faults: why = reader.faults(key, value); break;
+        case Section::States: why = reader.states(key, value); break;
         case Section::Unknown: break;  // reported once, at the section header
         }
         if (!why.empty()) problem(line, why);

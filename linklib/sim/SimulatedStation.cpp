@@ -85,6 +85,34 @@ HeaderValues stationSettings(int periodCode)
     return h;
 }
 
+// A UV index the program must treat as out of range (above 99).
+constexpr double kUvOutOfRange = 120.0;
+
+// The tester's forced states on one record. The weather stays in the record
+// where the state leaves room for it (the digits beside a tenths-nibble
+// state, the wind direction beside a rain mark).
+void forceStates(const StateOverrides &s, SlotValues &v)
+{
+    if (s.indoor) v.indoor.state = *s.indoor;
+    for (std::size_t c = 0; c < v.channels.size(); ++c) {
+        if (!s.channels[c]) continue;
+        SensorValues &channel = v.channels[c];
+        // A channel the weather leaves unpaired, once heard, reads what
+        // channel 1 reads: a second sensor beside the first.
+        if (channel.state == kTemperatureNoSensor && *s.channels[c] != kTemperatureNoSensor)
+            channel = {v.channels[0].temperature, kTemperatureOk, v.channels[0].humidity};
+        channel.state = *s.channels[c];
+    }
+    if (s.pressureInvalid) v.pressureInvalid = true;
+    if (s.forecast) v.forecast = *s.forecast;
+    if (s.forecastInvalid) v.forecastInvalid = true;
+    if (s.windChill) v.windChillState = *s.windChill;
+    if (s.windSpeed) v.windSpeedState = *s.windSpeed;
+    if (s.windGust) v.windGustState = *s.windGust;
+    if (s.rainState) v.rainState = *s.rainState;
+    if (s.uvHigh) v.uv = kUvOutOfRange;
+}
+
 }  // namespace
 
 struct SimulatedStation::Model {
@@ -246,6 +274,9 @@ void SimulatedStation::generateMemory()
         const int index = ((newest - (slots - 1) + i) % kSlotCount + kSlotCount) % kSlotCount;
         SlotValues v = m.weather.readings(t);
         v.rainCounter = m.rainCounter(t);
+        // The summaries follow the records as stored: a forced state is no
+        // measurement for the minima and maxima.
+        forceStates(config_.states, v);
         writeSlot(memory_, slotPosition(index), v);
         m.track(t, v);
     }
@@ -253,6 +284,7 @@ void SimulatedStation::generateMemory()
     m.summarise();
     m.header.newestSlot = newest;
     writeHeader(memory_, m.header);
+    forceHeaderStates(true);
 }
 
 void SimulatedStation::loadImage()
@@ -277,6 +309,7 @@ void SimulatedStation::loadImage()
     if (!isValidTime(newest)) newest = configuredStart(config_);
     m.newestTime = toSeconds(newest);
     m.startRain(m.newestTime, r[35] | r[36] << 8);
+    forceHeaderStates(true);
 }
 
 void SimulatedStation::recordSlot()
@@ -291,6 +324,8 @@ void SimulatedStation::recordSlot()
 
     SlotValues v = m.weather.readings(t);
     v.rainCounter = m.rainCounter(t);
+    forceStates(config_.states, v);
+    if (m.ownsHeader) m.track(t, v);
     // Slot 0 runs over bytes 254 and 255; the station sets both again
     // after storing the record.
     const std::uint8_t period = memory_[address::kPeriod];
@@ -300,7 +335,6 @@ void SimulatedStation::recordSlot()
 
     if (fromSeconds(t).year != fromSeconds(m.newestTime).year) writeYear(memory_, fromSeconds(t).year);
     m.newestTime = t;
-    if (m.ownsHeader) m.track(t, v);
 }
 
 void SimulatedStation::refreshHeader()
@@ -318,6 +352,25 @@ void SimulatedStation::refreshHeader()
     writePressureHistory(memory_, m.header.pressureHistory);
     writeWindMaxima(memory_, m.header.windSpeedMax, m.header.windGustMax);
     writeRainTotals(memory_, m.header.rainYesterday, m.header.rainWeek, m.header.rainMonth);
+    forceHeaderStates(false);
+}
+
+// Batteries and alarm switches are settings: forced once, at start, so that
+// what the program writes back afterwards stays. The extremes are forced
+// again whenever the station rewrites them.
+void SimulatedStation::forceHeaderStates(bool settings)
+{
+    const StateOverrides &s = config_.states;
+    if (settings && s.batteries) memory_[address::kBatteries] = *s.batteries;
+    if (settings && s.alarms) memory_[address::kAlarmFlags] = *s.alarms;
+    if (!s.extremes) return;
+    // Only the tenths nibble changes, so a loaded image keeps its digits.
+    const std::uint8_t nibble = encodeIndoorTemperature(0.0, *s.extremes)[0] & 0x0F;
+    for (int sensor = 0; sensor < 6; ++sensor)
+        for (const PairAddress at : {minimumAddress(sensor), maximumAddress(sensor)}) {
+            std::uint8_t &tenths = memory_[static_cast<std::size_t>(at.first)];
+            tenths = static_cast<std::uint8_t>((tenths & 0xF0) | nibble);
+        }
 }
 
 void SimulatedStation::addSlots(int count)

@@ -46,6 +46,27 @@ struct TimedJump {
     int slots = 2;  // the ring moves by this many slots at once
 };
 
+// Special states forced onto every history record the station stores (the
+// generated ring included) and onto the header, so the program meets them
+// without a hand-made memory image. Unset fields leave the readings as the
+// weather gives them. The numbers are those of MemoryEncoding.h's state
+// enums (TemperatureState, WindChillState, WindState).
+struct StateOverrides {
+    std::optional<int> indoor;                   // 1..3: low, high, error
+    std::array<std::optional<int>, 5> channels;  // 0..4: ok, low, high, error, no sensor
+    bool pressureInvalid = false;
+    std::optional<int> forecast;                 // a code 0..7 in place of the generated one
+    bool forecastInvalid = false;
+    std::optional<int> windChill;                // 1 no sensor, 4 invalid
+    std::optional<int> windSpeed;                // 1 code 0xBBB, 2 code 0xEEE
+    std::optional<int> windGust;
+    std::optional<int> rainState;                // 0..3: no mark, marks 0xA, 0xD, 0xE
+    bool uvHigh = false;                         // a UV reading above 99
+    std::optional<std::uint8_t> batteries;       // header byte 76 as given
+    std::optional<std::uint8_t> alarms;          // header byte 160 as given
+    std::optional<int> extremes;                 // 1..3 in the tenths nibble of every minimum and maximum
+};
+
 struct SimConfig {
     std::string imagePath;        // initial memory image; empty = generated
     bool attached = true;
@@ -59,6 +80,7 @@ struct SimConfig {
     std::optional<std::uint8_t> writeAck = std::uint8_t{0x5A};  // nullopt: never acknowledged
     std::vector<TimedAttach> attachEvents;
     std::vector<TimedJump> jumps;
+    StateOverrides states;
 };
 
 // Reads stationsim.ini. A missing file gives the defaults; a malformed line
@@ -106,6 +128,7 @@ private:
     void loadImage();
     void recordSlot();
     void refreshHeader();
+    void forceHeaderStates(bool settings);
     void answerRead(int address);
     void applyWrite(const std::uint8_t *frame);
     bool takeFault(int address, ReadFault *fault);
