@@ -1,5 +1,6 @@
 #include "Moon.h"
 
+#include "Angles.h"
 #include "DaylightSaving.h"
 #include "FundamentalAngles.h"
 #include "SeriesTables.h"
@@ -13,7 +14,6 @@ namespace nimbrel::astro {
 
 namespace {
 
-constexpr double kRad = std::numbers::pi / 180.0;
 constexpr double kParallaxConstantArcsec = 3422.451;
 constexpr double kMoonRadiusInEarthRadii = 0.272493;
 
@@ -32,14 +32,6 @@ template <typename Term>
 double argumentOf(const Term &term, const LunarArguments &a)
 {
     return term.l * a.l + term.lp * a.lp + term.F * a.F + term.D * a.D;
-}
-
-double reduce360(double x)
-{
-    x = std::fmod(x, 360.0);
-    if (x < 0)
-        x += 360.0;
-    return x;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "RiseSet.h"
 
+#include "Angles.h"
 #include "SkyCoordinates.h"
 
 #include <cmath>
@@ -9,7 +10,6 @@ namespace nimbrel::astro {
 
 namespace {
 
-constexpr double kRad = std::numbers::pi / 180.0;
 constexpr double kHoursPerRadian = 3.819718634205488;  // 12 / π
 constexpr double kClockPerSiderealHour = 0.9972695663;
 

@@ -1,23 +1,10 @@
 #include "SkyCoordinates.h"
 
+#include "Angles.h"
 #include <cmath>
 #include <numbers>
 
 namespace nimbrel::astro {
-
-namespace {
-
-constexpr double kRad = std::numbers::pi / 180.0;
-
-double reduce(double x, double period)
-{
-    x = std::fmod(x, period);
-    if (x < 0)
-        x += period;
-    return x;
-}
-
-}  // namespace
 
 double SiderealTime(double d)
 {

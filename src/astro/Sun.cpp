@@ -1,5 +1,6 @@
 #include "Sun.h"
 
+#include "Angles.h"
 #include "DaylightSaving.h"
 #include "FundamentalAngles.h"
 #include "SeriesTables.h"
@@ -12,7 +13,6 @@ namespace nimbrel::astro {
 
 namespace {
 
-constexpr double kRad = std::numbers::pi / 180.0;
 constexpr double kDegreesPerRadian = 57.29577951308232;
 
 // The arguments of the Sun's series at one day count, radians.
@@ -52,15 +52,6 @@ double planetaryArgument(const SunSeriesTerm &term, const SunArguments &a)
 double lunarArgument(const SunLunarTerm &term, const SunArguments &a)
 {
     return term.l * a.l + term.lp * a.sun + term.F * a.F + term.D * a.D;
-}
-
-// Degrees, x reduced into 0 <= x < 360.
-double reduce360(double x)
-{
-    x = std::fmod(x, 360.0);
-    if (x < 0)
-        x += 360.0;
-    return x;
 }
 
 }  // namespace
