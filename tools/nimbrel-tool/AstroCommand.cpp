@@ -37,12 +37,11 @@ namespace {
 using namespace nimbrel::astro;
 
 const char kUsage[] = "usage: nimbrel-tool astro --at YYYY-MM-DDTHH:MM:SS --lat DEG --latmin MIN --lon DEG "
-                      "--lonmin MIN --hemispheres N --zone HOURS --dst CODE [--record-time YYYY-MM-DDTHH:MM:SS]";
+                      "--lonmin MIN --hemispheres N --zone HOURS --dst CODE [--record-time YYYY-MM-DDTHH:MM:SS]\n";
 
 int fail(const QString &message)
 {
-    std::fprintf(stderr, "nimbrel-tool astro: %s\n%s\n", qPrintable(message), kUsage);
-    return 2;
+    return report("astro", message, 2, kUsage);
 }
 
 struct Options {

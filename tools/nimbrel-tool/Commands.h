@@ -3,13 +3,23 @@
 // arguments or unreadable input, 1 any other failure.
 #pragma once
 
+#include <QString>
 #include <QStringList>
+#include <cstdio>
 
 namespace nimbrel::tool {
 
 int runDecode(const QStringList &arguments);
 int runExport(const QStringList &arguments);
 int runGenHistory(const QStringList &arguments);
+
+// Says what went wrong on stderr, as "nimbrel-tool COMMAND: why", with the
+// command's usage after it when given; returns status for the caller to exit with.
+inline int report(const char *command, const QString &why, int status, const char *usage = nullptr)
+{
+    std::fprintf(stderr, "nimbrel-tool %s: %s\n%s", command, qPrintable(why), usage ? usage : "");
+    return status;
+}
 int runAstro(const QStringList &arguments);
 
 }  // namespace nimbrel::tool

@@ -30,8 +30,7 @@ const char kDateTimeFormat[] = "yyyy-MM-dd'T'HH:mm:ss";
 
 int fail(const QString &message)
 {
-    std::fprintf(stderr, "nimbrel-tool decode: %s\n", qPrintable(message));
-    return 2;
+    return report("decode", message, 2);
 }
 
 struct Options {

@@ -26,20 +26,17 @@ constexpr const char *kHeader = "Dat,DayWeek,TempDoor,HumDoor,TempCH1,HumCH1,Tem
 
 int badArguments(const QString &why)
 {
-    std::fprintf(stderr, "nimbrel-tool export: %s\n%s", qPrintable(why), kUsage);
-    return 2;
+    return report("export", why, 2, kUsage);
 }
 
 int unreadable(const QString &why)
 {
-    std::fprintf(stderr, "nimbrel-tool export: %s\n", qPrintable(why));
-    return 2;
+    return report("export", why, 2);
 }
 
 int failure(const QString &why)
 {
-    std::fprintf(stderr, "nimbrel-tool export: %s\n", qPrintable(why));
-    return 1;
+    return report("export", why, 1);
 }
 
 // Shortest text that reads back as the stored value, in the C locale.

@@ -22,14 +22,12 @@ constexpr const char *kUsage =
 
 int badArguments(const QString &why)
 {
-    std::fprintf(stderr, "nimbrel-tool gen-history: %s\n%s", qPrintable(why), kUsage);
-    return 2;
+    return report("gen-history", why, 2, kUsage);
 }
 
 int failure(const QString &why)
 {
-    std::fprintf(stderr, "nimbrel-tool gen-history: %s\n", qPrintable(why));
-    return 1;
+    return report("gen-history", why, 1);
 }
 
 bool removeHistoryFile(const QString &path)
