@@ -1,41 +1,24 @@
 // nimbrel-tool astro, run as a user runs it: the sun, moon, daylight-saving
 // and calendar labels for a local clock and a location, and clear refusals
 // of bad arguments.
+#include "support/ProcessRun.h"
+
 #include <gtest/gtest.h>
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QStringList>
 
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-    QJsonObject json;
-};
+using Result = nimbrel::test::ProcessRun;
 
 Result runAstro(const QStringList &arguments, const QString &locale = QStringLiteral("en_US.UTF-8"))
 {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LC_ALL"), locale);
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(NIMBREL_TOOL), QStringList{QStringLiteral("astro")} + arguments);
-    Result r;
-    if (!process.waitForFinished(20000)) {
-        process.kill();
-        process.waitForFinished();
+    const Result r = nimbrel::test::runProcess(QStringLiteral(NIMBREL_TOOL), QStringList{QStringLiteral("astro")} + arguments,
+                                               {}, {{QStringLiteral("LC_ALL"), locale}}, 20000);
+    if (r.exitCode == -1)
         ADD_FAILURE() << "nimbrel-tool did not finish";
-        return r;
-    }
-    r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    r.out = process.readAllStandardOutput();
-    r.err = process.readAllStandardError();
-    r.json = QJsonDocument::fromJson(r.out).object();
     return r;
 }
 

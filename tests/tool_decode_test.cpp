@@ -1,6 +1,7 @@
 // nimbrel-tool decode, run as a process on memory images written with the
 // simulated station's encoders.
 #include "MemoryEncoding.h"
+#include "support/ProcessRun.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -18,28 +18,14 @@ using namespace nimbrel::sim;
 
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-    QJsonObject json;
-};
+using Result = nimbrel::test::ProcessRun;
 
 Result runTool(const QStringList &arguments)
 {
-    QProcess process;
-    process.start(QStringLiteral(NIMBREL_TOOL), QStringList{QStringLiteral("decode")} + arguments);
-    Result r;
-    if (!process.waitForFinished(20000)) {
-        process.kill();
-        process.waitForFinished();
+    const Result r =
+        nimbrel::test::runProcess(QStringLiteral(NIMBREL_TOOL), QStringList{QStringLiteral("decode")} + arguments, {}, {}, 20000);
+    if (r.exitCode == -1)
         ADD_FAILURE() << "nimbrel-tool did not finish";
-        return r;
-    }
-    r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    r.out = process.readAllStandardOutput();
-    r.err = process.readAllStandardError();
-    r.json = QJsonDocument::fromJson(r.out).object();
     return r;
 }
 
