@@ -8,5 +8,5 @@ add_executable(acquisition_test
   ${CMAKE_CURRENT_LIST_DIR}/acquisition_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/support/QtTestMain.cpp
 )
-target_link_libraries(acquisition_test PRIVATE nimbrel_test_support GTest::gtest)
+target_link_libraries(acquisition_test PRIVATE nimbrel_test_support nimbrel_recorder GTest::gtest)
 gtest_discover_tests(acquisition_test DISCOVERY_TIMEOUT 30)

@@ -1,12 +1,14 @@
-// The block protocol and the two read sequences against the simulated
-// station, including stations that lie: wrong check bytes, answers that never
-// come, rings that jump.
-#include "Acquisition.h"
+// The recorder against the simulated station: the block protocol, the full
+// and incremental reads into a real history file, and stations that lie or
+// fail: wrong check bytes, answers that never come, rings that jump, years
+// that turn.
 #include "BlockFrames.h"
-#include "StationExchange.h"
+#include "HistoryStore.h"
+#include "Recorder.h"
 #include "support/SimLink.h"
 
 #include <QCoreApplication>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -15,67 +17,63 @@ using nimbrel::test::SimLink;
 
 namespace {
 
-struct RecordingHost : AcquisitionHost {
-    std::vector<int> slots;
-    std::vector<int> newest;
-    int repaints = 0;
-    int storedDataShown = 0;
-    int headerCopies = 0;
-    int progress = 0;
-    std::vector<ReadStage> stages;
-    bool rejectNewest = false;
-
-    void showStage(ReadStage s) override { stages.push_back(s); }
-    void setProgress(int p) override { progress = p; }
-    void repaintWindow() override { ++repaints; }
-    void showStoredData() override { ++storedDataShown; }
-    void saveHeaderCopy() override { ++headerCopies; }
-    bool takeOverSlot(int p) override
-    {
-        slots.push_back(p);
-        return true;
-    }
-    bool takeOverNewest(int p) override
-    {
-        newest.push_back(p);
-        return !rejectNewest;
-    }
-    void newRecordTaken() override {}
-};
-
-// One program side of the link: image, time-out timers, exchange, sequences.
+// One program side of the link: the window's timers, a history file and the
+// recorder between them.
 struct Rig {
-    explicit Rig(const sim::SimConfig &config = {}) : link(config)
+    explicit Rig(const sim::SimConfig &config = quietStation()) : link(config)
     {
-        for (QTimer *t : {&readTimeout, &writeTimeout, &poll}) {
+        for (QTimer *t : {&linkCheck, &poll, &readTimeout, &writeTimeout, &start, &pause}) {
             t->setInterval(10000);
             QObject::connect(t, &QTimer::timeout, t, &QTimer::stop);
         }
+        readTimeout.setInterval(300);
+        writeTimeout.setInterval(300);
         api = link.api();
-        device = api.open(nullptr, kStationVendorId, kStationProductId, kLinkInputSize, kLinkOutputSize, 0);
-        exchange.setLink(&api, device);
-        acquisition.connected = true;
+        history = HistoryStore::open(dir.filePath(QStringLiteral("datat")), QDateTime::currentDateTime()).store;
+        recorder.setLink(&api, api.open(nullptr, kStationVendorId, kStationProductId, 2048, 2048, 0));
+        recorder.setHistory(history.get());
+        recorder.setAnswerWait(50);
+        recorder.setClock([this] { return clock; });
+        recorder.setConnectedForTest(true);
     }
 
+    static sim::SimConfig quietStation()
+    {
+        sim::SimConfig c;
+        c.advanceSeconds = 0;
+        return c;
+    }
+
+    // Only the index byte: the ring's records stay where they are.
+    void setNewestSlot(int index) { link.station().memory()[kSlotIndexByte] = static_cast<std::uint8_t>(index); }
+    // The station stores records until slot `index` holds the newest.
+    void recordUntil(int index)
+    {
+        link.station().addSlots(Recorder::ringDistance(link.station().newestSlotIndex(), index));
+    }
+    void fault(int address, sim::ReadFault kind, int count) { link.station().injectReadFault({address, kind, count}); }
+    std::vector<HistoryRow> rows() const
+    {
+        return history->rowsBetween(QDateTime(QDate(1999, 1, 1), QTime()), QDateTime(QDate(2100, 1, 1), QTime()));
+    }
+    // The record the station holds in slot `index`, decoded from its memory.
+    Measurement stationSlot(int index)
+    {
+        StationImage image;
+        std::copy(link.station().memory().begin(), link.station().memory().end(), image.bytes.begin());
+        Measurement m;
+        decodeSlot(image, Recorder::slotPosition(index), m);
+        return m;
+    }
+
+    QTemporaryDir dir;
     SimLink link;
     LinkApi api;
-    USBHandle device = nullptr;
-    StationImage image;
-    QTimer readTimeout, writeTimeout, poll;
-    StationExchange exchange{image, &readTimeout, &writeTimeout,
-                             [] { QCoreApplication::processEvents(); }};
-    RecordingHost host;
-    Acquisition acquisition{host, image, exchange, &poll};
-
-    void setNewestSlot(int index) { link.station().memory()[kSlotIndexByte] = static_cast<std::uint8_t>(index); }
+    std::unique_ptr<HistoryStore> history;
+    QTimer linkCheck, poll, readTimeout, writeTimeout, start, pause;
+    Recorder recorder{{&linkCheck, &poll, &readTimeout, &writeTimeout, &start, &pause}};
+    QDateTime clock = QDateTime(QDate(2026, 6, 21), QTime(12, 5));
 };
-
-sim::SimConfig quietStation()
-{
-    sim::SimConfig c;
-    c.advanceSeconds = 0;
-    return c;
-}
 
 }  // namespace
 
@@ -108,135 +106,180 @@ TEST(BlockFrames, ReadCommandAndWriteFrameCarryXorChecks)
     EXPECT_EQ(frame[36], 0x00);
 }
 
-TEST(FullRead, MirrorsAllOfTheStationsMemoryAndTakesOverTheRing)
+TEST(FullRead, MirrorsTheMemoryAndStoresEverySlotOfTheRingOnce)
 {
-    Rig rig(quietStation());
-    rig.setNewestSlot(40);
-    EXPECT_EQ(rig.acquisition.fullRead(), FullReadResult::Completed);
+    Rig rig;
+    rig.recordUntil(40);
+    EXPECT_EQ(rig.recorder.fullRead(), FullReadResult::Completed);
 
     const auto &memory = rig.link.station().memory();
-    EXPECT_TRUE(std::equal(memory.begin(), memory.end(), rig.image.bytes.begin()));
-    EXPECT_EQ(rig.image[8192], kImageFill) << "nothing past the station's memory is read";
-    EXPECT_EQ(rig.host.headerCopies, 1);
-    // Slots 1..208, then the incremental read takes over the newest.
-    ASSERT_EQ(rig.host.slots.size(), 208u);
-    EXPECT_EQ(rig.host.slots.front(), 257);
-    EXPECT_EQ(rig.host.slots.back(), 8123);
-    ASSERT_EQ(rig.host.newest.size(), 1u);
-    EXPECT_EQ(rig.host.newest[0], 40 * 38 + 219);
-    EXPECT_EQ(rig.acquisition.lastRecordPosition, 40 * 38 + 219);
-    EXPECT_EQ(rig.host.progress, 8123 + 38 + 8192) << "the bar saturates at 16000";
+    EXPECT_TRUE(std::equal(memory.begin(), memory.end(), rig.recorder.image().bytes.begin()));
+    EXPECT_EQ(rig.recorder.image()[8192], kImageFill) << "nothing past the station's memory is read";
+    EXPECT_EQ(rig.link.readAddresses().size(), 256u + 2u)
+        << "the blocks, the index once more, and the closing poll's index";
+    EXPECT_EQ(rig.recorder.lastRecordPosition(), Recorder::slotPosition(40));
+    EXPECT_EQ(rig.recorder.measurement().Dat, rig.stationSlot(40).Dat);
+
+    // Slot 0 is taken over although it is not the newest, and no slot twice.
+    const std::vector<HistoryRow> rows = rig.rows();
+    EXPECT_EQ(rows.size(), 209u);
+    EXPECT_EQ(rows.back().Dat, rig.stationSlot(40).Dat);
+    EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [&](const HistoryRow &r) { return r.Dat == rig.stationSlot(0).Dat; }));
 }
 
-TEST(FullRead, RingWalkStartsAtSlotZeroOnlyWhenItIsTheNewest)
+TEST(FullRead, SlotZerosRainCounterIsTheRecordBeforeIt)
 {
     struct Row {
-        int index;
-        int start;
+        const char *situation;
+        int newest;
+        int before;  // the slot whose counter stands in
     };
-    for (const Row r : {Row{0, 219}, Row{1, 257}, Row{2, 257}, Row{208, 257}}) {
-        EXPECT_EQ(Acquisition::ringWalkStart(r.index * 38 + 219), r.start) << "index " << r.index;
+    const Row rows[] = {
+        {"slot 0 in the middle of the ring", 40, 208},
+        {"slot 0 the newest", 0, 208},
+        {"slot 0 the oldest", 208, 1},
+    };
+    for (const Row &r : rows) {
+        Rig rig;
+        rig.recordUntil(r.newest);
+        ASSERT_EQ(rig.recorder.fullRead(), FullReadResult::Completed) << r.situation;
+        const QDateTime slot0 = rig.stationSlot(0).Dat;
+        const std::vector<HistoryRow> stored = rig.rows();
+        const auto it = std::find_if(stored.begin(), stored.end(), [&](const HistoryRow &h) { return h.Dat == slot0; });
+        ASSERT_NE(it, stored.end()) << r.situation;
+        EXPECT_EQ(it->RainCount, rig.stationSlot(r.before).RainCount) << r.situation;
     }
-    Rig rig(quietStation());
-    rig.setNewestSlot(0);
-    rig.acquisition.fullRead();
-    ASSERT_FALSE(rig.host.slots.empty());
-    EXPECT_EQ(rig.host.slots.front(), 219);
-    EXPECT_EQ(rig.host.slots.size(), 209u);
 }
 
-TEST(FullRead, CheckByteMismatchOnBlockZeroKeepsTheBytesAndRepaints)
+TEST(FullRead, RecordsOfLastYearKeepTheirYearAfterNewYear)
 {
-    Rig rig(quietStation());
-    rig.link.station().injectReadFault({0, sim::ReadFault::BadChecksum, 1});
-    EXPECT_EQ(rig.acquisition.fullRead(), FullReadResult::BlockFailed);
-    EXPECT_EQ(rig.acquisition.lastBlockError(), BlockError::BadChecksum);
-    EXPECT_EQ(rig.host.repaints, 1);
-    EXPECT_EQ(rig.host.headerCopies, 0);
-    const auto &memory = rig.link.station().memory();
-    EXPECT_TRUE(std::equal(memory.begin(), memory.begin() + 32, rig.image.bytes.begin()))
-        << "the answer's bytes reach the image before the check";
-    EXPECT_EQ(rig.image[32], kImageFill);
-    EXPECT_EQ(rig.link.readAddresses(), std::vector<int>{0});
-
-    // The fault was a one-off: the retry reads everything.
-    EXPECT_EQ(rig.acquisition.fullRead(), FullReadResult::Completed);
+    sim::SimConfig c = Rig::quietStation();
+    c.start = "2027-01-01T02:00:00";
+    Rig rig(c);
+    rig.clock = QDateTime(QDate(2027, 1, 1), QTime(2, 3));
+    ASSERT_EQ(rig.recorder.fullRead(), FullReadResult::Completed);
+    const std::vector<HistoryRow> rows = rig.rows();
+    ASSERT_EQ(rows.size(), 209u);
+    EXPECT_EQ(rows.back().Dat, QDateTime(QDate(2027, 1, 1), QTime(2, 0)));
+    EXPECT_EQ(rows.front().Dat.date().year(), 2026);
+    EXPECT_EQ(rows.front().Dat.date().month(), 12);
+    // Every record five minutes after the one before.
+    for (std::size_t i = 1; i < rows.size(); ++i)
+        EXPECT_EQ(rows[i - 1].Dat.secsTo(rows[i].Dat), 300) << i;
 }
 
-TEST(FullRead, OtherBlockFailuresEndTheReadWithoutRepaint)
+TEST(FullRead, SpoiledAnswersAreRetriedAndAFailedReadResumesWhereItStopped)
 {
     struct Row {
         const char *situation;
         sim::ReadFault fault;
-        BlockError error;
     };
     const Row rows[] = {
-        {"station never answers", sim::ReadFault::NoAnswer, BlockError::Timeout},
-        {"answer cut short", sim::ReadFault::ShortAnswer, BlockError::Timeout},
-        {"answer with a wrong first byte", sim::ReadFault::BadStartByte, BlockError::BadStart},
+        {"check byte wrong", sim::ReadFault::BadChecksum},
+        {"no answer", sim::ReadFault::NoAnswer},
+        {"answer cut short", sim::ReadFault::ShortAnswer},
+        {"wrong first byte", sim::ReadFault::BadStartByte},
     };
     for (const Row &r : rows) {
-        Rig rig(quietStation());
-        rig.readTimeout.setInterval(50);
-        rig.link.station().injectReadFault({96, r.fault, 1});
-        EXPECT_EQ(rig.acquisition.fullRead(), FullReadResult::BlockFailed) << r.situation;
-        EXPECT_EQ(rig.acquisition.lastBlockError(), r.error) << r.situation;
-        EXPECT_EQ(rig.host.repaints, 0) << r.situation;
-        EXPECT_EQ(rig.host.progress, 96) << r.situation;
+        {
+            // A spoiled answer or two: the block is read again.
+            Rig once;
+            once.fault(96, r.fault, Recorder::kBlockTries - 1);
+            EXPECT_EQ(once.recorder.fullRead(), FullReadResult::Completed) << r.situation;
+            EXPECT_EQ(once.recorder.blockRetries(), Recorder::kBlockTries - 1) << r.situation;
+            EXPECT_EQ(once.rows().size(), 209u) << r.situation;
+        }
+
+        // A block that fails every try ends the read; the next one goes on
+        // from there instead of starting at block 0.
+        Rig rig;
+        rig.fault(4000, r.fault, Recorder::kBlockTries);
+        EXPECT_EQ(rig.recorder.fullRead(), FullReadResult::BlockFailed) << r.situation;
+        EXPECT_TRUE(rig.rows().empty()) << r.situation;
+        rig.link.sent.clear();
+        EXPECT_EQ(rig.recorder.fullRead(), FullReadResult::Completed) << r.situation;
+        const std::vector<int> again = rig.link.readAddresses();
+        EXPECT_LT(again.size(), 150u) << r.situation;
+        EXPECT_EQ(std::count(again.begin(), again.end(), 0), 1) << "the header is read fresh; " << r.situation;
+        const auto &memory = rig.link.station().memory();
+        EXPECT_TRUE(std::equal(memory.begin(), memory.end(), rig.recorder.image().bytes.begin())) << r.situation;
+        EXPECT_EQ(rig.rows().size(), 209u) << r.situation;
     }
 }
 
-TEST(FullRead, WithoutStationShowsStoredData)
+TEST(FullRead, ResumedReadRereadsTheSlotsTheStationWroteMeanwhile)
 {
-    Rig rig(quietStation());
-    rig.acquisition.connected = false;
-    EXPECT_EQ(rig.acquisition.fullRead(), FullReadResult::NoStation);
-    EXPECT_EQ(rig.host.storedDataShown, 1);
-    ASSERT_EQ(rig.host.stages.size(), 1u);
-    EXPECT_EQ(rig.host.stages[0], ReadStage::NoStation);
+    sim::SimConfig c = Rig::quietStation();
+    Rig rig(c);
+    rig.fault(6016, sim::ReadFault::NoAnswer, Recorder::kBlockTries);
+    ASSERT_EQ(rig.recorder.fullRead(), FullReadResult::BlockFailed);
+    rig.link.station().addSlots(3);  // over slots the first attempt mirrored
+    ASSERT_EQ(rig.recorder.fullRead(), FullReadResult::Completed);
+    const auto &memory = rig.link.station().memory();
+    EXPECT_TRUE(std::equal(memory.begin(), memory.begin() + 8161, rig.recorder.image().bytes.begin()));
+    const std::vector<HistoryRow> rows = rig.rows();
+    EXPECT_EQ(rows.back().Dat, rig.stationSlot(rig.link.station().newestSlotIndex()).Dat);
+    for (std::size_t i = 1; i < rows.size(); ++i)
+        EXPECT_EQ(rows[i - 1].Dat.secsTo(rows[i].Dat), 300) << i;
+}
+
+TEST(FullRead, WithoutStationLoadsTheStoredData)
+{
+    Rig rig;
+    rig.pause.setInterval(10);
+    rig.recorder.setConnectedForTest(false);
+    int loaded = 0;
+    QObject::connect(&rig.recorder, &Recorder::storedDataLoaded, [&] { ++loaded; });
+    EXPECT_EQ(rig.recorder.fullRead(), FullReadResult::NoStation);
+    EXPECT_EQ(loaded, 1);
     EXPECT_TRUE(rig.link.sent.empty());
 }
 
-TEST(IncrementalRead, RingStepsDecideBetweenNewRecordAndGap)
+TEST(IncrementalRead, NewSlotsAreCountedAroundTheRing)
 {
     struct Row {
         const char *situation;
-        int oldPosition;
+        int oldIndex;  // -1: right after a full read
         int newIndex;
         PollResult result;
-        int lastAfter;
+        int stored;    // rows the poll adds
     };
     const Row rows[] = {
-        {"one slot on", 257, 2, PollResult::NewRecord, 295},
-        {"no new slot", 295, 2, PollResult::NoNewRecord, 295},
-        {"wrap from the last slot", 8123, 1, PollResult::NewRecord, 257},
-        {"wrap from the last slot to slot 0", 8123, 0, PollResult::NewRecord, 219},
-        {"two slots on", 257, 3, PollResult::Gap, 0},
-        {"ring went backwards", 333, 2, PollResult::Gap, 0},
-        {"first poll after a full read", 0, 7, PollResult::NewRecord, 7 * 38 + 219},
+        {"one slot on", 1, 2, PollResult::NewRecord, 1},
+        {"no new slot", 2, 2, PollResult::NoNewRecord, 0},
+        {"wrap from the last slot", 208, 1, PollResult::NewRecord, 2},
+        {"wrap from the last slot to slot 0", 208, 0, PollResult::NewRecord, 1},
+        {"two slots on", 1, 3, PollResult::NewRecord, 2},
+        {"five slots across the ring's end", 206, 2, PollResult::NewRecord, 5},
+        {"ring went backwards", 3, 2, PollResult::Gap, 0},
+        {"first poll after a full read", -1, 7, PollResult::NewRecord, 1},
     };
     for (const Row &r : rows) {
-        Rig rig(quietStation());
+        Rig rig;
         rig.setNewestSlot(r.newIndex);
-        rig.acquisition.lastRecordPosition = r.oldPosition;
-        EXPECT_EQ(rig.acquisition.incrementalRead(), r.result) << r.situation;
-        EXPECT_EQ(rig.acquisition.lastRecordPosition, r.lastAfter) << r.situation;
-        EXPECT_EQ(rig.acquisition.recordPosition, r.newIndex * 38 + 219) << r.situation;
+        rig.recorder.setLastRecordPositionForTest(r.oldIndex < 0 ? 0 : Recorder::slotPosition(r.oldIndex));
+        EXPECT_EQ(rig.recorder.incrementalRead(), r.result) << r.situation;
         const bool tookOver = r.result == PollResult::NewRecord;
-        EXPECT_EQ(rig.host.newest.size(), tookOver ? 1u : 0u) << r.situation;
+        EXPECT_EQ(rig.recorder.lastRecordPosition(),
+                  tookOver ? Recorder::slotPosition(r.newIndex) : r.result == PollResult::Gap ? 0 : Recorder::slotPosition(r.oldIndex))
+            << r.situation;
+        EXPECT_EQ(static_cast<int>(rig.rows().size()), r.stored) << r.situation;
+        if (tookOver) {
+            EXPECT_EQ(rig.recorder.measurement().Dat, rig.stationSlot(r.newIndex).Dat) << r.situation;
+        }
     }
 }
 
 TEST(IncrementalRead, NewRecordReadsIndexHeaderAndTheSlotsTwoBlocks)
 {
-    Rig rig(quietStation());
+    Rig rig;
     rig.setNewestSlot(208);
-    rig.acquisition.lastRecordPosition = 8123 - 38;
-    EXPECT_EQ(rig.acquisition.incrementalRead(), PollResult::NewRecord);
+    rig.recorder.setLastRecordPositionForTest(8123 - 38);
+    EXPECT_EQ(rig.recorder.incrementalRead(), PollResult::NewRecord);
     const std::vector<int> expected = {224, 0, 32, 64, 96, 128, 160, 192, 224, 8123, 8155};
     EXPECT_EQ(rig.link.readAddresses(), expected) << "the highest slot's blocks end at byte 8186";
-    EXPECT_EQ(rig.image[8186], rig.link.station().memory()[8186]);
-    EXPECT_EQ(rig.image[8187], kImageFill);
+    EXPECT_EQ(rig.recorder.image()[8186], rig.link.station().memory()[8186]);
+    EXPECT_EQ(rig.recorder.image()[8187], kImageFill);
 }
 
 TEST(IncrementalRead, FailuresRestoreTheLastPositionSoTheNextPollRetries)
@@ -244,43 +287,78 @@ TEST(IncrementalRead, FailuresRestoreTheLastPositionSoTheNextPollRetries)
     struct Row {
         const char *situation;
         int faultAddress;
-        bool reject;
         PollResult result;
     };
     const Row rows[] = {
-        {"index block lost", 224, false, PollResult::ReadFailed},
-        {"header block lost", 128, false, PollResult::ReadFailed},
-        {"second slot block lost", 295 + 32, false, PollResult::ReadFailed},
-        {"slot rejected by the decoder", -2, true, PollResult::Rejected},
+        {"index block lost", 224, PollResult::ReadFailed},
+        {"header block lost", 128, PollResult::ReadFailed},
+        {"second slot block lost", 295 + 32, PollResult::ReadFailed},
     };
     for (const Row &r : rows) {
-        Rig rig(quietStation());
-        rig.readTimeout.setInterval(50);
+        Rig rig;
         rig.setNewestSlot(2);
-        rig.acquisition.lastRecordPosition = 257;
-        rig.host.rejectNewest = r.reject;
-        if (r.faultAddress >= 0)
-            rig.link.station().injectReadFault({r.faultAddress, sim::ReadFault::NoAnswer, 1});
-        EXPECT_EQ(rig.acquisition.incrementalRead(), r.result) << r.situation;
-        EXPECT_EQ(rig.acquisition.lastRecordPosition, 257) << r.situation;
-        EXPECT_GE(rig.host.repaints, 1) << r.situation;
+        rig.recorder.setLastRecordPositionForTest(257);
+        rig.fault(r.faultAddress, sim::ReadFault::NoAnswer, Recorder::kBlockTries);
+        EXPECT_EQ(rig.recorder.incrementalRead(), r.result) << r.situation;
+        EXPECT_EQ(rig.recorder.lastRecordPosition(), 257) << r.situation;
+        EXPECT_TRUE(rig.rows().empty()) << r.situation;
         // Ten seconds later the same poll goes through.
-        rig.host.rejectNewest = false;
-        EXPECT_EQ(rig.acquisition.incrementalRead(), PollResult::NewRecord) << r.situation;
-        EXPECT_EQ(rig.acquisition.lastRecordPosition, 295) << r.situation;
+        EXPECT_EQ(rig.recorder.incrementalRead(), PollResult::NewRecord) << r.situation;
+        EXPECT_EQ(rig.recorder.lastRecordPosition(), 295) << r.situation;
     }
 }
 
-TEST(IncrementalRead, DisconnectedOnlyRepaints)
+TEST(IncrementalRead, DecemberRecordReadAfterMidnightKeepsItsYear)
 {
-    Rig rig(quietStation());
-    rig.acquisition.connected = false;
-    EXPECT_EQ(rig.acquisition.incrementalRead(), PollResult::NotConnected);
-    EXPECT_EQ(rig.host.repaints, 1);
-    EXPECT_TRUE(rig.link.sent.empty());
+    Rig rig;
+    auto &memory = rig.link.station().memory();
+    rig.recorder.setLastRecordPositionForTest(Recorder::slotPosition(1));
+    rig.setNewestSlot(2);
+    const int p = Recorder::slotPosition(2);
+    memory[4] = 0x27;                    // the station's year has turned
+    memory[p] = 0x0C;                    // December
+    memory[p + 1] = 0x31;                // the 31st
+    memory[p + 2] = 0x23;
+    memory[p + 3] = 0x55;
+    rig.clock = QDateTime(QDate(2027, 1, 1), QTime(0, 1));
+    ASSERT_EQ(rig.recorder.incrementalRead(), PollResult::NewRecord);
+    EXPECT_EQ(rig.recorder.measurement().Dat, QDateTime(QDate(2026, 12, 31), QTime(23, 55)));
 }
 
-TEST(BlockWrite, AcknowledgementDecidesTheResult)
+TEST(Exchanges, WriteRequestedDuringAReadWaitsForItAndWritesFreshBytes)
+{
+    Rig rig;
+    ASSERT_EQ(rig.recorder.fullRead(), FullReadResult::Completed);
+    std::vector<WriteError> results;
+    QObject::connect(&rig.recorder, &Recorder::writeFinished, [&](int, WriteError e) { results.push_back(e); });
+    // The station stores a record after the mirror was made; the interval
+    // write must not put the old slot index back.
+    rig.link.station().addSlots(1);
+    const int stationIndex = rig.link.station().newestSlotIndex();
+    bool requested = false;
+    std::size_t commandsBeforeWrite = 0;
+    rig.link.whileWaiting = [&] {
+        if (!requested && rig.recorder.busy()) {
+            requested = true;
+            commandsBeforeWrite = rig.link.sent.size();
+            rig.recorder.requestWrite({kPeriodByte, [](StationImage &image) { image[kPeriodByte] = 11; }});
+        }
+    };
+    rig.poll.start();
+    rig.recorder.poll();
+    rig.link.whileWaiting = nullptr;
+    ASSERT_TRUE(requested);
+    ASSERT_EQ(results, std::vector<WriteError>{WriteError::None});
+    for (std::size_t i = commandsBeforeWrite; i < rig.link.sent.size(); ++i)
+        if (rig.link.sent[i].kind == 0xAE) {
+            EXPECT_GT(i, commandsBeforeWrite + 2) << "no write inside the running poll";
+        }
+    EXPECT_EQ(rig.link.station().memory()[kPeriodByte], 11);
+    EXPECT_EQ(rig.link.station().memory()[kSlotIndexByte], stationIndex);
+    EXPECT_FALSE(rig.recorder.busy());
+}
+
+TEST(Exchanges, AcknowledgementDecidesTheWriteResult)
 {
     struct Row {
         const char *situation;
@@ -290,46 +368,29 @@ TEST(BlockWrite, AcknowledgementDecidesTheResult)
     const Row rows[] = {
         {"acknowledged", std::uint8_t{0x5A}, WriteError::None},
         {"answered with 0x00", std::uint8_t{0x00}, WriteError::Refused},
-        {"answered with 0xA5", std::uint8_t{0xA5}, WriteError::Refused},
         {"never answered", std::nullopt, WriteError::NoAcknowledge},
     };
     for (const Row &r : rows) {
-        Rig rig(quietStation());
-        rig.writeTimeout.setInterval(50);
+        Rig rig;
         rig.link.station().setWriteAck(r.ack);
-        EXPECT_EQ(rig.exchange.writeBlock(90), r.result) << r.situation;
-    }
-}
-
-TEST(BlockWrite, SendsTheImageBlockAsItStandsAndTheStationAppliesIt)
-{
-    struct Row {
-        int address;
-    };
-    for (const Row r : {Row{254}, Row{90}}) {
-        Rig rig(quietStation());
-        ASSERT_EQ(rig.acquisition.fullRead(), FullReadResult::Completed);
-        for (int i = 0; i < 32; ++i)
-            rig.image[r.address + i] = static_cast<std::uint8_t>(0x10 + i);
-        EXPECT_EQ(rig.exchange.writeBlock(r.address), WriteError::None);
-        const auto &memory = rig.link.station().memory();
-        for (int i = 0; i < 32; ++i)
-            EXPECT_EQ(memory[r.address + i], 0x10 + i) << "address " << r.address + i;
-        EXPECT_EQ(rig.link.sent.back().kind, 0xAE);
-        EXPECT_EQ(rig.link.sent.back().address, r.address);
+        std::vector<WriteError> results;
+        QObject::connect(&rig.recorder, &Recorder::writeFinished, [&](int, WriteError e) { results.push_back(e); });
+        rig.recorder.requestWrite({90, [](StationImage &image) { image[90] = 12; }});
+        EXPECT_EQ(results, std::vector<WriteError>{r.result}) << r.situation;
+        EXPECT_FALSE(rig.recorder.busy()) << r.situation;
     }
 }
 
 TEST(StationThatLies, SlotIndexPastTheRingEndsTheReadInsteadOfReadingPastMemory)
 {
     for (int index : {209, 230, 255}) {
-        Rig rig(quietStation());
+        Rig rig;
         rig.setNewestSlot(index);
-        EXPECT_EQ(rig.acquisition.fullRead(), FullReadResult::BadSlotIndex) << "index " << index;
-        EXPECT_TRUE(rig.host.slots.empty()) << "index " << index;
-        rig.acquisition.lastRecordPosition = 257;
-        EXPECT_EQ(rig.acquisition.incrementalRead(), PollResult::ReadFailed) << "index " << index;
-        EXPECT_EQ(rig.acquisition.lastRecordPosition, 257) << "index " << index;
+        EXPECT_EQ(rig.recorder.fullRead(), FullReadResult::BadSlotIndex) << "index " << index;
+        EXPECT_TRUE(rig.rows().empty()) << "index " << index;
+        rig.recorder.setLastRecordPositionForTest(257);
+        EXPECT_EQ(rig.recorder.incrementalRead(), PollResult::ReadFailed) << "index " << index;
+        EXPECT_EQ(rig.recorder.lastRecordPosition(), 257) << "index " << index;
         for (int address : rig.link.readAddresses())
             EXPECT_LT(address, kStationMemorySize) << "index " << index;
     }

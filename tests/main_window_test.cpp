@@ -30,7 +30,7 @@ void quicken(TForm1 &form, int linkCheckMs = 50, int pollMs = 150, int pauseMs =
     form.findChild<QTimer *>(QStringLiteral("Form2Timer2"))->setInterval(pauseMs);
     form.findChild<QTimer *>(QStringLiteral("Timer3"))->setInterval(300);
     form.findChild<QTimer *>(QStringLiteral("Timer4"))->setInterval(300);
-    form.acquisition().pollIntervalMs = pollMs;
+    form.recorder().setPollInterval(pollMs);
 }
 
 QTimer *timer(TForm1 &form, const char *name)
@@ -80,7 +80,7 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(panelTexts.size(), 1, 3000);
         QVERIFY(w.form->TempPanel->isHidden());
         QCOMPARE(w.form->ObmenLed->colorIndex(), 1);
-        QVERIFY(!timer(*w.form, "Timer2")->isActive());
+        QVERIFY2(timer(*w.form, "Timer2")->isActive(), "the poll waits for a station to come");
         QVERIFY(link.sent.empty());
     }
 
@@ -89,16 +89,16 @@ private Q_SLOTS:
         SimLink link(station());
         Window w(link);
         QVERIFY(w.form->FormCreate());
-        QTRY_VERIFY_WITH_TIMEOUT(w.form->acquisition().lastRecordPosition != 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->recorder().lastRecordPosition() != 0, 5000);
         QCOMPARE(w.form->sStatusBar1->panelText(0), QStringLiteral("Станция подключена"));
         QTRY_VERIFY_WITH_TIMEOUT(w.form->TempPanel->isHidden(), 2000);
         QVERIFY(timer(*w.form, "Timer2")->isActive());
         QCOMPARE(w.form->ProgressBar1->value(), 16000);
-        const int first = w.form->acquisition().lastRecordPosition;
+        const int first = w.form->recorder().lastRecordPosition();
         QCOMPARE(first, link.station().newestSlotIndex() * 38 + 219);
 
         link.station().addSlots(1);
-        QTRY_COMPARE_WITH_TIMEOUT(w.form->acquisition().lastRecordPosition, first + 38, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(w.form->recorder().lastRecordPosition(), first + 38, 3000);
         QCOMPARE(w.form->measurement().Dat.isValid(), true);
     }
 
@@ -107,12 +107,12 @@ private Q_SLOTS:
         SimLink link(station());
         Window w(link);
         QVERIFY(w.form->FormCreate());
-        QTRY_VERIFY_WITH_TIMEOUT(w.form->acquisition().lastRecordPosition != 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->recorder().lastRecordPosition() != 0, 5000);
 
         link.station().setAttached(false);
         QTRY_COMPARE_WITH_TIMEOUT(w.form->sStatusBar1->panelText(0), QStringLiteral("Станция отключена"), 2000);
-        QCOMPARE(w.form->acquisition().lastRecordPosition, 0);
-        QVERIFY(!w.form->acquisition().connected);
+        QCOMPARE(w.form->recorder().lastRecordPosition(), 0);
+        QVERIFY(!w.form->recorder().connected());
 
         // While the next full read waits for answers, every unit and period
         // control is disabled.
@@ -126,8 +126,8 @@ private Q_SLOTS:
                 (c->isEnabled() ? sawUnlockedControls : sawLockedControls) = true;
         };
         link.station().setAttached(true);
-        QTRY_VERIFY_WITH_TIMEOUT(w.form->acquisition().connected, 2000);
-        QTRY_VERIFY_WITH_TIMEOUT(w.form->acquisition().lastRecordPosition != 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->recorder().connected(), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->recorder().lastRecordPosition() != 0, 5000);
         link.whileWaiting = nullptr;
         QVERIFY(sawLockedControls);
         QVERIFY(!sawUnlockedControls);
@@ -137,17 +137,18 @@ private Q_SLOTS:
         QVERIFY(w.form->TempPanel->isHidden());
     }
 
-    void checkByteMismatchOnBlockZeroIsRetriedByTheNextPoll()
+    void checkByteMismatchOnBlockZeroIsReadAgainAtOnce()
     {
         SimLink link(station());
         link.station().injectReadFault({0, sim::ReadFault::BadChecksum, 1});
         Window w(link);
         QVERIFY(w.form->FormCreate());
         QTRY_VERIFY_WITH_TIMEOUT(link.readAddresses().size() >= 1u, 3000);
-        QTRY_VERIFY_WITH_TIMEOUT(w.form->acquisition().lastRecordPosition != 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->recorder().lastRecordPosition() != 0, 5000);
         const std::vector<int> reads = link.readAddresses();
         QCOMPARE(reads[0], 0);
-        QCOMPARE(reads[1], 0);  // the failed full read stopped at block 0; the poll started over
+        QCOMPARE(reads[1], 0);  // the spoiled answer is asked for again
+        QCOMPARE(reads[2], 32);
         QVERIFY(timer(*w.form, "Timer2")->isActive());
     }
 
@@ -170,13 +171,13 @@ private Q_SLOTS:
         QVERIFY(w.form->FormCreate());
         QTRY_VERIFY_WITH_TIMEOUT(nestedDone, 5000);
         QCOMPARE(sentAfterNested, sentBeforeNested);  // no second exchange inside the first
-        QTRY_VERIFY_WITH_TIMEOUT(w.form->acquisition().lastRecordPosition != 0, 5000);
-        // The deferred poll runs after the full read and its closing
-        // incremental read: one more read of the index block.
-        const size_t fullReadCommands = 256 + 1 + 8 + 2;
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->recorder().lastRecordPosition() != 0, 5000);
+        // The deferred poll runs after the full read (its blocks, the index
+        // once more and the closing poll's index): one more index read.
+        const size_t fullReadCommands = 256 + 1 + 1;
         QTRY_COMPARE_WITH_TIMEOUT(link.readAddresses().size(), fullReadCommands + 1, 3000);
         QCOMPARE(link.readAddresses().back(), 224);
-        QVERIFY(!w.form->acquisition().busy);
+        QVERIFY(!w.form->recorder().busy());
     }
 
     void stationAttachedAfterAStartWithoutOneIsReadAtOnce()
@@ -186,9 +187,38 @@ private Q_SLOTS:
         QVERIFY(w.form->FormCreate());
         QTRY_VERIFY_WITH_TIMEOUT(w.form->TempPanel->isHidden() && w.form->Label10->text() == w.form->ErrorConnect->text(), 3000);
         link.station().setAttached(true);
-        QTRY_VERIFY_WITH_TIMEOUT(w.form->acquisition().lastRecordPosition != 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->recorder().lastRecordPosition() != 0, 5000);
         QVERIFY(timer(*w.form, "Timer2")->isActive());
         QTRY_VERIFY_WITH_TIMEOUT(w.form->TempPanel->isHidden(), 2000);
+    }
+
+    void stationAttachedDuringTheNoStationPauseIsReadAfterIt()
+    {
+        SimLink link(station(false));
+        Window w(link);
+        QObject::connect(&w.form->recorder(), &Recorder::stageChanged, [&](ReadStage stage) {
+            if (stage == ReadStage::NoStation)
+                QTimer::singleShot(100, [&] { link.station().setAttached(true); });
+        });
+        QVERIFY(w.form->FormCreate());
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->recorder().lastRecordPosition() != 0, 5000);
+        QCOMPARE(w.form->history()->count(), 209LL);
+        QVERIFY(QFile::exists(QDir(w.dir.path()).filePath(QStringLiteral("sumlocal.bin"))));
+        QCOMPARE(w.form->sStatusBar1->panelText(0), QStringLiteral("Станция подключена"));
+        QVERIFY(timer(*w.form, "Timer2")->isActive());
+    }
+
+    void firstLinkCheckLeavesTheRunningStartTimerAlone()
+    {
+        SimLink link(station());
+        Window w(link);
+        timer(*w.form, "Form2Timer1")->setInterval(1000);
+        timer(*w.form, "Timer1")->setInterval(60000);  // the check below is the first
+        QVERIFY(w.form->FormCreate());
+        QTest::qWait(300);
+        const int remaining = timer(*w.form, "Form2Timer1")->remainingTime();
+        w.form->Timer1Timer();
+        QVERIFY(timer(*w.form, "Form2Timer1")->remainingTime() <= remaining);
     }
 
     void fullReadStoresTheRingAndPollingAppendsEachNewRecord()
@@ -196,10 +226,10 @@ private Q_SLOTS:
         SimLink link(station());
         Window w(link);
         QVERIFY(w.form->FormCreate());
-        QTRY_VERIFY_WITH_TIMEOUT(w.form->acquisition().lastRecordPosition != 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->recorder().lastRecordPosition() != 0, 5000);
         HistoryStore *history = w.form->history();
         QVERIFY(history);
-        QCOMPARE(history->count(), 208LL);  // slots 1..208; slot 0 overlaps the header
+        QCOMPARE(history->count(), 209LL);  // every slot, slot 0 too
 
         link.station().addSlots(1);
         QTRY_COMPARE_WITH_TIMEOUT(history->count(), 209LL, 3000);
@@ -253,8 +283,8 @@ private Q_SLOTS:
         QFile kept(QDir(w.dir.path()).filePath(aside[0]));
         QVERIFY(kept.open(QIODevice::ReadOnly));
         QCOMPARE(kept.readAll(), noise);
-        QTRY_VERIFY_WITH_TIMEOUT(w.form->acquisition().lastRecordPosition != 0, 5000);
-        QCOMPARE(w.form->history()->count(), 208LL);
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->recorder().lastRecordPosition() != 0, 5000);
+        QCOMPARE(w.form->history()->count(), 209LL);
     }
 
     void clearingTheHistoryRefillsItFromTheStation()
@@ -262,14 +292,14 @@ private Q_SLOTS:
         SimLink link(station());
         Window w(link);
         QVERIFY(w.form->FormCreate());
-        QTRY_VERIFY_WITH_TIMEOUT(w.form->acquisition().lastRecordPosition != 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->recorder().lastRecordPosition() != 0, 5000);
         const size_t readsBefore = link.readAddresses().size();
         w.form->N1Click();
         QCOMPARE(w.form->history()->count(), 0LL);
         QVERIFY(!w.form->findChild<QTimer *>(QStringLiteral("Timer2"))->isActive() ||
-                w.form->acquisition().fullReadPending);
+                w.form->recorder().fullReadPending());
         QTRY_VERIFY_WITH_TIMEOUT(link.readAddresses().size() >= readsBefore + 256, 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(w.form->history()->count(), 208LL, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(w.form->history()->count(), 209LL, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(w.form->findChild<QTimer *>(QStringLiteral("Timer2"))->isActive(), 3000);
     }
 
@@ -302,7 +332,7 @@ private Q_SLOTS:
         SimLink link(station());
         Window w(link);
         QVERIFY(w.form->FormCreate());
-        QTRY_VERIFY_WITH_TIMEOUT(w.form->acquisition().lastRecordPosition != 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->recorder().lastRecordPosition() != 0, 5000);
         QFile copy(QDir(w.dir.path()).filePath(QStringLiteral("sumlocal.bin")));
         QVERIFY(copy.open(QIODevice::ReadOnly));
         const QByteArray bytes = copy.readAll();

@@ -54,17 +54,38 @@ TForm1::TForm1(const AppContext &context, QWidget *parent) : QWidget(parent), co
     setProperty(kKindProperty, QStringLiteral("TForm1"));
     setWindowTitle(QStringLiteral("PC Software NBR04417"));
     setFixedSize(kClientWidth, kClientHeight);
-    measurement_.Dat = now();
-
     createTimers();
     buildWindow();
     connect(ui.IsUserCity, &QCheckBox::clicked, this, &TForm1::IsUserCityClick);
     // A choice by the user; the refresh selects cities without running it.
     connect(ui.CityBox, &QComboBox::activated, this, &TForm1::CityBoxChange);
 
-    exchange_ = std::make_unique<StationExchange>(image_, Timer3, Timer4,
-                                                  [] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
-    acquisition_ = std::make_unique<Acquisition>(static_cast<AcquisitionHost &>(*this), image_, *exchange_, Timer2);
+    recorder_ = std::make_unique<Recorder>(
+        RecorderTimers{Timer1, Timer2, Timer3, Timer4, Form2Timer1, Form2Timer2}, this);
+    connectRecorder();
+}
+
+void TForm1::connectRecorder()
+{
+    Recorder *r = recorder_.get();
+    r->setClock([this] { return now(); });
+    r->setUserCity([this] { return userCityOverride(); });
+    connect(r, &Recorder::connectionChanged, this, &TForm1::showConnection);
+    connect(r, &Recorder::fullReadActive, this, &TForm1::showFullRead);
+    connect(r, &Recorder::exchangeActive, this, [this](bool active) {
+        setLed(active ? kLedExchange : kLedIdle, active);
+    });
+    connect(r, &Recorder::stageChanged, this, [this](ReadStage stage) { showStage(stage); });
+    connect(r, &Recorder::retrying, this, [this](int, int attempt) { showStage(stage_, attempt); });
+    connect(r, &Recorder::progressChanged, this,
+            [this](int position) { ProgressBar1->setValue(qMin(position, ProgressBar1->maximum())); });
+    connect(r, &Recorder::recordTaken, this, &TForm1::RefreshDisplay);
+    connect(r, &Recorder::storedDataLoaded, this, [this] {
+        RefreshDisplay();
+        TempPanel->hide();
+    });
+    connect(r, &Recorder::headerCopyUnreadable, this, &TForm1::showFileError);
+    connect(r, &Recorder::repaintRequested, this, qOverload<>(&QWidget::update));
 }
 
 TForm1::~TForm1()
@@ -116,6 +137,8 @@ void TForm1::buildWindow()
     SaveFrom = hidden("SaveFrom", QStringLiteral("Сохрание данных в компьютер"));
     ErrorDll = hidden("ErrorDll", QStringLiteral("Ошибка при подключении к USB.dll!!!"));
     ErrorLoadDll = hidden("ErrorLoadDll", QStringLiteral("Ошибка загрузки USB.dll!!!"));
+    // Shown after the progress text while a block is read again.
+    RepeatRead = hidden("RepeatRead", QStringLiteral("повтор"));
 
     buildStatusBar();
     buildProgressPanel();
@@ -233,25 +256,12 @@ void TForm1::setLed(int colorIndex, bool blinking)
     ObmenLed->setBlinking(blinking);
 }
 
-void TForm1::pumpUntil(const std::function<bool()> &done)
-{
-    while (!done())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
-
 bool TForm1::FormCreate()
 {
-    Acquisition &a = *acquisition_;
-    a.connected = false;
-    a.busy = false;
-    a.fullReadPending = true;
     deviceHandle_ = nullptr;
-
-    image_.clear();
-    a.recordPosition = 0;
-    a.lastRecordPosition = 0;
-
     openTables();
+    recorder_->setHistory(history_.get());
+    recorder_->setHeaderCopyPath(filePath(QStringLiteral("sumlocal.bin")));
     openCityTable();
     fillCityBox();
     applySettings();
@@ -265,7 +275,6 @@ bool TForm1::FormCreate()
         }
         if (error != LinkLoadError::None) {
             sStatusBar1->setPanelText(0, StationOff->text());
-            a.connected = false;
             showMessage(ErrorLoadDll->text());
             return false;
         }
@@ -347,7 +356,7 @@ void TForm1::saveSettings()
 void TForm1::openDevice()
 {
     deviceHandle_ = linkApi_.open(nullptr, kStationVendorId, kStationProductId, kLinkInputSize, kLinkOutputSize, 0);
-    exchange_->setLink(&linkApi_, deviceHandle_);
+    recorder_->setLink(&linkApi_, deviceHandle_);
 }
 
 void TForm1::FormDestroy()
@@ -355,8 +364,8 @@ void TForm1::FormDestroy()
     if (destroyed_)
         return;
     destroyed_ = true;
-    for (QTimer *t : {Timer1, Timer2, Timer3, Timer4, Timer5, Form2Timer1, Form2Timer2})
-        t->stop();
+    recorder_->shutDown();
+    Timer5->stop();
     saveSettings();
     settingsStore_.reset();
     saveCityTable();
@@ -364,115 +373,50 @@ void TForm1::FormDestroy()
     if (linkApi_.close && deviceHandle_)
         linkApi_.close(deviceHandle_, 0);
     deviceHandle_ = nullptr;
-    exchange_->setLink(nullptr, nullptr);
+    recorder_->setLink(nullptr, nullptr);
+    recorder_->setHistory(nullptr);
     library_.unload();
-    takeOverBatch_.reset();
     history_.reset();
 }
 
 void TForm1::Timer1Timer()
 {
-    if (!deviceHandle_)
-        return;
-    Acquisition &a = *acquisition_;
-    if (linkApi_.check(deviceHandle_) != 0) {
-        sStatusBar1->setPanelText(0, StationOn->text());
-        if (!a.connected) {
-            a.connected = true;
-            TempPanel->show();
-            TempPanel->raise();
-            // A station attached after a start without one: nothing else
-            // would start the full read (the poll has never run), so ask
-            // for one here.
-            if (!Timer2->isActive() && !fullReadRunning_)
-                a.fullReadPending = true;
-        }
-    } else {
-        sStatusBar1->setPanelText(0, StationOff->text());
-        a.lastRecordPosition = 0;
-        a.connected = false;
-    }
-    if (a.fullReadPending) {
-        a.fullReadPending = false;
-        a.lastRecordPosition = 0;
-        Form2Timer1->start();
-    }
+    recorder_->linkCheck();
 }
 
 void TForm1::Form2Timer1Timer()
 {
-    Form2Timer1->stop();
-    Acquisition &a = *acquisition_;
-    // Another exchange (or the pause of the fall-back path) is running and
-    // pumping events, so this handler runs inside it: start the full read
-    // after it rather than inside it.
-    if (a.busy) {
-        Form2Timer1->start();
-        return;
-    }
-    TempPanel->show();
-    TempPanel->raise();
-    a.busy = true;
-    fullReadRunning_ = true;
-    const FullReadResult result = a.fullRead();
-    fullReadRunning_ = false;
-    endExchange();
-    TempPanel->hide();
-    setLed(kLedIdle, false);
-    // Poll from now on; a failed full read is retried by the poll, which does
-    // a full read while no slot has been taken over.
-    if (result != FullReadResult::NoStation && !destroyed_)
-        Timer2->start();
+    recorder_->startFullRead();
 }
 
 void TForm1::Form2Timer2Timer()
 {
-    Form2Timer2->stop();
+    recorder_->pauseOver();
 }
 
 void TForm1::Timer2Timer()
 {
-    Acquisition &a = *acquisition_;
-    if (!a.connected)
-        return;
-    // The busy flag is only ever held by a handler further down this very
-    // call stack (everything runs on one thread), so waiting for it here
-    // would never end: poll as soon as the running exchange has finished.
-    if (a.busy) {
-        pollDeferred_ = true;
-        return;
-    }
-    Timer2->stop();
-    setLed(kLedExchange, true);
-    a.busy = true;
-    if (a.lastRecordPosition != 0) {
-        a.incrementalRead();
-    } else {
-        const QList<QWidget *> controls = pollLockedControls();
-        for (QWidget *w : controls)
-            w->setEnabled(false);
-        TempPanel->show();
-        TempPanel->raise();
-        fullReadRunning_ = true;
-        a.fullRead();
-        fullReadRunning_ = false;
-        TempPanel->hide();
-        for (QWidget *w : controls)
-            w->setEnabled(true);
-    }
-    endExchange();
-    setLed(kLedIdle, false);
-    if (!destroyed_)
-        Timer2->start();
+    recorder_->poll();
 }
 
-void TForm1::endExchange()
+void TForm1::showConnection(bool connected)
 {
-    acquisition_->busy = false;
-    if (pollDeferred_ && !destroyed_) {
-        pollDeferred_ = false;
-        QTimer::singleShot(0, this, &TForm1::Timer2Timer);
+    sStatusBar1->setPanelText(0, connected ? StationOn->text() : StationOff->text());
+    if (connected) {
+        TempPanel->show();
+        TempPanel->raise();
     }
+}
+
+// A full read shows the progress panel and keeps the unit and station
+// settings locked until it ends.
+void TForm1::showFullRead(bool active)
+{
+    for (QWidget *w : pollLockedControls())
+        w->setEnabled(!active);
+    TempPanel->setVisible(active);
+    if (active)
+        TempPanel->raise();
 }
 
 void TForm1::Timer3Timer()
@@ -500,50 +444,25 @@ void TForm1::BitBtn1Click()
 
 void TForm1::N1Click()
 {
-    Timer2->stop();
-    if (history_ && !history_->clear())
+    if (!recorder_->clearHistory())
         qWarning("The history could not be cleared: %s", qPrintable(history_->lastError()));
-    acquisition_->fullReadPending = true;
     Q_EMIT historyCleared();
 }
 
-// ---- Acquisition host -------------------------------------------------------
+// ---- What the recorder reports ------------------------------------------------
 
-void TForm1::showStage(ReadStage stage)
+void TForm1::showStage(ReadStage stage, int attempt)
 {
+    stage_ = stage;
+    QString text;
     switch (stage) {
-    case ReadStage::LoadingFromStation: Label10->setText(LoadFrom->text()); break;
-    case ReadStage::SavingToComputer: Label10->setText(SaveFrom->text()); break;
-    case ReadStage::NoStation: Label10->setText(ErrorConnect->text()); break;
+    case ReadStage::LoadingFromStation: text = LoadFrom->text(); break;
+    case ReadStage::SavingToComputer: text = SaveFrom->text(); break;
+    case ReadStage::NoStation: text = ErrorConnect->text(); break;
     }
-}
-
-void TForm1::setProgress(int position)
-{
-    ProgressBar1->setValue(qMin(position, ProgressBar1->maximum()));
-}
-
-void TForm1::repaintWindow()
-{
-    update();
-}
-
-void TForm1::showStoredData()
-{
-    // The 3-second pause, pumping events: the link check may find the
-    // station meanwhile and ask for a full read.
-    Form2Timer2->start();
-    pumpUntil([this] { return !Form2Timer2->isActive(); });
-
-    HistoryRow newest;
-    if (history_ && history_->newest(newest))
-        loadMeasurement(newest, measurement_);
-    if (loadHeaderCopy(filePath(QStringLiteral("sumlocal.bin")), image_) == HeaderCopyResult::Failed)
-        showFileError();
-    decodeHeaderWithUserCity();
-    RefreshDisplay();
-    TempPanel->hide();
-    setLed(kLedIdle, false);
+    if (attempt > 1)
+        text += QStringLiteral(" (%1 %2)").arg(RepeatRead->text()).arg(attempt);
+    Label10->setText(text);
 }
 
 void TForm1::showFileError()
@@ -556,62 +475,17 @@ void TForm1::showFileError()
     QMessageBox::critical(this, QStringLiteral("File Error"), text, QMessageBox::Ok | QMessageBox::Cancel);
 }
 
-void TForm1::saveHeaderCopy()
-{
-    nimbrel::saveHeaderCopy(filePath(QStringLiteral("sumlocal.bin")), image_);
-}
-
-void TForm1::beginTakeOver()
-{
-    if (history_)
-        takeOverBatch_ = std::make_unique<HistoryStore::Batch>(*history_);
-}
-
-void TForm1::endTakeOver()
-{
-    takeOverBatch_.reset();
-}
-
-bool TForm1::takeOverSlot(int position)
-{
-    // A slot whose date does not exist is skipped, not stored: one bad slot
-    // must not stop every catch-up of the ring until the station overwrites it.
-    if (decodeSlot(image_, position, measurement_)) {
-        ++slotsTakenOver_;
-        if (history_ && history_->append(measurement_) == AppendResult::Failed)
-            return false;
-    }
-    QCoreApplication::processEvents();
-    return true;
-}
-
-bool TForm1::takeOverNewest(int position)
-{
-    if (!decodeSlot(image_, position, measurement_))
-        return false;
-    ++slotsTakenOver_;
-    decodeHeaderWithUserCity();
-    if (history_ && history_->append(measurement_) == AppendResult::Failed)
-        return false;
-    RefreshDisplay();
-    return true;
-}
-
-void TForm1::newRecordTaken()
-{
-}
-
 void TForm1::RefreshDisplay()
 {
     // The history interval the station stores records at (codes 1..11).
-    const int period = image_[kPeriodByte] - 1;
+    const int period = recorder_->image()[kPeriodByte] - 1;
     if (period >= 0 && period < PeriodBox->count()) {
         const QSignalBlocker block(PeriodBox);
         PeriodBox->setCurrentIndex(period);
     }
 
     // The time stamp of the newest readings, not the computer's clock.
-    const QDateTime &dat = measurement_.Dat;
+    const QDateTime &dat = measurement().Dat;
     sStatusBar1->setPanelText(
         2, QLocale().toString(dat.date(), QLocale::ShortFormat) + QLatin1Char(' ') + dat.toString(QStringLiteral("h:mm")));
 
@@ -625,7 +499,7 @@ void TForm1::RefreshDisplay()
 
 QString TForm1::conditionsSummary() const
 {
-    const Measurement &m = measurement_;
+    const Measurement &m = measurement();
     auto one = [](double v) { return formatFixed(v, 1, QLatin1Char('.')); };
     QString text;
     auto line = [&text](const QString &what, const QString &value) {
@@ -646,7 +520,7 @@ QString TForm1::conditionsSummary() const
     line(QStringLiteral("UV index:"), one(m.UV));
     line(QStringLiteral("Location:"), QStringLiteral("%1, sunrise %2, sunset %3")
                                           .arg(ui.CityBox->currentText(), ui.VoshodL->text(), ui.ZahodL->text()));
-    line(QStringLiteral("Records taken over:"), QString::number(slotsTakenOver_));
+    line(QStringLiteral("Records taken over:"), QString::number(slotsTakenOver()));
     return text;
 }
 

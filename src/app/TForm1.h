@@ -7,10 +7,10 @@
 #include "Location.h"
 #include "Decoding.h"
 #include "SettingsStore.h"
-#include "Acquisition.h"
 #include "LinkLibrary.h"
 #include "MainWindowUi.h"
 #include "Measurement.h"
+#include "Recorder.h"
 #include "StationExchange.h"
 #include "StationImage.h"
 #include "StationSummary.h"
@@ -38,7 +38,7 @@ class BlinkLed;
 class CityTable;
 class PanelStatusBar;
 
-class TForm1 : public QWidget, private AcquisitionHost {
+class TForm1 : public QWidget {
     Q_OBJECT
 public:
     explicit TForm1(const AppContext &context, QWidget *parent = nullptr);
@@ -55,11 +55,11 @@ public:
     // Message boxes go through here so tests and diagnostic runs can catch them.
     void setMessageSink(std::function<void(const QString &)> sink) { messageSink_ = std::move(sink); }
 
-    Acquisition &acquisition() { return *acquisition_; }
-    StationImage &image() { return image_; }
-    const Measurement &measurement() const { return measurement_; }
-    const StationSummary &summary() const { return summary_; }
-    int slotsTakenOver() const { return slotsTakenOver_; }
+    Recorder &recorder() { return *recorder_; }
+    StationImage &image() { return recorder_->image(); }
+    const Measurement &measurement() const { return recorder_->measurement(); }
+    const StationSummary &summary() const { return recorder_->summary(); }
+    int slotsTakenOver() const { return recorder_->slotsTakenOver(); }
     HistoryStore *history() const { return history_.get(); }
     const Settings &storedSettings() const { return settings_; }
     QString filePath(const QString &name) const;
@@ -97,9 +97,9 @@ private:
     void buildStatusBar();
     void buildSettingsStrip();
     void createTimers();
+    void connectRecorder();
     void showMessage(const QString &text);
     void setLed(int colorIndex, bool blinking);
-    void pumpUntil(const std::function<bool()> &done);
     void openDevice();
     void openTables();
     QDateTime now() const;
@@ -108,7 +108,6 @@ private:
     void openCityTable();
     void fillCityBox();
     std::optional<LocationOverride> userCityOverride() const;
-    void decodeHeaderWithUserCity();
     astro::Location currentLocation() const;
     void refreshCalendar();
     void refreshLocation();
@@ -119,43 +118,25 @@ private:
     void applySettings();
     void saveSettings();
     void showFileError();
-    // Clears busy and runs a poll that arrived while the exchange ran.
-    void endExchange();
-
-    // AcquisitionHost
-    void showStage(ReadStage stage) override;
-    void setProgress(int position) override;
-    void repaintWindow() override;
-    void showStoredData() override;
-    void saveHeaderCopy() override;
-    void beginTakeOver() override;
-    bool takeOverSlot(int position) override;
-    void endTakeOver() override;
-    bool takeOverNewest(int position) override;
-    void newRecordTaken() override;
+    void showStage(ReadStage stage, int attempt = 1);
+    void showFullRead(bool active);
+    void showConnection(bool connected);
 
     AppContext context_;
     std::function<void(const QString &)> messageSink_;
 
     // Data model.
-    StationImage image_;
-    Measurement measurement_;
-    StationSummary summary_;
     LinkLibrary library_;
     LinkApi linkApi_;
     bool linkInjected_ = false;
     USBHandle deviceHandle_ = nullptr;
-    std::unique_ptr<StationExchange> exchange_;
     std::unique_ptr<HistoryStore> history_;
     std::unique_ptr<SettingsStore> settingsStore_;
     std::unique_ptr<CityTable> cityTable_;
     Settings settings_;  // as stored; CityCode and UserCoord change only at shut-down
-    std::unique_ptr<HistoryStore::Batch> takeOverBatch_;
-    std::unique_ptr<Acquisition> acquisition_;
-    bool fullReadRunning_ = false;
-    bool pollDeferred_ = false;
+    std::unique_ptr<Recorder> recorder_;
+    ReadStage stage_ = ReadStage::LoadingFromStation;
     bool destroyed_ = false;
-    int slotsTakenOver_ = 0;
 
     // Timers.
     QTimer *Timer1 = nullptr;
@@ -191,6 +172,7 @@ public:
     QLabel *SaveFrom = nullptr;
     QLabel *ErrorDll = nullptr;
     QLabel *ErrorLoadDll = nullptr;
+    QLabel *RepeatRead = nullptr;
     QLabel *LocalDate = nullptr;
     QLabel *LocalTime = nullptr;
     QComboBox *TempEdBox = nullptr;

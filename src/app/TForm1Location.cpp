@@ -78,11 +78,6 @@ std::optional<LocationOverride> TForm1::userCityOverride() const
     return o;
 }
 
-void TForm1::decodeHeaderWithUserCity()
-{
-    decodeHeader(image_, measurement_.Dat, summary_, userCityOverride());
-}
-
 void TForm1::CityBoxChange()
 {
     if (ui.CityBox->currentIndex() >= 0 && cityTable_) {
@@ -94,12 +89,12 @@ void TForm1::CityBoxChange()
             ui.LocBox1->setCurrentIndex(row->IsLat);
             ui.LocBox2->setCurrentIndex(row->IsLon);
             ui.TL->setValue(row->TimeZone);
-            summary_.LatMin = ui.LatitudeLM->value();
-            summary_.LatSec = ui.LatitudeLS->value();
-            summary_.LongMin = ui.LongitudeLM->value();
-            summary_.LongSec = ui.LongitudeLS->value();
-            summary_.Hemispheres = ui.LocBox2->currentIndex() + 2 * ui.LocBox1->currentIndex();
-            summary_.TimeZone = ui.TL->value();
+            recorder_->summary().LatMin = ui.LatitudeLM->value();
+            recorder_->summary().LatSec = ui.LatitudeLS->value();
+            recorder_->summary().LongMin = ui.LongitudeLM->value();
+            recorder_->summary().LongSec = ui.LongitudeLS->value();
+            recorder_->summary().Hemispheres = ui.LocBox2->currentIndex() + 2 * ui.LocBox1->currentIndex();
+            recorder_->summary().TimeZone = ui.TL->value();
         }
     }
     refreshSky();
@@ -108,8 +103,8 @@ void TForm1::CityBoxChange()
 
 astro::Location TForm1::currentLocation() const
 {
-    return {summary_.LatMin,      summary_.LatSec,   summary_.LongMin, summary_.LongSec,
-            summary_.Hemispheres, summary_.TimeZone, summary_.DstCode};
+    return {recorder_->summary().LatMin,      recorder_->summary().LatSec,   recorder_->summary().LongMin, recorder_->summary().LongSec,
+            recorder_->summary().Hemispheres, recorder_->summary().TimeZone, recorder_->summary().DstCode};
 }
 
 void TForm1::refreshCalendar()
@@ -122,9 +117,9 @@ void TForm1::refreshCalendar()
 
 void TForm1::refreshLocation()
 {
-    ui.LocBox1->setCurrentIndex(summary_.Hemispheres < 2 ? 0 : 1);
-    ui.LocBox2->setCurrentIndex(summary_.Hemispheres == 1 || summary_.Hemispheres == 3 ? 1 : 0);
-    ui.TL->setValue(summary_.TimeZone);
+    ui.LocBox1->setCurrentIndex(recorder_->summary().Hemispheres < 2 ? 0 : 1);
+    ui.LocBox2->setCurrentIndex(recorder_->summary().Hemispheres == 1 || recorder_->summary().Hemispheres == 3 ? 1 : 0);
+    ui.TL->setValue(recorder_->summary().TimeZone);
 
     QComboBox *box = ui.CityBox;
     if (ui.IsUserCity->isChecked()) {
@@ -139,7 +134,7 @@ void TForm1::refreshLocation()
         }
         return;
     }
-    const std::optional<CityRow> row = cityTable_ ? cityTable_->find(summary_.CityCode) : std::nullopt;
+    const std::optional<CityRow> row = cityTable_ ? cityTable_->find(recorder_->summary().CityCode) : std::nullopt;
     const int index = row ? box->findText(row->Name, Qt::MatchFixedString) : -1;
     {
         const QSignalBlocker block(box);
@@ -151,26 +146,26 @@ void TForm1::refreshLocation()
 
 void TForm1::refreshDaylightSavingLabel()
 {
-    if (const std::optional<QString> name = astro::DaylightSavingRuleName(summary_.DstCode))
+    if (const std::optional<QString> name = astro::DaylightSavingRuleName(recorder_->summary().DstCode))
         ui.DSTL->setText(*name);
 }
 
 void TForm1::refreshCoordinateEdits()
 {
-    ui.LatitudeLM->setValue(summary_.LatMin);
-    ui.LatitudeLS->setValue(summary_.LatSec);
-    ui.LongitudeLM->setValue(summary_.LongMin);
-    ui.LongitudeLS->setValue(summary_.LongSec);
+    ui.LatitudeLM->setValue(recorder_->summary().LatMin);
+    ui.LatitudeLS->setValue(recorder_->summary().LatSec);
+    ui.LongitudeLM->setValue(recorder_->summary().LongMin);
+    ui.LongitudeLS->setValue(recorder_->summary().LongSec);
 }
 
 void TForm1::refreshSky()
 {
     const astro::SkyLabels sky =
-        astro::skyLabels(currentLocation(), astro::momentOf(now()), astro::momentOf(summary_.RecordTime));
-    summary_.SunRise = sky.sun.rise;
-    summary_.SunSet = sky.sun.set;
-    summary_.MoonRise = sky.moon.rise;
-    summary_.MoonSet = sky.moon.set;
+        astro::skyLabels(currentLocation(), astro::momentOf(now()), astro::momentOf(recorder_->summary().RecordTime));
+    recorder_->summary().SunRise = sky.sun.rise;
+    recorder_->summary().SunSet = sky.sun.set;
+    recorder_->summary().MoonRise = sky.moon.rise;
+    recorder_->summary().MoonSet = sky.moon.set;
     ui.VoshodL->setText(sky.VoshodL);
     ui.ZahodL->setText(sky.ZahodL);
     ui.DlinaDnyL->setText(sky.DlinaDnyL);

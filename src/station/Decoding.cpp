@@ -70,13 +70,20 @@ std::int32_t historyPeriodMs(int code)
     return code >= 1 && code <= 11 ? periods[code - 1] : 0;
 }
 
+int stationYear(const StationImage &image)
+{
+    return 2000 + bcd(image[4]);
+}
+
 bool decodeSlot(const StationImage &image, int position, Measurement &m)
+{
+    return decodeSlot(image, position, m, stationYear(image));
+}
+
+bool decodeSlot(const StationImage &image, int position, Measurement &m, int year)
 {
     auto r = [&](int offset) { return image[position + offset]; };
 
-    // The slot has no year: it is the station's current year, header byte 4,
-    // in binary-coded decimal (0x26 is 2026).
-    const int year = 2000 + bcd(image[4]);
     const int month = lowNibble(r(0));
     const int day = bcd(r(1));
     const int hour = bcd(r(2));

@@ -47,6 +47,13 @@ std::int32_t historyPeriodMs(int code);
 // day, hour or minute is outside its range keeps m's previous date and is
 // still decoded: unused slots thus repeat the previous slot's date.
 bool decodeSlot(const StationImage &image, int position, Measurement &m);
+// The same with the slot's year given: a record written in December and read
+// in January belongs to the year before the station's current one.
+bool decodeSlot(const StationImage &image, int position, Measurement &m, int year);
+
+// The station's current year, header byte 4 in binary-coded decimal (0x26 is
+// 2026). The slots carry no year of their own.
+int stationYear(const StationImage &image);
 
 // A location from the user's choice of city, which replaces the station's.
 struct LocationOverride {

@@ -2,6 +2,7 @@
 
 #include "BlockFrames.h"
 
+#include <QElapsedTimer>
 #include <QThread>
 #include <QTimer>
 #include <array>
@@ -28,6 +29,8 @@ QString toString(WriteError error)
     case WriteError::NoAcknowledge: return QStringLiteral("the station did not acknowledge within 10 seconds");
     case WriteError::Refused: return QStringLiteral("the station refused the write");
     case WriteError::NoDevice: return QStringLiteral("no station link is open");
+    case WriteError::NotRead: return QStringLiteral("the station's block could not be read before writing it");
+    case WriteError::NotConfirmed: return QStringLiteral("the station does not hold what was written");
     }
     return {};
 }
@@ -69,6 +72,8 @@ BlockError StationExchange::readBlock(int address)
     api_->write(device_, command.data(), kReadCommandSize, 0);
 
     readTimeout_->start();
+    QElapsedTimer waited;
+    waited.start();
     int idlePolls = 0;
     for (;;) {
         std::int32_t waiting = 0;
@@ -79,6 +84,10 @@ BlockError StationExchange::readBlock(int address)
         waitBriefly(idlePolls);
         if (!readTimeout_->isActive())
             return BlockError::Timeout;
+        if (answerWaitMs_ > 0 && waited.hasExpired(answerWaitMs_)) {
+            readTimeout_->stop();
+            return BlockError::Timeout;
+        }
         if (!api_ || !device_)
             return BlockError::NoDevice;
     }

@@ -34,6 +34,8 @@ enum class WriteError {
     NoAcknowledge,  // nothing came back before the write time-out
     Refused,        // the station answered with something other than 0x5A
     NoDevice,
+    NotRead,        // the block could not be read fresh before writing: nothing was sent
+    NotConfirmed,   // the block read back afterwards does not hold what was written
 };
 
 QString toString(WriteError error);
@@ -54,6 +56,9 @@ public:
     void flush();
     // Reads 32 bytes at address into the image.
     BlockError readBlock(int address);
+    // Besides the read time-out timer, one read gives up after this many
+    // milliseconds without a whole answer (0: only the timer decides).
+    void setAnswerWait(int ms) { answerWaitMs_ = ms; }
     // Sends image[address .. address+31] to the station; true when acknowledged.
     WriteError writeBlock(int address);
 
@@ -70,6 +75,7 @@ private:
     const LinkApi *api_ = nullptr;
     USBHandle device_ = nullptr;
     long blocksRead_ = 0;
+    int answerWaitMs_ = 0;
 };
 
 }  // namespace nimbrel

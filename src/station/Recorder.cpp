@@ -1,0 +1,591 @@
+#include "Recorder.h"
+
+#include "HeaderCopy.h"
+#include "HistoryStore.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+namespace nimbrel {
+
+namespace {
+
+constexpr int kProgressMax = 16000;
+// Slots stored per transaction while the ring is taken over: an interrupted
+// take-over keeps what it committed, and the station still holds the rest.
+constexpr int kSlotsPerBatch = 32;
+// A new record's date more than this far ahead of the computer's clock is
+// taken as last year's December (see newestReference).
+constexpr qint64 kClockSlackSecs = 24 * 3600;
+
+int blockOf(int address) { return address / kBlockSize; }
+
+}  // namespace
+
+Recorder::Recorder(const RecorderTimers &timers, QObject *parent) : QObject(parent), timers_(timers)
+{
+    exchange_ = std::make_unique<StationExchange>(image_, timers_.readTimeout, timers_.writeTimeout,
+                                                  [] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
+    exchange_->setAnswerWait(1000);
+}
+
+Recorder::~Recorder() = default;
+
+void Recorder::setLink(const LinkApi *api, USBHandle device)
+{
+    api_ = api;
+    device_ = device;
+    exchange_->setLink(api, device);
+}
+
+void Recorder::setAnswerWait(int ms)
+{
+    exchange_->setAnswerWait(ms);
+}
+
+QDateTime Recorder::now() const
+{
+    return now_ ? now_() : QDateTime::currentDateTime();
+}
+
+int Recorder::ringDistance(int fromIndex, int toIndex)
+{
+    return ((toIndex - fromIndex) % kSlotCount + kSlotCount) % kSlotCount;
+}
+
+// ---- The window's handlers ----------------------------------------------------
+
+void Recorder::linkCheck()
+{
+    if (!device_ || !api_ || shutDown_)
+        return;
+    const bool attached = api_->check(device_) != 0;
+    const int error = api_->getError ? api_->getError() : 0;
+    if (error != linkError_) {
+        linkError_ = error;
+        Q_EMIT linkErrorChanged(error);
+    }
+    const bool changed = attached != connected_ || !linkChecked_;
+    linkChecked_ = true;
+    if (attached) {
+        if (!connected_) {
+            connected_ = true;
+            // The station came (back): it gets a full read whenever it
+            // appears, also during the no-station pause of a full read
+            // that found nothing.
+            if (!fullReadRunning_)
+                fullReadPending_ = true;
+        }
+    } else {
+        if (connected_)
+            forgetMirror();
+        lastRecordPosition_ = 0;
+        connected_ = false;
+    }
+    if (changed)
+        Q_EMIT connectionChanged(connected_);
+    if (fullReadPending_) {
+        fullReadPending_ = false;
+        lastRecordPosition_ = 0;
+        // Restarting a running start timer would only delay it.
+        if (!timers_.fullReadStart->isActive())
+            timers_.fullReadStart->start();
+    }
+}
+
+void Recorder::startFullRead()
+{
+    timers_.fullReadStart->stop();
+    if (shutDown_)
+        return;
+    // Another exchange (or the no-station pause) is pumping events and this
+    // handler runs inside it: start after it rather than inside it.
+    if (busy_) {
+        timers_.fullReadStart->start();
+        return;
+    }
+    beginExchange();
+    runFullReadExchange();
+    endExchange();
+}
+
+void Recorder::pauseOver()
+{
+    timers_.noStationPause->stop();
+}
+
+void Recorder::poll()
+{
+    if (!connected_ || shutDown_)
+        return;
+    // busy is only ever held by a handler further down this very call stack
+    // (one thread), so waiting for it here would never end: poll as soon as
+    // the running exchange has finished.
+    if (busy_) {
+        pollDeferred_ = true;
+        return;
+    }
+    timers_.poll->stop();
+    beginExchange();
+    if (lastRecordPosition_ != 0)
+        incrementalRead();
+    else
+        runFullReadExchange();
+    endExchange();
+}
+
+void Recorder::runFullReadExchange()
+{
+    fullReadRunning_ = connected_;
+    Q_EMIT fullReadActive(true);
+    fullRead();
+    fullReadRunning_ = false;
+    Q_EMIT fullReadActive(false);
+}
+
+void Recorder::beginExchange()
+{
+    busy_ = true;
+    Q_EMIT exchangeActive(true);
+}
+
+// Ends the running exchange, then runs what waited for it: settings writes
+// first (the user is waiting for them), then a deferred poll.
+void Recorder::endExchange()
+{
+    busy_ = false;
+    Q_EMIT exchangeActive(false);
+    if (shutDown_)
+        return;
+    timers_.poll->start();
+    while (!pendingWrites_.empty() && !busy_) {
+        const StationWrite write = pendingWrites_.front();
+        pendingWrites_.pop_front();
+        busy_ = true;
+        Q_EMIT exchangeActive(true);
+        const WriteError result = writeNow(write);
+        busy_ = false;
+        Q_EMIT exchangeActive(false);
+        Q_EMIT writeFinished(write.address, result);
+    }
+    if (pollDeferred_ && !busy_) {
+        pollDeferred_ = false;
+        QTimer::singleShot(0, this, &Recorder::poll);
+    }
+}
+
+void Recorder::requestWrite(const StationWrite &write)
+{
+    pendingWrites_.push_back(write);
+    if (busy_ || shutDown_)
+        return;
+    // Runs the queue now, through the same path as after an exchange.
+    busy_ = true;
+    endExchange();
+}
+
+bool Recorder::clearHistory()
+{
+    timers_.poll->stop();
+    const bool cleared = !history_ || history_->clear();
+    fullReadPending_ = true;
+    forgetMirror();
+    return cleared;
+}
+
+void Recorder::shutDown()
+{
+    shutDown_ = true;
+    for (QTimer *t : {timers_.linkCheck, timers_.poll, timers_.readTimeout, timers_.writeTimeout,
+                      timers_.fullReadStart, timers_.noStationPause})
+        if (t)
+            t->stop();
+    pendingWrites_.clear();
+}
+
+void Recorder::redecodeHeader()
+{
+    decodeHeader(image_, measurement_.Dat, summary_, userCity_ ? userCity_() : std::nullopt);
+}
+
+void Recorder::forgetMirror()
+{
+    blockValid_.reset();
+    indexAtRead_ = -1;
+}
+
+// ---- Blocks ---------------------------------------------------------------------
+
+BlockError Recorder::readBlockWithRetries(int address)
+{
+    for (int attempt = 1;; ++attempt) {
+        lastBlockError_ = exchange_->readBlock(address);
+        if (lastBlockError_ == BlockError::None)
+            return lastBlockError_;
+        // A lost station is not retried: the link check has seen it go.
+        if (attempt == kBlockTries || !connected_ || shutDown_ || lastBlockError_ == BlockError::NoDevice)
+            return lastBlockError_;
+        ++blockRetries_;
+        Q_EMIT retrying(address, attempt + 1);
+        exchange_->flush();
+    }
+}
+
+void Recorder::invalidateSlot(int index)
+{
+    const int position = slotPosition(index);
+    for (int b = blockOf(position); b <= blockOf(position + kSlotSize - 1); ++b)
+        blockValid_.reset(static_cast<std::size_t>(b));
+}
+
+// The station wrote slots oldIndex+1 .. newIndex since those blocks were
+// mirrored; a move too large to tell means everything.
+void Recorder::invalidateChangedSlots(int oldIndex, int newIndex)
+{
+    const int moved = ringDistance(oldIndex, newIndex);
+    if (moved > kMaxCatchUp) {
+        blockValid_.reset();
+        return;
+    }
+    for (int k = 1; k <= moved; ++k)
+        invalidateSlot((oldIndex + k) % kSlotCount);
+}
+
+// Reads every block not yet mirrored, in address order, until the slot index
+// holds still: a record the station stores meanwhile moves it, and the slots
+// written since are read again. A read resumed after a failed attempt first
+// reads the index fresh for the same reason.
+bool Recorder::readInvalidBlocks()
+{
+    auto indexMoved = [this]() -> std::optional<bool> {
+        if (readBlockWithRetries(kIndexBlock) != BlockError::None)
+            return std::nullopt;
+        const int index = image_[kSlotIndexByte];
+        if (index == indexAtRead_ || index >= kSlotCount)
+            return false;
+        invalidateChangedSlots(indexAtRead_, index);
+        indexAtRead_ = index;
+        return true;
+    };
+    if (indexAtRead_ >= 0) {
+        if (!indexMoved())
+            return false;
+        // The header's current values change all the time.
+        for (int b = 0; b < blockOf(kHeaderSize); ++b)
+            if (b != blockOf(kIndexBlock))
+                blockValid_.reset(static_cast<std::size_t>(b));
+    }
+    for (int round = 0; round < 4; ++round) {
+        for (int address = 0; address < kStationMemorySize; address += kBlockSize) {
+            const auto block = static_cast<std::size_t>(blockOf(address));
+            if (blockValid_.test(block))
+                continue;
+            if (readBlockWithRetries(address) != BlockError::None) {
+                if (lastBlockError_ == BlockError::BadChecksum)
+                    Q_EMIT repaintRequested();
+                return false;
+            }
+            blockValid_.set(block);
+            if (address == kIndexBlock)
+                indexAtRead_ = image_[kSlotIndexByte];
+            Q_EMIT progressChanged(static_cast<int>(blockValid_.count()) * kBlockSize);
+        }
+        const std::optional<bool> moved = indexMoved();
+        if (!moved)
+            return false;
+        if (!*moved)
+            return true;
+    }
+    return true;
+}
+
+// ---- The full read --------------------------------------------------------------
+
+FullReadResult Recorder::fullRead()
+{
+    if (!connected_) {
+        Q_EMIT stageChanged(ReadStage::NoStation);
+        loadStoredData();
+        return FullReadResult::NoStation;
+    }
+
+    Q_EMIT stageChanged(ReadStage::LoadingFromStation);
+    Q_EMIT progressChanged(static_cast<int>(blockValid_.count()) * kBlockSize);
+    exchange_->flush();
+    lastRecordPosition_ = 0;
+    if (!readInvalidBlocks())
+        return FullReadResult::BlockFailed;
+
+    if (connected_ && !headerCopyPath_.isEmpty())
+        saveHeaderCopy(headerCopyPath_, image_);
+
+    // A station that names a slot past the ring's end is answering
+    // nonsense: taking it over would read past the station's memory.
+    if (image_[kSlotIndexByte] >= kSlotCount) {
+        forgetMirror();
+        Q_EMIT repaintRequested();
+        return FullReadResult::BadSlotIndex;
+    }
+    const FullReadResult taken = takeOverRing();
+    if (taken != FullReadResult::Completed)
+        return taken;
+
+    // The next full read (after a gap, a lost link) reads everything again.
+    forgetMirror();
+    lastRecordPosition_ = recordPosition_ = image_.newestSlotPosition();
+    headerRead_ = true;
+    redecodeHeader();
+    Q_EMIT recordTaken();
+    // Records the station stored while the ring was taken over.
+    incrementalRead();
+    return FullReadResult::Completed;
+}
+
+// Takes over every slot of the ring, oldest first, so each record's year and
+// rain counter can be judged by the records around it.
+FullReadResult Recorder::takeOverRing()
+{
+    Q_EMIT stageChanged(ReadStage::SavingToComputer);
+    const int newest = image_[kSlotIndexByte];
+
+    Measurement newestRecord;
+    const QDateTime reference =
+        decodeSlot(image_, slotPosition(newest), newestRecord) && newestRecord.Dat.isValid()
+            ? newestReference(newestRecord.Dat)
+            : QDateTime();
+
+    Measurement m;             // starts without a date: an unused slot has none to repeat
+    std::optional<std::int32_t> previousRain;
+    std::unique_ptr<HistoryStore::Batch> batch;
+    int inBatch = 0;
+    for (int k = 1; k <= kSlotCount; ++k) {
+        const int index = (newest + k) % kSlotCount;
+        const int position = slotPosition(index);
+        recordPosition_ = position;
+        const QDateTime before = m.Dat;
+        if (decodeResolved(position, reference, m) && m.Dat.isValid() && m.Dat != before) {
+            // Slot 0 overlaps the header: its rain counter bytes are the
+            // header's period code and slot index. The counter is cumulative,
+            // so the record before it (or, for the oldest record, the one
+            // after it) stands in without losing a tip.
+            if (index == 0) {
+                Measurement next = m;
+                if (previousRain)
+                    m.RainCount = *previousRain;
+                else if (decodeSlot(image_, slotPosition(1), next))
+                    m.RainCount = next.RainCount;
+            }
+            previousRain = m.RainCount;
+            if (index == newest)
+                measurement_ = m;
+            ++slotsTakenOver_;
+            if (history_ && !batch)
+                batch = std::make_unique<HistoryStore::Batch>(*history_);
+            if (!store(m)) {
+                batch.reset();
+                Q_EMIT repaintRequested();
+                return FullReadResult::StoreFailed;
+            }
+            if (++inBatch == kSlotsPerBatch) {
+                batch.reset();
+                inBatch = 0;
+            }
+        }
+        Q_EMIT progressChanged(qMin(kProgressMax, kStationMemorySize + k * kSlotSize));
+        QCoreApplication::processEvents();
+        if (shutDown_)
+            break;
+    }
+    if (batch && !batch->commit()) {
+        Q_EMIT repaintRequested();
+        return FullReadResult::StoreFailed;
+    }
+    return FullReadResult::Completed;
+}
+
+// The reference date for a ring's records: the newest record's date. The
+// station keeps only its current year, so a December record read in January
+// carries next December's date; the computer's clock tells that case apart.
+QDateTime Recorder::newestReference(const QDateTime &decoded) const
+{
+    const QDateTime clock = now();
+    if (decoded.date().month() == 12 && clock.date().month() == 1 && decoded.date().year() == clock.date().year() &&
+        decoded > clock.addSecs(kClockSlackSecs))
+        return decoded.addYears(-1);
+    return decoded;
+}
+
+// Decodes the slot at position with the station's year, or the year before
+// when that date lies after the reference (the newest record): it was
+// written before the station's year turned.
+bool Recorder::decodeResolved(int position, const QDateTime &reference, Measurement &m) const
+{
+    const int year = stationYear(image_);
+    Measurement candidate = m;
+    const bool accepted = decodeSlot(image_, position, candidate, year);
+    const bool future = accepted && reference.isValid() && candidate.Dat.isValid() && candidate.Dat > reference;
+    if (accepted && !future) {
+        m = candidate;
+        return true;
+    }
+    // Last year's record, or a 29 February that this year does not have.
+    Measurement earlier = m;
+    if (reference.isValid() && decodeSlot(image_, position, earlier, year - 1) && earlier.Dat.isValid() &&
+        earlier.Dat <= reference) {
+        m = earlier;
+        return true;
+    }
+    if (accepted) {
+        m = candidate;
+        return true;
+    }
+    return false;
+}
+
+bool Recorder::store(const Measurement &m)
+{
+    return !history_ || history_->append(m) != AppendResult::Failed;
+}
+
+void Recorder::loadStoredData()
+{
+    // The no-station pause, pumping events: the link check may find the
+    // station meanwhile and ask for a full read, which runs after this one.
+    timers_.noStationPause->start();
+    while (timers_.noStationPause->isActive() && !shutDown_)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+
+    HistoryRow newest;
+    if (history_ && history_->newest(newest))
+        loadMeasurement(newest, measurement_);
+    if (!headerCopyPath_.isEmpty()) {
+        const HeaderCopyResult copy = loadHeaderCopy(headerCopyPath_, image_);
+        if (copy == HeaderCopyResult::Failed)
+            Q_EMIT headerCopyUnreadable();
+        if (copy == HeaderCopyResult::Loaded)
+            headerRead_ = true;
+    }
+    redecodeHeader();
+    Q_EMIT storedDataLoaded();
+}
+
+// ---- The incremental read -------------------------------------------------------
+
+PollResult Recorder::incrementalRead()
+{
+    if (!connected_) {
+        Q_EMIT repaintRequested();
+        return PollResult::NotConnected;
+    }
+
+    exchange_->flush();
+    if (readBlockWithRetries(kIndexBlock) != BlockError::None || image_[kSlotIndexByte] >= kSlotCount) {
+        Q_EMIT repaintRequested();
+        return PollResult::ReadFailed;
+    }
+    const int current = image_.newestSlotPosition();
+    recordPosition_ = current;
+    const int old = lastRecordPosition_;
+    if (current == old) {
+        Q_EMIT repaintRequested();
+        return PollResult::NoNewRecord;
+    }
+
+    // Right after a full read only the newest slot is new; otherwise every
+    // slot from the last one taken over to the newest, counted around the
+    // ring (a jump across its end is as many steps as slots it passed).
+    const int moved = old == 0 ? 1 : ringDistance(slotIndex(old), slotIndex(current));
+    if (moved > kMaxCatchUp) {
+        lastRecordPosition_ = 0;
+        Q_EMIT repaintRequested();
+        return PollResult::Gap;
+    }
+
+    timers_.poll->setInterval(pollIntervalMs_);
+    lastRecordPosition_ = current;
+    exchange_->flush();
+    auto failed = [&](PollResult result) {
+        Q_EMIT repaintRequested();
+        lastRecordPosition_ = old;
+        return result;
+    };
+
+    for (int address = 0; address < kHeaderSize; address += kBlockSize)
+        if (readBlockWithRetries(address) != BlockError::None)
+            return failed(PollResult::ReadFailed);
+    headerRead_ = true;
+    const int newestIndex = slotIndex(current);
+    for (int k = moved - 1; k >= 0; --k) {
+        const int position = slotPosition((newestIndex - k + kSlotCount) % kSlotCount);
+        if (readBlockWithRetries(position) != BlockError::None ||
+            readBlockWithRetries(position + kBlockSize) != BlockError::None)
+            return failed(PollResult::ReadFailed);
+    }
+
+    Measurement newestRecord = measurement_;
+    if (!decodeSlot(image_, current, newestRecord))
+        return failed(PollResult::Rejected);
+    const QDateTime reference = newestReference(newestRecord.Dat);
+
+    Measurement m = measurement_;
+    std::int32_t previousRain = measurement_.RainCount;
+    for (int k = moved - 1; k >= 0; --k) {
+        const int index = (newestIndex - k + kSlotCount) % kSlotCount;
+        recordPosition_ = slotPosition(index);
+        if (!decodeResolved(recordPosition_, reference, m)) {
+            if (k == 0)
+                return failed(PollResult::Rejected);
+            continue;  // an older slot that does not decode is skipped
+        }
+        // Slot 0's rain counter bytes are the header's period and index.
+        if (index == 0)
+            m.RainCount = previousRain;
+        previousRain = m.RainCount;
+        ++slotsTakenOver_;
+        if (!store(m))
+            return failed(PollResult::StoreFailed);
+    }
+    recordPosition_ = current;
+    measurement_ = m;
+    redecodeHeader();
+    Q_EMIT recordTaken();
+    Q_EMIT repaintRequested();
+    return PollResult::NewRecord;
+}
+
+// ---- Settings writes ------------------------------------------------------------
+
+// Writes one settings change. The block is read fresh first, so bytes the
+// station changed since the mirror was made (the slot index in byte 255, the
+// newest history slot) are written back as the station holds them, not as
+// they were; the block is read back afterwards to confirm.
+WriteError Recorder::writeNow(const StationWrite &write)
+{
+    if (!connected_ || !device_)
+        return WriteError::NoDevice;
+    exchange_->flush();
+    if (readBlockWithRetries(write.address) != BlockError::None)
+        return WriteError::NotRead;
+    std::array<std::uint8_t, kBlockSize> fresh{};
+    std::copy_n(image_.data() + write.address, kBlockSize, fresh.begin());
+    if (write.change)
+        write.change(image_);
+    std::array<std::uint8_t, kBlockSize> intended{};
+    std::copy_n(image_.data() + write.address, kBlockSize, intended.begin());
+    const WriteError sent = exchange_->writeBlock(write.address);
+    if (sent != WriteError::None) {
+        // The mirror follows the station, not the attempt.
+        readBlockWithRetries(write.address);
+        return sent;
+    }
+    if (readBlockWithRetries(write.address) != BlockError::None)
+        return WriteError::NotConfirmed;
+    // Only the setting's own bytes must read back as written: the station may
+    // have stored a record (slot index, newest slot) in the same block since.
+    for (int i = 0; i < kBlockSize; ++i)
+        if (intended[i] != fresh[i] && image_[write.address + i] != intended[i])
+            return WriteError::NotConfirmed;
+    return WriteError::None;
+}
+
+}  // namespace nimbrel
