@@ -8,9 +8,14 @@
 #include "support/SimLink.h"
 
 #include <QCoreApplication>
+#include <QProcess>
+#include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <random>
+#include <set>
 
 using namespace nimbrel;
 using nimbrel::test::SimLink;
@@ -394,4 +399,52 @@ TEST(StationThatLies, SlotIndexPastTheRingEndsTheReadInsteadOfReadingPastMemory)
         for (int address : rig.link.readAddresses())
             EXPECT_LT(address, kStationMemorySize) << "index " << index;
     }
+}
+
+// A program killed in the middle of full reads loses no row that was
+// committed before the kill, and leaves a sound file.
+TEST(KilledDuringFullReads, KeepsEveryCommittedRowAndASoundFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("datat"));
+    const unsigned seed = std::random_device()();
+    SCOPED_TRACE(testing::Message() << "random seed " << seed);
+    std::mt19937 random(seed);
+    auto storedDates = [&](HistoryStore &store) {
+        std::set<QString> dates;
+        store.forEachBetween(QDateTime(QDate(2000, 1, 1), QTime()), QDateTime(QDate(2100, 1, 1), QTime()),
+                             RowOrder::OldestFirst, [&](const HistoryRow &r) {
+                                 dates.insert(HistoryStore::dateText(r.Dat));
+                                 return true;
+                             });
+        return dates;
+    };
+    std::set<QString> committed;
+    for (int run = 0; run < 50; ++run) {
+        QProcess child;
+        child.start(QStringLiteral(CRASH_RECORDER), {path});
+        ASSERT_TRUE(child.waitForStarted(5000));
+        QThread::msleep(std::uniform_int_distribution<unsigned>(30, 250)(random));
+        // What a reader sees committed just before the kill must survive it.
+        if (auto reader = HistoryStore::openForReading(path)) {
+            const std::set<QString> seen = storedDates(*reader);
+            committed.insert(seen.begin(), seen.end());
+        }
+        child.kill();
+        ASSERT_TRUE(child.waitForFinished(5000));
+        ASSERT_EQ(child.exitStatus(), QProcess::CrashExit) << child.readAllStandardError().constData();
+        const QList<QByteArray> lines = child.readAllStandardOutput().split('\n');
+        for (qsizetype i = 0; i + 1 < lines.size(); ++i)
+            committed.insert(QString::fromLatin1(lines[i]));
+    }
+    HistoryStore::Opened opened = HistoryStore::open(path, QDateTime::currentDateTime());
+    ASSERT_TRUE(opened.store);
+    EXPECT_TRUE(opened.setAside.isEmpty()) << qPrintable(opened.error);
+    QSqlQuery check(opened.store->database());
+    ASSERT_TRUE(check.exec(QStringLiteral("PRAGMA integrity_check")) && check.next());
+    EXPECT_EQ(check.value(0).toString(), QStringLiteral("ok"));
+    const std::set<QString> stored = storedDates(*opened.store);
+    ASSERT_GT(committed.size(), 209u);
+    for (const QString &dat : committed)
+        EXPECT_TRUE(stored.count(dat)) << qPrintable(dat) << " was committed but is gone";
 }
