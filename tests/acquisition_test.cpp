@@ -448,3 +448,76 @@ TEST(KilledDuringFullReads, KeepsEveryCommittedRowAndASoundFile)
     for (const QString &dat : committed)
         EXPECT_TRUE(stored.count(dat)) << qPrintable(dat) << " was committed but is gone";
 }
+
+// Hours of polling against a station that spoils a tenth of its answers (bad
+// check bytes, lost and short answers, wrong start bytes), is unplugged now
+// and then, and sometimes stores several records at once: the history ends
+// up holding exactly the records the station stored, once each, with their
+// dates, and the recorder is back to polling.
+TEST(Soak, HistoryEqualsWhatTheStationStoredDespiteFaultsUnpluggingAndJumps)
+{
+    sim::SimConfig c = Rig::quietStation();
+    c.faultRate = 0.1;
+    c.faultSeed = 20261207;
+    Rig rig(c);
+    std::mt19937 random(7);
+    std::set<QString> stored;  // every record the station has held
+    auto noteNewest = [&](int count) {
+        const int newest = rig.link.station().newestSlotIndex();
+        for (int k = 0; k < count; ++k)
+            stored.insert(HistoryStore::dateText(rig.stationSlot((newest - k + kSlotCount) % kSlotCount).Dat));
+    };
+    noteNewest(kSlotCount);
+
+    int fullReads = 0;
+    int polls = 0;
+    QObject::connect(&rig.recorder, &Recorder::fullReadActive, [&](bool active) { fullReads += active ? 1 : 0; });
+    const int ticks = 6 * 360;  // six hours of ten-second polls
+    int unpluggedUntil = -1;
+    for (int tick = 0; tick < ticks; ++tick) {
+        if (tick % 30 == 29) {  // a record every five minutes, sometimes several at once
+            const int count = std::uniform_int_distribution<int>(0, 9)(random) == 0
+                                  ? std::uniform_int_distribution<int>(2, 40)(random)
+                                  : 1;
+            rig.link.station().addSlots(count);
+            noteNewest(count);
+        }
+        if (unpluggedUntil < 0 && std::uniform_int_distribution<int>(0, 299)(random) == 0) {
+            unpluggedUntil = tick + std::uniform_int_distribution<int>(3, 120)(random);
+            rig.link.station().setAttached(false);
+        } else if (tick == unpluggedUntil) {
+            unpluggedUntil = -1;
+            rig.link.station().setAttached(true);
+        }
+        rig.recorder.linkCheck();
+        if (rig.recorder.fullReadPending() || rig.start.isActive()) {
+            rig.start.stop();
+            rig.recorder.startFullRead();
+        } else {
+            ++polls;
+            rig.recorder.poll();
+        }
+    }
+    rig.link.station().setAttached(true);
+    for (int settle = 0; settle < 20 && rig.recorder.lastRecordPosition() == 0; ++settle) {
+        rig.recorder.linkCheck();
+        rig.recorder.poll();
+    }
+
+    std::set<QString> history;
+    std::size_t rows = 0;
+    for (const HistoryRow &r : rig.rows()) {
+        history.insert(HistoryStore::dateText(r.Dat));
+        ++rows;
+    }
+    std::vector<QString> missing, extra;
+    std::set_difference(stored.begin(), stored.end(), history.begin(), history.end(), std::back_inserter(missing));
+    std::set_difference(history.begin(), history.end(), stored.begin(), stored.end(), std::back_inserter(extra));
+    std::printf("soak: %zu records, %d polls, %d full reads, %d blocks read again\n", stored.size(), polls, fullReads,
+                rig.recorder.blockRetries());
+    EXPECT_EQ(rows, history.size()) << "no record twice";
+    EXPECT_TRUE(missing.empty()) << missing.size() << " missing, first " << qPrintable(missing.front());
+    EXPECT_TRUE(extra.empty()) << extra.size() << " not from the station, first " << qPrintable(extra.front());
+    EXPECT_NE(rig.recorder.lastRecordPosition(), 0) << "back to polling";
+    EXPECT_GT(rig.recorder.blockRetries(), 100);
+}

@@ -71,6 +71,7 @@ void TForm1::connectRecorder()
     r->setClock([this] { return now(); });
     r->setUserCity([this] { return userCityOverride(); });
     connect(r, &Recorder::connectionChanged, this, &TForm1::showConnection);
+    connect(r, &Recorder::linkErrorChanged, this, [this] { showConnection(recorder_->connected()); });
     connect(r, &Recorder::fullReadActive, this, &TForm1::showFullRead);
     connect(r, &Recorder::exchangeActive, this, [this](bool active) {
         setLed(active ? kLedExchange : kLedIdle, active);
@@ -137,6 +138,10 @@ void TForm1::buildWindow()
     SaveFrom = hidden("SaveFrom", QStringLiteral("Сохрание данных в компьютер"));
     ErrorDll = hidden("ErrorDll", QStringLiteral("Ошибка при подключении к USB.dll!!!"));
     ErrorLoadDll = hidden("ErrorLoadDll", QStringLiteral("Ошибка загрузки USB.dll!!!"));
+    // Why a station that is plugged in cannot be reached (the link library's
+    // USBGetError), instead of "disconnected".
+    NoAccess = hidden("NoAccess", QStringLiteral("Нет доступа к станции: нужно правило udev"));
+    NoOpen = hidden("NoOpen", QStringLiteral("Станция не открывается"));
     // Shown after the progress text while a block is read again.
     RepeatRead = hidden("RepeatRead", QStringLiteral("повтор"));
 
@@ -401,7 +406,12 @@ void TForm1::Timer2Timer()
 
 void TForm1::showConnection(bool connected)
 {
-    sStatusBar1->setPanelText(0, connected ? StationOn->text() : StationOff->text());
+    QString text = connected ? StationOn->text() : StationOff->text();
+    if (!connected && recorder_->linkError() == USBLINK_NO_PERMISSION)
+        text = NoAccess->text();
+    else if (!connected && recorder_->linkError() == USBLINK_OPEN_FAILED)
+        text = NoOpen->text();
+    sStatusBar1->setPanelText(0, text);
     if (connected) {
         TempPanel->show();
         TempPanel->raise();

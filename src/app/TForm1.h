@@ -173,6 +173,8 @@ public:
     QLabel *ErrorDll = nullptr;
     QLabel *ErrorLoadDll = nullptr;
     QLabel *RepeatRead = nullptr;
+    QLabel *NoAccess = nullptr;
+    QLabel *NoOpen = nullptr;
     QLabel *LocalDate = nullptr;
     QLabel *LocalTime = nullptr;
     QComboBox *TempEdBox = nullptr;
