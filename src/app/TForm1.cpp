@@ -71,7 +71,7 @@ void TForm1::connectRecorder()
     r->setClock([this] { return now(); });
     r->setUserCity([this] { return userCityOverride(); });
     connect(r, &Recorder::connectionChanged, this, &TForm1::showConnection);
-    connect(r, &Recorder::linkErrorChanged, this, [this] { showConnection(recorder_->connected()); });
+    connect(r, &Recorder::linkErrorChanged, this, &TForm1::showLinkState);
     connect(r, &Recorder::fullReadActive, this, &TForm1::showFullRead);
     connect(r, &Recorder::exchangeActive, this, [this](bool active) {
         setLed(active ? kLedExchange : kLedIdle, active);
@@ -404,14 +404,20 @@ void TForm1::Timer2Timer()
     recorder_->poll();
 }
 
-void TForm1::showConnection(bool connected)
+void TForm1::showLinkState()
 {
+    const bool connected = recorder_->connected();
     QString text = connected ? StationOn->text() : StationOff->text();
     if (!connected && recorder_->linkError() == USBLINK_NO_PERMISSION)
         text = NoAccess->text();
     else if (!connected && recorder_->linkError() == USBLINK_OPEN_FAILED)
         text = NoOpen->text();
     sStatusBar1->setPanelText(0, text);
+}
+
+void TForm1::showConnection(bool connected)
+{
+    showLinkState();
     if (connected) {
         TempPanel->show();
         TempPanel->raise();

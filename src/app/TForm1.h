@@ -121,6 +121,7 @@ private:
     void showStage(ReadStage stage, int attempt = 1);
     void showFullRead(bool active);
     void showConnection(bool connected);
+    void showLinkState();
 
     AppContext context_;
     std::function<void(const QString &)> messageSink_;
