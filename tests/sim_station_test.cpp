@@ -13,7 +13,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <chrono>
 #include <cmath>
+#include <iterator>
+#include <thread>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -119,6 +123,14 @@ std::vector<std::uint8_t> expectedAnswer(const SimulatedStation &station, int ad
     answer.push_back(check);
     return answer;
 }
+
+std::string fileText(const std::filesystem::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string memoryText(const Memory &m) { return {m.begin(), m.end()}; }
 
 SimConfig smallRing(int slots)
 {
@@ -746,7 +758,10 @@ TEST(Protocol, WriteFrames)
         {"bad check", std::uint8_t{0x5A}, false, false, {0x00}},
     };
     for (const Case &c : cases) {
-        SimulatedStation station{SimConfig{}};
+        TempDir dir;
+        SimConfig config;
+        config.saveImagePath = (dir.path / "station.bin").string();
+        SimulatedStation station{config};
         station.setWriteAck(c.ack);
         const Memory before = station.memory();
         const auto frame = writeFrame(90, 0x40, c.goodCheck);
@@ -756,9 +771,12 @@ TEST(Protocol, WriteFrames)
         EXPECT_EQ(reply, c.reply) << c.what;
         if (c.written) {
             for (int i = 0; i < 32; ++i) EXPECT_EQ(station.memory()[static_cast<std::size_t>(90 + i)], 0x40 + i) << c.what;
+            EXPECT_EQ(fileText(config.saveImagePath), memoryText(station.memory())) << c.what;
         } else {
             EXPECT_EQ(station.memory(), before) << c.what;
+            EXPECT_FALSE(std::filesystem::exists(config.saveImagePath)) << c.what;
         }
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), {}), c.written ? 1 : 0) << c.what;
     }
 }
 
@@ -816,6 +834,47 @@ TEST(Faults, RulesFromTheConfigurationApplyInOrder)
     EXPECT_EQ(ask(station, 0).size(), 34u);
 }
 
+// Which fault spoiled each of `answers` reads (-1: none), with faults at a rate.
+std::vector<int> spoiledAnswers(double rate, std::uint32_t seed, int answers)
+{
+    SimConfig config;
+    config.faultRate = rate;
+    config.faultSeed = seed;
+    SimulatedStation station{config};
+    std::vector<int> kinds;
+    for (int i = 0; i < answers; ++i) {
+        const int address = (i * 32) % kMemorySize;
+        const auto answer = ask(station, address);
+        const auto good = expectedAnswer(station, address);
+        kinds.push_back(answer == good              ? -1
+                        : answer.empty()            ? static_cast<int>(ReadFault::NoAnswer)
+                        : answer.size() == 20       ? static_cast<int>(ReadFault::ShortAnswer)
+                        : answer[0] != 0x5A         ? static_cast<int>(ReadFault::BadStartByte)
+                                                    : static_cast<int>(ReadFault::BadChecksum));
+    }
+    return kinds;
+}
+
+TEST(Faults, RateSpoilsItsShareOfAnswersWithEveryKind)
+{
+    struct Case {
+        double rate;
+        double lowest, highest;  // share of spoiled answers
+    } cases[] = {{0.0, 0.0, 0.0}, {1.0, 1.0, 1.0}, {0.1, 0.075, 0.125}};
+    for (const Case &c : cases) {
+        const auto kinds = spoiledAnswers(c.rate, 7, 2000);
+        std::array<int, 4> perKind{};
+        for (const int kind : kinds)
+            if (kind >= 0) ++perKind[static_cast<std::size_t>(kind)];
+        const double share = (perKind[0] + perKind[1] + perKind[2] + perKind[3]) / 2000.0;
+        EXPECT_GE(share, c.lowest) << c.rate;
+        EXPECT_LE(share, c.highest) << c.rate;
+        for (const int n : perKind) EXPECT_GE(n, c.rate * 2000 / 10) << c.rate;
+    }
+    EXPECT_EQ(spoiledAnswers(0.1, 7, 500), spoiledAnswers(0.1, 7, 500));
+    EXPECT_NE(spoiledAnswers(0.1, 7, 500), spoiledAnswers(0.1, 8, 500));
+}
+
 // ---- Image -------------------------------------------------------------------------------
 
 TEST(Image, StationCarriesOnFromTheImagesNewestRecord)
@@ -868,7 +927,11 @@ TEST(Ini, ReadsEveryKey)
                                       "period=11\n"
                                       "slots=12\n"
                                       "seed=4000000000\n"
+                                      "saveImage = saved.bin\n"
+                                      "speed = 600\n"
                                       "[faults]\n"
+                                      "rate = 0.25\n"
+                                      "seed = 77\n"
                                       "checksum=0*1, 224*3, any*\n"
                                       "noanswer=0x20\n"
                                       "short=any*2\n"
@@ -887,6 +950,10 @@ TEST(Ini, ReadsEveryKey)
     EXPECT_EQ(c.periodCode, 11);
     EXPECT_EQ(c.slots, 12);
     EXPECT_EQ(c.seed, 4000000000u);
+    EXPECT_EQ(std::filesystem::path(c.saveImagePath), dir.path / "saved.bin");
+    EXPECT_DOUBLE_EQ(c.speed, 600);
+    EXPECT_DOUBLE_EQ(c.faultRate, 0.25);
+    EXPECT_EQ(c.faultSeed, 77u);
     ASSERT_EQ(c.readFaults.size(), 6u);
     const struct {
         int address;
@@ -930,6 +997,10 @@ TEST(Ini, MalformedLinesAreNamedAndSkipped)
         {"windgust=ccc", "[states]"},      {"rainstate=11", "[states]"},
         {"uv=low", "[states]"},            {"batteries=0x100", "[states]"},
         {"alarms=", "[states]"},           {"extremes=nosensor", "[states]"},
+        {"rate=1.5", "[faults]"},          {"rate=10%", "[faults]"},
+        {"seed=0x100000000", "[faults]"},  {"speed=0", "[station]"},
+        {"speed=fast", "[station]"},       {"saveImage=", "[station]"},
+        {"saveImage=no/such/folder/x.bin", "[station]"},
     };
     for (const Case &c : cases) {
         TempDir dir;
@@ -945,6 +1016,7 @@ TEST(Ini, MalformedLinesAreNamedAndSkipped)
         EXPECT_TRUE(config.jumps.empty() && config.attachEvents.empty()) << c.line;
         EXPECT_EQ(config.seed, 9u) << c.line;               // lines before still count
         EXPECT_EQ(config.advanceSeconds, 7) << c.line;      // and lines after
+        EXPECT_TRUE(config.faultRate == 0 && config.speed == 1 && config.saveImagePath.empty()) << c.line;
     }
 }
 
@@ -1130,5 +1202,54 @@ TEST(SimulatedLink, SevenOperationsOverOneStation)
     EXPECT_EQ(close(handle, 0), 1);
     EXPECT_EQ(check(handle), 0);
     EXPECT_EQ(close(handle, 0), 0);
+    dlclose(library);
+}
+
+// The library's own clock at a speed, the image it leaves, and what
+// USBGetError says while the cable is in or out.
+TEST(SimulatedLink, SpeedSaveImageAndState)
+{
+    void *library = dlopen(SIM_LINK_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library, nullptr) << dlerror();
+    const auto open = reinterpret_cast<USBOpenFn>(dlsym(library, "USBOpen"));
+    const auto check = reinterpret_cast<USBCheckFn>(dlsym(library, "USBCheck"));
+    const auto write = reinterpret_cast<USBWriteFn>(dlsym(library, "USBWrite"));
+    const auto close = reinterpret_cast<USBCloseFn>(dlsym(library, "USBClose"));
+    const auto getError = reinterpret_cast<USBGetErrorFn>(dlsym(library, "USBGetError"));
+    ASSERT_TRUE(open && check && write && close && getError);
+    TempDir dir;
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path);
+
+    // Five-minute records every 300 station seconds, 100000 times faster than the wall clock.
+    dir.write("stationsim.ini", "[station]\nslots=5\nstart=2026-03-01T00:00:00\nadvanceSeconds=300\n"
+                                "speed=100000\nsaveImage=saved.bin\n");
+    EXPECT_EQ(getError(), USBLINK_NO_DEVICE);
+    USBHandle handle = open(nullptr, 0x1130, 0x6801, 2048, 2048, 0);
+    ASSERT_NE(handle, nullptr);
+    EXPECT_EQ(getError(), USBLINK_OK);
+    const auto frame = writeFrame(90, 0x40);
+    write(handle, frame.data(), 37, 0);
+    const std::string afterWrite = fileText(dir.path / "saved.bin");
+    ASSERT_EQ(afterWrite.size(), static_cast<std::size_t>(kMemorySize));
+    EXPECT_EQ(afterWrite[90], 0x40);
+    EXPECT_EQ(afterWrite[121], 0x40 + 31);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // 2000 station seconds at least
+    EXPECT_EQ(close(handle, 0), 1);
+    EXPECT_EQ(getError(), USBLINK_NO_DEVICE);
+    Memory saved{};
+    const std::string atClose = fileText(dir.path / "saved.bin");
+    ASSERT_EQ(atClose.size(), saved.size());
+    std::copy(atClose.begin(), atClose.end(), saved.begin());
+    EXPECT_EQ(saved[90], 0x40);
+    EXPECT_GE(slotMinutes(saved, saved[255]) - toSeconds({2026, 3, 1, 0, 0, 0}) / 60, 30);
+
+    dir.write("stationsim.ini", "[station]\nattached=false\n");
+    handle = open(nullptr, 0x1130, 0x6801, 2048, 2048, 0);
+    std::filesystem::current_path(previous);
+    ASSERT_NE(handle, nullptr);
+    EXPECT_EQ(check(handle), 0);
+    EXPECT_EQ(getError(), USBLINK_NO_DEVICE);
+    close(handle, 0);
     dlclose(library);
 }
