@@ -172,6 +172,8 @@ public:
             std::filesystem::path path = value;
             if (path.is_relative()) path = folder_ / path;
             std::error_code failure;
+            // Fixed now: the file is written long after, whatever the working folder is by then.
+            path = std::filesystem::absolute(path, failure);
             const std::filesystem::path folder = path.parent_path().empty() ? "." : path.parent_path();
             if (!std::filesystem::is_directory(folder, failure))
                 return "saveImage folder \"" + folder.string() + "\" does not exist";
