@@ -84,6 +84,8 @@ public:
     void setChunk(std::size_t chunk) { with([&] { chunk_ = chunk; }); }
     void setHoldAnswers(bool hold) { with([&] { hold_ = hold; }); }
     void setFailWrites(bool fail) { with([&] { failWrites_ = fail; }); }
+    // What opening a present station gives: Opened, or why it is refused.
+    void setOpenResult(OpenResult result) { with([&] { openResult_ = result; }); }
 
     // Reports the reader may take at once, faster than anyone drains them.
     void queue(const Bytes &report)
@@ -135,15 +137,17 @@ public:
     int readsWhileClosed() { return get([&] { return readsWhileClosed_; }); }
 
     // The device side.
-    bool open(std::uint16_t vendorId, std::uint16_t productId)
+    OpenResult open(std::uint16_t vendorId, std::uint16_t productId)
     {
         std::lock_guard lock(mutex_);
         ++openAttempts_;
         if (!present_ || vendorId != kVendor || productId != kProduct)
-            return false;
+            return OpenResult::NotFound;
+        if (openResult_ != OpenResult::Opened)
+            return openResult_;
         isOpen_ = true;
         broken_ = false;
-        return true;
+        return OpenResult::Opened;
     }
 
     int readReport(std::span<std::uint8_t> report, int timeoutMs)
@@ -224,6 +228,7 @@ private:
     std::size_t chunk_ = kMaxInputPayload;
     bool hold_ = false;
     bool failWrites_ = false;
+    OpenResult openResult_ = OpenResult::Opened;
     bool present_ = true;
     bool isOpen_ = false;
     bool broken_ = false;
@@ -242,7 +247,7 @@ private:
 class FakeHidDevice final : public HidDevice {
 public:
     explicit FakeHidDevice(std::shared_ptr<FakeStation> station) : station_(std::move(station)) {}
-    bool open(std::uint16_t v, std::uint16_t p) override { return station_->open(v, p); }
+    OpenResult open(std::uint16_t v, std::uint16_t p) override { return station_->open(v, p); }
     int readReport(std::span<std::uint8_t> r, int t) override { return station_->readReport(r, t); }
     bool writeReport(std::span<const std::uint8_t> r) override { return station_->writeReport(r); }
     void close() override { station_->close(); }
@@ -580,23 +585,60 @@ TEST(HidLink, DestroyingAnOpenLinkStopsItsReader)
 // --- The handle table behind the seven operations ---------------------------
 
 struct TableRig {
-    TableRig()
-        : table([this] { return std::make_unique<FakeHidDevice>(station); }, quickOptions())
+    explicit TableRig(HidLink::Options options = quickOptions())
+        : table([this] { return std::make_unique<FakeHidDevice>(station); }, std::move(options))
     {
     }
     std::shared_ptr<FakeStation> station = std::make_shared<FakeStation>();
     LinkTable table;
 };
 
-TEST(LinkTable, OpenGivesNullWithoutAStationOrForOtherIds)
+TEST(LinkTable, OpenGivesNullOnlyForIdsOutOfRange)
 {
     TableRig rig;
-    EXPECT_EQ(rig.table.open(nullptr, 0x1130, 0x6802), nullptr);
-    EXPECT_EQ(rig.table.lastError(), static_cast<std::int32_t>(LinkError::NoDevice));
     EXPECT_EQ(rig.table.open(nullptr, 0x11130, 0x6801), nullptr);
-    rig.station->unplug();
-    EXPECT_EQ(rig.table.open(nullptr, 0x1130, 0x6801), nullptr);
-    EXPECT_EQ(rig.table.lastError(), static_cast<std::int32_t>(LinkError::NoDevice));
+    EXPECT_EQ(rig.table.status(), USBLINK_NO_DEVICE);
+    EXPECT_NE(rig.table.open(nullptr, 0x1130, 0x6802), nullptr);  // one that may come
+}
+
+// The program opens once at start-up; the link check finds the station
+// when it is there and may be opened, with the same handle.
+TEST(LinkTable, HandleWaitsForAStationThatIsAbsentOrNotAllowed)
+{
+    struct Case {
+        std::string name;
+        bool present;
+        OpenResult refusal;
+        std::int32_t status;
+    };
+    const std::vector<Case> cases = {
+        {"nothing plugged in", false, OpenResult::Opened, USBLINK_NO_DEVICE},
+        {"hidraw node not ours", true, OpenResult::NoPermission, USBLINK_NO_PERMISSION},
+        {"open fails otherwise", true, OpenResult::Failed, USBLINK_OPEN_FAILED},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        HidLink::Options options = quickOptions();
+        options.reopenInterval = 0ms;  // every check tries
+        TableRig rig(options);
+        if (!c.present)
+            rig.station->unplug();
+        rig.station->setOpenResult(c.refusal);
+        void *handle = rig.table.open(nullptr, kVendor, kProduct);
+        ASSERT_NE(handle, nullptr);
+        EXPECT_EQ(rig.table.check(handle), 0);
+        EXPECT_EQ(rig.table.status(), c.status);
+
+        rig.station->plug();
+        rig.station->setOpenResult(OpenResult::Opened);
+        EXPECT_EQ(rig.table.check(handle), 1);
+        EXPECT_EQ(rig.table.status(), USBLINK_OK);
+        const Bytes command = readCommand(512);
+        EXPECT_EQ(rig.table.write(handle, command.data(), 4), 4);
+        EXPECT_EQ(rig.station->written().size(), 1u);
+        EXPECT_EQ(rig.table.close(handle), 0);
+        EXPECT_EQ(rig.table.status(), USBLINK_NO_DEVICE);
+    }
 }
 
 TEST(LinkTable, OneExchangeThroughTheOperations)
@@ -619,8 +661,8 @@ TEST(LinkTable, OneExchangeThroughTheOperations)
     Bytes answer(34);
     EXPECT_EQ(rig.table.read(handle, answer.data(), 34), 34);
     EXPECT_EQ(answer, answerFor(4000));
+    EXPECT_EQ(rig.table.status(), USBLINK_OK);
     EXPECT_EQ(rig.table.close(handle), 0);
-    EXPECT_EQ(rig.table.lastError(), static_cast<std::int32_t>(LinkError::None));
 }
 
 TEST(LinkTable, HandlesNotOpenAreRefused)
@@ -651,7 +693,7 @@ TEST(LinkTable, HandlesNotOpenAreRefused)
         EXPECT_EQ(waiting, 0);
         EXPECT_EQ(rig.table.read(c.handle, buffer, 34), 0);
         EXPECT_EQ(rig.table.close(c.handle), -1);
-        EXPECT_EQ(rig.table.lastError(), static_cast<std::int32_t>(LinkError::NoDevice));
+        EXPECT_EQ(rig.table.status(), USBLINK_OK) << "a refused handle changed the live link's state";
     }
     // Only the command sent on the live handle below reached the station.
     const Bytes command = readCommand(0);
@@ -672,7 +714,7 @@ TEST(LinkTable, UnplugShowsInCheckAndLastError)
     EXPECT_EQ(rig.table.check(handle), 0);
     const Bytes command = readCommand(0);
     EXPECT_EQ(rig.table.write(handle, command.data(), 4), -1);
-    EXPECT_EQ(rig.table.lastError(), static_cast<std::int32_t>(LinkError::DeviceGone));
+    EXPECT_EQ(rig.table.status(), USBLINK_NO_DEVICE);
 }
 
 }  // namespace

@@ -13,7 +13,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <chrono>
 #include <cmath>
+#include <iterator>
+#include <thread>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -118,6 +122,12 @@ std::vector<std::uint8_t> expectedAnswer(const SimulatedStation &station, int ad
     }
     answer.push_back(check);
     return answer;
+}
+
+std::string fileText(const std::filesystem::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 SimConfig smallRing(int slots)
@@ -746,7 +756,10 @@ TEST(Protocol, WriteFrames)
         {"bad check", std::uint8_t{0x5A}, false, false, {0x00}},
     };
     for (const Case &c : cases) {
-        SimulatedStation station{SimConfig{}};
+        TempDir dir;
+        SimConfig config;
+        config.saveImagePath = (dir.path / "station.bin").string();
+        SimulatedStation station{config};
         station.setWriteAck(c.ack);
         const Memory before = station.memory();
         const auto frame = writeFrame(90, 0x40, c.goodCheck);
@@ -756,9 +769,12 @@ TEST(Protocol, WriteFrames)
         EXPECT_EQ(reply, c.reply) << c.what;
         if (c.written) {
             for (int i = 0; i < 32; ++i) EXPECT_EQ(station.memory()[static_cast<std::size_t>(90 + i)], 0x40 + i) << c.what;
+            EXPECT_EQ(fileText(config.saveImagePath), std::string(station.memory().begin(), station.memory().end())) << c.what;
         } else {
             EXPECT_EQ(station.memory(), before) << c.what;
+            EXPECT_FALSE(std::filesystem::exists(config.saveImagePath)) << c.what;
         }
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), {}), c.written ? 1 : 0) << c.what;
     }
 }
 
@@ -816,6 +832,37 @@ TEST(Faults, RulesFromTheConfigurationApplyInOrder)
     EXPECT_EQ(ask(station, 0).size(), 34u);
 }
 
+// Which fault spoiled each of `answers` reads (-1: none), with faults at a rate.
+std::vector<int> spoiledAnswers(double rate, std::uint32_t seed, int answers)
+{
+    SimConfig config;
+    config.faultRate = rate;
+    config.faultSeed = seed;
+    SimulatedStation station{config};
+    std::vector<int> kinds;
+    for (int i = 0; i < answers; ++i) {
+        const auto answer = ask(station, i * 32 % kMemorySize);
+        const ReadFault kind = answer.empty() ? ReadFault::NoAnswer : answer.size() == 20 ? ReadFault::ShortAnswer
+                               : answer[0] != 0x5A ? ReadFault::BadStartByte : ReadFault::BadChecksum;
+        kinds.push_back(answer == expectedAnswer(station, i * 32 % kMemorySize) ? -1 : static_cast<int>(kind));
+    }
+    return kinds;
+}
+
+TEST(Faults, RateSpoilsItsShareOfAnswersWithEveryKind)
+{
+    for (const double rate : {0.0, 0.1, 1.0}) {
+        std::array<int, 4> perKind{};
+        for (const int kind : spoiledAnswers(rate, 7, 2000))
+            if (kind >= 0) ++perKind[static_cast<std::size_t>(kind)];
+        const int spoiled = perKind[0] + perKind[1] + perKind[2] + perKind[3];
+        EXPECT_NEAR(spoiled, rate * 2000, 50) << rate;  // 0.1: 150..250
+        for (const int n : perKind) EXPECT_GE(n, rate * 2000 / 10) << rate;
+    }
+    EXPECT_EQ(spoiledAnswers(0.1, 7, 500), spoiledAnswers(0.1, 7, 500));
+    EXPECT_NE(spoiledAnswers(0.1, 7, 500), spoiledAnswers(0.1, 8, 500));
+}
+
 // ---- Image -------------------------------------------------------------------------------
 
 TEST(Image, StationCarriesOnFromTheImagesNewestRecord)
@@ -868,7 +915,11 @@ TEST(Ini, ReadsEveryKey)
                                       "period=11\n"
                                       "slots=12\n"
                                       "seed=4000000000\n"
+                                      "saveImage = saved.bin\n"
+                                      "speed = 600\n"
                                       "[faults]\n"
+                                      "rate = 0.25\n"
+                                      "seed = 77\n"
                                       "checksum=0*1, 224*3, any*\n"
                                       "noanswer=0x20\n"
                                       "short=any*2\n"
@@ -887,6 +938,10 @@ TEST(Ini, ReadsEveryKey)
     EXPECT_EQ(c.periodCode, 11);
     EXPECT_EQ(c.slots, 12);
     EXPECT_EQ(c.seed, 4000000000u);
+    EXPECT_EQ(std::filesystem::path(c.saveImagePath), std::filesystem::absolute(dir.path / "saved.bin"));
+    EXPECT_DOUBLE_EQ(c.speed, 600);
+    EXPECT_DOUBLE_EQ(c.faultRate, 0.25);
+    EXPECT_EQ(c.faultSeed, 77u);
     ASSERT_EQ(c.readFaults.size(), 6u);
     const struct {
         int address;
@@ -930,6 +985,10 @@ TEST(Ini, MalformedLinesAreNamedAndSkipped)
         {"windgust=ccc", "[states]"},      {"rainstate=11", "[states]"},
         {"uv=low", "[states]"},            {"batteries=0x100", "[states]"},
         {"alarms=", "[states]"},           {"extremes=nosensor", "[states]"},
+        {"rate=1.5", "[faults]"},          {"rate=10%", "[faults]"},
+        {"seed=0x100000000", "[faults]"},  {"speed=0", "[station]"},
+        {"speed=fast", "[station]"},       {"saveImage=", "[station]"},
+        {"saveImage=no/such/folder/x.bin", "[station]"},
     };
     for (const Case &c : cases) {
         TempDir dir;
@@ -945,6 +1004,7 @@ TEST(Ini, MalformedLinesAreNamedAndSkipped)
         EXPECT_TRUE(config.jumps.empty() && config.attachEvents.empty()) << c.line;
         EXPECT_EQ(config.seed, 9u) << c.line;               // lines before still count
         EXPECT_EQ(config.advanceSeconds, 7) << c.line;      // and lines after
+        EXPECT_TRUE(config.faultRate == 0 && config.speed == 1 && config.saveImagePath.empty()) << c.line;
     }
 }
 
@@ -1099,6 +1159,7 @@ TEST(SimulatedLink, SevenOperationsOverOneStation)
     dir.write("stationsim.ini", "[station]\nslots=5\nnonsense\n");
     const auto previous = std::filesystem::current_path();
     std::filesystem::current_path(dir.path);
+    EXPECT_EQ(getError(), USBLINK_NO_DEVICE);
     testing::internal::CaptureStderr();
     USBHandle handle = open(nullptr, 0x1130, 0x6801, 2048, 2048, 0);
     const std::string complaint = testing::internal::GetCapturedStderr();
@@ -1130,5 +1191,24 @@ TEST(SimulatedLink, SevenOperationsOverOneStation)
     EXPECT_EQ(close(handle, 0), 1);
     EXPECT_EQ(check(handle), 0);
     EXPECT_EQ(close(handle, 0), 0);
+    EXPECT_EQ(getError(), USBLINK_NO_DEVICE);
+
+    // The library's clock 100000 times the wall clock's: five-minute records
+    // every 300 station seconds, six or more in 20 ms; the image at close shows them.
+    dir.write("stationsim.ini", "[station]\nattached=false\nslots=5\nstart=2026-03-01T00:00:00\n"
+                                "advanceSeconds=300\nspeed=100000\nsaveImage=saved.bin\n");
+    std::filesystem::current_path(dir.path);
+    handle = open(nullptr, 0x1130, 0x6801, 2048, 2048, 0);
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(check(handle), 0);
+    EXPECT_EQ(getError(), USBLINK_NO_DEVICE);  // detached
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(close(handle, 0), 1);
+    const std::string saved = fileText(dir.path / "saved.bin");
+    ASSERT_EQ(saved.size(), static_cast<std::size_t>(kMemorySize));
+    Memory image{};
+    std::copy(saved.begin(), saved.end(), image.begin());
+    EXPECT_GE(slotMinutes(image, image[255]) - toSeconds({2026, 3, 1, 0, 0, 0}) / 60, 30);
     dlclose(library);
 }
+

@@ -12,6 +12,14 @@
 
 namespace nimbrel::hid {
 
+// How an attempt to open the station ended.
+enum class OpenResult {
+    Opened,
+    NotFound,      // no device with these identifiers is present
+    NoPermission,  // it is present, but this user may not open it (EACCES/EPERM)
+    Failed,        // it is present, but opening it failed for another reason
+};
+
 class HidDevice {
 public:
     // readReport's answer once the device has gone away (unplugged) or is
@@ -20,9 +28,8 @@ public:
 
     virtual ~HidDevice() = default;
 
-    // Opens the first device with these identifiers; false when there is none
-    // or it cannot be opened.
-    virtual bool open(std::uint16_t vendorId, std::uint16_t productId) = 0;
+    // Opens the first device with these identifiers.
+    virtual OpenResult open(std::uint16_t vendorId, std::uint16_t productId) = 0;
 
     // Waits at most timeoutMs for one input report and copies it into report.
     // Returns its length, 0 when none came in time, or kGone.

@@ -35,7 +35,11 @@ bool HidLink::open()
         device_->close();
         deviceOpen_ = false;
     }
-    return start();
+    if (start())
+        return true;
+    // The reopen interval counts from this attempt too.
+    lastReopen_ = Clock::now();
+    return false;
 }
 
 void HidLink::close()
@@ -49,6 +53,7 @@ void HidLink::close()
     {
         std::lock_guard lock(mutex_);
         attached_ = false;
+        state_ = LinkState::NoDevice;
     }
     detached_.notify_all();
 }
@@ -124,7 +129,11 @@ bool HidLink::waitForDetach(std::chrono::milliseconds timeout) const
 
 bool HidLink::start()
 {
-    if (!device_->open(vendorId_, productId_)) {
+    const OpenResult result = device_->open(vendorId_, productId_);
+    if (result != OpenResult::Opened) {
+        state_ = result == OpenResult::NotFound       ? LinkState::NoDevice
+                 : result == OpenResult::NoPermission ? LinkState::NoPermission
+                                                      : LinkState::OpenFailed;
         fail(LinkError::NoDevice);
         return false;
     }
@@ -134,6 +143,7 @@ bool HidLink::start()
         std::lock_guard lock(mutex_);
         buffer_.clear();
         attached_ = true;
+        state_ = LinkState::Open;
     }
     stopping_ = false;
     reader_ = std::thread(&HidLink::readerLoop, this);
@@ -159,6 +169,7 @@ void HidLink::readerLoop()
             {
                 std::lock_guard lock(mutex_);
                 attached_ = false;
+                state_ = LinkState::NoDevice;
             }
             detached_.notify_all();
             return;

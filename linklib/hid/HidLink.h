@@ -20,6 +20,7 @@
 #include <atomic>
 
 #include "HidDevice.h"
+#include "usblink.h"
 
 namespace nimbrel::hid {
 
@@ -30,6 +31,17 @@ enum class LinkError : std::int32_t {
     WriteFailed = 2,  // an output report did not go out
     DeviceGone = 3,   // the station was unplugged
     Overflow = 4,     // received bytes arrived faster than they were read; the oldest were dropped
+};
+
+// Where the link stands now, in the codes USBGetError reports. Unlike
+// LinkError, which records the last thing that went wrong, this follows the
+// link: it is Open exactly while the station is attached and open, and
+// otherwise says why not.
+enum class LinkState : std::int32_t {
+    Open = USBLINK_OK,
+    NoDevice = USBLINK_NO_DEVICE,          // not present, unplugged, or the link is closed
+    NoPermission = USBLINK_NO_PERMISSION,  // present, but this user may not open it
+    OpenFailed = USBLINK_OPEN_FAILED,      // present, but it would not open
 };
 
 struct LinkStats {
@@ -60,7 +72,7 @@ public:
     HidLink &operator=(const HidLink &) = delete;
 
     // Opens the device and starts the reader. False (error NoDevice) when the
-    // device does not open.
+    // device does not open; state() then says why, and check() keeps trying.
     bool open();
 
     // Stops and joins the reader, then closes the device. The link stays
@@ -87,6 +99,7 @@ public:
     int write(const std::uint8_t *buffer, std::size_t n);
 
     LinkError lastError() const { return lastError_.load(); }
+    LinkState state() const { return state_.load(); }
     LinkStats stats() const;
 
     // Blocks until the device has gone; false on time-out. For callers that
@@ -109,6 +122,7 @@ private:
     std::atomic<bool> stopping_{false};
     std::atomic<bool> attached_{false};
     std::atomic<LinkError> lastError_{LinkError::None};
+    std::atomic<LinkState> state_{LinkState::NoDevice};
     bool deviceOpen_ = false;
     bool closed_ = true;  // not opened yet, or close() was called
     std::optional<Clock::time_point> lastReopen_;

@@ -15,7 +15,7 @@ public:
     HidapiDevice(const HidapiDevice &) = delete;
     HidapiDevice &operator=(const HidapiDevice &) = delete;
 
-    bool open(std::uint16_t vendorId, std::uint16_t productId) override;
+    OpenResult open(std::uint16_t vendorId, std::uint16_t productId) override;
     int readReport(std::span<std::uint8_t> report, int timeoutMs) override;
     bool writeReport(std::span<const std::uint8_t> report) override;
     void close() override;

@@ -35,30 +35,27 @@ LinkTable::~LinkTable()
 
 void *LinkTable::open(void *current, std::int32_t vendorId, std::int32_t productId)
 {
-    if (current != nullptr && find(current, false))
+    if (current != nullptr && find(current))
         close(current);
-    if (!isUsbId(vendorId) || !isUsbId(productId) || !factory_) {
-        note(LinkError::NoDevice);
-        return nullptr;
+    {
+        std::lock_guard lock(mutex_);
+        latest_ = 0;
     }
+    if (!isUsbId(vendorId) || !isUsbId(productId) || !factory_)
+        return nullptr;
     std::unique_ptr<HidDevice> device = factory_();
-    if (!device) {
-        note(LinkError::NoDevice);
+    if (!device)
         return nullptr;
-    }
-    HidLink::Options options = options_;
-    options.onError = [this, outer = options_.onError](LinkError error) {
-        note(error);
-        if (outer)
-            outer(error);
-    };
     auto link = std::make_shared<HidLink>(std::move(device), static_cast<std::uint16_t>(vendorId),
-                                          static_cast<std::uint16_t>(productId), std::move(options));
-    if (!link->open())
-        return nullptr;
+                                          static_cast<std::uint16_t>(productId), options_);
+    // A station that is absent or not yet allowed is waited for: the link
+    // check reopens it, at most once per reopen interval, and the handle
+    // is the same before and after.
+    link->open();
     std::lock_guard lock(mutex_);
     const std::uintptr_t id = nextId_++;
     links_.emplace(id, std::move(link));
+    latest_ = id;
     return reinterpret_cast<void *>(id);
 }
 
@@ -107,25 +104,30 @@ std::int32_t LinkTable::close(void *handle)
             links_.erase(found);
         }
     }
-    if (!link) {
-        note(LinkError::NoDevice);
+    if (!link)
         return -1;
-    }
     // Outside the table lock: joining the reader may take one read time-out.
     link->close();
     return 0;
 }
 
-std::shared_ptr<HidLink> LinkTable::find(void *handle, bool refuse)
+std::int32_t LinkTable::status()
+{
+    std::shared_ptr<HidLink> link;
+    {
+        std::lock_guard lock(mutex_);
+        const auto found = links_.find(latest_);
+        if (found != links_.end())
+            link = found->second;
+    }
+    return static_cast<std::int32_t>(link ? link->state() : LinkState::NoDevice);
+}
+
+std::shared_ptr<HidLink> LinkTable::find(void *handle)
 {
     std::lock_guard lock(mutex_);
     const auto found = links_.find(reinterpret_cast<std::uintptr_t>(handle));
-    if (found == links_.end()) {
-        if (refuse)
-            note(LinkError::NoDevice);
-        return nullptr;
-    }
-    return found->second;
+    return found == links_.end() ? nullptr : found->second;
 }
 
 }  // namespace nimbrel::hid

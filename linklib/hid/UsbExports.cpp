@@ -54,7 +54,7 @@ int32_t USBClose(USBHandle device, int32_t /*flags*/)
 
 int32_t USBGetError(void)
 {
-    return links().lastError();
+    return links().status();
 }
 
 }  // extern "C"

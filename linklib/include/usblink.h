@@ -13,7 +13,7 @@
  *   USBGetStatus after a read command, until 34 bytes are waiting
  *   USBRead      flush (1024), read answer (34), write acknowledgement (1)
  *   USBClose     at exit, with 0
- *   USBGetError  resolved, never called
+ *   USBGetError  to say why a station is not reached (see the codes below)
  */
 #ifndef NIMBREL_USBLINK_H
 #define NIMBREL_USBLINK_H
@@ -32,9 +32,17 @@ extern "C" {
 
 typedef void *USBHandle;
 
+/* Where the most recently opened link stands, as USBGetError reports it. */
+#define USBLINK_OK            0 /* the station is attached and open */
+#define USBLINK_NO_DEVICE     1 /* no station on the cable (or no link opened) */
+#define USBLINK_NO_PERMISSION 2 /* a station is there but this user may not open it */
+#define USBLINK_OPEN_FAILED   3 /* a station is there but would not open for another reason */
+
 /* Opens the device with the given vendor and product identifiers. The two
  * 2048 values and the trailing 0 are passed through as the program always
- * has; libraries may ignore them. Returns NULL when no device can be had. */
+ * has; libraries may ignore them. A station that is not (yet) there still
+ * gets a handle: USBCheck is 0 until it appears. NULL only for identifiers
+ * the library does not serve, or when it cannot work at all. */
 USBLINK_EXPORT USBHandle USBOpen(USBHandle current, int32_t vendorId, int32_t productId,
                                  int32_t inputSize, int32_t outputSize, int32_t flags);
 
@@ -53,7 +61,7 @@ USBLINK_EXPORT int32_t USBRead(USBHandle device, uint8_t *buffer, int32_t length
 /* Closes the device. */
 USBLINK_EXPORT int32_t USBClose(USBHandle device, int32_t flags);
 
-/* Last error of the library; the program resolves it but never calls it. */
+/* The state of the most recently opened link: one of the USBLINK_ codes. */
 USBLINK_EXPORT int32_t USBGetError(void);
 
 typedef USBHandle (*USBOpenFn)(USBHandle, int32_t, int32_t, int32_t, int32_t, int32_t);

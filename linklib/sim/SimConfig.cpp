@@ -76,6 +76,16 @@ bool parseSeconds(const std::string &text, double *value)
     return true;
 }
 
+bool parseNumber(const std::string &text, double low, double high, double *value)
+{
+    double parsed = 0;
+    const auto [stop, failure] = std::from_chars(text.data(), text.data() + text.size(), parsed);
+    if (failure != std::errc{} || stop != text.data() + text.size() || text.empty()) return false;
+    if (!std::isfinite(parsed) || parsed < low || parsed > high) return false;
+    *value = parsed;
+    return true;
+}
+
 bool parseBool(const std::string &text, bool *value)
 {
     const std::string word = lower(text);
@@ -157,6 +167,23 @@ public:
         } else if (key == "seed") {
             if (!parseInteger(value, 0, 0xFFFFFFFFLL, &number)) return "seed must be a whole number 0..4294967295";
             config_.seed = static_cast<std::uint32_t>(number);
+        } else if (key == "saveimage") {
+            if (value.empty()) return "saveImage needs a file name";
+            std::filesystem::path path = value;
+            if (path.is_relative()) path = folder_ / path;
+            std::error_code failure;
+            // Fixed now: the file is written long after, whatever the working folder is by then.
+            path = std::filesystem::absolute(path, failure);
+            const std::filesystem::path folder = path.parent_path().empty() ? "." : path.parent_path();
+            if (!std::filesystem::is_directory(folder, failure))
+                return "saveImage folder \"" + folder.string() + "\" does not exist";
+            if (std::filesystem::is_directory(path, failure)) return "saveImage \"" + path.string() + "\" is a folder";
+            config_.saveImagePath = path.string();
+        } else if (key == "speed") {
+            double speed = 0;
+            if (!parseNumber(value, 0, 1e6, &speed) || speed == 0)
+                return "speed must be station seconds per second, above 0 and at most 1000000";
+            config_.speed = speed;
         } else {
             return "unknown key \"" + key + "\" in [station]";
         }
@@ -174,6 +201,16 @@ public:
         if (key == "noanswer") return faultList(ReadFault::NoAnswer);
         if (key == "short") return faultList(ReadFault::ShortAnswer);
         if (key == "badstart") return faultList(ReadFault::BadStartByte);
+        if (key == "rate") {
+            if (!parseNumber(value, 0, 1, &config_.faultRate)) return "rate must be a share of answers 0..1, e.g. 0.1";
+            return {};
+        }
+        if (key == "seed") {
+            long long number = 0;
+            if (!parseInteger(value, 0, 0xFFFFFFFFLL, &number)) return "seed must be a whole number 0..4294967295";
+            config_.faultSeed = static_cast<std::uint32_t>(number);
+            return {};
+        }
         if (key == "ack") {
             long long number = 0;
             if (lower(value) == "none")

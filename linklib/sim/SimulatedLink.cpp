@@ -2,7 +2,8 @@
 // so the program can run without hardware. The station is set up from
 // stationsim.ini in the working directory when the link is opened, and its
 // clock runs from that moment on the monotonic clock, so scheduled attach
-// changes, jumps and new records happen in real time.
+// changes, jumps and new records happen in real time (or faster, with the
+// [station] key speed).
 #include "usblink.h"
 
 #include "SimulatedStation.h"
@@ -21,9 +22,10 @@ constexpr int32_t kVendorId = 0x1130;
 constexpr int32_t kProductId = 0x6801;
 
 struct Link {
-    explicit Link(const nimbrel::sim::SimConfig &config) : station(config) {}
+    explicit Link(const nimbrel::sim::SimConfig &config) : station(config), speed(config.speed) {}
 
     SimulatedStation station;
+    double speed;  // station seconds per wall-clock second
     std::chrono::steady_clock::time_point opened = std::chrono::steady_clock::now();
 };
 
@@ -39,7 +41,7 @@ Link *linkFor(USBHandle handle)
 {
     if (!handle || handle != gLink.get()) return nullptr;
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - gLink->opened;
-    gLink->station.advanceTo(elapsed.count());
+    gLink->station.advanceTo(elapsed.count() * gLink->speed);
     return gLink.get();
 }
 
@@ -97,10 +99,20 @@ USBLINK_EXPORT int32_t USBClose(USBHandle device, int32_t)
 {
     const std::lock_guard<std::mutex> lock(gLock);
     if (!device || device != gLink.get()) return 0;
+    // What the station holds at the end, written before it is released.
+    linkFor(device);
+    if (!gLink->station.saveImage())
+        std::fprintf(stderr, "stationsim: the memory image cannot be written at close\n");
     gLink.reset();
     return 1;
 }
 
-USBLINK_EXPORT int32_t USBGetError(void) { return 0; }
+// The station is either on the cable or not; it never refuses to open.
+USBLINK_EXPORT int32_t USBGetError(void)
+{
+    const std::lock_guard<std::mutex> lock(gLock);
+    const Link *link = gLink ? linkFor(gLink.get()) : nullptr;
+    return link && link->station.attached() ? USBLINK_OK : USBLINK_NO_DEVICE;
+}
 
 }  // extern "C"

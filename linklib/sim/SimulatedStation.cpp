@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <map>
@@ -233,6 +235,7 @@ SimulatedStation::SimulatedStation(const SimConfig &config)
     : config_(config),
       attached_(config.attached),
       faults_(config.readFaults),
+      faultRandom_(config.faultSeed),
       writeAck_(config.writeAck),
       attachEvents_(config.attachEvents),
       jumps_(config.jumps),
@@ -437,10 +440,45 @@ void SimulatedStation::applyWrite(const std::uint8_t *frame)
     }
     for (int i = 0; i < kBlockSize; ++i) memory_[static_cast<std::size_t>((address + i) % kMemorySize)] = frame[3 + i];
     if (writeAck_) queue_.push_back(*writeAck_);
+    saveImageAfterWrite();
+}
+
+void SimulatedStation::saveImageAfterWrite()
+{
+    if (saveImage() || saveFailureReported_) return;
+    // Once: a folder that cannot be written stays so for every later write.
+    saveFailureReported_ = true;
+    std::fprintf(stderr, "stationsim: the memory image cannot be written to %s\n", config_.saveImagePath.c_str());
+}
+
+bool SimulatedStation::saveImage() const
+{
+    if (config_.saveImagePath.empty()) return true;
+    const std::filesystem::path target = config_.saveImagePath;
+    std::filesystem::path temporary = target;
+    temporary += ".part";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char *>(memory_.data()), kMemorySize);
+        out.close();
+        if (!out) {
+            std::error_code ignored;
+            std::filesystem::remove(temporary, ignored);
+            return false;
+        }
+    }
+    std::error_code failure;
+    std::filesystem::rename(temporary, target, failure);
+    if (failure) std::filesystem::remove(temporary, failure);
+    return !failure;
 }
 
 bool SimulatedStation::takeFault(int address, ReadFault *fault)
 {
+    // One draw for every answer, spoiled or not, so the n-th answer meets
+    // the same fate in every run with the same seed, whatever the rules do.
+    // The top 53 bits give the chance, the low two bits the kind.
+    const std::uint64_t draw = faultRandom_();
     for (ReadFaultRule &rule : faults_) {
         if (rule.count == 0) continue;
         if (rule.address != -1 && rule.address != address) continue;
@@ -448,7 +486,12 @@ bool SimulatedStation::takeFault(int address, ReadFault *fault)
         if (rule.count > 0) --rule.count;
         return true;
     }
-    return false;
+    const double chance = static_cast<double>(draw >> 11) * 0x1.0p-53;  // [0, 1)
+    if (chance >= config_.faultRate) return false;
+    constexpr ReadFault kinds[] = {ReadFault::BadChecksum, ReadFault::NoAnswer, ReadFault::ShortAnswer,
+                                   ReadFault::BadStartByte};
+    *fault = kinds[draw & 3];
+    return true;
 }
 
 int SimulatedStation::waiting() const { return attached_ ? static_cast<int>(queue_.size()) : 0; }

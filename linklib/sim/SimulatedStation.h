@@ -13,6 +13,7 @@
 #include <deque>
 #include <memory>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -76,7 +77,11 @@ struct SimConfig {
     int periodCode = 1;           // history period code of header byte 254 (1 = 5 min)
     int slots = kSlotCount;       // slots filled in the generated ring (1..209)
     std::uint32_t seed = 1;       // weather generator seed
+    std::string saveImagePath;    // memory written here after each accepted write; empty = never
+    double speed = 1.0;           // station seconds per wall-clock second (the link library's clock)
     std::vector<ReadFaultRule> readFaults;
+    double faultRate = 0.0;       // share of read answers spoiled at random, 0..1
+    std::uint32_t faultSeed = 1;  // the same seed spoils the same answers
     std::optional<std::uint8_t> writeAck = std::uint8_t{0x5A};  // nullopt: never acknowledged
     std::vector<TimedAttach> attachEvents;
     std::vector<TimedJump> jumps;
@@ -114,6 +119,11 @@ public:
     const std::array<std::uint8_t, kMemorySize> &memory() const;
     int newestSlotIndex() const;  // memory[255]
 
+    // Writes the memory to the saveImage file (through a temporary file and
+    // a rename, so a reader never sees half an image). True when there is
+    // no such file configured or it was written.
+    bool saveImage() const;
+
     // Station clock of the newest history record, in seconds on the
     // station's own timeline (see StationClock.h).
     std::int64_t newestSlotTime() const;
@@ -132,12 +142,15 @@ private:
     void answerRead(int address);
     void applyWrite(const std::uint8_t *frame);
     bool takeFault(int address, ReadFault *fault);
+    void saveImageAfterWrite();
 
     SimConfig config_;
     std::array<std::uint8_t, kMemorySize> memory_{};
     std::deque<std::uint8_t> queue_;  // answer bytes waiting for USBRead
     bool attached_ = true;
     std::vector<ReadFaultRule> faults_;
+    std::mt19937_64 faultRandom_;  // one draw per read answer
+    bool saveFailureReported_ = false;
     std::optional<std::uint8_t> writeAck_;
     std::vector<TimedAttach> attachEvents_;  // sorted by time
     std::vector<TimedJump> jumps_;           // sorted by time
