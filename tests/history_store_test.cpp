@@ -506,7 +506,7 @@ INSTANTIATE_TEST_SUITE_P(
         FoundFile{"HistoryFromANewerVersion",
                   [](const QString &p) {
                       historyOf(p, 3);
-                      runSql(p, {"PRAGMA user_version = 2"});
+                      runSql(p, {QStringLiteral("PRAGMA user_version = %1").arg(HistoryStore::kSchemaVersion + 1)});
                   },
                   true},
         FoundFile{"TextFile", [](const QString &p) { writeFile(p, "Dat;TempDoor\n2026-06-21;22.5\n"); }, true},

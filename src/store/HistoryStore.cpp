@@ -1,5 +1,6 @@
 #include "HistoryStore.h"
 
+#include "HistoryAggregates.h"
 #include "TableFile.h"
 
 #include <QFileInfo>
@@ -115,6 +116,9 @@ bool prepareSchema(QSqlDatabase &db, QString &why)
            execSql(db, QStringLiteral("PRAGMA synchronous = FULL"), why) &&
            execSql(db, QString::fromLatin1(kCreateTable), why) &&
            execSql(db, QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS MainSetIndex1 ON MainSet (Dat)"), why) &&
+           // Schema 2 added the kept extremes and the rain-mark index; a
+           // file of schema 1 gets them here, in place.
+           prepareHistoryAggregates(db, why) &&
            execSql(db, QStringLiteral("PRAGMA user_version = %1").arg(HistoryStore::kSchemaVersion), why);
 }
 
@@ -430,7 +434,21 @@ std::vector<HistoryRow> HistoryStore::rowsBetween(const QDateTime &after, const 
 
 bool HistoryStore::clear()
 {
-    return query(QStringLiteral("DELETE FROM MainSet"));
+    // The history and its kept extremes go together.
+    QSqlDatabase db = database();
+    QString why;
+    if (!execSql(db, QStringLiteral("SAVEPOINT ClearHistory"), why)) {
+        lastError_ = why;
+        return false;
+    }
+    if (query(QStringLiteral("DELETE FROM MainSet")) && clearRecordedExtremes(db, why) &&
+        execSql(db, QStringLiteral("RELEASE ClearHistory"), why))
+        return true;
+    if (!why.isEmpty())
+        lastError_ = why;
+    execSql(db, QStringLiteral("ROLLBACK TO ClearHistory"), why);
+    execSql(db, QStringLiteral("RELEASE ClearHistory"), why);
+    return false;
 }
 
 }  // namespace nimbrel

@@ -53,7 +53,8 @@ void loadMeasurement(const HistoryRow &row, Measurement &m);
 
 class HistoryStore {
 public:
-    static constexpr int kSchemaVersion = 1;
+    // 2: the kept extremes (table Extremes) and the rain-mark index.
+    static constexpr int kSchemaVersion = 2;
 
     ~HistoryStore();
     HistoryStore(const HistoryStore &) = delete;

@@ -1,0 +1,101 @@
+#include "RainView.h"
+
+#include "FromTimeText.h"
+#include "HistoryAggregates.h"
+#include "NumberFormat.h"
+#include "Units.h"
+
+namespace nimbrel {
+
+namespace {
+
+// Rain above this, or below 0, in the chosen unit is not shown.
+constexpr double kShownRainLimit = 2000.0;
+// The rain gauge's flag among the station's battery flags, and the picture
+// shown instead when the gauge reports no valid reading.
+constexpr int kRainBatteryFlag = 7;
+constexpr int kNoReadingPicture = 2;
+
+double shown(double rain)
+{
+    return (rain > kShownRainLimit || rain < 0) ? 0.0 : rain;
+}
+
+// The hour, day and total texts: one decimal in mm, two otherwise.
+QString windowText(double rain, int rainUnit)
+{
+    return formatFloat(rainUnit == unitCode(RainUnit::Mm) ? kPatternOneDecimal : kPatternTwoDecimals, shown(rain));
+}
+
+double rainOf(const RainCounts &c, int rainUnit)
+{
+    return (static_cast<double>(c.last) - static_cast<double>(c.base)) * rainFactor(rainUnit);
+}
+
+double windowRain(const HistoryStore *store, const QDateTime &after, const QDateTime &upTo, int rainUnit)
+{
+    if (!store)
+        return 0;
+    return rainOf(rainCountsBetween(*store, after, upTo), rainUnit);
+}
+
+}  // namespace
+
+double rainFactor(int rainUnit)
+{
+    return rainTipFactor(rainUnit);
+}
+
+RainPeriodView rainPeriodView(const StationSummary &s, int rainUnit, int rainBoxIndex)
+{
+    int tips = 0;
+    switch (rainBoxIndex) {
+    case static_cast<int>(RainPeriod::Yesterday): tips = s.RainYesterday; break;
+    case static_cast<int>(RainPeriod::Week): tips = s.RainWeek; break;
+    case static_cast<int>(RainPeriod::Month): tips = s.RainMonth; break;
+    default: return {};
+    }
+    RainPeriodView v;
+    v.shown = true;
+    v.RainLV = rainInUnit(tips, rainUnit);
+    v.RainLL = formatFloat(kPatternTwoDecimals, v.RainLV);
+    return v;
+}
+
+RainView rainView(const Measurement &m, const StationSummary &s, const HistoryStore *store, int rainBoxIndex)
+{
+    RainView v;
+    const int unit = m.RainUnit;
+    const QDateTime end = wallClock(m.Dat);
+    v.RainLastHour = windowRain(store, end.addSecs(-3600), end, unit);
+    v.RainLast24h = windowRain(store, end.addDays(-1), end, unit);
+    const bool gaugeValid = m.RainState == 0;
+
+    v.RainLHL = gaugeValid ? windowText(v.RainLastHour, unit) : QStringLiteral("0");
+    v.RainLHV = gaugeValid ? shown(v.RainLastHour) : 0.0;
+    v.RainLDL = windowText(v.RainLast24h, unit);
+    v.RainLDV = gaugeValid ? shown(v.RainLast24h) : 0.0;
+    v.period = rainPeriodView(s, unit, rainBoxIndex);
+    v.RAL = QStringLiteral("Hi:") + formatFloat(kPatternTwoDecimals, rainInUnit(s.RainAlarm, unit));
+
+    if (store) {
+        const RainCounts total = rainCountsTotal(*store);
+        v.RainTotal = rainOf(total, unit);
+        v.RainTotalStart = total.baseDat;
+    }
+    v.AllRainL = windowText(v.RainTotal, unit);
+    v.FromRainL = fromTimeText(v.RainTotalStart);
+    v.RAS = s.RainAlarmFlag;
+    v.BatRain = gaugeValid ? s.BatteryFlag[kRainBatteryFlag] : kNoReadingPicture;
+    v.unitCaption = rainUnitName(unit);
+    return v;
+}
+
+void keepRainResults(const RainView &view, Measurement &m)
+{
+    m.RainLastHour = view.RainLastHour;
+    m.RainLast24h = view.RainTotal;
+    m.RainTotalStart = view.RainTotalStart;
+}
+
+}  // namespace nimbrel
