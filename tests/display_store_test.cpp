@@ -119,6 +119,23 @@ TEST(RainPanel, CountsAndGaugesForTheRefresh)
     EXPECT_DOUBLE_EQ(m.RainLast24h, 1000 * 0.0271);  // the total, from the mark 50 hours back
 }
 
+TEST(HistoryWindow, ExcludesItsStartAndIncludesItsEnd)
+{
+    TempHistory h;
+    for (int minutes : {120, 60, 0}) {
+        Measurement m;
+        m.Dat = kNow.addSecs(-60 * minutes);
+        m.RainCount = 1000 - minutes;
+        m.WindSpeed = 10 + minutes;
+        h.store->append(m);
+    }
+    const RainCounts c = rainCountsBetween(*h.store, kNow.addSecs(-3600), kNow);
+    EXPECT_EQ(c.base, 1000);
+    EXPECT_EQ(c.last, 1000);
+    EXPECT_EQ(maxWindSpeedBetween(*h.store, kNow.addSecs(-7200), kNow), 70.0);
+    EXPECT_FALSE(maxWindSpeedBetween(*h.store, kNow, kNow.addDays(1)).has_value());
+}
+
 // ---- Kept extremes -----------------------------------------------------------
 
 // Every kept extreme, in one order, for comparing two sets.
@@ -203,6 +220,10 @@ TEST(KeptExtremes, MatchTheScanOfEveryRowThroughAppendsAndClearing)
         SCOPED_TRACE(round);
         expectSame(recordedExtremes(*h.store), naiveScan(*h.store));
     }
+    // Emptied by hand: appends leave them missing and the next read rebuilds.
+    QSqlQuery(h.store->database()).exec(QStringLiteral("DELETE FROM Extremes"));
+    appendRandom(*h.store, rng, 30);
+    expectSame(recordedExtremes(*h.store), naiveScan(*h.store));
     ASSERT_TRUE(h.store->clear());
     EXPECT_TRUE(recordedExtremes(*h.store).empty);
     appendRandom(*h.store, rng, 40);

@@ -5,6 +5,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <iterator>
 
 namespace nimbrel {
 
@@ -52,8 +53,9 @@ const Extreme &slot(const RecordedExtremes &e, const KeptExtreme &k)
     return slot(const_cast<RecordedExtremes &>(e), k);
 }
 
-// The rain marks: a gauge reset or a fresh count. Written literally so that
-// the planner can use the partial index built with the same condition.
+// The rain-marked records (station state codes 0xA and 0xD), from the newest
+// of which the rain of a window and the total are counted. Written literally
+// so that the planner can use the partial index built with the same condition.
 const char *const kMarked = "RainState IN (1, 2)";
 
 QString createTrigger()

@@ -3,9 +3,9 @@
 // history, the largest wind speed of a window, and the recorded extremes.
 //
 // Windows hold the rows with after < Dat <= upTo, found through the index on
-// `Dat`. The newest rain-marked row (`RainState` 1 or 2: the gauge was reset
-// or reports a fresh count) is found through a partial index holding only
-// marked rows, so the total rain costs the same at ten years as at a day.
+// `Dat`. The newest rain-marked row (`RainState` 1 or 2) is found through a
+// partial index holding only marked rows, so the total rain costs the same at
+// ten years as at a day.
 //
 // The recorded extremes (largest and smallest indoor and channel
 // temperature and pressure, largest wind speed and gust, each with the date
@@ -14,7 +14,8 @@
 // the same transaction, as each appended row: a row replaces a kept extreme
 // only when it beats it, or equals it with an earlier date. clear() empties
 // them with the history; a history whose extremes are missing (an older
-// file, or one emptied by hand) has them rebuilt by one scan.
+// file, or one emptied by hand) has them rebuilt by one scan. Code that
+// deletes single rows must call rebuildRecordedExtremes afterwards.
 //
 // Values are the stored ones: a reading that was not valid is stored as 0 and
 // takes part as 0, as it always has.
