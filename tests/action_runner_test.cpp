@@ -112,5 +112,6 @@ TEST(ActionRunner, StopsAtTheFirstActionThatCannotBeDone)
     const QString failure = w.play({"select Box 1", "click Off", "select Box 2"});
     EXPECT_TRUE(failure.contains(QStringLiteral("Off (TButton) is disabled"))) << qPrintable(failure);
     EXPECT_EQ(w.seen, QStringList({"Box.changed 1", "Box.activated 1"}));
-    EXPECT_TRUE(w.play({"Form3.click Box"}).contains(QStringLiteral("history window")));
+    EXPECT_TRUE(w.play({"select Spin 1"}).contains(QStringLiteral("not a drop-down list")));
+    EXPECT_TRUE(w.play({"hover Chart 500 5"}).contains(QStringLiteral("lies outside Chart")));
 }
