@@ -263,6 +263,8 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "nimbrel: %s\n", qPrintable(message));
             QCoreApplication::exit(2);
         });
+    }
+    if (options.diagnostic()) {
         watchdog.setSingleShot(true);
         QObject::connect(&watchdog, &QTimer::timeout, &app, [] {
             std::fprintf(stderr, "nimbrel: no display refresh within 60 s\n");
