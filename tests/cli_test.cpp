@@ -1,5 +1,6 @@
 // The program as a user starts it: diagnostics on the command line, the
 // dump of every component, screenshots, bad arguments, one instance at a time.
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -7,9 +8,12 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include "SettingsStore.h"
 
 #include <gtest/gtest.h>
+#include <csignal>
+#include <functional>
 
 namespace {
 
@@ -167,11 +171,137 @@ TEST(CommandLine, BadArgumentsAreRefusedWithAReason)
     const Row rows[] = {
         {{QStringLiteral("--clock"), QStringLiteral("yesterday")}, "--clock"},
         {{QStringLiteral("--no-such-option")}, "no-such-option"},
+        {{QStringLiteral("stray")}, "unexpected argument \"stray\""},
+        {{QStringLiteral("--dump-ui"), QString()}, "--dump-ui needs a file name"},
+        {{QStringLiteral("--screenshot"), QString()}, "--screenshot needs a folder"},
+        {{QStringLiteral("--action"), QStringLiteral("press TempEdBox 1")}, "unknown verb \"press\""},
+        {{QStringLiteral("--action"), QStringLiteral("click")}, "write it as: click NAME"},
+        {{QStringLiteral("--action"), QStringLiteral("select TempEdBox one")}, "item number"},
+        {{QStringLiteral("--action"), QStringLiteral("check IsUserCity yes")}, "on or off"},
+        {{QStringLiteral("--action"), QStringLiteral("wait -1")}, "seconds"},
+        {{QStringLiteral("--action"), QStringLiteral("type PressLevel \"12")}, "closing quote"},
+        {{QStringLiteral("--action"), QStringLiteral("click Form3.")}, "name is empty"},
     };
     for (const Row &r : rows) {
-        const ProgramRun run = demo.run(r.arguments, 20000);
+        // Refused before anything starts: no dump, no tables.
+        const ProgramRun run = demo.run(r.arguments + QStringList{QStringLiteral("--dump-ui"), demo.path(QStringLiteral("ui.json"))},
+                                        20000);
         EXPECT_EQ(run.exitCode, 2) << qPrintable(r.arguments.join(' '));
         EXPECT_TRUE(run.err.contains(QString::fromLatin1(r.says))) << qPrintable(run.err);
+        EXPECT_FALSE(QFile::exists(demo.path(QStringLiteral("ui.json"))));
+        EXPECT_FALSE(QFile::exists(demo.path(QStringLiteral("datsum"))));
+    }
+}
+
+TEST(CommandLine, ActionsReachTheHandlersBeforeTheDump)
+{
+    using Check = std::function<void(const QJsonObject &form1)>;
+    auto field = [](const QJsonObject &form1, const char *name, const char *key) {
+        return form1[QLatin1String(name)][QLatin1String(key)];
+    };
+    struct Row {
+        const char *situation;
+        QStringList actions;
+        Check check;
+    };
+    const Row rows[] = {
+        {"a unit chosen, an edit typed into, a wait, a chart hovered",
+         {"select TempEdBox 1", "type PressLevel -12", "wait 1", "hover PressureChart 100 50"},
+         [&](const QJsonObject &f) {
+             EXPECT_EQ(field(f, "TempEdBox", "index").toInt(), 1);
+             EXPECT_EQ(field(f, "PressLevel", "text").toString(), QStringLiteral("-12"));
+         }},
+        // "check on" twice leaves it on; the location edits follow a click
+        // of the check box only, with "User Defined" chosen in between.
+        {"a hand-edited location",
+         {"check IsUserCity on", "check IsUserCity on", "select CityBox 220", "check IsUserCity off",
+          "check IsUserCity on", "type LatitudeLM 50"},
+         [&](const QJsonObject &f) {
+             ASSERT_EQ(field(f, "CityBox", "items")[220].toString(), QStringLiteral("User Defined"));
+             EXPECT_TRUE(field(f, "IsUserCity", "checked").toBool());
+             EXPECT_TRUE(field(f, "LatitudeLM", "enabled").toBool());
+             EXPECT_TRUE(field(f, "CityBox", "enabled").toBool());
+         }},
+    };
+    for (const Row &r : rows) {
+        Demo demo;
+        QStringList arguments{QStringLiteral("--dump-ui"), demo.path(QStringLiteral("ui.json"))};
+        for (const QString &action : r.actions)
+            arguments << QStringLiteral("--action") << action;
+        const ProgramRun run = demo.run(arguments);
+        ASSERT_EQ(run.exitCode, 0) << r.situation << qPrintable(run.err);
+        SCOPED_TRACE(r.situation);
+        r.check(readJson(demo.path(QStringLiteral("ui.json")))[QStringLiteral("TForm1")].toObject());
+    }
+}
+
+TEST(CommandLine, ActionsAUserCouldNotDoAreRefused)
+{
+    struct Row {
+        const char *action;
+        const char *says;
+    };
+    const Row rows[] = {
+        {"type LatitudeLM 50", "LatitudeLM (TEdit) is disabled"},
+        {"click NoSuchButton", "the main window has no component named NoSuchButton"},
+        {"select TempEdBox 2", "its items are 0 to 1"},
+        {"Form3.select IntervalBox 99", "the history window (Form3) has no component named IntervalBox"},
+    };
+    Demo demo;
+    for (const Row &r : rows) {
+        const ProgramRun run = demo.run({QStringLiteral("--action"), QStringLiteral("select TempEdBox 1"),
+                                         QStringLiteral("--action"), QString::fromLatin1(r.action),
+                                         QStringLiteral("--dump-ui"), demo.path(QStringLiteral("ui.json"))});
+        EXPECT_EQ(run.exitCode, 2) << r.action;
+        EXPECT_TRUE(run.err.contains(QString::fromLatin1(r.says))) << qPrintable(run.err);
+        EXPECT_FALSE(QFile::exists(demo.path(QStringLiteral("ui.json")))) << r.action;
+    }
+}
+
+TEST(CommandLine, ScreenshotIntoAFolderThatCannotBeMadeSaysWhy)
+{
+    Demo demo;
+    QFile file(demo.path(QStringLiteral("afile")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    const struct {
+        const char *folder;
+        const char *says;
+    } rows[] = {{"afile", "not a folder"}, {"afile/shots", "Not a directory"}};
+    for (const auto &r : rows) {
+        const ProgramRun run = demo.run({QStringLiteral("--screenshot"), demo.path(QString::fromLatin1(r.folder))});
+        EXPECT_EQ(run.exitCode, 1) << r.folder;
+        EXPECT_TRUE(run.err.contains(QString::fromLatin1(r.says))) << qPrintable(run.err);
+    }
+}
+
+TEST(CommandLine, EndingSignalsCloseTheProgramLikeTheWindow)
+{
+    for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signalNumber);
+        Demo demo;
+        QProcess p;
+        p.setWorkingDirectory(demo.dir.path());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        // A user of its own, so no other running copy takes the start over.
+        env.insert(QStringLiteral("USER"), QStringLiteral("cli-test-%1").arg(QCoreApplication::applicationPid()));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(NIMBREL_BINARY), {});
+        ASSERT_TRUE(p.waitForStarted());
+        // The station's memory copy is written once the first full read is in.
+        for (int i = 0; i < 300 && !QFile::exists(demo.path(QStringLiteral("sumlocal.bin"))); ++i)
+            QThread::msleep(100);
+        ASSERT_TRUE(QFile::exists(demo.path(QStringLiteral("sumlocal.bin"))));
+        QThread::msleep(300);
+        ::kill(static_cast<pid_t>(p.processId()), signalNumber);
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), 0);
+        // The settings row is written only by the ordinary shut-down.
+        auto opened = nimbrel::SettingsStore::open(demo.path(QStringLiteral("datsum")), QDateTime());
+        ASSERT_TRUE(opened.store);
+        EXPECT_TRUE(opened.store->load().has_value());
     }
 }
 

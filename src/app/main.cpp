@@ -1,9 +1,11 @@
 // Nimbrel: desktop companion of a USB home weather station.
+#include "ActionRunner.h"
 #include "AppContext.h"
 #include "Clock.h"
 #include "SingleInstance.h"
 #include "TForm1.h"
 #include "TForm3.h"
+#include "TerminationSignals.h"
 #include "UiDump.h"
 
 #include <QApplication>
@@ -12,10 +14,14 @@
 #include <QFile>
 #include <QFont>
 #include <QIcon>
+#include <QImageWriter>
 #include <QJsonDocument>
+#include <QSaveFile>
 #include <QScreen>
 #include <QTimer>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 using namespace nimbrel;
 
@@ -26,6 +32,7 @@ struct Options {
     QString dumpUiFile;
     QString screenshotDir;
     bool openHistory = false;
+    QList<Action> actions;
     bool diagnostic() const { return !dumpUiFile.isEmpty() || !screenshotDir.isEmpty(); }
 };
 
@@ -54,12 +61,40 @@ bool parseOptions(const QStringList &arguments, Options &options, QString &error
                                            "print the current conditions and exit."),
                             QStringLiteral("DIR"));
     QCommandLineOption history(QStringLiteral("open-history"),
-                               QStringLiteral("With --screenshot, also open the history window and write "
+                               QStringLiteral("After the first display refresh, also open the history window "
+                                              "(before any --action); with --screenshot, also write "
                                               "history-window.png."));
-    parser.addOptions({clock, dump, shot, history});
+    QCommandLineOption action(QStringLiteral("action"),
+                              QStringLiteral("After the first display refresh (before --dump-ui or --screenshot), "
+                                             "act as the user would: select NAME INDEX, click NAME, type NAME TEXT, "
+                                             "check NAME on|off, hover NAME X Y, wait SECONDS. A name with the "
+                                             "prefix Form3. is in the history window. Repeatable; runs in order."),
+                              QStringLiteral("VERB NAME [ARG]"));
+    parser.addOptions({clock, dump, shot, history, action});
     if (!parser.parse(arguments)) {
         error = parser.errorText();
         return false;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        error = QStringLiteral("unexpected argument \"%1\" (see --help)").arg(parser.positionalArguments().first());
+        return false;
+    }
+    for (const QCommandLineOption *needsValue : {&dump, &shot}) {
+        if (parser.values(*needsValue).contains(QString())) {
+            error = QStringLiteral("--%1 needs a %2, not an empty text.")
+                        .arg(needsValue->names().first(),
+                             needsValue == &dump ? QStringLiteral("file name") : QStringLiteral("folder"));
+            return false;
+        }
+    }
+    for (const QString &text : parser.values(action)) {
+        QString why;
+        const std::optional<Action> parsed = parseAction(text, why);
+        if (!parsed) {
+            error = QStringLiteral("--action \"%1\": %2").arg(text, why);
+            return false;
+        }
+        options.actions << *parsed;
     }
     if (parser.isSet(QStringLiteral("help"))) {
         std::fputs(qPrintable(parser.helpText()), stdout);
@@ -79,17 +114,57 @@ bool parseOptions(const QStringList &arguments, Options &options, QString &error
     return true;
 }
 
+// The screenshot folder, created with its parents when missing. False, with
+// the reason on stderr, when it cannot be.
+bool makeFolder(const QString &path)
+{
+    const std::filesystem::path folder(QFile::encodeName(path).toStdString());
+    std::error_code error;
+    if (std::filesystem::exists(folder, error) && !std::filesystem::is_directory(folder, error)) {
+        std::fprintf(stderr, "nimbrel: cannot write screenshots into %s: it is a file, not a folder\n",
+                     qPrintable(path));
+        return false;
+    }
+    std::filesystem::create_directories(folder, error);
+    if (error) {
+        std::fprintf(stderr, "nimbrel: cannot create the folder %s: %s\n", qPrintable(path), error.message().c_str());
+        return false;
+    }
+    return true;
+}
+
+// Writes the window's picture as PNG, replacing the file only once the whole
+// picture is on disk. False, with the reason on stderr, when it cannot.
+bool savePicture(QWidget &window, const QString &path)
+{
+    const QImage picture = window.grab().toImage();
+    QSaveFile file(path);
+    QImageWriter writer(&file, "png");
+    QString why;
+    if (!file.open(QIODevice::WriteOnly))
+        why = file.errorString();
+    else if (!writer.write(picture))
+        why = writer.errorString();
+    else if (!file.flush() || file.error() != QFileDevice::NoError || !file.commit())
+        why = file.errorString();
+    if (why.isEmpty())
+        return true;
+    std::fprintf(stderr, "nimbrel: cannot write %s: %s\n", qPrintable(path), qPrintable(why));
+    return false;
+}
+
 int finishDiagnostics(const Options &options, TForm1 &form1, TForm3 &form3)
 {
     int status = 0;
     if (!options.screenshotDir.isEmpty()) {
-        QDir().mkpath(options.screenshotDir);
+        if (!makeFolder(options.screenshotDir))
+            return 1;
         const QDir dir(options.screenshotDir);
-        if (!form1.grab().save(dir.filePath(QStringLiteral("main-window.png"))))
+        if (!savePicture(form1, dir.filePath(QStringLiteral("main-window.png"))))
             status = 1;
         if (options.openHistory) {
             form3.show();
-            if (!form3.grab().save(dir.filePath(QStringLiteral("history-window.png"))))
+            if (!savePicture(form3, dir.filePath(QStringLiteral("history-window.png"))))
                 status = 1;
         }
         std::fputs(qPrintable(form1.conditionsSummary()), stdout);
@@ -132,8 +207,11 @@ int main(int argc, char *argv[])
 
     SingleInstance instance(QStringLiteral("nimbrel-") + qEnvironmentVariable("USER", QStringLiteral("user")));
     if (!options.diagnostic()) {
-        if (instance.notifyRunning())
+        if (instance.notifyRunning()) {
+            if (!options.actions.isEmpty())
+                std::fputs("nimbrel: Nimbrel is already running; the actions were not carried out\n", stderr);
             return 0;
+        }
         instance.listen();
     }
 
@@ -146,6 +224,15 @@ int main(int argc, char *argv[])
     context.quietMessages = options.diagnostic() || QGuiApplication::platformName() == QLatin1String("offscreen");
 
     TForm1 form1(context);
+    // From here on, kill, Ctrl+C and logging out end the program the way
+    // closing the window does, so FormDestroy below saves and closes.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &app, [&form1] {
+        form1.close();
+        // Ends every event loop, a modal window's too, even if a window
+        // would rather stay open.
+        QCoreApplication::exit(0);
+    });
     if (!form1.FormCreate())
         return 1;
     TForm3 form3;
@@ -156,22 +243,42 @@ int main(int argc, char *argv[])
         form1.activateWindow();
     });
 
-    if (options.diagnostic()) {
+    // After the first refresh: the actions in order, then the diagnostics.
+    // The runner reports one event-loop turn after the last action, which
+    // lets the refresh's own repaint settle before grabbing.
+    ActionRunner actions(options.actions, &form1, &form3);
+    QTimer watchdog;
+    if (options.diagnostic() || !options.actions.isEmpty()) {
         QObject::connect(&form1, &TForm1::displayRefreshed, &app, [&] {
-            // Let the refresh's own repaint settle before grabbing.
-            QTimer::singleShot(0, &app, [&] { QCoreApplication::exit(finishDiagnostics(options, form1, form3)); });
+            watchdog.stop();
+            if (options.openHistory)
+                form3.show();
+            actions.start();
         }, Qt::SingleShotConnection);
-        QTimer::singleShot(60000, &app, [] {
+        QObject::connect(&actions, &ActionRunner::finished, &app, [&] {
+            if (options.diagnostic())
+                QCoreApplication::exit(finishDiagnostics(options, form1, form3));
+        });
+        QObject::connect(&actions, &ActionRunner::failed, &app, [](const QString &message) {
+            std::fprintf(stderr, "nimbrel: %s\n", qPrintable(message));
+            QCoreApplication::exit(2);
+        });
+    }
+    if (options.diagnostic()) {
+        watchdog.setSingleShot(true);
+        QObject::connect(&watchdog, &QTimer::timeout, &app, [] {
             std::fprintf(stderr, "nimbrel: no display refresh within 60 s\n");
             QCoreApplication::exit(3);
         });
+        watchdog.start(60000);
     }
 
     // The window opens centred on the screen.
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         form1.move(screen->availableGeometry().center() - form1.rect().center());
     form1.show();
-    const int status = app.exec();
+    // A signal that came while FormCreate pumped events has already asked to stop.
+    const int status = termination.hasReceived() ? 0 : app.exec();
     form1.FormDestroy();
     return status;
 }

@@ -170,8 +170,8 @@ int runAstro(const QStringList &arguments)
     out[QStringLiteral("moonPicture")] = sky.moonPicture;
     out[QStringLiteral("earthPicture")] = sky.earthPicture;
     out[QStringLiteral("dstActive")] = IsDaylightSavingActive(location.dstCode, clock) ? 1 : 0;
-    // A code without a rule leaves the label as it was: there is no text.
-    out[QStringLiteral("DSTL")] = ruleName ? QJsonValue(*ruleName) : QJsonValue(QJsonValue::Null);
+    // A code without a rule names no rule: the label's text is empty.
+    out[QStringLiteral("DSTL")] = ruleName.value_or(QString());
     out[QStringLiteral("WeekDayL")] = WeekdayText(o.date, QLocale::system());
     out[QStringLiteral("NumWeekL")] = QString::number(WeekNumber(o.date));
     out[QStringLiteral("NumDayL")] = DayOfYearText(o.date);

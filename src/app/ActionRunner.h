@@ -1,0 +1,77 @@
+// Scripted user input for the command line (--action): a short list of
+// steps such as "select TempEdBox 1" or "Form3.click Button", played after
+// the first display refresh through the same paths a mouse and keyboard take,
+// so the windows' own handlers run exactly as for a user.
+//
+// An action is "VERB NAME [ARG]", words separated by spaces; a word in
+// double quotes may hold spaces or be empty (\" and \\ inside the quotes):
+//   select NAME INDEX   a drop-down list's item (0 is the first)
+//   click NAME          a button, menu item or any other component
+//   type NAME TEXT      replaces an edit's text, then presses Enter
+//   check NAME on|off   clicks a check box when it is not already so
+//   hover NAME X Y      moves the mouse to X, Y inside the component
+//   wait SECONDS        lets the program run that long (timers, polls)
+// NAME is a component's object name in the main window; the prefix "Form3."
+// on the verb or on the name ("Form3.select IntervalBox 4", "select
+// Form3.IntervalBox 4") looks in the history window instead.
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPoint>
+#include <QString>
+#include <optional>
+
+class QTimer;
+class QWidget;
+
+namespace nimbrel {
+
+struct Action {
+    enum class Verb { Select, Click, Type, Check, Hover, Wait };
+    Verb verb = Verb::Click;
+    bool historyWindow = false;  // the name had the "Form3." prefix
+    QString name;
+    int index = 0;      // select
+    QString text;       // type
+    bool on = false;    // check
+    QPoint position;    // hover, in the component's coordinates
+    int waitMs = 0;     // wait
+    QString source;     // as written, for messages
+};
+
+// Reads one action; on a mistake returns nothing and says why in error.
+std::optional<Action> parseAction(const QString &text, QString &error);
+
+// Plays the actions one after another from the event loop. Each step is
+// scheduled before the current one runs, so an action that opens a modal
+// window (its own event loop) does not hold up the ones after it.
+class ActionRunner : public QObject {
+    Q_OBJECT
+public:
+    ActionRunner(QList<Action> actions, QWidget *mainWindow, QWidget *historyWindow, QObject *parent = nullptr);
+
+    // Begins with the first action once control is back in the event loop.
+    void start();
+
+Q_SIGNALS:
+    // Every action ran; emitted from the event loop, one turn after the last.
+    void finished();
+    // An action could not be carried out (no such component, disabled, index
+    // out of range, ...); the actions after it do not run.
+    void failed(const QString &message);
+
+private:
+    void step();
+    // An empty text when the action was carried out, the reason otherwise.
+    QString perform(const Action &action);
+
+    QList<Action> actions_;
+    QWidget *mainWindow_;
+    QWidget *historyWindow_;
+    QTimer *next_;
+    int position_ = 0;
+    bool stopped_ = false;
+};
+
+}  // namespace nimbrel
