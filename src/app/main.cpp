@@ -248,12 +248,23 @@ int main(int argc, char *argv[])
     // lets the refresh's own repaint settle before grabbing.
     ActionRunner actions(options.actions, &form1, &form3);
     QTimer watchdog;
+    QTimer idle;
     if (options.diagnostic() || !options.actions.isEmpty()) {
-        QObject::connect(&form1, &TForm1::displayRefreshed, &app, [&] {
-            watchdog.stop();
+        // The first refresh can come inside a running exchange (a full read
+        // refreshes before its closing poll): the actions and the dump wait
+        // until the station is left alone, as a user's input would.
+        idle.setInterval(20);
+        QObject::connect(&idle, &QTimer::timeout, &app, [&] {
+            if (form1.recorder().busy())
+                return;
+            idle.stop();
             if (options.openHistory)
                 form3.show();
             actions.start();
+        });
+        QObject::connect(&form1, &TForm1::displayRefreshed, &app, [&] {
+            watchdog.stop();
+            idle.start();
         }, Qt::SingleShotConnection);
         QObject::connect(&actions, &ActionRunner::finished, &app, [&] {
             if (options.diagnostic())
