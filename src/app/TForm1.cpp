@@ -288,18 +288,19 @@ QString TForm1::filePath(const QString &name) const
 void TForm1::openTables()
 {
     const QDateTime now = context_.clock ? context_.clock->now() : QDateTime::currentDateTime();
+    auto note = [this](const char *name, TableProblem problem, const QString &setAside, const QString &error) {
+        const QString sentence = tableProblemSentence(QLatin1String(name), problem, setAside);
+        if (sentence.isEmpty())
+            return;
+        qWarning("%s (%s)", qPrintable(sentence), qPrintable(error));
+        tableProblems_ += (tableProblems_.isEmpty() ? QString() : QStringLiteral(" ")) + sentence;
+    };
     HistoryStore::Opened opened = HistoryStore::open(filePath(QStringLiteral("datat")), now);
-    if (!opened.setAside.isEmpty())
-        qWarning("The history file could not be read (%s); it was kept as %s and a new one started.",
-                 qPrintable(opened.error), qPrintable(opened.setAside));
-    else if (!opened.store)
-        qWarning("The history file cannot be opened: %s", qPrintable(opened.error));
+    note("datat", opened.problem, opened.setAside, opened.error);
     history_ = std::move(opened.store);
 
     SettingsStore::Opened settings = SettingsStore::open(filePath(QStringLiteral("datsum")), now);
-    if (!settings.setAside.isEmpty())
-        qWarning("The settings file could not be read (%s); it was kept as %s and the defaults apply.",
-                 qPrintable(settings.error), qPrintable(settings.setAside));
+    note("datsum", settings.problem, settings.setAside, settings.error);
     settingsStore_ = std::move(settings.store);
 }
 

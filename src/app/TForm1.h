@@ -63,6 +63,9 @@ public:
     HistoryStore *history() const { return history_.get(); }
     const Settings &storedSettings() const { return settings_; }
     QString filePath(const QString &name) const;
+    // What is wrong with the table files found at start-up, one sentence per
+    // file (empty when all are well), for the status bar.
+    QString tableProblems() const { return tableProblems_; }
 
     // A plain-text account of the current conditions, for the console.
     QString conditionsSummary() const;
@@ -149,6 +152,7 @@ private:
     std::unique_ptr<HistoryStore> history_;
     std::unique_ptr<SettingsStore> settingsStore_;
     std::unique_ptr<CityTable> cityTable_;
+    QString tableProblems_;
     Settings settings_;  // as stored; CityCode and UserCoord change only at shut-down
     std::unique_ptr<HistoryStore::Batch> takeOverBatch_;
     std::unique_ptr<Acquisition> acquisition_;
