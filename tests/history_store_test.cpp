@@ -537,7 +537,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ASSERT_TRUE(f.open(QIODevice::ReadWrite));
                       ASSERT_TRUE(f.seek(f.size() / 2 / 4096 * 4096));
                       f.write(QByteArray(4096, '\x5a'));
-                      writeFile(p + QStringLiteral("-wal"), {});
+                      writeFile(p + QStringLiteral("-wal"), QByteArray(32, '\0'));
                   },
                   true}),
     [](const testing::TestParamInfo<FoundFile> &info) { return std::string(info.param.name); });

@@ -288,19 +288,20 @@ QString TForm1::filePath(const QString &name) const
 void TForm1::openTables()
 {
     const QDateTime now = context_.clock ? context_.clock->now() : QDateTime::currentDateTime();
-    auto note = [this](const char *name, TableProblem problem, const QString &setAside, const QString &error) {
-        const QString sentence = tableProblemSentence(QLatin1String(name), problem, setAside);
+    auto note = [this](const char *name, TableProblem problem, const QString &setAside, const QString &error,
+                       bool used) {
+        const QString sentence = tableProblemSentence(QLatin1String(name), problem, setAside, used);
         if (sentence.isEmpty())
             return;
         qWarning("%s (%s)", qPrintable(sentence), qPrintable(error));
         tableProblems_ += (tableProblems_.isEmpty() ? QString() : QStringLiteral(" ")) + sentence;
     };
     HistoryStore::Opened opened = HistoryStore::open(filePath(QStringLiteral("datat")), now);
-    note("datat", opened.problem, opened.setAside, opened.error);
+    note("datat", opened.problem, opened.setAside, opened.error, bool(opened.store));
     history_ = std::move(opened.store);
 
     SettingsStore::Opened settings = SettingsStore::open(filePath(QStringLiteral("datsum")), now);
-    note("datsum", settings.problem, settings.setAside, settings.error);
+    note("datsum", settings.problem, settings.setAside, settings.error, bool(settings.store));
     settingsStore_ = std::move(settings.store);
 }
 

@@ -33,7 +33,7 @@ void TForm1::openCityTable()
         installDefaultCityTable(context_.defaultCityTable, path);
     // A damaged table is replaced by the shipped one, not an empty one.
     CityTable::Opened opened = CityTable::open(path, now(), context_.defaultCityTable);
-    const QString sentence = tableProblemSentence(QStringLiteral("citycodes"), opened.problem, opened.setAside);
+    const QString sentence = tableProblemSentence(QStringLiteral("citycodes"), opened.problem, opened.setAside, bool(opened.table));
     if (!sentence.isEmpty()) {
         qWarning("%s (%s)", qPrintable(sentence), qPrintable(opened.error));
         tableProblems_ += (tableProblems_.isEmpty() ? QString() : QStringLiteral(" ")) + sentence;

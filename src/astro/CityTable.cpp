@@ -408,7 +408,10 @@ bool CityTable::exportCsv(const QString &csvPath) const
 
 bool installDefaultCityTable(const QString &builtFile, const QString &target)
 {
-    if (QFileInfo::exists(target))
+    // An empty file is what a start on a full disk leaves: it holds no table
+    // and takes the shipped one as well.
+    const QFileInfo there(target);
+    if (there.exists() && !(there.isFile() && there.size() == 0))
         return true;
     if (!QFileInfo(builtFile).isFile())
         return false;

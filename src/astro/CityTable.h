@@ -91,8 +91,8 @@ struct CityTable::Opened {
     QString error;
 };
 
-// Puts the table built with the program at `target` when no file is there
-// yet. True when `target` exists afterwards (left alone or freshly copied);
+// Puts the table built with the program at `target` when no file (or only
+// an empty one) is there yet. True when `target` exists afterwards (left alone or freshly copied);
 // the copy is writable even when the built file is not.
 bool installDefaultCityTable(const QString &builtFile, const QString &target);
 

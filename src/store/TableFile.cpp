@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStorageInfo>
 #include <QUrl>
 #include <unistd.h>
 
@@ -67,9 +68,12 @@ bool canAccess(const QString &path, int mode)
     return ::euidaccess(QFile::encodeName(path).constData(), mode) == 0;
 }
 
+// A journal holding anything: what a program that ended without closing the
+// file leaves. (An empty one holds nothing to recover: a start on a full
+// disk leaves such.)
 bool hasJournal(const QString &path)
 {
-    return QFileInfo::exists(path + QLatin1String("-wal")) || QFileInfo::exists(path + QLatin1String("-journal"));
+    return QFileInfo(path + QLatin1String("-wal")).size() > 0 || QFileInfo(path + QLatin1String("-journal")).size() > 0;
 }
 
 bool run(QSqlDatabase &db, const QString &sql, TableCheck &check)
@@ -85,8 +89,6 @@ QString openDatabase(const QString &connection, const QString &path, bool readOn
     if (readOnly)
         options << QStringLiteral("QSQLITE_OPEN_READONLY");
     if (immutable) {
-        // A WAL file in a folder we may not write to cannot be opened for
-        // reading otherwise; without a journal beside it, it is complete.
         options << QStringLiteral("QSQLITE_OPEN_URI");
         db.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QStringLiteral("?immutable=1"));
     } else {
@@ -138,7 +140,7 @@ QString toString(TableProblem problem)
     case TableProblem::ReadOnly:
         return QStringLiteral("is read-only");
     case TableProblem::Unreadable:
-        return QStringLiteral("cannot be read (check its permissions)");
+        return QStringLiteral("cannot be read (no permission, or a disk error)");
     case TableProblem::DiskFull:
         return QStringLiteral("cannot be written: the disk is full");
     case TableProblem::NotAFile:
@@ -147,7 +149,7 @@ QString toString(TableProblem problem)
     return {};
 }
 
-QString tableProblemSentence(const QString &name, TableProblem problem, const QString &setAside)
+QString tableProblemSentence(const QString &name, TableProblem problem, const QString &setAside, bool used)
 {
     if (problem == TableProblem::None)
         return {};
@@ -160,7 +162,9 @@ QString tableProblemSentence(const QString &name, TableProblem problem, const QS
         break;
     case TableProblem::ReadOnly:
     case TableProblem::DiskFull:
-        consequence = QStringLiteral("it is shown, but changes are not saved");
+    case TableProblem::Locked:
+        consequence = used ? QStringLiteral("it is shown, but changes are not saved")
+                           : QStringLiteral("it was left alone and is not used");
         break;
     default:
         consequence = QStringLiteral("it was left alone and is not used");
@@ -309,6 +313,10 @@ TableFileOpen openTableFile(const QString &path, const QString &connectionPrefix
 
     bool readOnly = false;
     bool immutable = false;
+    // Looked at before this program touches the file: a failed attempt below
+    // may leave journal files of its own.
+    bool unclean = hasJournal(path);
+    TableCheck first;  // why the file could not be opened for writing
     for (int attempt = 0; attempt < 4; ++attempt) {
         const QFileInfo info(path);
         const bool exists = info.exists();
@@ -319,7 +327,6 @@ TableFileOpen openTableFile(const QString &path, const QString &connectionPrefix
         if (!writable && !exists)
             return give(TableProblem::ReadOnly, QStringLiteral("the folder of %1 is read-only").arg(path));
         readOnly = readOnly || !writable;
-        const bool unclean = hasJournal(path);
 
         TableCheck check;
         bool sized = false;
@@ -334,10 +341,15 @@ TableFileOpen openTableFile(const QString &path, const QString &connectionPrefix
             sound = sound && checkTableFile(db, shape, fullCheck, check, &hasTable);
             sound = sound && (readOnly || prepare(db, shape, check));
         }
+        // Failures of input and output on a disk without room are the full disk.
+        if (check.problem == TableProblem::Unreadable && QStorageInfo(info.absolutePath()).bytesAvailable() < (64 << 10))
+            check.problem = TableProblem::DiskFull;
         if (sound) {
             // Appends may wait longer for another program than start-up does.
             QSqlQuery(QSqlDatabase::database(connection, false)).exec(QStringLiteral("PRAGMA busy_timeout = 5000"));
             result.connection = connection;
+            if (first.problem != TableProblem::None)
+                return give(first.problem, first.why);
             return give(readOnly ? TableProblem::ReadOnly : TableProblem::None,
                         readOnly ? QStringLiteral("%1 can only be read").arg(path) : QString());
         }
@@ -350,19 +362,9 @@ TableFileOpen openTableFile(const QString &path, const QString &connectionPrefix
                 return give(TableProblem::Damaged, QStringLiteral("%1; it could not be moved aside").arg(check.why));
             result.setAside = target;
             result.error = check.why;
+            unclean = false;
             if (!replacement.isEmpty())
                 installFileCopy(replacement, path);
-            continue;
-        }
-        if (!readOnly && check.problem == TableProblem::ReadOnly) {
-            closeTableFile(connection);
-            readOnly = true;
-            continue;
-        }
-        if (readOnly && !immutable && !unclean &&
-            (check.problem == TableProblem::Unreadable || check.problem == TableProblem::ReadOnly)) {
-            closeTableFile(connection);
-            immutable = true;
             continue;
         }
         if (hasTable && (check.problem == TableProblem::DiskFull || check.problem == TableProblem::Locked)) {
@@ -371,7 +373,20 @@ TableFileOpen openTableFile(const QString &path, const QString &connectionPrefix
             return give(check.problem, check.why);
         }
         closeTableFile(connection);
-        return give(check.problem, check.why);
+        if (first.problem == TableProblem::None)
+            first = check;
+        const bool readable = exists && info.size() > 0 && check.problem != TableProblem::Locked;
+        if (readable && !readOnly) {
+            readOnly = true;  // at least show what the file holds
+            continue;
+        }
+        if (readable && !immutable && !unclean) {
+            // A WAL file in a folder that cannot be written to (or is full)
+            // is read this way; without a journal beside it, it is complete.
+            immutable = true;
+            continue;
+        }
+        return give(first.problem, first.why);
     }
     return give(TableProblem::Unreadable, QStringLiteral("%1 could not be opened").arg(path));
 }

@@ -15,7 +15,7 @@
 // Start-up does not read the whole file: the header, the schema and the
 // version are checked every time, the full check (PRAGMA quick_check) only
 // for small files and after a shut-down that was not clean, which leaves the
-// file's journal (`-wal` or `-journal`) behind.
+// file's journal (`-wal` or `-journal`, not empty) behind.
 #pragma once
 
 #include <QDateTime>
@@ -41,7 +41,9 @@ enum class TableProblem {
 QString toString(TableProblem problem);
 // One sentence for the user about the file `name`, or empty for None:
 // "The file datat is read-only: it is shown, but changes are not saved."
-QString tableProblemSentence(const QString &name, TableProblem problem, const QString &setAside = {});
+// `used`: the program goes on with the file (for reading).
+QString tableProblemSentence(const QString &name, TableProblem problem, const QString &setAside = {},
+                             bool used = true);
 
 // What a table file must hold.
 struct TableShape {
