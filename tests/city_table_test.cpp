@@ -598,6 +598,19 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- installing the shipped table ------------------------------------------
 
+TEST(DamagedCityTable, IsReplacedByTheShippedTableWhenOneIsGiven)
+{
+    QTemporaryDir dir;
+    const QString file = QDir(dir.path()).filePath(QStringLiteral("citycodes"));
+    ASSERT_TRUE(writeAll(file, QByteArray(4096, 'x')));
+    CityTable::Opened opened = CityTable::open(file, kNow, QStringLiteral(BUILT_CITY_TABLE));
+    ASSERT_TRUE(opened.table);
+    EXPECT_EQ(opened.problem, TableProblem::Damaged);
+    EXPECT_EQ(readAll(opened.setAside), QByteArray(4096, 'x'));
+    EXPECT_EQ(opened.table->rows(), shippedRows());
+    EXPECT_TRUE(opened.table->updateUserDefined(250, 1, 2, 3, 4, 0, 1, 2)) << opened.table->lastError().toStdString();
+}
+
 TEST(DefaultCityTable, IsCopiedOnlyWhenNoneIsThere)
 {
     QTemporaryDir dir;

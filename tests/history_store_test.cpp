@@ -1,9 +1,12 @@
 // The history table on real files: what a record is stored as, duplicates,
 // date order and ranges, clearing, reopening, damaged files found at start-up
 // and appends that must survive the program being killed.
+#include "HeaderCopy.h"
 #include "HistoryStore.h"
+#include "SafeFile.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
@@ -16,6 +19,10 @@
 #include <gtest/gtest.h>
 #include <random>
 #include <set>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // Readable failure messages for Qt values.
 QT_BEGIN_NAMESPACE
@@ -510,8 +517,181 @@ INSTANTIATE_TEST_SUITE_P(
                   },
                   true},
         FoundFile{"TextFile", [](const QString &p) { writeFile(p, "Dat;TempDoor\n2026-06-21;22.5\n"); }, true},
-        FoundFile{"ZeroLength", [](const QString &p) { writeFile(p, {}); }, false}),
+        FoundFile{"ZeroLength", [](const QString &p) { writeFile(p, {}); }, false},
+        // Too large for the full check at every start: the header's page
+        // count finds the cut.
+        FoundFile{"LargeHistoryCutShort",
+                  [](const QString &p) {
+                      historyOf(p, 12000);
+                      QFile f(p);
+                      ASSERT_GT(f.size(), kFullCheckLimit);
+                      ASSERT_TRUE(f.resize(f.size() - 8192));
+                  },
+                  true},
+        // Damage inside a large file, found by the full check that follows a
+        // shut-down that was not clean (the journal left behind says so).
+        FoundFile{"LargeHistoryDamagedWithinAfterACrash",
+                  [](const QString &p) {
+                      historyOf(p, 12000);
+                      QFile f(p);
+                      ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+                      ASSERT_TRUE(f.seek(f.size() / 2 / 4096 * 4096));
+                      f.write(QByteArray(4096, '\x5a'));
+                      writeFile(p + QStringLiteral("-wal"), QByteArray(32, '\0'));
+                  },
+                  true}),
     [](const testing::TestParamInfo<FoundFile> &info) { return std::string(info.param.name); });
+
+// ---- Files that are not damaged but cannot be used as they are ---------------
+
+// Runs the rest of the scope as an ordinary user when the tests run as root,
+// so that file permissions apply.
+class AsOrdinaryUser {
+public:
+    explicit AsOrdinaryUser(bool wanted) : root_(wanted && ::geteuid() == 0)
+    {
+        if (root_)
+            EXPECT_EQ(::seteuid(65534), 0);
+    }
+    ~AsOrdinaryUser()
+    {
+        if (root_)
+            EXPECT_EQ(::seteuid(0), 0);
+    }
+
+private:
+    bool root_;
+};
+
+struct LeftAlone {
+    const char *name;
+    // Prepares the file; what it returns is held while the file is opened.
+    std::function<std::shared_ptr<void>(const QString &dir, const QString &path)> make;
+    TableProblem problem;
+    bool readable;  // the rows can be read, but not written
+};
+
+class FileLeftAlone : public testing::TestWithParam<LeftAlone> {};
+
+TEST_P(FileLeftAlone, StaysWhereItIsAndTheResultSaysWhy)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("datat"));
+    const std::shared_ptr<void> held = GetParam().make(dir.path(), path);
+    const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    const QByteArray bytes = QFileInfo(path).isFile() ? fileBytes(path) : QByteArray();
+    {
+        AsOrdinaryUser user(GetParam().problem == TableProblem::ReadOnly ||
+                            GetParam().problem == TableProblem::Unreadable);
+        HistoryStore::Opened opened = HistoryStore::open(path, kNow);
+        EXPECT_EQ(opened.problem, GetParam().problem) << qPrintable(opened.error);
+        EXPECT_TRUE(opened.setAside.isEmpty());
+        EXPECT_FALSE(tableProblemSentence(QStringLiteral("datat"), opened.problem).isEmpty());
+        ASSERT_EQ(bool(opened.store), GetParam().readable) << qPrintable(opened.error);
+        if (opened.store) {
+            EXPECT_EQ(opened.store->count(), 3);
+            EXPECT_EQ(opened.store->append(reading(kNow)), AppendResult::Failed);
+        }
+    }
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
+    if (!bytes.isEmpty())
+        EXPECT_EQ(fileBytes(path), bytes);
+}
+
+const QFile::Permissions kEveryoneReads = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+const QFile::Permissions kEveryoneEnters = kEveryoneReads | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, FileLeftAlone,
+    testing::Values(
+        LeftAlone{"Fifo",
+                  [](const QString &, const QString &p) {
+                      EXPECT_EQ(::mkfifo(qPrintable(p), 0666), 0);
+                      return std::shared_ptr<void>();
+                  },
+                  TableProblem::NotAFile, false},
+        LeftAlone{"Folder",
+                  [](const QString &, const QString &p) {
+                      EXPECT_TRUE(QDir().mkdir(p));
+                      return std::shared_ptr<void>();
+                  },
+                  TableProblem::NotAFile, false},
+        LeftAlone{"ReadOnly",
+                  [](const QString &d, const QString &p) {
+                      historyOf(p, 3);
+                      QFile::setPermissions(p, kEveryoneReads);
+                      QFile::setPermissions(d, kEveryoneEnters);
+                      return std::shared_ptr<void>();
+                  },
+                  TableProblem::ReadOnly, true},
+        LeftAlone{"Unreadable",
+                  [](const QString &d, const QString &p) {
+                      historyOf(p, 3);
+                      QFile::setPermissions(p, {});
+                      QFile::setPermissions(d, kEveryoneEnters);
+                      return std::shared_ptr<void>();
+                  },
+                  TableProblem::Unreadable, false},
+        LeftAlone{"LockedByAnotherProgram",
+                  [](const QString &, const QString &p) {
+                      historyOf(p, 3);
+                      auto db = std::make_shared<QSqlDatabase>(
+                          QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder")));
+                      db->setDatabaseName(p);
+                      EXPECT_TRUE(db->open());
+                      QSqlQuery q(*db);
+                      EXPECT_TRUE(q.exec(QStringLiteral("PRAGMA locking_mode = EXCLUSIVE")));
+                      EXPECT_TRUE(q.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+                      EXPECT_TRUE(q.exec(QStringLiteral("DELETE FROM MainSet WHERE 0")));
+                      return std::shared_ptr<void>(nullptr, [db](void *) {
+                          db->close();
+                          *db = QSqlDatabase();
+                          QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+                      });
+                  },
+                  TableProblem::Locked, false}),
+    [](const testing::TestParamInfo<LeftAlone> &info) { return std::string(info.param.name); });
+
+// ---- Writing a whole file ------------------------------------------------------
+
+TEST(WholeFileWrite, AFailingWriteKeepsTheOldFileAndSaysWhy)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("sumlocal.bin"));
+    writeFile(path, "the previous copy");
+    const int full = ::open("/dev/full", O_WRONLY);
+    ASSERT_GE(full, 0);
+    SafeFile file(path);
+    file.setWriter([full](int, const void *data, std::size_t size) { return ::write(full, data, size); });
+    EXPECT_FALSE(file.open() && file.write(QByteArray(255, 'x')) && file.commit());
+    ::close(full);
+    EXPECT_TRUE(file.errorString().contains(QString::fromLocal8Bit(std::strerror(ENOSPC))))
+        << qPrintable(file.errorString());
+    EXPECT_EQ(fileBytes(path), QByteArray("the previous copy"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"sumlocal.bin"});
+
+    StationImage image;
+    image[0] = 0x42;
+    QString error;
+    ASSERT_TRUE(saveHeaderCopy(path, image, &error)) << qPrintable(error);
+    EXPECT_EQ(fileBytes(path).size(), kHeaderCopySize);
+    EXPECT_EQ(fileBytes(path).at(0), 0x42);
+}
+
+TEST(WholeFileWrite, AFifoInThePlaceOfTheHeaderCopyIsNeitherOpenedNorReplaced)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("sumlocal.bin"));
+    ASSERT_EQ(::mkfifo(qPrintable(path), 0600), 0);
+    StationImage image;
+    QString error;
+    EXPECT_FALSE(saveHeaderCopy(path, image, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("not a regular file"))) << qPrintable(error);
+    EXPECT_EQ(loadHeaderCopy(path, image), HeaderCopyResult::Failed);
+    EXPECT_TRUE(QFileInfo(path).exists() && !QFileInfo(path).isFile());
+}
 
 TEST(HistoryFileFoundDamaged, ASecondDamagedFileInTheSameSecondDoesNotReplaceTheFirst)
 {

@@ -7,6 +7,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -112,6 +114,37 @@ private Q_SLOTS:
         QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("datsum.damaged-*")}).size(), 1);
         auto opened = SettingsStore::open(QDir(dir.path()).filePath(QStringLiteral("datsum")), QDateTime());
         QVERIFY(opened.store && opened.store->load().has_value());
+    }
+
+    void settingsOfAnotherShapeOrANewerVersionAreKeptAside_data()
+    {
+        QTest::addColumn<QStringList>("statements");
+        QTest::newRow("SumSet without CityCode") << QStringList{"CREATE TABLE SumSet (Lang INTEGER, Temp INTEGER)"};
+        QTest::newRow("written by a newer version")
+            << QStringList{"CREATE TABLE SumSet (Lang INTEGER, Temp INTEGER, Press INTEGER, Speed INTEGER, "
+                           "Rain INTEGER, UVI INTEGER, UserCoord INTEGER, CityCode INTEGER)",
+                           "INSERT INTO SumSet VALUES (0, 1, 1, 1, 1, 1, 0, 0)", "PRAGMA user_version = 2"};
+    }
+
+    void settingsOfAnotherShapeOrANewerVersionAreKeptAside()
+    {
+        QFETCH(QStringList, statements);
+        QTemporaryDir dir;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+            db.setDatabaseName(QDir(dir.path()).filePath(QStringLiteral("datsum")));
+            QVERIFY(db.open());
+            for (const QString &sql : statements)
+                QVERIFY(QSqlQuery(db).exec(sql));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("other"));
+        session(dir.path(), [](TForm1 &form) {
+            QVERIFY((boxesOf(form) == Boxes{1, 0, 0, 0, 0, 0}));
+            QVERIFY2(form.tableProblems().contains(QStringLiteral("datsum is damaged")),
+                     qPrintable(form.tableProblems()));
+        });
+        QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("datsum.damaged-*")}).size(), 1);
     }
 
     void aStoredIndexTheBoxLacksKeepsTheDefault()

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 
 #include <functional>
+#include <sys/stat.h>
 
 using namespace nimbrel::sim;
 
@@ -128,6 +129,7 @@ protected:
         Memory pastTheRing = memory;
         pastTheRing[address::kNewestSlot] = 209;
         write("index-past-the-ring.bin", QByteArray(reinterpret_cast<const char *>(pastTheRing.data()), kMemorySize));
+        ASSERT_EQ(::mkfifo(qPrintable(path("fifo.bin")), 0600), 0);
     }
 
     void write(const char *name, const QByteArray &bytes)
@@ -254,6 +256,7 @@ TEST_F(ToolDecode, RefusesBadInputWithOneLineAndExitCode2)
         {"file shorter than the header", {"@short.bin"}},
         {"missing file", {"@no-such.bin"}},
         {"a folder instead of a file", {"@"}},
+        {"a FIFO, which would never end", {"@fifo.bin"}},
         {"no image", {}},
         {"two images", {"@station.bin", "@station.bin"}},
         {"unknown option", {"@station.bin", "--verbose"}},

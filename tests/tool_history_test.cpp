@@ -5,9 +5,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 // Readable failure messages for Qt values.
 QT_BEGIN_NAMESPACE
@@ -311,6 +313,32 @@ TEST_F(Folder, ExportWithoutAHistoryInTheFolderSaysSo)
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_TRUE(run.err.contains(QStringLiteral("datat"))) << qPrintable(run.err);
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty()) << "neither a history nor a CSV is created";
+}
+
+// A write that fails (here the file size limit, EFBIG) keeps the CSV that
+// was there and fails loudly; a FIFO in the CSV's place is not opened.
+TEST_F(Folder, AFailedExportKeepsTheOldCsvAndSaysWhy)
+{
+    ASSERT_EQ(runTool({"gen-history", "--years", "0.05", "--period", "5", file("datat")}).exitCode, 0);
+    QFile old(file("out.csv"));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("the old export\n");
+    old.close();
+
+    QProcess limited;
+    limited.start(QStringLiteral("bash"), {"-c", "trap '' XFSZ; ulimit -f 128; exec \"$0\" export --db \"$1\" \"$2\"",
+                                           QStringLiteral(NIMBREL_TOOL), file("datat"), file("out.csv")});
+    ASSERT_TRUE(limited.waitForFinished(60000));
+    EXPECT_EQ(limited.exitCode(), 1);
+    EXPECT_TRUE(limited.readAllStandardError().contains("write failed"));
+    EXPECT_EQ(csvLines(file("out.csv")), QList<QByteArray>{"the old export"});
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).join(' '), QStringLiteral("datat out.csv"));
+
+    ASSERT_EQ(::mkfifo(qPrintable(file("fifo.csv")), 0600), 0);
+    const ToolRun run = runTool({"export", "--db", file("datat"), file("fifo.csv")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("not a regular file"))) << qPrintable(run.err);
+    EXPECT_TRUE(QFileInfo(file("fifo.csv")).exists() && !QFileInfo(file("fifo.csv")).isFile());
 }
 
 }  // namespace

@@ -86,6 +86,13 @@ void TForm1::connectRecorder()
         TempPanel->hide();
     });
     connect(r, &Recorder::headerCopyUnreadable, this, &TForm1::showFileError);
+    connect(r, &Recorder::storeFailed, this, [this](const QString &why) {
+        // Once a session: every following record would say the same.
+        if (storeFailureShown_)
+            return;
+        storeFailureShown_ = true;
+        showMessage(HistoryNotSaved->text() + QLatin1Char(' ') + why);
+    });
     connect(r, &Recorder::repaintRequested, this, qOverload<>(&QWidget::update));
 }
 
@@ -142,6 +149,7 @@ void TForm1::buildWindow()
     // USBGetError), instead of "disconnected".
     NoAccess = hidden("NoAccess", QStringLiteral("Нет доступа к станции: нужно правило udev"));
     NoOpen = hidden("NoOpen", QStringLiteral("Станция не открывается"));
+    HistoryNotSaved = hidden("HistoryNotSaved", QStringLiteral("История не сохраняется на диск:"));
     // Shown after the progress text while a block is read again.
     RepeatRead = hidden("RepeatRead", QStringLiteral("повтор"));
 
@@ -291,6 +299,9 @@ bool TForm1::FormCreate()
     Form2Timer1->start();
     Timer5->start();
     Timer5Timer();
+    // A table file that could not be used as usual: said once the window is up.
+    if (!tableProblems_.isEmpty())
+        QTimer::singleShot(0, this, [this] { showMessage(tableProblems_); });
     return true;
 }
 
@@ -302,18 +313,20 @@ QString TForm1::filePath(const QString &name) const
 void TForm1::openTables()
 {
     const QDateTime now = context_.clock ? context_.clock->now() : QDateTime::currentDateTime();
+    auto note = [this](const char *name, TableProblem problem, const QString &setAside, const QString &error,
+                       bool used) {
+        const QString sentence = tableProblemSentence(QLatin1String(name), problem, setAside, used);
+        if (sentence.isEmpty())
+            return;
+        qWarning("%s (%s)", qPrintable(sentence), qPrintable(error));
+        tableProblems_ += (tableProblems_.isEmpty() ? QString() : QStringLiteral(" ")) + sentence;
+    };
     HistoryStore::Opened opened = HistoryStore::open(filePath(QStringLiteral("datat")), now);
-    if (!opened.setAside.isEmpty())
-        qWarning("The history file could not be read (%s); it was kept as %s and a new one started.",
-                 qPrintable(opened.error), qPrintable(opened.setAside));
-    else if (!opened.store)
-        qWarning("The history file cannot be opened: %s", qPrintable(opened.error));
+    note("datat", opened.problem, opened.setAside, opened.error, bool(opened.store));
     history_ = std::move(opened.store);
 
     SettingsStore::Opened settings = SettingsStore::open(filePath(QStringLiteral("datsum")), now);
-    if (!settings.setAside.isEmpty())
-        qWarning("The settings file could not be read (%s); it was kept as %s and the defaults apply.",
-                 qPrintable(settings.error), qPrintable(settings.setAside));
+    note("datsum", settings.problem, settings.setAside, settings.error, bool(settings.store));
     settingsStore_ = std::move(settings.store);
 }
 

@@ -63,6 +63,9 @@ public:
     HistoryStore *history() const { return history_.get(); }
     const Settings &storedSettings() const { return settings_; }
     QString filePath(const QString &name) const;
+    // What is wrong with the table files found at start-up, one sentence per
+    // file (empty when all are well), for the status bar.
+    QString tableProblems() const { return tableProblems_; }
 
     // A plain-text account of the current conditions, for the console.
     QString conditionsSummary() const;
@@ -134,10 +137,12 @@ private:
     std::unique_ptr<HistoryStore> history_;
     std::unique_ptr<SettingsStore> settingsStore_;
     std::unique_ptr<CityTable> cityTable_;
+    QString tableProblems_;
     Settings settings_;  // as stored; CityCode and UserCoord change only at shut-down
     std::unique_ptr<Recorder> recorder_;
     ReadStage stage_ = ReadStage::LoadingFromStation;
     bool destroyed_ = false;
+    bool storeFailureShown_ = false;
 
     // Timers.
     QTimer *Timer1 = nullptr;
@@ -176,6 +181,7 @@ public:
     QLabel *RepeatRead = nullptr;
     QLabel *NoAccess = nullptr;
     QLabel *NoOpen = nullptr;
+    QLabel *HistoryNotSaved = nullptr;
     QLabel *LocalDate = nullptr;
     QLabel *LocalTime = nullptr;
     QComboBox *TempEdBox = nullptr;

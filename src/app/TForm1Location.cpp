@@ -31,10 +31,13 @@ void TForm1::openCityTable()
     // First start in this folder: begin with the city table the program ships.
     if (!context_.defaultCityTable.isEmpty())
         installDefaultCityTable(context_.defaultCityTable, path);
-    CityTable::Opened opened = CityTable::open(path, now());
-    if (!opened.setAside.isEmpty())
-        qWarning("The city table could not be read (%s); it was kept as %s and an empty one started.",
-                 qPrintable(opened.error), qPrintable(opened.setAside));
+    // A damaged table is replaced by the shipped one, not an empty one.
+    CityTable::Opened opened = CityTable::open(path, now(), context_.defaultCityTable);
+    const QString sentence = tableProblemSentence(QStringLiteral("citycodes"), opened.problem, opened.setAside, bool(opened.table));
+    if (!sentence.isEmpty()) {
+        qWarning("%s (%s)", qPrintable(sentence), qPrintable(opened.error));
+        tableProblems_ += (tableProblems_.isEmpty() ? QString() : QStringLiteral(" ")) + sentence;
+    }
     cityTable_ = std::move(opened.table);
 }
 

@@ -2,6 +2,7 @@
 #include "ActionRunner.h"
 #include "AppContext.h"
 #include "Clock.h"
+#include "SafeFile.h"
 #include "SingleInstance.h"
 #include "TForm1.h"
 #include "TForm3.h"
@@ -171,12 +172,13 @@ int finishDiagnostics(const Options &options, TForm1 &form1, TForm3 &form3)
         std::fflush(stdout);
     }
     if (!options.dumpUiFile.isEmpty()) {
-        QFile file(options.dumpUiFile);
-        if (!file.open(QIODevice::WriteOnly)) {
-            std::fprintf(stderr, "nimbrel: cannot write %s\n", qPrintable(options.dumpUiFile));
+        QString error;
+        if (!writeFileAtomically(options.dumpUiFile,
+                                 QJsonDocument(dumpWindows({&form1, &form3})).toJson(QJsonDocument::Indented),
+                                 &error)) {
+            std::fprintf(stderr, "nimbrel: cannot write the dump: %s\n", qPrintable(error));
             return 1;
         }
-        file.write(QJsonDocument(dumpWindows({&form1, &form3})).toJson(QJsonDocument::Indented));
     }
     return status;
 }

@@ -1,10 +1,10 @@
 #include "CityTable.h"
 
+#include "SafeFile.h"
 #include "TableFile.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
@@ -61,26 +61,6 @@ CityRow rowFrom(const QSqlQuery &q)
     r.TimeZone = q.value(9).toDouble();
     r.DST = q.value(10).toInt();
     return r;
-}
-
-// A file holding a CityCodes table without all of the fields is not ours.
-bool hasEveryField(QSqlDatabase &db, QString &why)
-{
-    QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("PRAGMA table_info(CityCodes)"))) {
-        why = q.lastError().text();
-        return false;
-    }
-    QStringList present;
-    while (q.next())
-        present << q.value(1).toString();
-    for (const char *f : kFields) {
-        if (!present.contains(QLatin1String(f))) {
-            why = QStringLiteral("the CityCodes table has no field %1").arg(QLatin1String(f));
-            return false;
-        }
-    }
-    return true;
 }
 
 // --- CSV -------------------------------------------------------------------
@@ -297,15 +277,15 @@ QByteArray formatCityCsv(const std::vector<CityRow> &rows)
 
 // --- the table file --------------------------------------------------------
 
-CityTable::Opened CityTable::open(const QString &path, const QDateTime &now)
+CityTable::Opened CityTable::open(const QString &path, const QDateTime &now, const QString &shippedTable)
 {
     Opened result;
-    TableFileOpen file = openTableFile(path, QStringLiteral("citycodes"), now, [](QSqlDatabase &db, QString &why) {
-        return holdsTableOrNothing(db, QStringLiteral("CityCodes"), why) &&
-               execSql(db, QString::fromLatin1(kCreateTable), why) && hasEveryField(db, why) &&
-               execSql(db, QString::fromLatin1(kCreateIndex), why) &&
-               execSql(db, QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion), why);
-    });
+    TableShape shape{QStringLiteral("CityCodes"), {}, kSchemaVersion, {},
+                     {QString::fromLatin1(kCreateTable), QString::fromLatin1(kCreateIndex)}};
+    for (const char *f : kFields)
+        shape.fields << QLatin1String(f);
+    TableFileOpen file = openTableFile(path, QStringLiteral("citycodes"), now, shape, shippedTable);
+    result.problem = file.problem;
     result.setAside = file.setAside;
     result.error = file.error;
     if (!file.connection.isEmpty())
@@ -376,6 +356,10 @@ bool CityTable::updateUserDefined(int code, int latMin, int latSec, int longMin,
 bool CityTable::importCsv(const QString &csvPath)
 {
     QFile file(csvPath);
+    if (!isRegularFileOrAbsent(csvPath)) {
+        lastError_ = QStringLiteral("%1: not a regular file").arg(csvPath);
+        return false;
+    }
     if (!file.open(QIODevice::ReadOnly)) {
         lastError_ = QStringLiteral("%1: %2").arg(csvPath, file.errorString());
         return false;
@@ -419,37 +403,21 @@ bool CityTable::importCsv(const QString &csvPath)
 bool CityTable::exportCsv(const QString &csvPath) const
 {
     const std::vector<CityRow> all = rows();
-    QSaveFile file(csvPath);
-    if (!file.open(QIODevice::WriteOnly)) {
-        lastError_ = QStringLiteral("%1: %2").arg(csvPath, file.errorString());
-        return false;
-    }
-    file.write(formatCityCsv(all));
-    if (!file.commit()) {
-        lastError_ = QStringLiteral("%1: %2").arg(csvPath, file.errorString());
-        return false;
-    }
-    return true;
+    return writeFileAtomically(csvPath, formatCityCsv(all), &lastError_);
 }
 
 bool installDefaultCityTable(const QString &builtFile, const QString &target)
 {
-    if (QFileInfo::exists(target))
+    // An empty file is what a start on a full disk leaves: it holds no table
+    // and takes the shipped one as well.
+    const QFileInfo there(target);
+    if (there.exists() && !(there.isFile() && there.size() == 0))
         return true;
     if (!QFileInfo(builtFile).isFile())
         return false;
-    // Copy beside the target and rename, so a half-written copy is never
+    // Copied beside the target and renamed, so a half-written copy is never
     // taken for the table.
-    const QString partial = target + QStringLiteral(".installing");
-    QFile::remove(partial);
-    if (!QFile::copy(builtFile, partial))
-        return false;
-    QFile::setPermissions(partial, QFile::permissions(partial) | QFile::ReadOwner | QFile::WriteOwner);
-    if (!QFile::rename(partial, target)) {
-        QFile::remove(partial);
-        return false;
-    }
-    return true;
+    return installFileCopy(builtFile, target);
 }
 
 }  // namespace nimbrel

@@ -8,6 +8,8 @@
 // read and written here, strictly, so a mistake in the data stops the build.
 #pragma once
 
+#include "TableFile.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -53,9 +55,11 @@ QByteArray formatCityCsv(const std::vector<CityRow> &rows);
 class CityTable {
 public:
     struct Opened;
-    // Opens or creates the table file. A file that is not a sound city table
-    // is moved aside and an empty table is created in its place.
-    static Opened open(const QString &path, const QDateTime &now);
+    // Opens or creates the table file. A file proven damaged is moved aside
+    // and a copy of shippedTable (when given, else an empty table) takes its
+    // place; one that is locked, read-only or unreadable is left as it is
+    // (TableFile.h).
+    static Opened open(const QString &path, const QDateTime &now, const QString &shippedTable = {});
     ~CityTable();
     CityTable(const CityTable &) = delete;
     CityTable &operator=(const CityTable &) = delete;
@@ -81,13 +85,14 @@ private:
 };
 
 struct CityTable::Opened {
-    std::unique_ptr<CityTable> table;  // null when not even an empty file could be made
+    std::unique_ptr<CityTable> table;  // null when the file cannot be used at all
+    TableProblem problem = TableProblem::None;
     QString setAside;                  // where a damaged file was moved
     QString error;
 };
 
-// Puts the table built with the program at `target` when no file is there
-// yet. True when `target` exists afterwards (left alone or freshly copied);
+// Puts the table built with the program at `target` when no file (or only
+// an empty one) is there yet. True when `target` exists afterwards (left alone or freshly copied);
 // the copy is writable even when the built file is not.
 bool installDefaultCityTable(const QString &builtFile, const QString &target);
 

@@ -381,12 +381,10 @@ FullReadResult Recorder::takeOverRing()
             ++slotsTakenOver_;
             if (history_ && !batch)
                 batch = std::make_unique<HistoryStore::Batch>(*history_);
-            if (!store(m)) {
-                batch.reset();
-                Q_EMIT repaintRequested();
-                return FullReadResult::StoreFailed;
-            }
+            store(m);
             if (++inBatch == kSlotsPerBatch) {
+                if (!batch->commit())
+                    Q_EMIT storeFailed(history_->lastError());
                 batch.reset();
                 inBatch = 0;
             }
@@ -396,10 +394,8 @@ FullReadResult Recorder::takeOverRing()
         if (shutDown_)
             break;
     }
-    if (batch && !batch->commit()) {
-        Q_EMIT repaintRequested();
-        return FullReadResult::StoreFailed;
-    }
+    if (batch && !batch->commit())
+        Q_EMIT storeFailed(history_->lastError());
     return FullReadResult::Completed;
 }
 
@@ -442,9 +438,12 @@ bool Recorder::decodeResolved(int position, const QDateTime &reference, Measurem
     return false;
 }
 
-bool Recorder::store(const Measurement &m)
+// A record that cannot be stored (a read-only or full disk) is still shown:
+// the station keeps it in its ring, and the user is told.
+void Recorder::store(const Measurement &m)
 {
-    return !history_ || history_->append(m) != AppendResult::Failed;
+    if (history_ && history_->append(m) == AppendResult::Failed)
+        Q_EMIT storeFailed(history_->lastError());
 }
 
 void Recorder::loadStoredData()
@@ -542,8 +541,7 @@ PollResult Recorder::incrementalRead()
             m.RainCount = previousRain;
         previousRain = m.RainCount;
         ++slotsTakenOver_;
-        if (!store(m))
-            return failed(PollResult::StoreFailed);
+        store(m);
     }
     recordPosition_ = current;
     measurement_ = m;

@@ -44,7 +44,6 @@ enum class FullReadResult {
     Completed,     // every block read; the ring taken over; polling may start
     NoStation,     // the fall-back path loaded the stored data
     BlockFailed,   // a block failed every try; the next attempt resumes there
-    StoreFailed,   // a record could not be stored
     BadSlotIndex,  // the index byte names no slot of the ring (above 208)
 };
 
@@ -55,7 +54,6 @@ enum class PollResult {
     Gap,          // the ring moved too far to catch up slot by slot: a full read is due
     ReadFailed,
     Rejected,     // the newest slot's date does not exist
-    StoreFailed,
 };
 
 // The main window's timers the recorder drives. Their intervals are the
@@ -171,6 +169,8 @@ Q_SIGNALS:
     // loaded: refresh.
     void storedDataLoaded();
     void headerCopyUnreadable();
+    // A record could not be stored in the history; reading goes on.
+    void storeFailed(const QString &why);
     void repaintRequested();
     void writeFinished(int address, nimbrel::WriteError error);
 
@@ -182,7 +182,7 @@ private:
     FullReadResult takeOverRing();
     bool decodeResolved(int position, const QDateTime &reference, Measurement &m) const;
     QDateTime newestReference(const QDateTime &decoded) const;
-    bool store(const Measurement &m);
+    void store(const Measurement &m);
     void loadStoredData();
     void runFullReadExchange();
     WriteError writeNow(const StationWrite &write);

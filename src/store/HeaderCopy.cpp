@@ -1,22 +1,23 @@
 #include "HeaderCopy.h"
 
+#include "SafeFile.h"
+
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
 
 namespace nimbrel {
 
-bool saveHeaderCopy(const QString &path, const StationImage &image)
+bool saveHeaderCopy(const QString &path, const StationImage &image, QString *error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(reinterpret_cast<const char *>(image.data()), kHeaderCopySize) != kHeaderCopySize)
-        return false;
-    return file.commit();
+    return writeFileAtomically(
+        path, QByteArray(reinterpret_cast<const char *>(image.data()), kHeaderCopySize), error);
 }
 
 HeaderCopyResult loadHeaderCopy(const QString &path, StationImage &image)
 {
+    // A FIFO or device of that name would block the program or never end.
+    if (!isRegularFileOrAbsent(path))
+        return HeaderCopyResult::Failed;
     QFile file(path);
     if (!file.exists())
         return HeaderCopyResult::Missing;

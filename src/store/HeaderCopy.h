@@ -12,12 +12,12 @@ namespace nimbrel {
 enum class HeaderCopyResult {
     Loaded,
     Missing,  // no copy yet: the image keeps what it holds
-    Failed,   // the file exists but could not be opened or read
+    Failed,   // the file exists but could not be opened or read, or is no regular file
 };
 
-// Written to a temporary file and renamed, so a crash mid-write leaves the
-// previous copy intact.
-bool saveHeaderCopy(const QString &path, const StationImage &image);
+// Written whole or not at all (SafeFile.h): a crash or a full disk leaves the
+// previous copy intact; false, with the reason in *error, when it failed.
+bool saveHeaderCopy(const QString &path, const StationImage &image, QString *error = nullptr);
 // Reads the whole file into the image from byte 0, at most the image's size.
 HeaderCopyResult loadHeaderCopy(const QString &path, StationImage &image);
 

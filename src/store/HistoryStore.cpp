@@ -1,6 +1,7 @@
 #include "HistoryStore.h"
 
 #include "HistoryAggregates.h"
+#include "SafeFile.h"
 #include "TableFile.h"
 
 #include <QFileInfo>
@@ -69,57 +70,21 @@ HistoryRow rowFromQuery(const QSqlQuery &q)
     return r;
 }
 
-// Whether an open database holds a sound history table (or nothing yet) that
-// this version of the program may write to.
-bool looksSound(QSqlDatabase &db, QString &why)
-{
-    if (!holdsTableOrNothing(db, QStringLiteral("MainSet"), why))
-        return false;
-    QSqlQuery q(db);
-    // Checked before anything is written: preparing the schema would stamp
-    // the file with this program's version.
-    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) {
-        why = q.lastError().text();
-        return false;
-    }
-    if (q.value(0).toInt() > HistoryStore::kSchemaVersion) {
-        // Written by a newer program: leave it alone rather than guess.
-        why = QStringLiteral("the history was written by a newer version of the program (schema %1)")
-                  .arg(q.value(0).toInt());
-        return false;
-    }
-    const bool mainSet = db.tables().contains(QStringLiteral("MainSet"));
-    if (mainSet) {
-        // A MainSet of some other shape would make every append fail.
-        if (!q.exec(QStringLiteral("PRAGMA table_info(MainSet)"))) {
-            why = q.lastError().text();
-            return false;
-        }
-        QStringList present;
-        while (q.next())
-            present << q.value(1).toString();
-        for (const QString &field : QString::fromLatin1(kColumns).split(QStringLiteral(", "))) {
-            if (!present.contains(field)) {
-                why = QStringLiteral("the history table has no field %1").arg(field);
-                return false;
-            }
-        }
-    }
-    return true;
-}
-
 // WAL with full synchronisation: a commit is on disk when it returns, and a
 // reader never blocks the writer.
-bool prepareSchema(QSqlDatabase &db, QString &why)
+const TableShape &historyShape()
 {
-    return execSql(db, QStringLiteral("PRAGMA journal_mode = WAL"), why) &&
-           execSql(db, QStringLiteral("PRAGMA synchronous = FULL"), why) &&
-           execSql(db, QString::fromLatin1(kCreateTable), why) &&
-           execSql(db, QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS MainSetIndex1 ON MainSet (Dat)"), why) &&
-           // Schema 2 added the kept extremes and the rain-mark index; a
-           // file of schema 1 gets them here, in place.
-           prepareHistoryAggregates(db, why) &&
-           execSql(db, QStringLiteral("PRAGMA user_version = %1").arg(HistoryStore::kSchemaVersion), why);
+    static const TableShape shape{
+        QStringLiteral("MainSet"),
+        QString::fromLatin1(kColumns).split(QStringLiteral(", ")),
+        HistoryStore::kSchemaVersion,
+        {QStringLiteral("PRAGMA journal_mode = WAL"), QStringLiteral("PRAGMA synchronous = FULL")},
+        {QString::fromLatin1(kCreateTable),
+         QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS MainSetIndex1 ON MainSet (Dat)")},
+        // Schema 2 added the kept extremes and the rain-mark index; a file of
+        // schema 1 gets them here, in place.
+        prepareHistoryAggregates};
+    return shape;
 }
 
 }  // namespace
@@ -233,9 +198,8 @@ bool HistoryStore::query(const QString &sql) const
 HistoryStore::Opened HistoryStore::open(const QString &path, const QDateTime &now)
 {
     Opened result;
-    TableFileOpen file = openTableFile(path, QStringLiteral("history"), now, [](QSqlDatabase &db, QString &why) {
-        return looksSound(db, why) && prepareSchema(db, why);
-    });
+    TableFileOpen file = openTableFile(path, QStringLiteral("history"), now, historyShape());
+    result.problem = file.problem;
     result.setAside = file.setAside;
     result.error = file.error;
     if (!file.connection.isEmpty())
@@ -251,29 +215,32 @@ std::unique_ptr<HistoryStore> HistoryStore::openForReading(const QString &path, 
         return std::unique_ptr<HistoryStore>();
     };
     const QFileInfo info(path);
-    if (!info.isFile())
+    if (!info.exists())
         return fail(QStringLiteral("%1: no such file").arg(path));
+    if (!isRegularFileOrAbsent(path))
+        return fail(QStringLiteral("%1: not a regular file").arg(path));
     if (info.size() == 0)
         return fail(QStringLiteral("%1: the file is empty").arg(path));
     const QString connection = uniqueConnectionName(QStringLiteral("history"));
     std::unique_ptr<HistoryStore> store(new HistoryStore(connection, path));
-    QString why;
+    TableCheck check;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
         db.setDatabaseName(path);
         // Opened for writing but held to queries: a read-only connection
         // would leave the write-ahead log's side files behind when it closes,
         // where the last writable one removes them.
+        bool hasTable = false;
         if (!db.open()) {
-            why = db.lastError().text();
+            check.failed(db.lastError());
         } else if (QSqlQuery q(db); !q.exec(QStringLiteral("PRAGMA query_only = ON"))) {
-            why = q.lastError().text();
-        } else if (looksSound(db, why) && !db.tables().contains(QStringLiteral("MainSet"))) {
-            why = QStringLiteral("the file holds no history table");
+            check.failed(q.lastError());
+        } else if (checkTableFile(db, historyShape(), false, check, &hasTable) && !hasTable) {
+            check.damaged(QStringLiteral("the file holds no history table"));
         }
     }
-    if (!why.isEmpty())
-        return fail(QStringLiteral("%1: %2").arg(path, why));
+    if (!check.why.isEmpty())
+        return fail(QStringLiteral("%1: %2").arg(path, check.why));
     return store;
 }
 

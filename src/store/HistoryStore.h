@@ -8,6 +8,7 @@
 #pragma once
 
 #include "Measurement.h"
+#include "TableFile.h"
 
 #include <QDateTime>
 #include <QSqlDatabase>
@@ -61,13 +62,16 @@ public:
     HistoryStore &operator=(const HistoryStore &) = delete;
 
     struct Opened {
-        std::unique_ptr<HistoryStore> store;  // null only when not even a new file could be made
+        std::unique_ptr<HistoryStore> store;  // null when the file cannot be used at all
+        TableProblem problem = TableProblem::None;
         QString setAside;  // where a damaged file was moved, if one was
         QString error;
     };
-    // Opens the file, creating it when missing. A file that is not a sound
-    // history table is moved aside as "<name>.damaged-YYYYMMDD-HHMMSS" and a
-    // new one is created: the user's old history is never destroyed.
+    // Opens the file, creating it when missing. A file proven damaged is
+    // moved aside as "<name>.damaged-YYYYMMDD-HHMMSS" and a new one is
+    // created: the user's old history is never destroyed. A file that is
+    // locked, read-only or on a full disk stays as it is; the store is then
+    // read-only (appends fail) or null, and `problem` says why (TableFile.h).
     // `now` names the moved file.
     static Opened open(const QString &path, const QDateTime &now);
     // Opens an existing history for reading only (queries only; appends and

@@ -34,10 +34,15 @@ int clamp16(int v)
 SettingsStore::Opened SettingsStore::open(const QString &path, const QDateTime &now)
 {
     Opened result;
-    TableFileOpen file = openTableFile(path, QStringLiteral("settings"), now, [](QSqlDatabase &db, QString &why) {
-        return holdsTableOrNothing(db, QStringLiteral("SumSet"), why) && execSql(db, QString::fromLatin1(kCreate), why) &&
-               execSql(db, QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion), why);
-    });
+    static const TableShape shape{QStringLiteral("SumSet"),
+                                  {QStringLiteral("Lang"), QStringLiteral("Temp"), QStringLiteral("Press"),
+                                   QStringLiteral("Speed"), QStringLiteral("Rain"), QStringLiteral("UVI"),
+                                   QStringLiteral("UserCoord"), QStringLiteral("CityCode")},
+                                  kSchemaVersion,
+                                  {},
+                                  {QString::fromLatin1(kCreate)}};
+    TableFileOpen file = openTableFile(path, QStringLiteral("settings"), now, shape);
+    result.problem = file.problem;
     result.setAside = file.setAside;
     result.error = file.error;
     if (!file.connection.isEmpty())

@@ -2,6 +2,8 @@
 // SQLite file `datsum`. Every field holds the item index of its selector.
 #pragma once
 
+#include "TableFile.h"
+
 #include <QDateTime>
 #include <QString>
 #include <memory>
@@ -41,7 +43,8 @@ private:
 };
 
 struct SettingsStore::Opened {
-    std::unique_ptr<SettingsStore> store;
+    std::unique_ptr<SettingsStore> store;  // null when the file cannot be used: defaults apply
+    TableProblem problem = TableProblem::None;  // read-only or full: load works, save fails
     QString setAside;
     QString error;
 };

@@ -8,11 +8,13 @@
 
 #include "Decoding.h"
 #include "Measurement.h"
+#include "SafeFile.h"
 #include "StationImage.h"
 #include "StationSummary.h"
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -176,6 +178,9 @@ int runDecode(const QStringList &arguments)
     if (const QString error = parseArguments(arguments, options); !error.isEmpty())
         return fail(error);
 
+    // A FIFO or device would block or never end: only a regular file is read.
+    if (QFileInfo::exists(options.imagePath) && !isRegularFileOrAbsent(options.imagePath))
+        return fail(QStringLiteral("\"%1\" is not a regular file").arg(options.imagePath));
     QFile file(options.imagePath);
     if (!file.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("cannot read \"%1\": %2").arg(options.imagePath, file.errorString()));

@@ -4,11 +4,11 @@
 #include "Commands.h"
 #include "DateArgument.h"
 #include "HistoryStore.h"
+#include "SafeFile.h"
 
 #include <QByteArray>
 #include <QDate>
 #include <QFile>
-#include <QSaveFile>
 #include <cstdio>
 
 namespace nimbrel::tool {
@@ -136,36 +136,39 @@ int runExport(const QStringList &arguments)
     if (!store)
         return unreadable(QStringLiteral("cannot read the history: %1").arg(why));
 
+    // A file is written whole through a new file renamed over it, so a
+    // failed export (a full disk) keeps the CSV that was there.
     QFile standardOutput;
-    QSaveFile saved(file);
-    QIODevice *out = nullptr;
-    if (file == QLatin1String("-")) {
+    SafeFile saved(file);
+    const bool toStdout = file == QLatin1String("-");
+    if (toStdout) {
         if (!standardOutput.open(stdout, QIODevice::WriteOnly))
             return failure(QStringLiteral("cannot write to standard output"));
-        out = &standardOutput;
-    } else {
-        if (!saved.open(QIODevice::WriteOnly))
-            return failure(QStringLiteral("cannot write %1: %2").arg(file, saved.errorString()));
-        out = &saved;
+    } else if (!saved.open()) {
+        return failure(QStringLiteral("cannot write %1").arg(saved.errorString()));
     }
+    auto put = [&](const QByteArray &bytes) {
+        return toStdout ? standardOutput.write(bytes) == bytes.size() : saved.write(bytes);
+    };
 
-    bool written = out->write(kHeader) >= 0;
+    bool written = put(kHeader);
     QByteArray buffer;
     store->forEachBetween(from, to, RowOrder::OldestFirst, [&](const HistoryRow &row) {
         buffer += csvLine(row);
         if (buffer.size() >= 1 << 16) {
-            written = written && out->write(buffer) == buffer.size();
+            written = written && put(buffer);
             buffer.clear();
         }
         return written;
     });
-    written = written && out->write(buffer) == buffer.size();
+    written = written && put(buffer);
     if (!store->lastError().isEmpty())
         return failure(QStringLiteral("reading %1 failed: %2").arg(db, store->lastError()));
-    if (!written)
-        return failure(QStringLiteral("writing %1 failed: %2").arg(file, out->errorString()));
-    if (out == &saved && !saved.commit())
-        return failure(QStringLiteral("writing %1 failed: %2").arg(file, saved.errorString()));
+    if (!written || (toStdout && !standardOutput.flush()))
+        return failure(toStdout ? QStringLiteral("writing to standard output failed: %1").arg(standardOutput.errorString())
+                                : QStringLiteral("writing failed: %1").arg(saved.errorString()));
+    if (!toStdout && !saved.commit())
+        return failure(QStringLiteral("writing failed: %1").arg(saved.errorString()));
     return 0;
 }
 
