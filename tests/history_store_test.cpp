@@ -550,13 +550,15 @@ class AsOrdinaryUser {
 public:
     explicit AsOrdinaryUser(bool wanted) : root_(wanted && ::geteuid() == 0)
     {
-        if (root_)
+        if (root_) {
             EXPECT_EQ(::seteuid(65534), 0);
+        }
     }
     ~AsOrdinaryUser()
     {
-        if (root_)
+        if (root_) {
             EXPECT_EQ(::seteuid(0), 0);
+        }
     }
 
 private:
@@ -596,8 +598,9 @@ TEST_P(FileLeftAlone, StaysWhereItIsAndTheResultSaysWhy)
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
-    if (!bytes.isEmpty())
+    if (!bytes.isEmpty()) {
         EXPECT_EQ(fileBytes(path), bytes);
+    }
 }
 
 const QFile::Permissions kEveryoneReads = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;

@@ -281,7 +281,7 @@ CityTable::Opened CityTable::open(const QString &path, const QDateTime &now, con
 {
     Opened result;
     TableShape shape{QStringLiteral("CityCodes"), {}, kSchemaVersion, {},
-                     {QString::fromLatin1(kCreateTable), QString::fromLatin1(kCreateIndex)}};
+                     {QString::fromLatin1(kCreateTable), QString::fromLatin1(kCreateIndex)}, {}};
     for (const char *f : kFields)
         shape.fields << QLatin1String(f);
     TableFileOpen file = openTableFile(path, QStringLiteral("citycodes"), now, shape, shippedTable);

@@ -40,7 +40,8 @@ SettingsStore::Opened SettingsStore::open(const QString &path, const QDateTime &
                                    QStringLiteral("UserCoord"), QStringLiteral("CityCode")},
                                   kSchemaVersion,
                                   {},
-                                  {QString::fromLatin1(kCreate)}};
+                                  {QString::fromLatin1(kCreate)},
+                                  {}};
     TableFileOpen file = openTableFile(path, QStringLiteral("settings"), now, shape);
     result.problem = file.problem;
     result.setAside = file.setAside;
