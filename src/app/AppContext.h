@@ -15,6 +15,8 @@ struct AppContext {
     const Clock *clock = nullptr;
     // The city table the program ships, copied into workDir on first start.
     QString defaultCityTable;
+    // The translation table the program ships, copied the same way.
+    QString defaultLangTable;
     // Start-up messages go to stderr instead of message boxes (diagnostic runs).
     bool quietMessages = false;
 };

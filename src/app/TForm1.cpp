@@ -59,6 +59,8 @@ TForm1::TForm1(const AppContext &context, QWidget *parent) : QWidget(parent), co
     connect(ui.IsUserCity, &QCheckBox::clicked, this, &TForm1::IsUserCityClick);
     // A choice by the user; the refresh selects cities without running it.
     connect(ui.CityBox, &QComboBox::activated, this, &TForm1::CityBoxChange);
+    // A language chosen by the user; applying the stored one runs no handler.
+    connect(ui.LangBox, &QComboBox::activated, this, &TForm1::LangBoxChange);
 
     recorder_ = std::make_unique<Recorder>(
         RecorderTimers{Timer1, Timer2, Timer3, Timer4, Form2Timer1, Form2Timer2}, this);
@@ -272,6 +274,7 @@ void TForm1::setLed(int colorIndex, bool blinking)
 bool TForm1::FormCreate()
 {
     deviceHandle_ = nullptr;
+    checkTranslationTable();
     openTables();
     recorder_->setHistory(history_.get());
     recorder_->setHeaderCopyPath(filePath(QStringLiteral("sumlocal.bin")));
@@ -279,6 +282,7 @@ bool TForm1::FormCreate()
     fillCityBox();
     applySettings();
     IsUserCityClick();
+    LangBoxChange();
 
     if (!linkInjected_) {
         const LinkLoadError error = library_.load(context_.libraryFolders);
@@ -357,7 +361,10 @@ void TForm1::saveSettings()
 {
     if (!settingsStore_)
         return;
-    settings_.Lang = LangBox->currentIndex();
+    // A language box left empty by a missing translation table keeps the
+    // stored choice for the next start.
+    if (LangBox->currentIndex() >= 0)
+        settings_.Lang = LangBox->currentIndex();
     settings_.Temp = TempEdBox->currentIndex();
     settings_.Press = PressureEdBox->currentIndex();
     settings_.Speed = SpeedEdBox->currentIndex();

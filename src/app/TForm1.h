@@ -15,6 +15,7 @@
 #include "StationImage.h"
 #include "StationSummary.h"
 
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -86,6 +87,12 @@ public:
     void N1Click();
     void IsUserCityClick();
     void CityBoxChange();
+    // The language switch: puts the texts of the language chosen in LangBox
+    // into both windows (the history window once it has announced itself).
+    void LangBoxChange();
+    // Called by the history window from its own creation: the main window
+    // remembers it and runs LangBoxChange, which now translates both windows.
+    void HistoryWindowCreated(QWidget *form3);
 
     // The controls a full read started by the poll disables.
     QList<QWidget *> pollLockedControls() const;
@@ -108,6 +115,7 @@ private:
     QDateTime now() const;
 
     // Location, calendar and sky.
+    void checkTranslationTable();
     void openCityTable();
     void fillCityBox();
     std::optional<LocationOverride> userCityOverride() const;
@@ -138,6 +146,7 @@ private:
     std::unique_ptr<SettingsStore> settingsStore_;
     std::unique_ptr<CityTable> cityTable_;
     QString tableProblems_;
+    QPointer<QWidget> historyWindow_;
     Settings settings_;  // as stored; CityCode and UserCoord change only at shut-down
     std::unique_ptr<Recorder> recorder_;
     ReadStage stage_ = ReadStage::LoadingFromStation;

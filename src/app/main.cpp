@@ -223,6 +223,7 @@ int main(int argc, char *argv[])
     context.libraryFolders = {QDir::currentPath(), QCoreApplication::applicationDirPath()};
     context.clock = &clock;
     context.defaultCityTable = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("citycodes"));
+    context.defaultLangTable = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("lang"));
     context.quietMessages = options.diagnostic() || QGuiApplication::platformName() == QLatin1String("offscreen");
 
     TForm1 form1(context);
