@@ -746,6 +746,9 @@ void MainWindowUi::buildRain()
     RL1 = makeUnit(g, "RL1", rainUnitNames().value(0), RainLHL, unitX, 30);
 
     RainLDV = makeGauge(g, "RainLDV", QStringLiteral("За 24 ч"), gaugeRect(QStringLiteral("За 24 ч"), 45), dayHint);
+    // The faces stay at faceX whatever a translation makes of the captions.
+    for (PowerMeter *gauge : {RainLHV, RainLDV})
+        gauge->setCaptionWidth(faceX - gauge->x());
     RainLDL = makeValue(g, "RainLDL", QStringLiteral("0"), QRect(valueX, 43, 68, 22), kSecondValue, dayHint);
     RL2 = makeUnit(g, "RL2", rainUnitNames().value(0), RainLDL, unitX, 30);
 
@@ -845,8 +848,8 @@ void MainWindowUi::buildWind()
     addSeparator(g, QRect(239, 22, 2, 170));
 
     // The 7-day chart above; the direction, as a rose and in words, below.
-    WindSpeedChart = makeChart(g, "WindSpeedChart", QStringLiteral("UVI"), QStringLiteral("#,##0.###d"), -7, 0, 200,
-                               QRect(244, 19, 180, 88), QStringLiteral("УФИ за последние 7 дней"));
+    WindSpeedChart = makeChart(g, "WindSpeedChart", QStringLiteral("Скорость ветра"), QStringLiteral("#,##0.###d"), -7,
+                               0, 200, QRect(244, 19, 180, 88), QStringLiteral("Скорость ветра за последние 7 дней"));
     Compass = makePicture(g, "Compass", PictureBox::kBitmapKind, artwork::compassRoses(), 0, QRect(244, 110, 84, 84),
                           kit::Placement::Fit);
     caption(g, QStringLiteral("Направление ветра:"), QRect(332, 110, 92, 26), true);

@@ -149,7 +149,7 @@ void TForm1::buildWindow()
     ErrorLoadDll = hidden("ErrorLoadDll", QStringLiteral("Ошибка загрузки USB.dll!!!"));
     // Why a station that is plugged in cannot be reached (the link library's
     // USBGetError), instead of "disconnected".
-    NoAccess = hidden("NoAccess", QStringLiteral("Нет доступа к станции: нужно правило udev"));
+    NoAccess = hidden("NoAccess", QStringLiteral("Нет доступа: нужно правило udev"));
     NoOpen = hidden("NoOpen", QStringLiteral("Станция не открывается"));
     HistoryNotSaved = hidden("HistoryNotSaved", QStringLiteral("История не сохраняется на диск:"));
     // Shown after the progress text while a block is read again.
@@ -426,6 +426,7 @@ void TForm1::Timer2Timer()
 
 void TForm1::showLinkState()
 {
+    linkStateShown_ = true;
     const bool connected = recorder_->connected();
     QString text = connected ? StationOn->text() : StationOff->text();
     if (!connected && recorder_->linkError() == USBLINK_NO_PERMISSION)

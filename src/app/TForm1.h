@@ -151,6 +151,7 @@ private:
     std::unique_ptr<Recorder> recorder_;
     ReadStage stage_ = ReadStage::LoadingFromStation;
     bool destroyed_ = false;
+    bool linkStateShown_ = false;  // status panel 0 holds the link state, not its caption
     bool storeFailureShown_ = false;
 
     // Timers.

@@ -41,12 +41,14 @@ void TForm1::checkTranslationTable()
         installDefaultLangTable(context_.defaultLangTable, path);
     LangTable::Opened details;
     const bool usable = bool(openLangTable(path, now(), context_.defaultLangTable, &details));
-    const QString sentence = tableProblemSentence(QStringLiteral("lang"), details.problem, details.setAside, usable);
-    if (!sentence.isEmpty()) {
-        tableProblems_ += (tableProblems_.isEmpty() ? QString() : QStringLiteral(" ")) + sentence;
-    }
-    if (usable)
+    if (usable) {
+        // A damaged table replaced by the shipped one is said once the
+        // window is up, like the other table files.
+        const QString sentence = tableProblemSentence(QStringLiteral("lang"), details.problem, details.setAside);
+        if (!sentence.isEmpty())
+            tableProblems_ += (tableProblems_.isEmpty() ? QString() : QStringLiteral(" ")) + sentence;
         return;
+    }
     // Without the table no language can be chosen: the box is emptied,
     // disabled and no longer switches; every text stays as designed.
     qWarning("The translation table cannot be used: %s", qPrintable(details.error));
@@ -71,6 +73,12 @@ void TForm1::LangBoxChange()
             translateWindow(historyWindow_, table->rows(3), language, true);
     }
     table.reset();
+
+    // Status panel 0 shows the link state once it is known; the switch has
+    // put the panel's caption there, so the state is said again, in the
+    // new language.
+    if (linkStateShown_)
+        showLinkState();
 
     // The comfort words on screen follow at once. A label the refresh left
     // empty (no channel sensor) stays empty.

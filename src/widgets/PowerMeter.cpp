@@ -69,8 +69,17 @@ int PowerMeter::litSegments() const
     return std::clamp(static_cast<int>(std::floor(fraction * kSegments + 0.5)), 0, kSegments);
 }
 
+void PowerMeter::setCaptionWidth(int pixels)
+{
+    captionWidth_ = std::max(0, pixels);
+    updateGeometry();
+    update();
+}
+
 qreal PowerMeter::captionBand() const
 {
+    if (captionWidth_ > 0)
+        return captionWidth_;
     if (caption_.isEmpty())
         return 0;
     return std::ceil(QFontMetricsF(kit::labelFont(kCaptionPixels)).horizontalAdvance(caption_)) + 6;

@@ -30,6 +30,11 @@ public:
 
     void setCaption(const QString &caption);
     QString caption() const { return caption_; }
+    // A caption band of fixed width (pixels, 0: as wide as the caption), so
+    // that gauges in a column keep their faces aligned whatever their
+    // captions say; a longer caption is cut short.
+    void setCaptionWidth(int pixels);
+    int captionWidth() const { return captionWidth_; }
 
     // Segments lit for the current value: a segment lights once the value
     // reaches its middle.
@@ -45,6 +50,7 @@ protected:
 private:
     qreal captionBand() const;
 
+    int captionWidth_ = 0;
     double value_ = 0.0;
     double minimum_ = 0.0;
     double maximum_ = 100.0;
