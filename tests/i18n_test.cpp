@@ -258,6 +258,20 @@ private Q_SLOTS:
         QCOMPARE(m.form->findChild<QGroupBox *>("GroupBox2")->title(), QString("Восход/заход"));
     }
 
+    // The comfort words on screen follow at once; a label left empty (no
+    // channel sensor) stays empty.
+    void comfortWordsFollowTheSwitch()
+    {
+        MainWindow m;
+        QVERIFY(m.form->FormCreate());
+        m.form->ui.ComfState->setCurrentIndex(3);
+        m.form->ui.ComfStateL->setText("Комфортно");
+        m.form->ui.ComfState1L->clear();
+        m.select(4);
+        QCOMPARE(m.form->ui.ComfStateL->text(), QString("Confortevole"));
+        QCOMPARE(m.form->ui.ComfState1L->text(), QString());
+    }
+
     void startUpWithAFaultyTable_data()
     {
         QTest::addColumn<QByteArray>("file");  // empty: none; "rowless": a table without rows
@@ -284,18 +298,23 @@ private Q_SLOTS:
             QFile f(path);
             QVERIFY(f.open(QIODevice::WriteOnly) && f.write(file) == file.size());
         }
+        Settings french;
+        french.Lang = 3;
+        QVERIFY(SettingsStore::open(QDir(m.dir.path()).filePath("datsum"), QDateTime::currentDateTime()).store->save(french));
         QVERIFY(m.form->FormCreate());
         QCOMPARE(m.form->LangBox->isEnabled(), usable);
         QCOMPARE(m.form->LangBox->count(), usable ? 5 : 0);
-        QCOMPARE(m.form->findChild<QGroupBox *>("GroupBox5")->title(), QString(usable ? "Wind" : "Ветер"));
+        QCOMPARE(m.form->findChild<QGroupBox *>("GroupBox5")->title(), QString(usable ? "Vent" : "Ветер"));
         QCOMPARE(QDir(m.dir.path()).entryList({"lang.damaged-*"}).size(), setAside);
-        // The stored choice outlives a start without the table.
+        // The stored choice outlives a start without the table and applies
+        // at the next start.
         m.form.reset();
         m.link.reset();
         MainWindow again;
         QFile::copy(QDir(m.dir.path()).filePath("datsum"), QDir(again.dir.path()).filePath("datsum"));
         QVERIFY(again.form->FormCreate());
-        QCOMPARE(again.form->LangBox->currentIndex(), 1);
+        QCOMPARE(again.form->LangBox->currentIndex(), 3);
+        QCOMPARE(again.form->findChild<QGroupBox *>("GroupBox5")->title(), QString("Vent"));
     }
 
     void everyTextFromTheTable_data()
