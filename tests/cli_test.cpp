@@ -74,9 +74,11 @@ TEST(CommandLine, DumpUiDescribesBothWindowsAfterTheFirstRefresh)
         const char *ini;
         const char *linkState;
     };
+    // A first start speaks English, the language box's default, from the
+    // translation table shipped beside the program.
     const Row rows[] = {
-        {"station attached", "[station]\nattached=true\n", "Станция подключена"},
-        {"no station: stored data after the pause", "[station]\nattached=false\n", "Станция отключена"},
+        {"station attached", "[station]\nattached=true\n", "Station connected"},
+        {"no station: stored data after the pause", "[station]\nattached=false\n", "Station disconnected"},
     };
     for (const Row &r : rows) {
         Demo demo(QString::fromUtf8(r.ini));
@@ -100,7 +102,7 @@ TEST(CommandLine, DumpUiDescribesBothWindowsAfterTheFirstRefresh)
 
         const QJsonObject hidden = form1[QStringLiteral("ErrorLoadDll")].toObject();
         EXPECT_EQ(hidden[QStringLiteral("kind")].toString(), QStringLiteral("TLabel"));
-        EXPECT_EQ(hidden[QStringLiteral("text")].toString(), QStringLiteral("Ошибка загрузки USB.dll!!!"));
+        EXPECT_EQ(hidden[QStringLiteral("text")].toString(), QStringLiteral("USB.dll cannot be loaded!"));
         EXPECT_FALSE(hidden[QStringLiteral("visible")].toBool());
 
         EXPECT_EQ(form1[QStringLiteral("LocalDate")][QStringLiteral("text")].toString().right(4),
@@ -108,7 +110,7 @@ TEST(CommandLine, DumpUiDescribesBothWindowsAfterTheFirstRefresh)
         EXPECT_EQ(form1[QStringLiteral("ProgressBar1")][QStringLiteral("kind")].toString(),
                   QStringLiteral("TProgressBar"));
         EXPECT_EQ(form1[QStringLiteral("N1")][QStringLiteral("text")].toString(),
-                  QStringLiteral("Очистить историю значений"));
+                  QStringLiteral("Clear the stored history"));
         EXPECT_EQ(form1[QStringLiteral("PeriodBox")][QStringLiteral("items")].toArray().size(), 11);
     }
 }
@@ -313,7 +315,8 @@ TEST(CommandLine, NoLinkLibraryEndsWithItsMessage)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     p.setProcessEnvironment(env);
-    // Copied away from its build folder, so there is no library beside it either.
+    // Copied away from its build folder, so there is no library (and no
+    // translation table: the message keeps its designed text) beside it.
     const QString binary = empty.filePath(QStringLiteral("nimbrel"));
     ASSERT_TRUE(QFile::copy(QStringLiteral(NIMBREL_BINARY), binary));
     p.start(binary, {QStringLiteral("--dump-ui"), empty.filePath(QStringLiteral("ui.json"))});

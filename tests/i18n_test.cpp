@@ -81,6 +81,21 @@ QList<QObject *> components(const QWidget *window)
     return out;
 }
 
+// A chart of several series, as the history window's: it renames a series
+// it has through setSeriesTitle(int, QString).
+class SeriesChart : public QWidget {
+    Q_OBJECT
+public:
+    QStringList titles{QStringLiteral("a"), QStringLiteral("b")};
+    Q_INVOKABLE bool setSeriesTitle(int series, const QString &title)
+    {
+        if (series < 0 || series >= titles.size())
+            return false;
+        titles[series] = title;
+        return true;
+    }
+};
+
 // The labels whose text the refresh writes: their designed text is a placeholder.
 const QStringList kWrittenByRefresh = {"FromPressureLM", "FromPressureLN", "FromTempDoorLM", "FromTempDoorLN",
                                        "FromTempCHLM", "FromTempCHLN", "FromWindSpeedL", "FromWindGustL", "FromRainL"};
@@ -184,6 +199,8 @@ private Q_SLOTS:
         row("panel beyond the bar, then the next row", "sStatusBar1 9 3 X\nsStatusBar1 1 3 Y", false, "panel1", "Y");
         row("type 3 renames series 0 whatever the item", "Chart 2 3 Pressure", false, "series", "Pressure");
         row("series beyond the chart", "Chart 1 5 X", false, "series", "T");
+        row("second series of a data chart", "DBChart 1 5 Channel\nDBChart 5 5 X", true, "DBChart", "a Channel");
+        row("type 3 on a data chart", "DBChart 1 3 Indoor", true, "DBChart", "Indoor b");
         row("chart hint", "Chart 0 2 Pressure, 24 h", false, "Chart", "Pressure, 24 h");
         row("edit hint", "PressLevel 0 2 Altitude", false, "PressLevel", "Altitude");
         row("animation hint", "WeatherImage 0 2 Forecast", false, "WeatherImage", "Forecast");
@@ -210,6 +227,8 @@ private Q_SLOTS:
         named(new QSpinBox(&w), "PressLevel", "TEdit");
         named(new AnimatedPicture(&w), "WeatherImage", AnimatedPicture::kKind);
         named(new QGroupBox("G", &w), "Box", "TGroupBox");
+        auto *dbChart = named(new SeriesChart, "DBChart", "TDBChart");
+        dbChart->setParent(&w);
         named(new QLabel("E", &w), "ErrorDll", "TLabel")->hide();
         QSignalSpy changes(list, &QComboBox::currentIndexChanged);
 
@@ -224,6 +243,7 @@ private Q_SLOTS:
         if (probe == "LangBox") shown = QStringLiteral("%1 %2").arg(list->currentIndex()).arg(list->currentText());
         else if (probe == "title") shown = w.windowTitle();
         else if (probe.startsWith("panel")) shown = bar->panelText(probe.back().digitValue());
+        else if (probe == "DBChart") shown = dbChart->titles.join(' ');
         else if (probe == "series") shown = w.findChild<TrendChart *>()->seriesTitle();
         else if (probe == "Box") shown = rows.contains(" 2 ") ? w.findChild<QGroupBox *>()->toolTip() : w.findChild<QGroupBox *>()->title();
         else if (probe == "ErrorDll") shown = w.findChild<QLabel *>(probe)->text();

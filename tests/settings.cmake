@@ -1,5 +1,7 @@
 add_executable(settings_test ${CMAKE_CURRENT_LIST_DIR}/settings_test.cpp)
 target_link_libraries(settings_test PRIVATE nimbrel_app nimbrel_test_support Qt6::Test)
 set_target_properties(settings_test PROPERTIES AUTOMOC ON)
+target_compile_definitions(settings_test PRIVATE BUILT_LANG_TABLE="${CMAKE_BINARY_DIR}/lang")
+add_dependencies(settings_test lang_table)
 add_test(NAME settings_test COMMAND settings_test)
 set_tests_properties(settings_test PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)

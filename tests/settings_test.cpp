@@ -39,6 +39,8 @@ void session(const QString &dir, const std::function<void(TForm1 &)> &use)
     SimLink link;
     AppContext context;
     context.workDir = dir;
+    // The language box offers its languages only with a translation table.
+    context.defaultLangTable = QStringLiteral(BUILT_LANG_TABLE);
     TForm1 form(context);
     form.useLink(link.api());
     QVERIFY(form.FormCreate());
