@@ -1,4 +1,5 @@
 #include "MainWindowUi.h"
+#include "ZoneSpinBox.h"
 
 #include "AnimatedPicture.h"
 #include "Artwork.h"
@@ -20,6 +21,7 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollArea>
@@ -515,7 +517,7 @@ void MainWindowUi::buildTimeAndLocation()
 
     caption(g, QStringLiteral("Часовой пояс:"), QRect(158, 110, editX - 160, 22))
         ->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    TL = tag(new QDoubleSpinBox(g), QStringLiteral("TL"), "TEdit");
+    TL = tag(new ZoneSpinBox(g), QStringLiteral("TL"), "TEdit");
     TL->setRange(-12.0, 14.0);
     TL->setSingleStep(0.5);
     // Two decimals keep quarter-hour zones (+5:45) as the city table gives them.
@@ -911,9 +913,10 @@ void MainWindowUi::buildSettingsStrip(QWidget *form)
                         1, QRect(100, controlY, 106, controlH), QStringLiteral("Язык интерфейса"));
 
     stripCaption(Panel4, "Label25", QStringLiteral("Уровень моря:"), QRect(214, labelY, 84, labelH));
-    PressLevel = tag(new QSpinBox(Panel4), QStringLiteral("PressLevel"), "TEdit");
-    PressLevel->setRange(-999, 9999);
-    PressLevel->setButtonSymbols(QAbstractSpinBox::NoButtons);
+    // A plain edit: what the user types is checked when confirmed, so a
+    // mistyped altitude is refused with a reason instead of silently changed.
+    PressLevel = tag(new QLineEdit(QStringLiteral("0"), Panel4), QStringLiteral("PressLevel"), "TEdit");
+    PressLevel->setMaxLength(7);
     PressLevel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     PressLevel->setGeometry(214, controlY, 60, controlH);
     PressLevel->setToolTip(QStringLiteral("Уровень моря"));

@@ -23,6 +23,7 @@ class QFont;
 class QFrame;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QPushButton;
 class QRect;
@@ -254,7 +255,7 @@ public:
     QMenu *PopupMenu1 = nullptr;
     QAction *N1 = nullptr;
     QComboBox *LangBox = nullptr;
-    QSpinBox *PressLevel = nullptr;
+    QLineEdit *PressLevel = nullptr;
     QPushButton *SpeedButton1 = nullptr;
     QComboBox *PeriodBox = nullptr;
     QComboBox *TempEdBox = nullptr;

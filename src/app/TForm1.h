@@ -31,8 +31,13 @@ class QFrame;
 class QGroupBox;
 class QTimer;
 class QAbstractSpinBox;
+class QLineEdit;
 
 namespace nimbrel {
+
+// The altitude typed into the edit, in metres: a whole number whose
+// magnitude fits the station's 16 bits; nothing otherwise.
+std::optional<int> parseAltitude(const QString &text);
 
 class BlinkLed;
 class CityTable;
@@ -84,6 +89,9 @@ public:
     void BitBtn1Click();
     void Panel4Click() {}
     void N1Click();
+    // The station settings.
+    void SpeedButton1Click();
+    void PeriodBoxChange();
     void IsUserCityClick();
     void CityBoxChange();
 
@@ -125,6 +133,10 @@ private:
     void showFullRead(bool active);
     void showConnection(bool connected);
     void showLinkState();
+    void showWriteResult(int address, WriteError error);
+    // A message in the status bar's first panel, which shows the link state
+    // again after a while.
+    void showStatusMessage(const QString &text);
 
     AppContext context_;
     std::function<void(const QString &)> messageSink_;
@@ -143,6 +155,7 @@ private:
     ReadStage stage_ = ReadStage::LoadingFromStation;
     bool destroyed_ = false;
     bool storeFailureShown_ = false;
+    QTimer *statusMessageTimer_ = nullptr;
 
     // Timers.
     QTimer *Timer1 = nullptr;
@@ -182,6 +195,9 @@ public:
     QLabel *NoAccess = nullptr;
     QLabel *NoOpen = nullptr;
     QLabel *HistoryNotSaved = nullptr;
+    QLabel *AltitudeRefused = nullptr;
+    QLabel *SettingWritten = nullptr;
+    QLabel *SettingNotWritten = nullptr;
     QLabel *LocalDate = nullptr;
     QLabel *LocalTime = nullptr;
     QComboBox *TempEdBox = nullptr;
@@ -192,7 +208,7 @@ public:
     QComboBox *UVIEdBox = nullptr;
     QComboBox *LangBox = nullptr;
     QPushButton *SpeedButton1 = nullptr;
-    QAbstractSpinBox *PressLevel = nullptr;
+    QLineEdit *PressLevel = nullptr;
     QPushButton *HistoryTemp = nullptr;
 };
 
