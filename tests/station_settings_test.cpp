@@ -129,6 +129,32 @@ private Q_SLOTS:
         QVERIFY(std::equal(slot.begin() + 256, slot.begin() + 286, link.station().memory().begin() + 256));
     }
 
+    void pollFallingDueDuringAWriteWaitsForIt()
+    {
+        SimLink link(quietStation());
+        Window w(link);
+        QVERIFY(w.started());
+        link.sent.clear();
+        bool polled = false;
+        link.whileWaiting = [&] {
+            if (!polled && w.form->recorder().busy()) {
+                polled = true;
+                w.form->Timer2Timer();
+            }
+        };
+        w.form->PressLevel->setText(QStringLiteral("40"));
+        w.form->SpeedButton1->click();
+        link.whileWaiting = nullptr;
+        QVERIFY(polled);
+        // Fresh read, write, read back; the deferred poll's index read after.
+        QVERIFY(link.sent.size() >= 3u);
+        QCOMPARE(int(link.sent[0].kind), 0xAF);
+        QCOMPARE(link.sent[0].address, 90);
+        QCOMPARE(int(link.sent[1].kind), 0xAE);
+        QCOMPARE(link.sent[2].address, 90);
+        QTRY_VERIFY(link.sent.size() >= 4u && link.sent[3].address == 224);
+    }
+
     void unconfirmedWriteIsShownAndFreesTheStation_data()
     {
         QTest::addColumn<int>("ack");  // -1: never
