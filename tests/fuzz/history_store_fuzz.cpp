@@ -10,12 +10,14 @@ namespace {
 
 void readAll(const HistoryStore &store)
 {
-    HistoryRow newest;
-    HistoryRow oldest;
-    const bool any = store.newest(newest);
-    NIMBREL_FUZZ_CHECK(any == store.oldest(oldest));
+    // A file that passes the quick check may still fail a query (a row
+    // missing from the date index passes it): newest and oldest may then
+    // disagree with count, so only the reads themselves are tried.
+    HistoryRow row;
+    store.newest(row);
+    store.oldest(row);
     const long long count = store.count();
-    NIMBREL_FUZZ_CHECK(any == (count > 0) || count < 0);
+    NIMBREL_FUZZ_CHECK(count >= 0);
     const QDateTime from(QDate(1900, 1, 1), QTime(0, 0));
     const QDateTime to(QDate(2200, 1, 1), QTime(0, 0));
     long long visited = 0;
