@@ -1,9 +1,10 @@
 // A history slot at any position of any image, and the header of that image.
 //
 // Input: a 4-byte little-endian position, one flag byte (bit 0: decode the
-// header with a user's city), then up to 9000 image bytes; the rest of the
-// image keeps its 0x30 fill. The image lives on the heap with nothing after
-// it, so a read past its end is caught by the address sanitizer.
+// header with a user's city; bit 1: the slot is of the year before), then up
+// to 9000 image bytes; the rest of the image keeps its 0x30 fill. The image
+// lives on the heap with nothing after it, so a read past its end is caught
+// by the address sanitizer.
 #include "Decoding.h"
 #include "FuzzSupport.h"
 
@@ -18,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     fuzz::InputBytes in(data, size);
     const int position = in.int32();
-    const bool userCity = (in.byte() & 1) != 0;
+    const std::uint8_t flags = in.byte();
+    const bool userCity = (flags & 1) != 0;
 
     auto image = std::make_unique<StationImage>();
     std::memcpy(image->data(), in.rest(), std::min(in.restSize(), static_cast<std::size_t>(kImageSize)));
@@ -26,7 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     Measurement m;
     const QDateTime before(QDate(2026, 6, 21), QTime(12, 0));
     m.Dat = before;
-    const bool accepted = decodeSlot(*image, position, m);
+    // Bit 1: the slot belongs to the year before the station's (a December
+    // record read in January).
+    const bool accepted = (flags & 2) ? decodeSlot(*image, position, m, stationYear(*image) - 1)
+                                      : decodeSlot(*image, position, m);
     // Without the sanitizers (the replay in the ordinary build) a read past
     // the image goes unseen: a slot outside it must be refused.
     if (position < 0 || position > kImageSize - kSlotSize)

@@ -15,10 +15,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const QString ini = folder.put(QStringLiteral("stationsim.ini"), data, size);
 
     std::string error;
-    const sim::SimConfig config = sim::loadSimConfig(ini.toStdString(), &error);
+    sim::SimConfig config = sim::loadSimConfig(ini.toStdString(), &error);
     NIMBREL_FUZZ_CHECK(config.slots >= 1 && config.slots <= sim::kSlotCount);
     NIMBREL_FUZZ_CHECK(config.periodCode >= 1 && config.periodCode <= 11);
 
+    // The image is only saved after a write, and none is sent here; a saved
+    // image must never land where a fuzzed path points.
+    config.saveImagePath.clear();
     sim::SimulatedStation station(config);
     station.advanceTo(1.0);
     // The header blocks and the block of the newest slot, as the program reads
