@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 export QT_QPA_PLATFORM_PLUGIN_PATH
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench fuzz clean
 
 all: build
 
@@ -30,6 +30,11 @@ test: build
 
 bench: build
 	@scripts/run-bench $(BUILD_DIR)
+
+# Runs every fuzz target for FUZZ_SECONDS (default 150) under the sanitizers,
+# one after another, in a clang build of its own (build-fuzz).
+fuzz: deps
+	@scripts/run-fuzz -t $(or $(FUZZ_SECONDS),150)
 
 clean:
 	rm -rf $(BUILD_DIR)
