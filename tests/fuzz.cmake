@@ -3,9 +3,6 @@
 # the address and undefined-behaviour sanitizers (scripts/run-fuzz runs them);
 # in the ordinary build each is linked with a replay driver and every saved
 # input in tests/fuzz/corpus/<name>/ is run as a regression test.
-# tests/fuzz/findings/ keeps inputs that show a fault not mended yet (a table
-# file whose damaged index passes the quick check at open); they are not
-# replayed.
 include_guard(GLOBAL)
 
 set(nimbrel_fuzz_dir ${CMAKE_CURRENT_LIST_DIR}/fuzz)
