@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 export QT_QPA_PLATFORM_PLUGIN_PATH
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench package install clean
 
 all: build
 
@@ -30,6 +30,16 @@ test: build
 
 bench: build
 	@scripts/run-bench $(BUILD_DIR)
+
+# A Debian package of the program in $(BUILD_DIR): nimbrel_VERSION_ARCH.deb,
+# installed with `sudo apt install ./$(BUILD_DIR)/nimbrel_*.deb`.
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
+
+# Installs into PREFIX (default /usr/local); `make install PREFIX=/tmp/x`.
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 clean:
 	rm -rf $(BUILD_DIR)
