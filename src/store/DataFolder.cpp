@@ -69,6 +69,14 @@ bool prepareDataFolder(const QString &folder, QString *why)
     return true;
 }
 
+QString defaultHistoryFile()
+{
+    const QString here = QStringLiteral("datat");
+    if (QFileInfo::exists(here))
+        return here;
+    return QDir(userDataFolder()).filePath(here);
+}
+
 QString shippedFile(const QString &executableFolder, const QString &name)
 {
     const QDir beside(executableFolder);

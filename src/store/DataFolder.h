@@ -35,6 +35,10 @@ QString chooseDataFolder(const QString &chosen, const QString &startFolder);
 // in `why`, when it cannot be created or is not a folder.
 bool prepareDataFolder(const QString &folder, QString *why);
 
+// The history the command-line tools read by default: `datat` in the current
+// folder when it exists, else the one in userDataFolder().
+QString defaultHistoryFile();
+
 // A file the program ships: beside the executable in a build tree, else in
 // the installed data folder `<prefix>/share/nimbrel`. Empty when neither exists.
 QString shippedFile(const QString &executableFolder, const QString &name);

@@ -2,6 +2,7 @@
 // spreadsheets and scripts. The history file is opened for reading only, so
 // the program may keep running meanwhile.
 #include "Commands.h"
+#include "DataFolder.h"
 #include "DateArgument.h"
 #include "HistoryStore.h"
 #include "SafeFile.h"
@@ -18,7 +19,8 @@ namespace {
 constexpr const char *kUsage =
     "usage: nimbrel-tool export [--from DATE] [--to DATE] [--db PATH] FILE.csv\n"
     "  records with FROM < date <= TO; DATE is YYYY-MM-DD or YYYY-MM-DDTHH:MM:SS;\n"
-    "  the history is ./datat unless --db names another; FILE.csv \"-\" writes to standard output.\n";
+    "  the history is ./datat when it exists, else the one in Nimbrel's data folder, unless --db\n"
+    "  names another; FILE.csv \"-\" writes to standard output.\n";
 
 constexpr const char *kHeader = "Dat,DayWeek,TempDoor,HumDoor,TempCH1,HumCH1,TempCH2,HumCH2,TempCH3,HumCH3,"
                                 "TempCH4,HumCH4,TempCH5,HumCH5,UV,PressLocal,Weather,WindChill,WindGust,WindSpeed,"
@@ -84,7 +86,7 @@ int runExport(const QStringList &arguments)
     QDateTime to(QDate(9999, 12, 31), QTime(23, 59, 59), Qt::UTC);
     bool haveFrom = false;
     bool haveTo = false;
-    QString db = QStringLiteral("datat");
+    QString db;
     QString file;
 
     for (int i = 0; i < arguments.size(); ++i) {
@@ -127,6 +129,8 @@ int runExport(const QStringList &arguments)
     }
     if (file.isEmpty())
         return badArguments(QStringLiteral("FILE.csv is missing"));
+    if (db.isEmpty())
+        db = defaultHistoryFile();
     if (haveFrom && haveTo && from >= to)
         return badArguments(QStringLiteral("--from %1 is not before --to %2: no record can lie between")
                                 .arg(HistoryStore::dateText(from), HistoryStore::dateText(to)));
