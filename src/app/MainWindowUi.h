@@ -253,6 +253,8 @@ public:
     QPushButton *BitBtn1 = nullptr;
     QMenu *PopupMenu1 = nullptr;
     QAction *N1 = nullptr;
+    QAction *ExportHistoryItem = nullptr;
+    QAction *OpenDataFolderItem = nullptr;
     QComboBox *LangBox = nullptr;
     QSpinBox *PressLevel = nullptr;
     QPushButton *SpeedButton1 = nullptr;

@@ -84,6 +84,9 @@ public:
     void BitBtn1Click();
     void Panel4Click() {}
     void N1Click();
+    // The menu's "Export history…" and "Open data folder" (TForm1Menu.cpp).
+    void ExportHistoryItemClick();
+    void OpenDataFolderItemClick();
     void IsUserCityClick();
     void CityBoxChange();
 
@@ -171,6 +174,8 @@ public:
     QPushButton *BitBtn1 = nullptr;
     QMenu *PopupMenu1 = nullptr;
     QAction *N1 = nullptr;
+    QAction *ExportHistoryItem = nullptr;
+    QAction *OpenDataFolderItem = nullptr;
     QLabel *StationOn = nullptr;
     QLabel *StationOff = nullptr;
     QLabel *ErrorConnect = nullptr;
