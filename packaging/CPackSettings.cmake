@@ -4,11 +4,12 @@ set(CPACK_PACKAGE_NAME nimbrel)
 set(CPACK_PACKAGE_VENDOR "The Nimbrel developers")
 set(CPACK_PACKAGE_CONTACT "Nimbrel developer <dev@nimbrel.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop companion of a USB home weather station")
-set(CPACK_PACKAGE_DESCRIPTION
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "Nimbrel reads a USB home weather station (indoor sensor, up to five remote\n"
     "temperature/humidity channels, barometer, wind, rain and UV), shows the\n"
     "current conditions, keeps every history record in a local database and\n"
-    "plots the history. nimbrel-tool exports the history and prints climate reports.")
+    "plots the history. nimbrel-tool exports the history and prints climate\n"
+    "reports.")
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://nimbrel.org/")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

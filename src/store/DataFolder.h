@@ -9,7 +9,7 @@
 // start. An explicit folder (`--data-dir`) wins over both.
 //
 // Installed, the shipped tables live in `<prefix>/share/nimbrel` and the
-// HID link library in `<prefix>/<libdir>/nimbrel`; in the build tree both
+// HID link library in `<prefix>/lib/nimbrel`; in the build tree both
 // sit beside (or below) the executable.
 #pragma once
 
@@ -43,7 +43,7 @@ QString defaultHistoryFile();
 // the installed data folder `<prefix>/share/nimbrel`. Empty when neither exists.
 QString shippedFile(const QString &executableFolder, const QString &name);
 
-// The installed private library folder `<prefix>/<libdir>/nimbrel`, which
+// The installed private library folder `<prefix>/lib/nimbrel`, which
 // holds the HID link library.
 QString privateLibraryFolder(const QString &executableFolder);
 
