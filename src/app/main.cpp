@@ -18,6 +18,7 @@
 #include <QIcon>
 #include <QImageWriter>
 #include <QJsonDocument>
+#include <QMessageBox>
 #include <QSaveFile>
 #include <QScreen>
 #include <QTimer>
@@ -212,15 +213,6 @@ int main(int argc, char *argv[])
     if (!hasDisplay())
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
-    // Chosen before anything is opened: the single-instance check and the
-    // tables all belong to this folder's user.
-    const QString startFolder = QDir::currentPath();
-    const QString dataFolder = chooseDataFolder(options.dataDir, startFolder);
-    if (!prepareDataFolder(dataFolder, &error)) {
-        std::fprintf(stderr, "nimbrel: %s\n", qPrintable(error));
-        return 1;
-    }
-
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("nimbrel"));
     QApplication::setApplicationVersion(QStringLiteral(NIMBREL_VERSION));
@@ -238,6 +230,16 @@ int main(int argc, char *argv[])
             return 0;
         }
         instance.listen();
+    }
+
+    // Every table is opened in the data folder, created here on first start.
+    const QString startFolder = QDir::currentPath();
+    const QString dataFolder = chooseDataFolder(options.dataDir, startFolder);
+    if (!prepareDataFolder(dataFolder, &error)) {
+        std::fprintf(stderr, "nimbrel: %s\n", qPrintable(error));
+        if (!options.diagnostic() && QGuiApplication::platformName() != QLatin1String("offscreen"))
+            QMessageBox::critical(nullptr, QApplication::applicationDisplayName(), error);
+        return 1;
     }
 
     const Clock clock = options.clockStart.isValid() ? Clock(options.clockStart) : Clock();
