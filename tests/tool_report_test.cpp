@@ -2,10 +2,13 @@
 // hand: tied extremes take the earliest time, a channel that was not
 // reporting (0 °C with 0 %) stays out of the temperatures, a rain counter
 // going backwards adds nothing, a day or month without records is blank.
+#include "HistoryCsv.h"
 #include "HistoryStore.h"
 #include "support/ProcessRun.h"
 
+#include <QFile>
 #include <QTemporaryDir>
+#include <iterator>
 #include <gtest/gtest.h>
 
 using namespace nimbrel;
@@ -93,6 +96,25 @@ TEST_F(ClimateReport, UsUnitsAndYear)
     EXPECT_EQ(year[7], QStringLiteral("    2    8.0    8.0    28    8.0    28   10.3    0.0     0.0    0.0    0.0    28    N"));
     EXPECT_EQ(year[8], QStringLiteral("    3    4.3   20.0    01   -5.0    03   28.1    0.0     7.6   11.0   48.3    01    E    E"));
     EXPECT_EQ(year[19], QStringLiteral(" Year    5.5   20.0 03-01   -5.0 03-03   38.4    0.0     7.6    9.4   48.3 03-01    E    E"));
+}
+
+// The main window's "Export history…" writes the file the tool writes; a
+// target it cannot write is refused with a reason.
+TEST_F(ClimateReport, MenuExportWritesWhatTheToolWrites)
+{
+    const test::ProcessRun tool = test::runProcess(QStringLiteral(NIMBREL_TOOL),
+                                                   {QStringLiteral("export"), QStringLiteral("-")}, dir.path());
+    ASSERT_EQ(tool.exitCode, 0);
+    const auto store = HistoryStore::openForReading(dir.filePath(QStringLiteral("datat")));
+    ASSERT_TRUE(store);
+    QString why;
+    ASSERT_TRUE(exportHistoryCsv(*store, dir.filePath(QStringLiteral("menu.csv")), &why)) << why.toStdString();
+    QFile menu(dir.filePath(QStringLiteral("menu.csv")));
+    ASSERT_TRUE(menu.open(QIODevice::ReadOnly));
+    EXPECT_EQ(menu.readAll(), tool.out);
+    EXPECT_EQ(tool.out.count('\n'), 1 + int(std::size(kHistory)));
+    EXPECT_FALSE(exportHistoryCsv(*store, dir.path(), &why));
+    EXPECT_FALSE(why.isEmpty());
 }
 
 TEST_F(ClimateReport, RefusesBadArguments)
