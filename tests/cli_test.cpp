@@ -312,6 +312,8 @@ TEST(CommandLine, NoLinkLibraryEndsWithItsMessage)
     p.setWorkingDirectory(empty.path());
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    // A folder without the program's files: the data go to the user's data folder.
+    env.insert(QStringLiteral("XDG_DATA_HOME"), empty.filePath(QStringLiteral("share")));
     p.setProcessEnvironment(env);
     // Copied away from its build folder, so there is no library beside it either.
     const QString binary = empty.filePath(QStringLiteral("nimbrel"));

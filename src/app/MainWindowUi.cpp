@@ -891,6 +891,11 @@ void MainWindowUi::buildSettingsStrip(QWidget *form)
     PopupMenu1 = tag(new QMenu(form), QStringLiteral("PopupMenu1"), "TPopupMenu");
     N1 = tag(new QAction(QStringLiteral("Очистить историю значений"), PopupMenu1), QStringLiteral("N1"), "TMenuItem");
     PopupMenu1->addAction(N1);
+    ExportHistoryItem = tag(new QAction(QStringLiteral("Export history…"), PopupMenu1),
+                            QStringLiteral("ExportHistoryItem"), "TMenuItem");
+    OpenDataFolderItem = tag(new QAction(QStringLiteral("Open data folder"), PopupMenu1),
+                             QStringLiteral("OpenDataFolderItem"), "TMenuItem");
+    PopupMenu1->addActions({ExportHistoryItem, OpenDataFolderItem});
     auto *separator = tag(new QAction(PopupMenu1), QStringLiteral("N2"), "TMenuItem");
     separator->setSeparator(true);
     separator->setVisible(false);

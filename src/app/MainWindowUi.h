@@ -254,6 +254,8 @@ public:
     QPushButton *BitBtn1 = nullptr;
     QMenu *PopupMenu1 = nullptr;
     QAction *N1 = nullptr;
+    QAction *ExportHistoryItem = nullptr;
+    QAction *OpenDataFolderItem = nullptr;
     QComboBox *LangBox = nullptr;
     QLineEdit *PressLevel = nullptr;
     QPushButton *SpeedButton1 = nullptr;

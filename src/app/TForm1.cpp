@@ -175,6 +175,10 @@ void TForm1::buildSettingsStrip()
     PopupMenu1 = ui.PopupMenu1;
     N1 = ui.N1;
     connect(N1, &QAction::triggered, this, &TForm1::N1Click);
+    ExportHistoryItem = ui.ExportHistoryItem;
+    connect(ExportHistoryItem, &QAction::triggered, this, &TForm1::ExportHistoryItemClick);
+    OpenDataFolderItem = ui.OpenDataFolderItem;
+    connect(OpenDataFolderItem, &QAction::triggered, this, &TForm1::OpenDataFolderItemClick);
     LangBox = ui.LangBox;
     PressLevel = ui.PressLevel;
     SpeedButton1 = ui.SpeedButton1;

@@ -92,6 +92,9 @@ public:
     // The station settings.
     void SpeedButton1Click();
     void PeriodBoxChange();
+    // The menu's "Export history…" and "Open data folder" (TForm1Menu.cpp).
+    void ExportHistoryItemClick();
+    void OpenDataFolderItemClick();
     void IsUserCityClick();
     void CityBoxChange();
 
@@ -184,6 +187,8 @@ public:
     QPushButton *BitBtn1 = nullptr;
     QMenu *PopupMenu1 = nullptr;
     QAction *N1 = nullptr;
+    QAction *ExportHistoryItem = nullptr;
+    QAction *OpenDataFolderItem = nullptr;
     QLabel *StationOn = nullptr;
     QLabel *StationOff = nullptr;
     QLabel *ErrorConnect = nullptr;
