@@ -5,6 +5,7 @@
 #include "BlinkLed.h"
 #include "PanelStatusBar.h"
 #include "ThermoMeter.h"
+#include "TrendChart.h"
 #include "UiDump.h"
 #include "support/SimLink.h"
 
@@ -14,6 +15,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -420,6 +422,23 @@ private Q_SLOTS:
         QCOMPARE(first.value(QStringLiteral("UVIL1")).toObject().value(QStringLiteral("text")).toString(),
                  QStringLiteral("MED/h"));
         QVERIFY(w.form->lastRefreshMs() > 0);
+    }
+
+    // Under the mouse a chart tells the point: hours back, " : " and the
+    // pressure with one decimal; off the points it says nothing.
+    void pressureChartHintsThePointUnderTheMouse()
+    {
+        SimLink link(station());
+        Window w(link);
+        QVERIFY(w.form->FormCreate());
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->recorder().lastRecordPosition() != 0, 5000);
+        auto *chart = w.form->findChild<TrendChart *>(QStringLiteral("PressureChart"));
+        QCOMPARE(chart->pointCount(), 25);
+        Q_EMIT chart->mouseMoved(Qt::NoModifier, chart->pointPosition(24).toPoint());
+        QVERIFY2(QRegularExpression(QStringLiteral("^0 : \\d{3,4}\\.\\d$")).match(chart->toolTip()).hasMatch(),
+                 qPrintable(chart->toolTip()));
+        Q_EMIT chart->mouseMoved(Qt::NoModifier, QPoint(1, 1));
+        QCOMPARE(chart->toolTip(), QString());
     }
 };
 

@@ -314,6 +314,16 @@ void TrendChart::addPoint(double x, double y, const QString &label)
     replot();
 }
 
+void TrendChart::setPoints(const QList<QPointF> &points)
+{
+    points_ = points;
+    labels_ = QList<QString>(points.size());
+    graph_->data()->clear();
+    for (const QPointF &p : points)
+        graph_->addData(p.x(), p.y());
+    replot();
+}
+
 QPointF TrendChart::pointPosition(int index) const
 {
     // The plot lays itself out when it is drawn; a chart that has not been

@@ -204,10 +204,16 @@ void setKnownText(const QList<QLabel *> &labels, const QString &text)
 
 void showChart(TrendChart *chart, const QList<QPointF> &points, double yMin, double yMax)
 {
-    chart->clear();
+    // A redraw costs about a millisecond: a chart that already shows these
+    // points on this axis (the unit handlers at the end of every refresh)
+    // is left as it is.
+    bool same = chart->pointCount() == points.size() && chart->yMin() == yMin && chart->yMax() == yMax;
+    for (int i = 0; same && i < points.size(); ++i)
+        same = chart->point(i) == points[i];
+    if (same)
+        return;
     chart->setYRange(yMin, yMax);
-    for (const QPointF &p : points)
-        chart->addPoint(p.x(), p.y());
+    chart->setPoints(points);
 }
 
 }  // namespace nimbrel::panel
