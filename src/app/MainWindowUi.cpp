@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollArea>
@@ -131,9 +132,10 @@ void MainWindowUi::buildSettingsStrip(QWidget *form)
                         1, QRect(100, controlY, 106, controlH), QStringLiteral("Язык интерфейса"));
 
     stripCaption(Panel4, "Label25", QStringLiteral("Уровень моря:"), QRect(214, labelY, 84, labelH));
-    PressLevel = tag(new QSpinBox(Panel4), QStringLiteral("PressLevel"), "TEdit");
-    PressLevel->setRange(-999, 9999);
-    PressLevel->setButtonSymbols(QAbstractSpinBox::NoButtons);
+    // A plain edit: what the user types is checked when confirmed, so a
+    // mistyped altitude is refused with a reason instead of silently changed.
+    PressLevel = tag(new QLineEdit(QStringLiteral("0"), Panel4), QStringLiteral("PressLevel"), "TEdit");
+    PressLevel->setMaxLength(7);
     PressLevel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     PressLevel->setGeometry(214, controlY, 60, controlH);
     PressLevel->setToolTip(QStringLiteral("Уровень моря"));

@@ -27,6 +27,7 @@ class QComboBox;
 class QFrame;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QPushButton;
 class QScrollArea;
@@ -89,7 +90,7 @@ public:
     QMenu *PopupMenu1 = nullptr;
     QAction *N1 = nullptr;
     QComboBox *LangBox = nullptr;
-    QSpinBox *PressLevel = nullptr;
+    QLineEdit *PressLevel = nullptr;
     QPushButton *SpeedButton1 = nullptr;
     QComboBox *PeriodBox = nullptr;
     QComboBox *TempEdBox = nullptr;

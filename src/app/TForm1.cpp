@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
@@ -73,6 +74,10 @@ void TForm1::connectRecorder()
     r->setUserCity([this] { return userCityOverride(); });
     connect(r, &Recorder::connectionChanged, this, &TForm1::showConnection);
     connect(r, &Recorder::linkErrorChanged, this, &TForm1::showLinkState);
+    connect(r, &Recorder::writeFinished, this, &TForm1::showWriteResult);
+    statusMessageTimer_ = new QTimer(this);
+    statusMessageTimer_->setSingleShot(true);
+    connect(statusMessageTimer_, &QTimer::timeout, this, &TForm1::showLinkState);
     connect(r, &Recorder::fullReadActive, this, &TForm1::showFullRead);
     connect(r, &Recorder::exchangeActive, this, [this](bool active) {
         setLed(active ? kLedExchange : kLedIdle, active);
@@ -151,6 +156,9 @@ void TForm1::buildWindow()
     NoAccess = hidden("NoAccess", QStringLiteral("Нет доступа к станции: нужно правило udev"));
     NoOpen = hidden("NoOpen", QStringLiteral("Станция не открывается"));
     HistoryNotSaved = hidden("HistoryNotSaved", QStringLiteral("История не сохраняется на диск:"));
+    AltitudeRefused = hidden("AltitudeRefused", QStringLiteral("Высота не записана: нужно целое число от -65535 до 65535"));
+    SettingWritten = hidden("SettingWritten", QStringLiteral("Настройка записана в метеостанцию"));
+    SettingNotWritten = hidden("SettingNotWritten", QStringLiteral("Метеостанция не подтвердила запись настройки"));
     // Shown after the progress text while a block is read again.
     RepeatRead = hidden("RepeatRead", QStringLiteral("повтор"));
 
@@ -172,6 +180,9 @@ void TForm1::buildSettingsStrip()
     PressLevel = ui.PressLevel;
     SpeedButton1 = ui.SpeedButton1;
     PeriodBox = ui.PeriodBox;
+    connect(SpeedButton1, &QPushButton::clicked, this, &TForm1::SpeedButton1Click);
+    // The user's choice only: the refresh sets the box from the station.
+    connect(PeriodBox, &QComboBox::activated, this, &TForm1::PeriodBoxChange);
     TempEdBox = ui.TempEdBox;
     PressureEdBox = ui.PressureEdBox;
     SpeedEdBox = ui.SpeedEdBox;

@@ -37,8 +37,13 @@ class QFrame;
 class QGroupBox;
 class QTimer;
 class QAbstractSpinBox;
+class QLineEdit;
 
 namespace nimbrel {
+
+// The altitude typed into the edit, in metres: a whole number whose
+// magnitude fits the station's 16 bits; nothing otherwise.
+std::optional<int> parseAltitude(const QString &text);
 
 class BlinkLed;
 class CityTable;
@@ -105,6 +110,9 @@ public:
     void BitBtn1Click();
     void Panel4Click() {}
     void N1Click();
+    // The station settings.
+    void SpeedButton1Click();
+    void PeriodBoxChange();
     void IsUserCityClick();
     void CityBoxChange();
 
@@ -167,6 +175,10 @@ private:
     void showFullRead(bool active);
     void showConnection(bool connected);
     void showLinkState();
+    void showWriteResult(int address, WriteError error);
+    // A message in the status bar's first panel, which shows the link state
+    // again after a while.
+    void showStatusMessage(const QString &text);
 
     AppContext context_;
     std::function<void(const QString &)> messageSink_;
@@ -186,6 +198,7 @@ private:
     bool destroyed_ = false;
     bool storeFailureShown_ = false;
     double lastRefreshMs_ = 0;
+    QTimer *statusMessageTimer_ = nullptr;
 
     // Timers.
     QTimer *Timer1 = nullptr;
@@ -225,6 +238,9 @@ public:
     QLabel *NoAccess = nullptr;
     QLabel *NoOpen = nullptr;
     QLabel *HistoryNotSaved = nullptr;
+    QLabel *AltitudeRefused = nullptr;
+    QLabel *SettingWritten = nullptr;
+    QLabel *SettingNotWritten = nullptr;
     QLabel *LocalDate = nullptr;
     QLabel *LocalTime = nullptr;
     QComboBox *TempEdBox = nullptr;
@@ -235,7 +251,7 @@ public:
     QComboBox *UVIEdBox = nullptr;
     QComboBox *LangBox = nullptr;
     QPushButton *SpeedButton1 = nullptr;
-    QAbstractSpinBox *PressLevel = nullptr;
+    QLineEdit *PressLevel = nullptr;
     QPushButton *HistoryTemp = nullptr;
 };
 

@@ -10,7 +10,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLocale>
-#include <QSpinBox>
+#include <QLineEdit>
 
 namespace nimbrel {
 
@@ -125,7 +125,7 @@ void TForm1::showReadingsTime()
 void TForm1::showPressureReadings(const DisplayViews &views)
 {
     ui.pressure().showReadings(views.pressure);
-    ui.PressLevel->setValue(views.pressure.PressLevel);
+    ui.PressLevel->setText(QString::number(views.pressure.PressLevel));
 }
 
 void TForm1::showBatteries(const DisplayViews &views)

@@ -249,6 +249,7 @@ int main(int argc, char *argv[])
     // The runner reports one event-loop turn after the last action, which
     // lets the refresh's own repaint settle before grabbing.
     ActionRunner actions(options.actions, &form1, &form3);
+    actions.setReadyCheck([&form1] { return !form1.recorder().busy(); });
     QTimer watchdog;
     QTimer idle;
     if (options.diagnostic() || !options.actions.isEmpty()) {

@@ -382,7 +382,7 @@ FullReadResult Recorder::takeOverRing()
             if (history_ && !batch)
                 batch = std::make_unique<HistoryStore::Batch>(*history_);
             store(m);
-            if (++inBatch == kSlotsPerBatch) {
+            if (batch && ++inBatch == kSlotsPerBatch) {
                 if (!batch->commit())
                     Q_EMIT storeFailed(history_->lastError());
                 batch.reset();

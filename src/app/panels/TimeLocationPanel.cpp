@@ -1,4 +1,5 @@
 #include "TimeLocationPanel.h"
+#include "ZoneSpinBox.h"
 
 #include "Artwork.h"
 #include "PictureBox.h"
@@ -158,7 +159,7 @@ void TimeLocationPanel::buildTimeAndLocation(QGroupBox *g, LabelNames &names)
 
     caption(names, g, QStringLiteral("Часовой пояс:"), QRect(158, 110, editX - 160, 22))
         ->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    TL = tag(new QDoubleSpinBox(g), QStringLiteral("TL"), "TEdit");
+    TL = tag(new ZoneSpinBox(g), QStringLiteral("TL"), "TEdit");
     TL->setRange(-12.0, 14.0);
     TL->setSingleStep(0.5);
     // Two decimals keep quarter-hour zones (+5:45) as the city table gives them.
