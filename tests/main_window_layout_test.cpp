@@ -294,7 +294,8 @@ private:
         row("Compass", "TVrBitmapImage", kAnyText);
         row("WindChillL", "TLabel", kAnyText, "Температура с учётом ветра");
         row("BatWind", "TVrBitmapImage", kAnyText, "Состояние батареек");
-        row("WindSpeedChart", "TChart", t("UVI"), "УФИ за последние 7 дней");
+        // Its own texts, not the UV chart's.
+        row("WindSpeedChart", "TChart", t("Скорость ветра"), "Скорость ветра за последние 7 дней");
         for (const char *n : {"SL1", "SL2", "SL3", "SL4", "SL5", "SL6"})
             row(n, "TLabel", t("km/h"));
 

@@ -60,6 +60,7 @@ TForm1::TForm1(const AppContext &context, QWidget *parent) : QWidget(parent), co
     connect(ui.IsUserCity, &QCheckBox::clicked, this, &TForm1::IsUserCityClick);
     // A choice by the user; the refresh selects cities without running it.
     connect(ui.CityBox, &QComboBox::activated, this, &TForm1::CityBoxChange);
+    connectSelectors();
 
     recorder_ = std::make_unique<Recorder>(
         RecorderTimers{Timer1, Timer2, Timer3, Timer4, Form2Timer1, Form2Timer2}, this);
@@ -517,28 +518,6 @@ void TForm1::showFileError()
         return;
     }
     QMessageBox::critical(this, QStringLiteral("File Error"), text, QMessageBox::Ok | QMessageBox::Cancel);
-}
-
-void TForm1::RefreshDisplay()
-{
-    // The history interval the station stores records at (codes 1..11).
-    const int period = recorder_->image()[kPeriodByte] - 1;
-    if (period >= 0 && period < PeriodBox->count()) {
-        const QSignalBlocker block(PeriodBox);
-        PeriodBox->setCurrentIndex(period);
-    }
-
-    // The time stamp of the newest readings, not the computer's clock.
-    const QDateTime &dat = measurement().Dat;
-    sStatusBar1->setPanelText(
-        2, QLocale().toString(dat.date(), QLocale::ShortFormat) + QLatin1Char(' ') + dat.toString(QStringLiteral("h:mm")));
-
-    refreshCalendar();
-    refreshLocation();
-    refreshDaylightSavingLabel();
-    refreshCoordinateEdits();
-    refreshSky();
-    Q_EMIT displayRefreshed();
 }
 
 QString TForm1::conditionsSummary() const

@@ -3,6 +3,12 @@
 #pragma once
 
 #include "AppContext.h"
+#include "DisplayRules.h"
+#include "PressureView.h"
+#include "RainView.h"
+#include "TemperatureView.h"
+#include "UvView.h"
+#include "WindView.h"
 #include "HistoryStore.h"
 #include "Location.h"
 #include "Decoding.h"
@@ -77,6 +83,21 @@ public:
 
     // The display refresh: rewrites every value from the current records.
     void RefreshDisplay();
+    // How long the last RefreshDisplay took, in milliseconds.
+    double lastRefreshMs() const { return lastRefreshMs_; }
+
+    // Unit and channel selectors (a user's choice runs them; so does the
+    // refresh at its end). Each takes every unit and the channel from the
+    // selectors and redraws its panels from the records.
+    void TempEdBoxChange();
+    void PressureEdBoxChange();
+    void SpeedEdBoxChange();
+    void RainEdBoxChange();
+    void UVIEdBoxChange();
+    void RainBoxChange();
+    void CHBoxChange();
+    // The extremes' times and the pressure extremes from the history.
+    void ScanRecordedExtremes();
 
     // Timer handlers.
     void Timer1Timer();
@@ -106,6 +127,27 @@ Q_SIGNALS:
     void historyCleared();
 
 private:
+    struct DisplayViews;
+
+    // Steps of the display refresh.
+    void showHistoryInterval();
+    UnitChoices takeUnitChoices();
+    DisplayViews currentViews(const UnitChoices &units);
+    void showReadingsTime();
+    void showPressureReadings(const DisplayViews &views);
+    void showBatteries(const DisplayViews &views);
+    void showRain(const RainView &view);
+    void showTrends(const DisplayViews &views);
+    void runUnitHandlers(const DisplayViews &views);
+    // What each unit handler redraws, from views of the current choices.
+    void showTemperatureUnit(const TemperatureView &view);
+    void showPressureUnit(const PressureView &view);
+    void showRainUnit(const RainView &view);
+    void showSpeedUnit(const WindView &view);
+    void showUvUnit(const UvView &view);
+    Measurement &shownMeasurement() { return recorder_->measurement(); }
+    void connectSelectors();
+
     void buildWindow();
     void buildProgressPanel();
     void buildStatusBar();
@@ -158,6 +200,7 @@ private:
     ReadStage stage_ = ReadStage::LoadingFromStation;
     bool destroyed_ = false;
     bool storeFailureShown_ = false;
+    double lastRefreshMs_ = 0;
     QTimer *statusMessageTimer_ = nullptr;
 
     // Timers.

@@ -178,13 +178,7 @@ void TForm1::refreshSky()
     recorder_->summary().SunSet = sky.sun.set;
     recorder_->summary().MoonRise = sky.moon.rise;
     recorder_->summary().MoonSet = sky.moon.set;
-    ui.VoshodL->setText(sky.VoshodL);
-    ui.ZahodL->setText(sky.ZahodL);
-    ui.DlinaDnyL->setText(sky.DlinaDnyL);
-    ui.VoshodMoonL->setText(sky.VoshodMoonL);
-    ui.ZahodMoonL->setText(sky.ZahodMoonL);
-    ui.MoonImage->setIndex(sky.moonPicture);
-    ui.ZemlyImage->setIndex(sky.earthPicture);
+    ui.timeLocation().show(sky);
 }
 
 void TForm1::saveCityTable()

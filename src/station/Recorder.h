@@ -130,6 +130,9 @@ public:
     const StationImage &image() const { return image_; }
     StationImage &image() { return image_; }
     const Measurement &measurement() const { return measurement_; }
+    // The display writes the unit choices and what it computes from the
+    // history (rain figures, pressure extremes) into the current record.
+    Measurement &measurement() { return measurement_; }
     const StationSummary &summary() const { return summary_; }
     // The window's location controls and the sky write into the summary.
     StationSummary &summary() { return summary_; }
