@@ -335,6 +335,7 @@ FullReadResult Recorder::fullRead()
     lastRecordPosition_ = recordPosition_ = image_.newestSlotPosition();
     headerRead_ = true;
     redecodeHeader();
+    Q_EMIT recordTakenOver(measurement_);
     Q_EMIT recordTaken();
     // Records the station stored while the ring was taken over.
     incrementalRead();
@@ -542,6 +543,7 @@ PollResult Recorder::incrementalRead()
         previousRain = m.RainCount;
         ++slotsTakenOver_;
         store(m);
+        Q_EMIT recordTakenOver(m);
     }
     recordPosition_ = current;
     measurement_ = m;
