@@ -185,8 +185,10 @@ private:
                 failed(QStringLiteral("%1:%2 does not answer").arg(settings_.host).arg(settings_.port));
             }
         }
-        if (connected)
+        if (connected) {
+            flush();  // a record taken over just before the end
             sayGoodbye();
+        }
     }
 
     // "offline" before a clean disconnect: the broker sends the last will
@@ -219,7 +221,11 @@ private:
         std::array<bool, 5> channels{};
         {
             std::lock_guard lock(mutex_);
-            sendState = stateDirty_ && !state_.isEmpty();
+            // Before the first record the channels are not known: the
+            // configs wait for it rather than being sent twice.
+            if (state_.isEmpty())
+                return;
+            sendState = stateDirty_;
             sendDiscovery = discoveryDirty_;
             stateDirty_ = discoveryDirty_ = false;
             state = state_;
