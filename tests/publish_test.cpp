@@ -394,7 +394,8 @@ struct UploadServer {
                 buffer[s] += s->readAll();
                 if (!buffer[s].contains("\r\n\r\n"))
                     return;
-                requests << QUrlQuery(QUrl(QString::fromUtf8(buffer[s].split(' ').value(1))).query());
+                targets << buffer[s].split(' ').value(1);
+                requests << QUrlQuery(QUrl(QString::fromUtf8(targets.last())).query());
                 const int status = answers.isEmpty() ? 200 : answers.takeFirst();
                 s->write(QStringLiteral("HTTP/1.1 %1 X\r\nContent-Length: 7\r\nConnection: close\r\n\r\nsuccess")
                              .arg(status).toUtf8());
@@ -408,11 +409,12 @@ struct UploadServer {
         u.enabled = true;
         u.url = QUrl(QStringLiteral("http://127.0.0.1:%1/weatherstation/updateweatherstation.php").arg(server.serverPort()));
         u.stationId = QStringLiteral("IGARDEN7");
-        u.key = QStringLiteral("k&y=1");
+        u.key = QStringLiteral("k&y=1+%");
         return u;
     }
     QTcpServer server;
     QMap<QTcpSocket *, QByteArray> buffer;
+    QList<QByteArray> targets;  // as sent
     QList<QUrlQuery> requests;
     QList<int> answers;
 };
@@ -428,7 +430,7 @@ TEST(WeatherUpload, QueryHoldsEachFieldInImperialUnitsAndLeavesOutWhatHasNoReadi
     UploadServer server;
     const QUrlQuery q = uploadQuery(server.settings(), c, QStringLiteral("Nimbrel 1.12"));
     const std::pair<const char *, const char *> fields[] = {
-        {"ID", "IGARDEN7"},         {"PASSWORD", "k&y=1"},     {"action", "updateraw"},
+        {"ID", "IGARDEN7"},         {"PASSWORD", "k&y=1+%"},     {"action", "updateraw"},
         {"dateutc", "2026-06-21 10:00:00"}, {"tempf", "25.7"}, {"humidity", "80"},
         {"dewptf", "20.4"},         {"windspeedmph", "10"},    {"windgustmph", "20"},
         {"winddir", "225"},         {"rainin", "0.27"},        {"dailyrainin", "2.71"},
@@ -471,6 +473,8 @@ TEST(WeatherUpload, OneUploadPerCurrentRecordAndFailuresAreRetriedLater)
         ASSERT_TRUE(waitUntil([&] { return uploaded == 1; })) << refusal;
         ASSERT_EQ(server.requests.size(), 2) << "the refused upload once more, the stale record never";
         EXPECT_EQ(server.requests[0].toString(), server.requests[1].toString());
+        EXPECT_TRUE(server.targets[0].contains("&PASSWORD=k%26y%3D1%2B%25&"))
+            << "a server reads '+' as a space: " << server.targets[0].toStdString();
         ASSERT_EQ(failures.size(), 1);
         EXPECT_TRUE(failures[0].contains(QString::number(refusal))) << failures[0].toStdString();
         QThread::msleep(200);

@@ -124,8 +124,16 @@ void WeatherUpload::sendPending()
         pending_.reset();
     if (!pending_ || reply_)
         return;
+    // Every character outside the unreserved set is percent-encoded: a '+'
+    // in a key would otherwise reach the server as a space. Items the
+    // configured address carries already stay in front.
     QUrl url = settings_.url;
-    url.setQuery(uploadQuery(settings_, *pending_, softwareType_));
+    QStringList items;
+    if (url.hasQuery())
+        items << url.query(QUrl::FullyEncoded);
+    for (const auto &[key, value] : uploadQuery(settings_, *pending_, softwareType_).queryItems(QUrl::FullyDecoded))
+        items << QString::fromLatin1(QUrl::toPercentEncoding(key) + '=' + QUrl::toPercentEncoding(value));
+    url.setQuery(items.join(QLatin1Char('&')), QUrl::StrictMode);
     QNetworkRequest request(url);
     request.setTransferTimeout(kTransferTimeoutMs);
     request.setHeader(QNetworkRequest::UserAgentHeader, softwareType_);
@@ -158,7 +166,7 @@ void WeatherUpload::finished(QNetworkReply *reply)
     bool ok = false;
     const int retryAfterSecs = reply->rawHeader("Retry-After").toInt(&ok);
     if (ok && retryAfterSecs > 0)
-        wait = std::clamp(retryAfterSecs * 1000, delayMs_, largestDelayMs_);
+        wait = std::clamp(std::min(retryAfterSecs, largestDelayMs_ / 1000) * 1000, delayMs_, largestDelayMs_);
     delayMs_ = std::min(delayMs_ * 2, largestDelayMs_);
     const QString why = status > 0 ? QStringLiteral("HTTP %1").arg(status) : reply->errorString();
     Q_EMIT uploadFailed(QStringLiteral("Upload failed: %1; next try in %2 s").arg(why).arg((wait + 999) / 1000));
