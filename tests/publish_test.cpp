@@ -62,11 +62,23 @@ struct Broker {
                                                                  {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/local/sbin")})
                                 : inPath;
     }
-    Broker()
+    // With a user: only "nimbrel" with password "pw" may connect.
+    explicit Broker(bool withUser = false)
     {
         QFile conf(dir.filePath(QStringLiteral("mosquitto.conf")));
         conf.open(QIODevice::WriteOnly);
-        conf.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\npersistence false\n").arg(port).toUtf8());
+        conf.write(QStringLiteral("listener %1 127.0.0.1\npersistence false\n").arg(port).toUtf8());
+        if (!withUser) {
+            conf.write("allow_anonymous true\n");
+            return;
+        }
+        // Started as root, mosquitto reads the file as its own user.
+        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                              QFileDevice::ReadOther | QFileDevice::ExeOther);
+        const QString users = dir.filePath(QStringLiteral("users"));
+        QProcess::execute(QStandardPaths::findExecutable(QStringLiteral("mosquitto_passwd")),
+                          {QStringLiteral("-c"), QStringLiteral("-b"), users, QStringLiteral("nimbrel"), QStringLiteral("pw")});
+        conf.write(QStringLiteral("allow_anonymous false\npassword_file %1\n").arg(users).toUtf8());
     }
     ~Broker() { stop(); }
     bool start()
@@ -359,6 +371,28 @@ TEST(Mqtt, LastWillAfterAKillAndStateBackAfterABrokerRestart)
     EXPECT_EQ(json(late.waitFor(QStringLiteral("nimbrel/state")))[QStringLiteral("time")].toString(),
               isoWithOffset(newest));
     EXPECT_EQ(late.waitFor(QStringLiteral("nimbrel/availability")), std::optional<std::string>("online"));
+}
+
+TEST(Mqtt, WrongPasswordIsReportedAndTriedAgainRightOneConnects)
+{
+    NEEDS_MOSQUITTO();
+    Broker broker(true);
+    ASSERT_TRUE(broker.start()) << broker.process.readAllStandardError().toStdString();
+    for (const char *password : {"wrong", "pw"}) {
+        MqttSettings s = localBroker(broker.port);
+        s.user = QStringLiteral("nimbrel");
+        s.password = QLatin1String(password);
+        MqttPublisher publisher(s, QStringLiteral("t"));
+        publisher.setReconnectDelays(50, 100);
+        QStringList reports;
+        QObject::connect(&publisher, &MqttPublisher::connectionChanged,
+                         [&](bool up, const QString &why) { reports << (up ? QStringLiteral("up") : why); });
+        publisher.start();
+        const bool right = QLatin1String(password) == QLatin1String("pw");
+        EXPECT_TRUE(waitUntil([&] { return !reports.isEmpty(); })) << password;
+        EXPECT_EQ(publisher.isConnected(), right) << password;
+        EXPECT_EQ(reports.value(0).contains(QStringLiteral("refused")), !right) << reports.join(QLatin1Char('|')).toStdString();
+    }
 }
 
 TEST(Mqtt, PublishingNeverWaitsForADeadOrSilentBroker)
