@@ -58,9 +58,10 @@ struct Broker {
     static QString binary()
     {
         const QString inPath = QStandardPaths::findExecutable(QStringLiteral("mosquitto"));
-        return inPath.isEmpty() ? QStandardPaths::findExecutable(QStringLiteral("mosquitto"),
-                                                                 {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/local/sbin")})
-                                : inPath;
+        return inPath.isEmpty()
+                   ? QStandardPaths::findExecutable(QStringLiteral("mosquitto"),
+                                                    {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/local/sbin")})
+                   : inPath;
     }
     // With a user: only "nimbrel" with password "pw" may connect.
     explicit Broker(bool withUser = false)
@@ -76,8 +77,9 @@ struct Broker {
         QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
                                               QFileDevice::ReadOther | QFileDevice::ExeOther);
         const QString users = dir.filePath(QStringLiteral("users"));
-        QProcess::execute(QStandardPaths::findExecutable(QStringLiteral("mosquitto_passwd")),
-                          {QStringLiteral("-c"), QStringLiteral("-b"), users, QStringLiteral("nimbrel"), QStringLiteral("pw")});
+        QProcess::execute(
+            QStandardPaths::findExecutable(QStringLiteral("mosquitto_passwd")),
+            {QStringLiteral("-c"), QStringLiteral("-b"), users, QStringLiteral("nimbrel"), QStringLiteral("pw")});
         conf.write(QStringLiteral("allow_anonymous false\npassword_file %1\n").arg(users).toUtf8());
     }
     ~Broker() { stop(); }
@@ -100,8 +102,8 @@ struct Broker {
     QProcess process;
 };
 
-#define NEEDS_MOSQUITTO()                                                                                   \
-    if (Broker::binary().isEmpty())                                                                         \
+#define NEEDS_MOSQUITTO()           \
+    if (Broker::binary().isEmpty()) \
     GTEST_SKIP() << "mosquitto is not installed (scripts/install-deps installs it)"
 
 // Everything the broker sends on `#`, as mosquitto_sub -v would print it.
@@ -204,9 +206,10 @@ TEST(PublishSettings, MissingFileIsOffAndEachBadLineIsReportedOnceWhileTheRestAp
     secret.close();
     QFile ini(dir.filePath(QStringLiteral("nimbrel.ini")));
     ini.open(QIODevice::WriteOnly);
-    ini.write("; Home Assistant\n[mqtt]\nenabled=true\nhost = broker.lan\nport=eighteen\nthis line is wrong\n"
-              "passwordFile=mqtt.pass\nuser=ha\ncolour=blue\ntopicPrefix=wx/garden\n"
-              "[upload]\nenabled=yes\nurl=ftp://nowhere\nstationId=IX1\nkey=k\n");
+    ini.write(
+        "; Home Assistant\n[mqtt]\nenabled=true\nhost = broker.lan\nport=eighteen\nthis line is wrong\n"
+        "passwordFile=mqtt.pass\nuser=ha\ncolour=blue\ntopicPrefix=wx/garden\n"
+        "[upload]\nenabled=yes\nurl=ftp://nowhere\nstationId=IX1\nkey=k\n");
     ini.close();
     const PublishSettings s = loadPublishSettings(ini.fileName());
     EXPECT_TRUE(s.mqtt.enabled);
@@ -239,12 +242,20 @@ TEST(PublishedState, BaseUnitsAndNullWhereAPanelShowsAPlaceholder)
     EXPECT_EQ(good[QStringLiteral("time")].toString(), isoWithOffset(t));
     EXPECT_TRUE(QDateTime::fromString(good[QStringLiteral("time")].toString(), Qt::ISODate).offsetFromUtc() ==
                 t.offsetFromUtc());
-    const std::pair<const char *, double> numbers[] = {
-        {"indoor_temperature", 21.4}, {"indoor_humidity", 45},   {"channel1_temperature", -3.5},
-        {"channel1_humidity", 80},    {"pressure_sea_level", 1013.3}, {"wind_speed", 16.1},
-        {"wind_gust", 32.2},          {"wind_direction", 225},   {"wind_chill", -6.1},
-        {"rain_last_hour", 6.88},     {"rain_24h", 6.88},        {"rain_today", 6.88},
-        {"rain_counter", 1010},       {"uv_index", 2.5}};
+    const std::pair<const char *, double> numbers[] = {{"indoor_temperature", 21.4},
+                                                       {"indoor_humidity", 45},
+                                                       {"channel1_temperature", -3.5},
+                                                       {"channel1_humidity", 80},
+                                                       {"pressure_sea_level", 1013.3},
+                                                       {"wind_speed", 16.1},
+                                                       {"wind_gust", 32.2},
+                                                       {"wind_direction", 225},
+                                                       {"wind_chill", -6.1},
+                                                       {"rain_last_hour", 6.88},
+                                                       {"rain_24h", 6.88},
+                                                       {"rain_today", 6.88},
+                                                       {"rain_counter", 1010},
+                                                       {"uv_index", 2.5}};
     for (const auto &[key, value] : numbers) {
         EXPECT_DOUBLE_EQ(good[QLatin1String(key)].toDouble(-999), value) << key;
     }
@@ -323,9 +334,9 @@ TEST(Mqtt, RetainedDiscoveryAndStateFollowTheRecordsOfTheSimulatedStation)
     EXPECT_EQ(config[QStringLiteral("availability_topic")].toString(), QStringLiteral("nimbrel/availability"));
     EXPECT_EQ(config[QStringLiteral("device")][QStringLiteral("name")].toString(), QLatin1String(kDeviceName));
     EXPECT_EQ(config[QStringLiteral("device")][QStringLiteral("sw_version")].toString(), QStringLiteral("9.9"));
-    for (const char *objectId : {"indoor_temperature", "indoor_humidity", "indoor_dew_point", "pressure_sea_level",
-                                 "pressure_station", "wind_speed", "wind_gust", "wind_direction", "wind_chill",
-                                 "rain_last_hour", "rain_24h", "uv_index"}) {
+    for (const char *objectId :
+         {"indoor_temperature", "indoor_humidity", "indoor_dew_point", "pressure_sea_level", "pressure_station",
+          "wind_speed", "wind_gust", "wind_direction", "wind_chill", "rain_last_hour", "rain_24h", "uv_index"}) {
         const QString topic = QStringLiteral("homeassistant/sensor/nimbrel/%1/config").arg(QLatin1String(objectId));
         EXPECT_TRUE(late.waitFor(topic).has_value()) << objectId;
     }
@@ -391,7 +402,8 @@ TEST(Mqtt, WrongPasswordIsReportedAndTriedAgainRightOneConnects)
         const bool right = QLatin1String(password) == QLatin1String("pw");
         EXPECT_TRUE(waitUntil([&] { return !reports.isEmpty(); })) << password;
         EXPECT_EQ(publisher.isConnected(), right) << password;
-        EXPECT_EQ(reports.value(0).contains(QStringLiteral("refused")), !right) << reports.join(QLatin1Char('|')).toStdString();
+        EXPECT_EQ(reports.value(0).contains(QStringLiteral("refused")), !right)
+            << reports.join(QLatin1Char('|')).toStdString();
     }
 }
 
@@ -432,7 +444,8 @@ struct UploadServer {
                 requests << QUrlQuery(QUrl(QString::fromUtf8(targets.last())).query());
                 const int status = answers.isEmpty() ? 200 : answers.takeFirst();
                 s->write(QStringLiteral("HTTP/1.1 %1 X\r\nContent-Length: 7\r\nConnection: close\r\n\r\nsuccess")
-                             .arg(status).toUtf8());
+                             .arg(status)
+                             .toUtf8());
                 s->disconnectFromHost();
             });
         });
@@ -441,7 +454,8 @@ struct UploadServer {
     {
         UploadSettings u;
         u.enabled = true;
-        u.url = QUrl(QStringLiteral("http://127.0.0.1:%1/weatherstation/updateweatherstation.php").arg(server.serverPort()));
+        u.url = QUrl(
+            QStringLiteral("http://127.0.0.1:%1/weatherstation/updateweatherstation.php").arg(server.serverPort()));
         u.stationId = QStringLiteral("IGARDEN7");
         u.key = QStringLiteral("k&y=1+%");
         return u;
@@ -463,12 +477,21 @@ TEST(WeatherUpload, QueryHoldsEachFieldInImperialUnitsAndLeavesOutWhatHasNoReadi
     c.rainSinceMidnightTips = 100;
     UploadServer server;
     const QUrlQuery q = uploadQuery(server.settings(), c, QStringLiteral("Nimbrel 1.12"));
-    const std::pair<const char *, const char *> fields[] = {
-        {"ID", "IGARDEN7"},         {"PASSWORD", "k&y=1+%"},     {"action", "updateraw"},
-        {"dateutc", "2026-06-21 10:00:00"}, {"tempf", "25.7"}, {"humidity", "80"},
-        {"dewptf", "20.4"},         {"windspeedmph", "10"},    {"windgustmph", "20"},
-        {"winddir", "225"},         {"rainin", "0.27"},        {"dailyrainin", "2.71"},
-        {"baromin", "29.92"},       {"UV", "2.5"},             {"softwaretype", "Nimbrel 1.12"}};
+    const std::pair<const char *, const char *> fields[] = {{"ID", "IGARDEN7"},
+                                                            {"PASSWORD", "k&y=1+%"},
+                                                            {"action", "updateraw"},
+                                                            {"dateutc", "2026-06-21 10:00:00"},
+                                                            {"tempf", "25.7"},
+                                                            {"humidity", "80"},
+                                                            {"dewptf", "20.4"},
+                                                            {"windspeedmph", "10"},
+                                                            {"windgustmph", "20"},
+                                                            {"winddir", "225"},
+                                                            {"rainin", "0.27"},
+                                                            {"dailyrainin", "2.71"},
+                                                            {"baromin", "29.92"},
+                                                            {"UV", "2.5"},
+                                                            {"softwaretype", "Nimbrel 1.12"}};
     EXPECT_EQ(q.queryItems().size(), static_cast<int>(std::size(fields)));
     for (const auto &[key, value] : fields) {
         EXPECT_EQ(q.queryItemValue(QLatin1String(key), QUrl::FullyDecoded), QLatin1String(value)) << key;
@@ -479,7 +502,8 @@ TEST(WeatherUpload, QueryHoldsEachFieldInImperialUnitsAndLeavesOutWhatHasNoReadi
     spoiled.WindSpeedState = 1;
     spoiled.PressLocalInvalid = 1;
     spoiled.RainState = 1;
-    const QUrlQuery without = uploadQuery(server.settings(), currentConditions(spoiled, {}, nullptr), QStringLiteral("x"));
+    const QUrlQuery without =
+        uploadQuery(server.settings(), currentConditions(spoiled, {}, nullptr), QStringLiteral("x"));
     for (const char *key : {"tempf", "humidity", "dewptf", "windspeedmph", "baromin", "rainin"}) {
         EXPECT_FALSE(without.hasQueryItem(QLatin1String(key))) << key << " has no reading and is not sent as 0";
     }

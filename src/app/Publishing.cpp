@@ -15,7 +15,10 @@ namespace {
 
 constexpr int kPanelWidth = 330;
 
-QString version() { return QStringLiteral(NIMBREL_VERSION); }
+QString version()
+{
+    return QStringLiteral(NIMBREL_VERSION);
+}
 
 }  // namespace
 

@@ -61,8 +61,14 @@ std::optional<double> tipsMm(std::optional<int> tips)
 
 }  // namespace
 
-double tipsToMm(double tips) { return rainInUnit(tips, unitCode(RainUnit::Mm)); }
-double tipsToInch(double tips) { return rainInUnit(tips, unitCode(RainUnit::Inch)); }
+double tipsToMm(double tips)
+{
+    return rainInUnit(tips, unitCode(RainUnit::Mm));
+}
+double tipsToInch(double tips)
+{
+    return rainInUnit(tips, unitCode(RainUnit::Inch));
+}
 
 QString isoWithOffset(const QDateTime &localTime)
 {
@@ -117,7 +123,8 @@ CurrentConditions currentConditions(const Measurement &m, const StationSummary &
             c.rainCounterTips = m.RainCount;
         }
         c.rainLast24hTips = rainWindow(history, end.addDays(-1), end);
-        c.rainTotalTips = rainWindow(history, QDateTime(kBeforeAnyRecord, QTime(0, 0), Qt::UTC), end, &c.rainTotalStart);
+        c.rainTotalTips =
+            rainWindow(history, QDateTime(kBeforeAnyRecord, QTime(0, 0), Qt::UTC), end, &c.rainTotalStart);
         // A record at midnight sharp belongs to the new day: its count is the
         // day's starting count.
         c.rainSinceMidnightTips = rainWindow(history, QDateTime(end.date(), QTime(0, 0), Qt::UTC).addSecs(-1), end);
@@ -149,8 +156,10 @@ QJsonObject stateJson(const CurrentConditions &c)
     o[QStringLiteral("pressure_sea_level")] = number(c.pressureSeaLevelHpa, 1);
     o[QStringLiteral("pressure_station")] = number(c.pressureStationHpa, 1);
     const int kmh = unitCode(SpeedUnit::Kmh);
-    o[QStringLiteral("wind_speed")] = number(c.windSpeedMph ? std::optional(speedInUnit(*c.windSpeedMph, kmh)) : std::nullopt, 1);
-    o[QStringLiteral("wind_gust")] = number(c.windGustMph ? std::optional(speedInUnit(*c.windGustMph, kmh)) : std::nullopt, 1);
+    o[QStringLiteral("wind_speed")] =
+        number(c.windSpeedMph ? std::optional(speedInUnit(*c.windSpeedMph, kmh)) : std::nullopt, 1);
+    o[QStringLiteral("wind_gust")] =
+        number(c.windGustMph ? std::optional(speedInUnit(*c.windGustMph, kmh)) : std::nullopt, 1);
     o[QStringLiteral("wind_direction")] = number(c.windDirectionDeg, 1);
     o[QStringLiteral("wind_direction_point")] =
         c.windDirectionPoint.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(c.windDirectionPoint);

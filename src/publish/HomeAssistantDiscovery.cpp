@@ -70,10 +70,9 @@ MqttTopics mqttTopics(const MqttSettings &settings)
 {
     MqttTopics t;
     for (const QChar ch : settings.topicPrefix) {
-        const bool plain = (ch >= QLatin1Char('a') && ch <= QLatin1Char('z')) ||
-                           (ch >= QLatin1Char('A') && ch <= QLatin1Char('Z')) ||
-                           (ch >= QLatin1Char('0') && ch <= QLatin1Char('9')) || ch == QLatin1Char('_') ||
-                           ch == QLatin1Char('-');
+        const bool plain =
+            (ch >= QLatin1Char('a') && ch <= QLatin1Char('z')) || (ch >= QLatin1Char('A') && ch <= QLatin1Char('Z')) ||
+            (ch >= QLatin1Char('0') && ch <= QLatin1Char('9')) || ch == QLatin1Char('_') || ch == QLatin1Char('-');
         t.node += plain ? ch : QLatin1Char('_');
     }
     t.state = settings.topicPrefix + QStringLiteral("/state");

@@ -23,9 +23,9 @@ inline constexpr char kHomeAssistantStatusLevel[] = "status";
 
 // The topics of one publisher, all derived from the settings.
 struct MqttTopics {
-    QString node;          // topicPrefix with every character outside [A-Za-z0-9_-] made '_'
-    QString state;         // <topicPrefix>/state, retained JSON
-    QString availability;  // <topicPrefix>/availability, "online" / "offline"
+    QString node;                 // topicPrefix with every character outside [A-Za-z0-9_-] made '_'
+    QString state;                // <topicPrefix>/state, retained JSON
+    QString availability;         // <topicPrefix>/availability, "online" / "offline"
     QString homeAssistantStatus;  // <discoveryPrefix>/status
     QString discoveryPrefix;
 };
@@ -35,8 +35,8 @@ inline constexpr char kAvailable[] = "online";
 inline constexpr char kNotAvailable[] = "offline";
 
 struct DiscoveryMessage {
-    QString objectId;  // "indoor_temperature", "channel2_humidity", ...
-    QString topic;     // <discovery>/sensor/<node>/<objectId>/config
+    QString objectId;    // "indoor_temperature", "channel2_humidity", ...
+    QString topic;       // <discovery>/sensor/<node>/<objectId>/config
     QByteArray payload;  // compact JSON
 };
 

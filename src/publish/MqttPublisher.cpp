@@ -164,7 +164,10 @@ private:
             if (!attempting) {
                 const int rc = mosquitto_connect_async(mosq_, host.constData(), settings_.port, kKeepAliveSecs);
                 if (rc != MOSQ_ERR_SUCCESS) {
-                    failed(QStringLiteral("cannot reach %1:%2: %3").arg(settings_.host).arg(settings_.port).arg(errorText(rc)));
+                    failed(QStringLiteral("cannot reach %1:%2: %3")
+                               .arg(settings_.host)
+                               .arg(settings_.port)
+                               .arg(errorText(rc)));
                     continue;
                 }
                 attempting = true;
@@ -173,7 +176,9 @@ private:
             const int rc = mosquitto_loop(mosq_, kLoopMs, 1);
             if (rc != MOSQ_ERR_SUCCESS) {
                 failed(refusal_.isEmpty() ? QStringLiteral("connection to %1:%2 lost: %3")
-                                                .arg(settings_.host).arg(settings_.port).arg(errorText(rc))
+                                                .arg(settings_.host)
+                                                .arg(settings_.port)
+                                                .arg(errorText(rc))
                                           : refusal_);
                 refusal_.clear();
                 continue;
@@ -275,10 +280,7 @@ private:
         w->report(true, QString());
     }
 
-    static void onDisconnect(mosquitto *, void *self, int)
-    {
-        static_cast<Worker *>(self)->connected = false;
-    }
+    static void onDisconnect(mosquitto *, void *self, int) { static_cast<Worker *>(self)->connected = false; }
 
     // Home Assistant came (back) online: it forgets entities whose configs
     // it has not seen since, so they are sent again with the state.
@@ -314,7 +316,8 @@ private:
 };
 
 MqttPublisher::MqttPublisher(const MqttSettings &settings, const QString &softwareVersion, QObject *parent)
-    : QObject(parent), topics_(mqttTopics(settings)),
+    : QObject(parent),
+      topics_(mqttTopics(settings)),
       worker_(std::make_unique<Worker>(this, settings, topics_, softwareVersion))
 {
 }
@@ -327,9 +330,15 @@ void MqttPublisher::setReconnectDelays(int firstMs, int largestMs)
     worker_->largestDelayMs = std::max(worker_->firstDelayMs, largestMs);
 }
 
-void MqttPublisher::start() { worker_->start(); }
+void MqttPublisher::start()
+{
+    worker_->start();
+}
 
-bool MqttPublisher::isConnected() const { return worker_->connected; }
+bool MqttPublisher::isConnected() const
+{
+    return worker_->connected;
+}
 
 void MqttPublisher::publish(const CurrentConditions &conditions)
 {

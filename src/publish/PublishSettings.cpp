@@ -52,7 +52,8 @@ PublishSettings loadPublishSettings(const QString &path)
         return s;
     const QString shown = QFileInfo(path).fileName();
     if (!file.open(QIODevice::ReadOnly)) {
-        s.problems << QStringLiteral("%1: cannot be read (%2); MQTT and uploads stay off.").arg(shown, file.errorString());
+        s.problems
+            << QStringLiteral("%1: cannot be read (%2); MQTT and uploads stay off.").arg(shown, file.errorString());
         return s;
     }
 
@@ -107,44 +108,72 @@ PublishSettings loadPublishSettings(const QString &path)
             if (const auto n = parseInt(value, low, high))
                 target = *n;
             else
-                complain(QStringLiteral("%1 must be a whole number from %2 to %3, not \"%4\"").arg(key).arg(low).arg(high).arg(value));
+                complain(QStringLiteral("%1 must be a whole number from %2 to %3, not \"%4\"")
+                             .arg(key)
+                             .arg(low)
+                             .arg(high)
+                             .arg(value));
         };
         auto setPrefix = [&](QString &target) {
             if (validTopicPrefix(value))
                 target = value;
             else
-                complain(QStringLiteral("%1 must be a topic without + or # and without a leading or trailing /, not \"%2\"")
-                             .arg(key, value));
+                complain(
+                    QStringLiteral("%1 must be a topic without + or # and without a leading or trailing /, not \"%2\"")
+                        .arg(key, value));
+        };
+        // Read once the whole file is through: a relative name is beside it.
+        auto notePasswordFile = [&] {
+            passwordFile = value;
+            passwordFileLine = number;
+        };
+        auto setUrl = [&](QUrl &target) {
+            const QUrl url(value, QUrl::StrictMode);
+            const bool web = url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
+            if (url.isValid() && web && !url.host().isEmpty())
+                target = url;
+            else
+                complain(QStringLiteral("url must be an http:// or https:// address, not \"%1\"").arg(value));
         };
 
         if (section == Section::Mqtt) {
             MqttSettings &m = s.mqtt;
-            if (key == QLatin1String("enabled")) setBool(m.enabled);
-            else if (key == QLatin1String("host")) m.host = value;
-            else if (key == QLatin1String("port")) setInt(m.port, 1, 65535);
-            else if (key == QLatin1String("user")) m.user = value;
-            else if (key == QLatin1String("password")) m.password = value;
-            else if (key == QLatin1String("passwordFile")) { passwordFile = value; passwordFileLine = number; }
-            else if (key == QLatin1String("tls")) setBool(m.tls);
-            else if (key == QLatin1String("caFile")) m.caFile = value.isEmpty() ? QString() : besideIni(path, value);
-            else if (key == QLatin1String("topicPrefix")) setPrefix(m.topicPrefix);
-            else if (key == QLatin1String("discoveryPrefix")) setPrefix(m.discoveryPrefix);
-            else complain(QStringLiteral("unknown key \"%1\" in [mqtt]").arg(key));
+            if (key == QLatin1String("enabled"))
+                setBool(m.enabled);
+            else if (key == QLatin1String("host"))
+                m.host = value;
+            else if (key == QLatin1String("port"))
+                setInt(m.port, 1, 65535);
+            else if (key == QLatin1String("user"))
+                m.user = value;
+            else if (key == QLatin1String("password"))
+                m.password = value;
+            else if (key == QLatin1String("passwordFile"))
+                notePasswordFile();
+            else if (key == QLatin1String("tls"))
+                setBool(m.tls);
+            else if (key == QLatin1String("caFile"))
+                m.caFile = value.isEmpty() ? QString() : besideIni(path, value);
+            else if (key == QLatin1String("topicPrefix"))
+                setPrefix(m.topicPrefix);
+            else if (key == QLatin1String("discoveryPrefix"))
+                setPrefix(m.discoveryPrefix);
+            else
+                complain(QStringLiteral("unknown key \"%1\" in [mqtt]").arg(key));
         } else {
             UploadSettings &u = s.upload;
-            if (key == QLatin1String("enabled")) setBool(u.enabled);
-            else if (key == QLatin1String("url")) {
-                const QUrl url(value, QUrl::StrictMode);
-                if (url.isValid() && (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https")) &&
-                    !url.host().isEmpty())
-                    u.url = url;
-                else
-                    complain(QStringLiteral("url must be an http:// or https:// address, not \"%1\"").arg(value));
-            }
-            else if (key == QLatin1String("stationId")) u.stationId = value;
-            else if (key == QLatin1String("key")) u.key = value;
-            else if (key == QLatin1String("channel")) setInt(u.channel, 1, 5);
-            else complain(QStringLiteral("unknown key \"%1\" in [upload]").arg(key));
+            if (key == QLatin1String("enabled"))
+                setBool(u.enabled);
+            else if (key == QLatin1String("url"))
+                setUrl(u.url);
+            else if (key == QLatin1String("stationId"))
+                u.stationId = value;
+            else if (key == QLatin1String("key"))
+                u.key = value;
+            else if (key == QLatin1String("channel"))
+                setInt(u.channel, 1, 5);
+            else
+                complain(QStringLiteral("unknown key \"%1\" in [upload]").arg(key));
         }
     }
 
@@ -154,7 +183,9 @@ PublishSettings loadPublishSettings(const QString &path)
             s.mqtt.password = QString::fromUtf8(secret.readLine()).remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
         } else {
             s.problems << QStringLiteral("%1:%2: the password file %3 cannot be read (%4); MQTT stays off.")
-                              .arg(shown).arg(passwordFileLine).arg(secret.fileName(), secret.errorString());
+                              .arg(shown)
+                              .arg(passwordFileLine)
+                              .arg(secret.fileName(), secret.errorString());
             s.mqtt.enabled = false;
         }
     }

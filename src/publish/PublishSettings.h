@@ -49,7 +49,7 @@ struct MqttSettings {
     QString user;
     QString password;  // from `password` or read from `passwordFile`
     bool tls = false;
-    QString caFile;    // absolute
+    QString caFile;  // absolute
     QString topicPrefix = QStringLiteral("nimbrel");
     QString discoveryPrefix = QStringLiteral("homeassistant");
 };

@@ -77,7 +77,10 @@ QUrlQuery uploadQuery(const UploadSettings &settings, const CurrentConditions &c
 }
 
 WeatherUpload::WeatherUpload(const UploadSettings &settings, const QString &softwareType, QObject *parent)
-    : QObject(parent), settings_(settings), softwareType_(softwareType), network_(new QNetworkAccessManager(this)),
+    : QObject(parent),
+      settings_(settings),
+      softwareType_(softwareType),
+      network_(new QNetworkAccessManager(this)),
       retry_(new QTimer(this))
 {
     retry_->setSingleShot(true);
@@ -96,7 +99,10 @@ void WeatherUpload::setRetryDelays(int firstMs, int largestMs)
     largestDelayMs_ = std::max(firstDelayMs_, largestMs);
 }
 
-QDateTime WeatherUpload::now() const { return now_ ? now_() : QDateTime::currentDateTime(); }
+QDateTime WeatherUpload::now() const
+{
+    return now_ ? now_() : QDateTime::currentDateTime();
+}
 
 bool WeatherUpload::stale(const CurrentConditions &c) const
 {
@@ -104,7 +110,10 @@ bool WeatherUpload::stale(const CurrentConditions &c) const
     return !local.isValid() || local.secsTo(now()) > kUploadMaxAgeSecs;
 }
 
-bool WeatherUpload::waiting() const { return reply_ || retry_->isActive(); }
+bool WeatherUpload::waiting() const
+{
+    return reply_ || retry_->isActive();
+}
 
 void WeatherUpload::offer(const CurrentConditions &conditions)
 {
