@@ -13,7 +13,8 @@ namespace nimbrel {
 
 namespace {
 
-constexpr int kPanelWidth = 330;
+// "nimbrel.org", right of the version.
+constexpr int kSitePanel = 4;
 
 QString version()
 {
@@ -27,15 +28,10 @@ Publishing::Publishing(TForm1 &form, const AppContext &context) : form_(form)
     settings_ = loadPublishSettings(QDir(context.workDir).filePath(QLatin1String(kPublishSettingsFile)));
     for (const QString &problem : settings_.problems)
         std::fprintf(stderr, "nimbrel: %s\n", qPrintable(problem));
-    if (!settings_.mqtt.enabled && !settings_.upload.enabled) {
-        if (!settings_.problems.isEmpty()) {
-            panel_ = form_.sStatusBar1->addPanel(settings_.problems.first(), kPanelWidth);
-        }
-        return;
-    }
-    panel_ = form_.sStatusBar1->addPanel(QString(), kPanelWidth);
     if (!settings_.problems.isEmpty())
-        form_.sStatusBar1->setPanelText(panel_, settings_.problems.first());
+        show();
+    if (!settings_.mqtt.enabled && !settings_.upload.enabled)
+        return;
 
     if (settings_.mqtt.enabled) {
         mqtt_ = std::make_unique<MqttPublisher>(settings_.mqtt, version());
@@ -73,15 +69,24 @@ Publishing::Publishing(TForm1 &form, const AppContext &context) : form_(form)
 
 Publishing::~Publishing() = default;
 
+// The status bar has no room for a panel of its own: the site panel at its
+// right says in a word what is wrong, its hint the whole sentences.
 void Publishing::show()
 {
-    QStringList parts;
-    if (!mqttText_.isEmpty())
-        parts << mqttText_;
-    if (!uploadText_.isEmpty())
-        parts << uploadText_;
-    const QString text = parts.join(QStringLiteral(" · "));
-    form_.sStatusBar1->setPanelText(panel_, text);
+    QString word = QStringLiteral("nimbrel.org");
+    if (!settings_.problems.isEmpty())
+        word = QStringLiteral("nimbrel.ini?");
+    if (mqtt_ && !mqtt_->isConnected() && !mqttText_.isEmpty())
+        word = QStringLiteral("MQTT offline");
+    if (uploadText_.startsWith(QStringLiteral("Upload failed")) ||
+        uploadText_.startsWith(QStringLiteral("Upload given")))
+        word = QStringLiteral("Upload failed");
+    QStringList lines = settings_.problems;
+    for (const QString &text : {mqttText_, uploadText_})
+        if (!text.isEmpty())
+            lines << text;
+    form_.sStatusBar1->setPanelText(kSitePanel, word);
+    form_.sStatusBar1->setToolTip(lines.join(QLatin1Char('\n')));
 }
 
 }  // namespace nimbrel

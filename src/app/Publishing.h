@@ -1,6 +1,6 @@
 // Hands every record the recorder takes over to the MQTT publisher and the
 // weather-network upload that nimbrel.ini asks for, and shows how they fare
-// in a status-bar panel of its own (added only when one of them is on).
+// in the status bar.
 #pragma once
 
 #include "AppContext.h"
@@ -33,7 +33,6 @@ private:
     PublishSettings settings_;
     std::unique_ptr<MqttPublisher> mqtt_;
     std::unique_ptr<WeatherUpload> upload_;
-    int panel_ = -1;
     QString mqttText_;
     QString uploadText_;
 };

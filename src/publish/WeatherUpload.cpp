@@ -129,8 +129,11 @@ void WeatherUpload::offer(const CurrentConditions &conditions)
 
 void WeatherUpload::sendPending()
 {
-    if (pending_ && stale(*pending_))
+    if (pending_ && stale(*pending_)) {
+        // Only a retry gets here: fresh offers of old records are refused.
         pending_.reset();
+        Q_EMIT uploadFailed(QStringLiteral("Upload given up: the record is older than ten minutes"));
+    }
     if (!pending_ || reply_)
         return;
     // Every character outside the unreserved set is percent-encoded: a '+'
