@@ -89,8 +89,11 @@ WeatherUpload::WeatherUpload(const UploadSettings &settings, const QString &soft
 
 WeatherUpload::~WeatherUpload()
 {
-    if (reply_)
+    // Aborting finishes the reply at once; nobody must hear of it now.
+    if (reply_) {
+        reply_->disconnect(this);
         reply_->abort();
+    }
 }
 
 void WeatherUpload::setRetryDelays(int firstMs, int largestMs)
