@@ -65,7 +65,7 @@ double tipsToInch(double tips);
 
 // The conditions of `m`, the record taken over, with the station header `s`
 // (altitude, batteries) and the history (rain windows ending at m.Dat, which
-// must already hold m; null: no rain figures).
+// must already hold m; rows after m do not count; null: no rain figures).
 CurrentConditions currentConditions(const Measurement &m, const StationSummary &s, const HistoryStore *history,
                                     bool headerRead = true);
 

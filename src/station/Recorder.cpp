@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QTimer>
+#include <vector>
 
 namespace nimbrel {
 
@@ -529,6 +530,7 @@ PollResult Recorder::incrementalRead()
 
     Measurement m = measurement_;
     std::int32_t previousRain = measurement_.RainCount;
+    std::vector<Measurement> taken;
     for (int k = moved - 1; k >= 0; --k) {
         const int index = (newestIndex - k + kSlotCount) % kSlotCount;
         recordPosition_ = slotPosition(index);
@@ -543,11 +545,13 @@ PollResult Recorder::incrementalRead()
         previousRain = m.RainCount;
         ++slotsTakenOver_;
         store(m);
-        Q_EMIT recordTakenOver(m);
+        taken.push_back(m);
     }
     recordPosition_ = current;
     measurement_ = m;
     redecodeHeader();
+    for (const Measurement &record : taken)
+        Q_EMIT recordTakenOver(record);
     Q_EMIT recordTaken();
     Q_EMIT repaintRequested();
     return PollResult::NewRecord;
