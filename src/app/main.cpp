@@ -3,6 +3,7 @@
 #include "AppContext.h"
 #include "Clock.h"
 #include "DataFolder.h"
+#include "Publishing.h"
 #include "SafeFile.h"
 #include "SingleInstance.h"
 #include "TForm1.h"
@@ -252,6 +253,9 @@ int main(int argc, char *argv[])
     context.quietMessages = options.diagnostic() || QGuiApplication::platformName() == QLatin1String("offscreen");
 
     TForm1 form1(context);
+    // MQTT and the weather-network upload, as nimbrel.ini asks; connected
+    // before the first read so that it sees every record taken over.
+    Publishing publishing(form1, context);
     // From here on, kill, Ctrl+C and logging out end the program the way
     // closing the window does, so FormDestroy below saves and closes.
     TerminationSignals termination;

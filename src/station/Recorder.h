@@ -168,6 +168,11 @@ Q_SIGNALS:
     void progressChanged(int position);  // 0..16000
     // A new current record was taken over and stored: refresh.
     void recordTaken();
+    // One record new to the program, for whoever passes records on: after a
+    // full read the newest one, after a poll each one it brought, oldest
+    // first. Emitted once the records are stored and the header decoded,
+    // just before recordTaken.
+    void recordTakenOver(const nimbrel::Measurement &record);
     // Without a station: the newest stored record and the header copy were
     // loaded: refresh.
     void storedDataLoaded();
