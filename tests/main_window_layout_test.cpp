@@ -807,18 +807,23 @@ private Q_SLOTS:
     void timeZoneKeepsNegativeAndHalfHourZones_data()
     {
         QTest::addColumn<double>("zone");
-        QTest::newRow("India") << 5.5;
-        QTest::newRow("Newfoundland") << -3.5;
-        QTest::newRow("Kiribati") << 14.0;
-        QTest::newRow("Baker Island") << -12.0;
-        QTest::newRow("Nepal") << 5.75;
-        QTest::newRow("Chatham Islands") << 12.75;
+        QTest::addColumn<QString>("text");  // as many decimals as the zone needs
+        QTest::newRow("India") << 5.5 << "5.5";
+        QTest::newRow("Newfoundland") << -3.5 << "-3.5";
+        QTest::newRow("Kiribati") << 14.0 << "14";
+        QTest::newRow("Baker Island") << -12.0 << "-12";
+        QTest::newRow("Nepal") << 5.75 << "5.75";
+        QTest::newRow("Chatham Islands") << 12.75 << "12.75";
+        QTest::newRow("Moscow") << 3.0 << "3";
+        QTest::newRow("Greenwich") << 0.0 << "0";
     }
     void timeZoneKeepsNegativeAndHalfHourZones()
     {
         QFETCH(double, zone);
+        QFETCH(QString, text);
         form_->ui.TL->setValue(zone);
         QCOMPARE(form_->ui.TL->value(), zone);
+        QCOMPARE(form_->ui.TL->text(), text.replace(QLatin1Char('.'), QLocale().decimalPoint()));
     }
 
     // The ends of every number edit's range read whole in the edit.
