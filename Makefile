@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 export QT_QPA_PLATFORM_PLUGIN_PATH
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench fuzz package install clean
 
 all: build
 
@@ -30,6 +30,21 @@ test: build
 
 bench: build
 	@scripts/run-bench $(BUILD_DIR)
+
+# Runs every fuzz target for FUZZ_SECONDS (default 150) under the sanitizers,
+# one after another, in a clang build of its own (build-fuzz).
+fuzz: deps
+	@scripts/run-fuzz -t $(or $(FUZZ_SECONDS),150)
+
+# A Debian package of the program in $(BUILD_DIR): nimbrel_VERSION_ARCH.deb,
+# installed with `sudo apt install ./$(BUILD_DIR)/nimbrel_*.deb`.
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
+
+# Installs into PREFIX (default /usr/local); `make install PREFIX=/tmp/x`.
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -132,6 +132,17 @@ TEST(FullRead, MirrorsTheMemoryAndStoresEverySlotOfTheRingOnce)
     EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [&](const HistoryRow &r) { return r.Dat == rig.stationSlot(0).Dat; }));
 }
 
+TEST(FullRead, WithoutAHistoryFileTheRecordsAreStillShown)
+{
+    Rig rig;
+    rig.recorder.setHistory(nullptr);  // datat could not be opened at all
+    int taken = 0;
+    QObject::connect(&rig.recorder, &Recorder::recordTaken, [&] { ++taken; });
+    EXPECT_EQ(rig.recorder.fullRead(), FullReadResult::Completed);
+    EXPECT_EQ(taken, 1);
+    EXPECT_EQ(rig.recorder.measurement().Dat, rig.stationSlot(rig.link.station().newestSlotIndex()).Dat);
+}
+
 TEST(FullRead, SlotZerosRainCounterIsTheRecordBeforeIt)
 {
     struct Row {

@@ -314,6 +314,8 @@ TEST(CommandLine, NoLinkLibraryEndsWithItsMessage)
     p.setWorkingDirectory(empty.path());
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    // A folder without the program's files: the data go to the user's data folder.
+    env.insert(QStringLiteral("XDG_DATA_HOME"), empty.filePath(QStringLiteral("share")));
     p.setProcessEnvironment(env);
     // Copied away from its build folder, so there is no library (and no
     // translation table: the message keeps its designed text) beside it.
@@ -323,4 +325,38 @@ TEST(CommandLine, NoLinkLibraryEndsWithItsMessage)
     ASSERT_TRUE(p.waitForFinished(30000));
     EXPECT_EQ(p.exitCode(), 1);
     EXPECT_TRUE(QString::fromUtf8(p.readAllStandardError()).contains(QStringLiteral("Ошибка загрузки USB.dll!!!")));
+}
+
+// The two station settings, set from the command line as a user would, reach
+// the station: the simulated station saves its memory after each write.
+TEST(CommandLine, StationSettingsReachTheStationsMemory)
+{
+    Demo demo(QStringLiteral("[station]\nattached=true\nadvanceSeconds=2\nsaveImage=station.img\n"));
+    const ProgramRun run = demo.run({QStringLiteral("--action"), QStringLiteral("type PressLevel -12"),
+                                     QStringLiteral("--action"), QStringLiteral("click SpeedButton1"),
+                                     QStringLiteral("--action"), QStringLiteral("select PeriodBox 10"),
+                                     QStringLiteral("--action"), QStringLiteral("wait 3.5"),
+                                     QStringLiteral("--dump-ui"), demo.path(QStringLiteral("ui.json"))});
+    ASSERT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    QFile image(demo.path(QStringLiteral("station.img")));
+    ASSERT_TRUE(image.open(QIODevice::ReadOnly));
+    const QByteArray memory = image.readAll();
+    ASSERT_EQ(memory.size(), 8192);
+    EXPECT_EQ(std::uint8_t(memory[90]), 12);
+    EXPECT_EQ(std::uint8_t(memory[91]), 0);
+    EXPECT_EQ(std::uint8_t(memory[92]), 8);
+    EXPECT_EQ(std::uint8_t(memory[254]), 11);
+
+    const QJsonObject form1 = readJson(demo.path(QStringLiteral("ui.json")))[QStringLiteral("TForm1")].toObject();
+    EXPECT_EQ(form1[QStringLiteral("PressLevel")][QStringLiteral("text")].toString(), QStringLiteral("-12"));
+
+    // The station's next record comes a day after the one before (the image
+    // is saved again when the program closes the link).
+    auto bcd = [&](int at) { return (std::uint8_t(memory[at]) >> 4) * 10 + (std::uint8_t(memory[at]) & 15); };
+    auto recordTime = [&](int slot) {
+        const int p = 219 + 38 * slot;
+        return QDateTime(QDate(2000 + bcd(4), memory[p] & 15, bcd(p + 1)), QTime(bcd(p + 2), bcd(p + 3)));
+    };
+    const int newest = std::uint8_t(memory[255]);
+    EXPECT_EQ(recordTime((newest + 208) % 209).secsTo(recordTime(newest)), 86400);
 }

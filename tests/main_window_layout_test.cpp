@@ -20,6 +20,7 @@
 #include <QJsonArray>
 #include <QAction>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollArea>
@@ -293,6 +294,7 @@ private:
         row("Compass", "TVrBitmapImage", kAnyText);
         row("WindChillL", "TLabel", kAnyText, "Температура с учётом ветра");
         row("BatWind", "TVrBitmapImage", kAnyText, "Состояние батареек");
+        // Its own texts, not the UV chart's.
         row("WindSpeedChart", "TChart", t("Скорость ветра"), "Скорость ветра за последние 7 дней");
         for (const char *n : {"SL1", "SL2", "SL3", "SL4", "SL5", "SL6"})
             row(n, "TLabel", t("km/h"));
@@ -805,25 +807,30 @@ private Q_SLOTS:
     void timeZoneKeepsNegativeAndHalfHourZones_data()
     {
         QTest::addColumn<double>("zone");
-        QTest::newRow("India") << 5.5;
-        QTest::newRow("Newfoundland") << -3.5;
-        QTest::newRow("Kiribati") << 14.0;
-        QTest::newRow("Baker Island") << -12.0;
-        QTest::newRow("Nepal") << 5.75;
-        QTest::newRow("Chatham Islands") << 12.75;
+        QTest::addColumn<QString>("text");  // as many decimals as the zone needs
+        QTest::newRow("India") << 5.5 << "5.5";
+        QTest::newRow("Newfoundland") << -3.5 << "-3.5";
+        QTest::newRow("Kiribati") << 14.0 << "14";
+        QTest::newRow("Baker Island") << -12.0 << "-12";
+        QTest::newRow("Nepal") << 5.75 << "5.75";
+        QTest::newRow("Chatham Islands") << 12.75 << "12.75";
+        QTest::newRow("Moscow") << 3.0 << "3";
+        QTest::newRow("Greenwich") << 0.0 << "0";
     }
     void timeZoneKeepsNegativeAndHalfHourZones()
     {
         QFETCH(double, zone);
+        QFETCH(QString, text);
         form_->ui.TL->setValue(zone);
         QCOMPARE(form_->ui.TL->value(), zone);
+        QCOMPARE(form_->ui.TL->text(), text.replace(QLatin1Char('.'), QLocale().decimalPoint()));
     }
 
     // The ends of every number edit's range read whole in the edit.
     void numberEditsShowTheirWholeRange()
     {
         const QList<QAbstractSpinBox *> edits = form_->ScrollBox1->widget()->findChildren<QAbstractSpinBox *>();
-        QVERIFY(edits.size() >= 6);
+        QVERIFY(edits.size() >= 5);  // the coordinates and the zone
         for (QAbstractSpinBox *edit : edits) {
             QStringList texts;
             if (auto *whole = qobject_cast<QSpinBox *>(edit)) {

@@ -4,13 +4,18 @@
 #include "TForm1.h"
 #include "BlinkLed.h"
 #include "PanelStatusBar.h"
+#include "ThermoMeter.h"
+#include "TrendChart.h"
+#include "UiDump.h"
 #include "support/SimLink.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QJsonObject>
 #include <QLabel>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -339,6 +344,101 @@ private Q_SLOTS:
         QCOMPARE(bytes.size(), 255);
         QVERIFY(std::equal(bytes.begin(), bytes.end(), link.station().memory().begin(),
                            [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; }));
+    }
+
+    // ---- The display -----------------------------------------------------------
+
+    // The channel side follows a temperature unit change at once, from the
+    // stored values, with no station to bring a new record.
+    void temperatureUnitChangeWithoutAStationRedrawsTheChannel()
+    {
+        SimLink link(station());
+        Window w(link);
+        QVERIFY(w.form->FormCreate());
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->recorder().lastRecordPosition() != 0, 5000);
+        link.station().setAttached(false);
+        QTRY_VERIFY_WITH_TIMEOUT(!w.form->recorder().connected(), 3000);
+
+        auto *channelBox = w.form->findChild<QComboBox *>(QStringLiteral("CHBox"));
+        auto *termo = w.form->findChild<ThermoMeter *>(QStringLiteral("Termo2"));
+        auto label = [&](const char *name) { return w.form->findChild<QLabel *>(QString::fromLatin1(name)); };
+        const Measurement &m = w.form->measurement();
+        const StationSummary &s = w.form->summary();
+        int channel = 0;
+        while (channel < kChannelCount
+               && (m.TempCHState[channel] != 0 || m.TempCH[channel] == 0 || s.TempMaxState[channel + 1] != 0))
+            ++channel;
+        QVERIFY2(channel < kChannelCount, "the simulated station has a channel with a reading");
+        channelBox->setCurrentIndex(channel);
+        Q_EMIT channelBox->activated(channel);
+        w.form->RefreshDisplay();
+
+        const QStringList names = {"TempCHLabel", "MaxTempCHL", "MinTempCHL", "TochkaRosCHL"};
+        QList<double> celsius;
+        for (const QString &name : names)
+            celsius << QLocale().toDouble(label(name.toLatin1())->text());
+        const double column = termo->value();
+        const double maxMarker = termo->maxMarker();
+
+        auto *units = w.form->TempEdBox;
+        units->setCurrentIndex(1);
+        Q_EMIT units->activated(1);
+        QVERIFY(!w.form->recorder().connected());
+        auto fahrenheit = [](double c) { return c * 1.8 + 32; };
+        for (int i = 0; i < names.size(); ++i) {
+            bool ok = false;
+            const double shown = QLocale().toDouble(label(names[i].toLatin1())->text(), &ok);
+            QVERIFY2(ok, qPrintable(names[i]));
+            QVERIFY2(qAbs(shown - fahrenheit(celsius[i])) <= 0.2, qPrintable(names[i]));
+        }
+        QCOMPARE(termo->scaleMax(), 176);
+        QVERIFY(qAbs(termo->value() - fahrenheit(column)) <= 0.2);
+        QVERIFY(qAbs(termo->maxMarker() - fahrenheit(maxMarker)) <= 0.2);
+    }
+
+    // The refresh depends on the records and the selectors only: a second
+    // run right after the first changes nothing on the screen, also right
+    // after the units were changed behind the handlers' back (as a stored
+    // choice is at start-up).
+    void refreshTwiceShowsTheSame()
+    {
+        SimLink link(station());
+        Window w(link);
+        QVERIFY(w.form->FormCreate());
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->recorder().lastRecordPosition() != 0, 5000);
+        for (QComboBox *box : {w.form->TempEdBox, w.form->SpeedEdBox, w.form->UVIEdBox, w.form->RainEdBox})
+            box->setCurrentIndex(1);
+        auto screen = [&] {
+            QJsonObject shown = dumpComponents(w.form.get());
+            // The clock and the animations move on their own.
+            for (const char *name : {"LocalTime", "LocalDate", "WeatherImage", "ObmenLed", "VrScrollText1"})
+                shown.remove(QString::fromLatin1(name));
+            return shown;
+        };
+        w.form->RefreshDisplay();
+        const QJsonObject first = screen();
+        w.form->RefreshDisplay();
+        QCOMPARE(screen(), first);
+        QCOMPARE(first.value(QStringLiteral("UVIL1")).toObject().value(QStringLiteral("text")).toString(),
+                 QStringLiteral("MED/h"));
+        QVERIFY(w.form->lastRefreshMs() > 0);
+    }
+
+    // Under the mouse a chart tells the point: hours back, " : " and the
+    // pressure with one decimal; off the points it says nothing.
+    void pressureChartHintsThePointUnderTheMouse()
+    {
+        SimLink link(station());
+        Window w(link);
+        QVERIFY(w.form->FormCreate());
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->recorder().lastRecordPosition() != 0, 5000);
+        auto *chart = w.form->findChild<TrendChart *>(QStringLiteral("PressureChart"));
+        QCOMPARE(chart->pointCount(), 25);
+        Q_EMIT chart->mouseMoved(Qt::NoModifier, chart->pointPosition(24).toPoint());
+        QVERIFY2(QRegularExpression(QStringLiteral("^0 : \\d{3,4}\\.\\d$")).match(chart->toolTip()).hasMatch(),
+                 qPrintable(chart->toolTip()));
+        Q_EMIT chart->mouseMoved(Qt::NoModifier, QPoint(1, 1));
+        QCOMPARE(chart->toolTip(), QString());
     }
 };
 

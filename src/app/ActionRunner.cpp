@@ -230,6 +230,12 @@ void ActionRunner::step()
 {
     if (stopped_)
         return;
+    // An action that started an exchange with the station (a settings write)
+    // pumps events while it waits: the next one comes once it has ended.
+    if (ready_ && !ready_()) {
+        next_->start(20);
+        return;
+    }
     if (position_ >= actions_.size()) {
         stopped_ = true;
         Q_EMIT finished();

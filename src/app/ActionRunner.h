@@ -17,6 +17,7 @@
 #pragma once
 
 #include <QList>
+#include <functional>
 #include <QObject>
 #include <QPoint>
 #include <QString>
@@ -53,6 +54,8 @@ public:
 
     // Begins with the first action once control is back in the event loop.
     void start();
+    // Each action, and the end, waits until this says the program is ready.
+    void setReadyCheck(std::function<bool()> ready) { ready_ = std::move(ready); }
 
 Q_SIGNALS:
     // Every action ran; emitted from the event loop, one turn after the last.
@@ -72,6 +75,7 @@ private:
     QTimer *next_;
     int position_ = 0;
     bool stopped_ = false;
+    std::function<bool()> ready_;
 };
 
 }  // namespace nimbrel

@@ -1,4 +1,4 @@
-// What the windows are given from outside: the working directory that holds
+// What the windows are given from outside: the data folder that holds
 // the table files, the folders searched for the link library, and the clock.
 #pragma once
 

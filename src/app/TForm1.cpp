@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
@@ -61,6 +62,7 @@ TForm1::TForm1(const AppContext &context, QWidget *parent) : QWidget(parent), co
     connect(ui.CityBox, &QComboBox::activated, this, &TForm1::CityBoxChange);
     // A language chosen by the user; applying the stored one runs no handler.
     connect(ui.LangBox, &QComboBox::activated, this, &TForm1::LangBoxChange);
+    connectSelectors();
 
     recorder_ = std::make_unique<Recorder>(
         RecorderTimers{Timer1, Timer2, Timer3, Timer4, Form2Timer1, Form2Timer2}, this);
@@ -74,6 +76,10 @@ void TForm1::connectRecorder()
     r->setUserCity([this] { return userCityOverride(); });
     connect(r, &Recorder::connectionChanged, this, &TForm1::showConnection);
     connect(r, &Recorder::linkErrorChanged, this, &TForm1::showLinkState);
+    connect(r, &Recorder::writeFinished, this, &TForm1::showWriteResult);
+    statusMessageTimer_ = new QTimer(this);
+    statusMessageTimer_->setSingleShot(true);
+    connect(statusMessageTimer_, &QTimer::timeout, this, &TForm1::showLinkState);
     connect(r, &Recorder::fullReadActive, this, &TForm1::showFullRead);
     connect(r, &Recorder::exchangeActive, this, [this](bool active) {
         setLed(active ? kLedExchange : kLedIdle, active);
@@ -152,6 +158,9 @@ void TForm1::buildWindow()
     NoAccess = hidden("NoAccess", QStringLiteral("Нет доступа: нужно правило udev"));
     NoOpen = hidden("NoOpen", QStringLiteral("Станция не открывается"));
     HistoryNotSaved = hidden("HistoryNotSaved", QStringLiteral("История не сохраняется на диск:"));
+    AltitudeRefused = hidden("AltitudeRefused", QStringLiteral("Высота не записана: нужно целое число от -65535 до 65535"));
+    SettingWritten = hidden("SettingWritten", QStringLiteral("Настройка записана в метеостанцию"));
+    SettingNotWritten = hidden("SettingNotWritten", QStringLiteral("Метеостанция не подтвердила запись настройки"));
     // Shown after the progress text while a block is read again.
     RepeatRead = hidden("RepeatRead", QStringLiteral("повтор"));
 
@@ -169,10 +178,17 @@ void TForm1::buildSettingsStrip()
     PopupMenu1 = ui.PopupMenu1;
     N1 = ui.N1;
     connect(N1, &QAction::triggered, this, &TForm1::N1Click);
+    ExportHistoryItem = ui.ExportHistoryItem;
+    connect(ExportHistoryItem, &QAction::triggered, this, &TForm1::ExportHistoryItemClick);
+    OpenDataFolderItem = ui.OpenDataFolderItem;
+    connect(OpenDataFolderItem, &QAction::triggered, this, &TForm1::OpenDataFolderItemClick);
     LangBox = ui.LangBox;
     PressLevel = ui.PressLevel;
     SpeedButton1 = ui.SpeedButton1;
     PeriodBox = ui.PeriodBox;
+    connect(SpeedButton1, &QPushButton::clicked, this, &TForm1::SpeedButton1Click);
+    // The user's choice only: the refresh sets the box from the station.
+    connect(PeriodBox, &QComboBox::activated, this, &TForm1::PeriodBoxChange);
     TempEdBox = ui.TempEdBox;
     PressureEdBox = ui.PressureEdBox;
     SpeedEdBox = ui.SpeedEdBox;
@@ -510,28 +526,6 @@ void TForm1::showFileError()
         return;
     }
     QMessageBox::critical(this, QStringLiteral("File Error"), text, QMessageBox::Ok | QMessageBox::Cancel);
-}
-
-void TForm1::RefreshDisplay()
-{
-    // The history interval the station stores records at (codes 1..11).
-    const int period = recorder_->image()[kPeriodByte] - 1;
-    if (period >= 0 && period < PeriodBox->count()) {
-        const QSignalBlocker block(PeriodBox);
-        PeriodBox->setCurrentIndex(period);
-    }
-
-    // The time stamp of the newest readings, not the computer's clock.
-    const QDateTime &dat = measurement().Dat;
-    sStatusBar1->setPanelText(
-        2, QLocale().toString(dat.date(), QLocale::ShortFormat) + QLatin1Char(' ') + dat.toString(QStringLiteral("h:mm")));
-
-    refreshCalendar();
-    refreshLocation();
-    refreshDaylightSavingLabel();
-    refreshCoordinateEdits();
-    refreshSky();
-    Q_EMIT displayRefreshed();
 }
 
 QString TForm1::conditionsSummary() const

@@ -3,6 +3,12 @@
 #pragma once
 
 #include "AppContext.h"
+#include "DisplayRules.h"
+#include "PressureView.h"
+#include "RainView.h"
+#include "TemperatureView.h"
+#include "UvView.h"
+#include "WindView.h"
 #include "HistoryStore.h"
 #include "Location.h"
 #include "Decoding.h"
@@ -32,8 +38,13 @@ class QFrame;
 class QGroupBox;
 class QTimer;
 class QAbstractSpinBox;
+class QLineEdit;
 
 namespace nimbrel {
+
+// The altitude typed into the edit, in metres: a whole number whose
+// magnitude fits the station's 16 bits; nothing otherwise.
+std::optional<int> parseAltitude(const QString &text);
 
 class BlinkLed;
 class CityTable;
@@ -73,6 +84,21 @@ public:
 
     // The display refresh: rewrites every value from the current records.
     void RefreshDisplay();
+    // How long the last RefreshDisplay took, in milliseconds.
+    double lastRefreshMs() const { return lastRefreshMs_; }
+
+    // Unit and channel selectors (a user's choice runs them; so does the
+    // refresh at its end). Each takes every unit and the channel from the
+    // selectors and redraws its panels from the records.
+    void TempEdBoxChange();
+    void PressureEdBoxChange();
+    void SpeedEdBoxChange();
+    void RainEdBoxChange();
+    void UVIEdBoxChange();
+    void RainBoxChange();
+    void CHBoxChange();
+    // The extremes' times and the pressure extremes from the history.
+    void ScanRecordedExtremes();
 
     // Timer handlers.
     void Timer1Timer();
@@ -85,6 +111,12 @@ public:
     void BitBtn1Click();
     void Panel4Click() {}
     void N1Click();
+    // The station settings.
+    void SpeedButton1Click();
+    void PeriodBoxChange();
+    // The menu's "Export history…" and "Open data folder" (TForm1Menu.cpp).
+    void ExportHistoryItemClick();
+    void OpenDataFolderItemClick();
     void IsUserCityClick();
     void CityBoxChange();
     // The language switch: puts the texts of the language chosen in LangBox
@@ -102,6 +134,27 @@ Q_SIGNALS:
     void historyCleared();
 
 private:
+    struct DisplayViews;
+
+    // Steps of the display refresh.
+    void showHistoryInterval();
+    UnitChoices takeUnitChoices();
+    DisplayViews currentViews(const UnitChoices &units);
+    void showReadingsTime();
+    void showPressureReadings(const DisplayViews &views);
+    void showBatteries(const DisplayViews &views);
+    void showRain(const RainView &view);
+    void showTrends(const DisplayViews &views);
+    void runUnitHandlers(const DisplayViews &views);
+    // What each unit handler redraws, from views of the current choices.
+    void showTemperatureUnit(const TemperatureView &view);
+    void showPressureUnit(const PressureView &view);
+    void showRainUnit(const RainView &view);
+    void showSpeedUnit(const WindView &view);
+    void showUvUnit(const UvView &view);
+    Measurement &shownMeasurement() { return recorder_->measurement(); }
+    void connectSelectors();
+
     void buildWindow();
     void buildProgressPanel();
     void buildStatusBar();
@@ -133,6 +186,10 @@ private:
     void showFullRead(bool active);
     void showConnection(bool connected);
     void showLinkState();
+    void showWriteResult(int address, WriteError error);
+    // A message in the status bar's first panel, which shows the link state
+    // again after a while.
+    void showStatusMessage(const QString &text);
 
     AppContext context_;
     std::function<void(const QString &)> messageSink_;
@@ -153,6 +210,8 @@ private:
     bool destroyed_ = false;
     bool linkStateShown_ = false;  // status panel 0 holds the link state, not its caption
     bool storeFailureShown_ = false;
+    double lastRefreshMs_ = 0;
+    QTimer *statusMessageTimer_ = nullptr;
 
     // Timers.
     QTimer *Timer1 = nullptr;
@@ -181,6 +240,8 @@ public:
     QPushButton *BitBtn1 = nullptr;
     QMenu *PopupMenu1 = nullptr;
     QAction *N1 = nullptr;
+    QAction *ExportHistoryItem = nullptr;
+    QAction *OpenDataFolderItem = nullptr;
     QLabel *StationOn = nullptr;
     QLabel *StationOff = nullptr;
     QLabel *ErrorConnect = nullptr;
@@ -192,6 +253,9 @@ public:
     QLabel *NoAccess = nullptr;
     QLabel *NoOpen = nullptr;
     QLabel *HistoryNotSaved = nullptr;
+    QLabel *AltitudeRefused = nullptr;
+    QLabel *SettingWritten = nullptr;
+    QLabel *SettingNotWritten = nullptr;
     QLabel *LocalDate = nullptr;
     QLabel *LocalTime = nullptr;
     QComboBox *TempEdBox = nullptr;
@@ -202,7 +266,7 @@ public:
     QComboBox *UVIEdBox = nullptr;
     QComboBox *LangBox = nullptr;
     QPushButton *SpeedButton1 = nullptr;
-    QAbstractSpinBox *PressLevel = nullptr;
+    QLineEdit *PressLevel = nullptr;
     QPushButton *HistoryTemp = nullptr;
 };
 

@@ -3,6 +3,8 @@
 // sun-and-moon box.
 #include "TForm1.h"
 
+#include "StationCity.h"
+
 #include "CalendarFields.h"
 #include "CityTable.h"
 #include "DateFormat.h"
@@ -137,7 +139,14 @@ void TForm1::refreshLocation()
         }
         return;
     }
-    const std::optional<CityRow> row = cityTable_ ? cityTable_->find(recorder_->summary().CityCode) : std::nullopt;
+    // Before any station header has been read the header fields are filler:
+    // the saved choice of city stands in. Afterwards the station's code names
+    // one of our cities only when that city lies where the station says.
+    const bool stationKnown = recorder_->headerRead();
+    const int code = stationKnown ? recorder_->summary().CityCode : settings_.CityCode;
+    std::optional<CityRow> row = cityTable_ ? cityTable_->find(code) : std::nullopt;
+    if (row && stationKnown && !astro::cityFitsStation(*row, currentLocation()))
+        row.reset();
     const int index = row ? box->findText(row->Name, Qt::MatchFixedString) : -1;
     {
         const QSignalBlocker block(box);
@@ -169,13 +178,7 @@ void TForm1::refreshSky()
     recorder_->summary().SunSet = sky.sun.set;
     recorder_->summary().MoonRise = sky.moon.rise;
     recorder_->summary().MoonSet = sky.moon.set;
-    ui.VoshodL->setText(sky.VoshodL);
-    ui.ZahodL->setText(sky.ZahodL);
-    ui.DlinaDnyL->setText(sky.DlinaDnyL);
-    ui.VoshodMoonL->setText(sky.VoshodMoonL);
-    ui.ZahodMoonL->setText(sky.ZahodMoonL);
-    ui.MoonImage->setIndex(sky.moonPicture);
-    ui.ZemlyImage->setIndex(sky.earthPicture);
+    ui.timeLocation().show(sky);
 }
 
 void TForm1::saveCityTable()

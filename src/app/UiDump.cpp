@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QGroupBox>
 #include <QJsonArray>
 #include <QLabel>
@@ -50,6 +51,8 @@ void dumpOne(const QObject *object, QJsonObject &out)
         out.insert(QStringLiteral("text"), combo->currentText());
     } else if (auto *progress = qobject_cast<const QProgressBar *>(object)) {
         out.insert(QStringLiteral("value"), progress->value());
+    } else if (auto *edit = qobject_cast<const QLineEdit *>(object)) {
+        out.insert(QStringLiteral("text"), edit->text());
     } else if (auto *spin = qobject_cast<const QAbstractSpinBox *>(object)) {
         out.insert(QStringLiteral("text"), spin->text());
     } else if (auto *widget = qobject_cast<const QWidget *>(object)) {

@@ -2,6 +2,8 @@
 #include "ActionRunner.h"
 #include "AppContext.h"
 #include "Clock.h"
+#include "DataFolder.h"
+#include "Publishing.h"
 #include "SafeFile.h"
 #include "SingleInstance.h"
 #include "TForm1.h"
@@ -17,6 +19,7 @@
 #include <QIcon>
 #include <QImageWriter>
 #include <QJsonDocument>
+#include <QMessageBox>
 #include <QSaveFile>
 #include <QScreen>
 #include <QTimer>
@@ -32,6 +35,7 @@ struct Options {
     QDateTime clockStart;
     QString dumpUiFile;
     QString screenshotDir;
+    QString dataDir;
     bool openHistory = false;
     QList<Action> actions;
     bool diagnostic() const { return !dumpUiFile.isEmpty() || !screenshotDir.isEmpty(); }
@@ -50,6 +54,7 @@ bool parseOptions(const QStringList &arguments, Options &options, QString &error
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Desktop companion of a USB home weather station."));
     parser.addHelpOption();
+    parser.addVersionOption();
     QCommandLineOption clock(QStringLiteral("clock"),
                              QStringLiteral("Start the program's clock at this moment and let it run on."),
                              QStringLiteral("YYYY-MM-DDTHH:MM:SS"));
@@ -71,7 +76,12 @@ bool parseOptions(const QStringList &arguments, Options &options, QString &error
                                              "check NAME on|off, hover NAME X Y, wait SECONDS. A name with the "
                                              "prefix Form3. is in the history window. Repeatable; runs in order."),
                               QStringLiteral("VERB NAME [ARG]"));
-    parser.addOptions({clock, dump, shot, history, action});
+    QCommandLineOption dataDir(QStringLiteral("data-dir"),
+                               QStringLiteral("Keep the history, settings and tables in DIR (created when "
+                                              "missing). Without it: the folder started in when it already "
+                                              "holds datat, datsum or libUSB.so, else $XDG_DATA_HOME/nimbrel."),
+                               QStringLiteral("DIR"));
+    parser.addOptions({clock, dump, shot, history, action, dataDir});
     if (!parser.parse(arguments)) {
         error = parser.errorText();
         return false;
@@ -80,7 +90,7 @@ bool parseOptions(const QStringList &arguments, Options &options, QString &error
         error = QStringLiteral("unexpected argument \"%1\" (see --help)").arg(parser.positionalArguments().first());
         return false;
     }
-    for (const QCommandLineOption *needsValue : {&dump, &shot}) {
+    for (const QCommandLineOption *needsValue : {&dump, &shot, &dataDir}) {
         if (parser.values(*needsValue).contains(QString())) {
             error = QStringLiteral("--%1 needs a %2, not an empty text.")
                         .arg(needsValue->names().first(),
@@ -101,6 +111,10 @@ bool parseOptions(const QStringList &arguments, Options &options, QString &error
         std::fputs(qPrintable(parser.helpText()), stdout);
         std::exit(0);
     }
+    if (parser.isSet(QStringLiteral("version"))) {
+        std::printf("nimbrel %s\n", NIMBREL_VERSION);
+        std::exit(0);
+    }
     if (parser.isSet(clock)) {
         options.clockStart = QDateTime::fromString(parser.value(clock), Qt::ISODate);
         if (!options.clockStart.isValid()) {
@@ -112,6 +126,7 @@ bool parseOptions(const QStringList &arguments, Options &options, QString &error
     options.dumpUiFile = parser.value(dump);
     options.screenshotDir = parser.value(shot);
     options.openHistory = parser.isSet(history);
+    options.dataDir = parser.value(dataDir);
     return true;
 }
 
@@ -201,6 +216,7 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("nimbrel"));
+    QApplication::setApplicationVersion(QStringLiteral(NIMBREL_VERSION));
     QApplication::setApplicationDisplayName(QStringLiteral("Nimbrel"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/art/icon-256.png")));
     QFont font(QStringLiteral("DejaVu Sans"));
@@ -217,16 +233,30 @@ int main(int argc, char *argv[])
         instance.listen();
     }
 
+    // Every table is opened in the data folder, created here on first start.
+    const QString startFolder = QDir::currentPath();
+    const QString dataFolder = chooseDataFolder(options.dataDir, startFolder);
+    if (!prepareDataFolder(dataFolder, &error)) {
+        std::fprintf(stderr, "nimbrel: %s\n", qPrintable(error));
+        if (!options.diagnostic() && QGuiApplication::platformName() != QLatin1String("offscreen"))
+            QMessageBox::critical(nullptr, QApplication::applicationDisplayName(), error);
+        return 1;
+    }
+
     const Clock clock = options.clockStart.isValid() ? Clock(options.clockStart) : Clock();
     AppContext context;
-    context.workDir = QDir::currentPath();
-    context.libraryFolders = {QDir::currentPath(), QCoreApplication::applicationDirPath()};
+    const QString executableFolder = QCoreApplication::applicationDirPath();
+    context.workDir = dataFolder;
+    context.libraryFolders = linkLibraryFolders(dataFolder, startFolder, executableFolder);
     context.clock = &clock;
-    context.defaultCityTable = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("citycodes"));
-    context.defaultLangTable = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("lang"));
+    context.defaultCityTable = shippedFile(executableFolder, QStringLiteral("citycodes"));
+    context.defaultLangTable = shippedFile(executableFolder, QStringLiteral("lang"));
     context.quietMessages = options.diagnostic() || QGuiApplication::platformName() == QLatin1String("offscreen");
 
     TForm1 form1(context);
+    // MQTT and the weather-network upload, as nimbrel.ini asks; connected
+    // before the first read so that it sees every record taken over.
+    Publishing publishing(form1, context);
     // From here on, kill, Ctrl+C and logging out end the program the way
     // closing the window does, so FormDestroy below saves and closes.
     TerminationSignals termination;
@@ -250,6 +280,7 @@ int main(int argc, char *argv[])
     // The runner reports one event-loop turn after the last action, which
     // lets the refresh's own repaint settle before grabbing.
     ActionRunner actions(options.actions, &form1, &form3);
+    actions.setReadyCheck([&form1] { return !form1.recorder().busy(); });
     QTimer watchdog;
     QTimer idle;
     if (options.diagnostic() || !options.actions.isEmpty()) {

@@ -35,4 +35,24 @@ std::uint8_t answerCheck(std::span<const std::uint8_t, 32> data)
     return check;
 }
 
+BlockError checkAnswer(std::span<const std::uint8_t> buffer, std::int32_t received)
+{
+    if (received != kAnswerSize || buffer.size() < static_cast<std::size_t>(kAnswerSize))
+        return BlockError::ShortAnswer;
+    if (buffer[0] != kAnswerStart)
+        return BlockError::BadStart;
+    if (answerCheck(buffer.subspan<1, 32>()) != buffer[33])
+        return BlockError::BadChecksum;
+    return BlockError::None;
+}
+
+WriteError checkAcknowledge(std::span<const std::uint8_t> reply, std::int32_t received)
+{
+    if (received == 0)
+        return WriteError::NoAcknowledge;
+    if (received < 0 || reply.empty())
+        return WriteError::Refused;
+    return reply[0] == kWriteAck ? WriteError::None : WriteError::Refused;
+}
+
 }  // namespace nimbrel

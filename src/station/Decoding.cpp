@@ -82,6 +82,10 @@ bool decodeSlot(const StationImage &image, int position, Measurement &m)
 
 bool decodeSlot(const StationImage &image, int position, Measurement &m, int year)
 {
+    // The position comes from the station's index byte or the user: an index
+    // above 230 would put the slot's last bytes past the image's end.
+    if (position < 0 || position > kImageSize - kSlotSize)
+        return false;
     auto r = [&](int offset) { return image[position + offset]; };
 
     const int month = lowNibble(r(0));

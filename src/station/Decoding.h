@@ -43,7 +43,8 @@ std::int32_t historyPeriodMs(int code);
 
 // Decodes the slot at position into m. The slot's year comes from header
 // byte 4. False when the slot's date does not exist (a 31st of a 30-day
-// month, hour 24, minute 60); m is then left as it was. A slot whose month,
+// month, hour 24, minute 60) or the slot does not lie wholly inside the
+// image; m is then left as it was. A slot whose month,
 // day, hour or minute is outside its range keeps m's previous date and is
 // still decoded: unused slots thus repeat the previous slot's date.
 bool decodeSlot(const StationImage &image, int position, Measurement &m);

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QTimer>
+#include <vector>
 
 namespace nimbrel {
 
@@ -335,6 +336,7 @@ FullReadResult Recorder::fullRead()
     lastRecordPosition_ = recordPosition_ = image_.newestSlotPosition();
     headerRead_ = true;
     redecodeHeader();
+    Q_EMIT recordTakenOver(measurement_);
     Q_EMIT recordTaken();
     // Records the station stored while the ring was taken over.
     incrementalRead();
@@ -382,7 +384,7 @@ FullReadResult Recorder::takeOverRing()
             if (history_ && !batch)
                 batch = std::make_unique<HistoryStore::Batch>(*history_);
             store(m);
-            if (++inBatch == kSlotsPerBatch) {
+            if (batch && ++inBatch == kSlotsPerBatch) {
                 if (!batch->commit())
                     Q_EMIT storeFailed(history_->lastError());
                 batch.reset();
@@ -528,6 +530,7 @@ PollResult Recorder::incrementalRead()
 
     Measurement m = measurement_;
     std::int32_t previousRain = measurement_.RainCount;
+    std::vector<Measurement> taken;
     for (int k = moved - 1; k >= 0; --k) {
         const int index = (newestIndex - k + kSlotCount) % kSlotCount;
         recordPosition_ = slotPosition(index);
@@ -542,10 +545,13 @@ PollResult Recorder::incrementalRead()
         previousRain = m.RainCount;
         ++slotsTakenOver_;
         store(m);
+        taken.push_back(m);
     }
     recordPosition_ = current;
     measurement_ = m;
     redecodeHeader();
+    for (const Measurement &record : taken)
+        Q_EMIT recordTakenOver(record);
     Q_EMIT recordTaken();
     Q_EMIT repaintRequested();
     return PollResult::NewRecord;

@@ -130,6 +130,9 @@ public:
     const StationImage &image() const { return image_; }
     StationImage &image() { return image_; }
     const Measurement &measurement() const { return measurement_; }
+    // The display writes the unit choices and what it computes from the
+    // history (rain figures, pressure extremes) into the current record.
+    Measurement &measurement() { return measurement_; }
     const StationSummary &summary() const { return summary_; }
     // The window's location controls and the sky write into the summary.
     StationSummary &summary() { return summary_; }
@@ -165,6 +168,11 @@ Q_SIGNALS:
     void progressChanged(int position);  // 0..16000
     // A new current record was taken over and stored: refresh.
     void recordTaken();
+    // One record new to the program, for whoever passes records on: after a
+    // full read the newest one, after a poll each one it brought, oldest
+    // first. Emitted once the records are stored and the header decoded,
+    // just before recordTaken.
+    void recordTakenOver(const nimbrel::Measurement &record);
     // Without a station: the newest stored record and the header copy were
     // loaded: refresh.
     void storedDataLoaded();

@@ -95,12 +95,11 @@ BlockError StationExchange::readBlock(int address)
 
     std::array<std::uint8_t, kAnswerSize> answer{};
     const std::int32_t got = api_->read(device_, answer.data(), kAnswerSize);
-    if (got != kAnswerSize)
-        return BlockError::ShortAnswer;
-    if (answer[0] != kAnswerStart)
-        return BlockError::BadStart;
+    const BlockError verdict = checkAnswer(answer, got);
+    if (verdict != BlockError::None && verdict != BlockError::BadChecksum)
+        return verdict;
 
-    // The bytes reach the image before the check byte is tested; a failed
+    // The bytes reach the image before the check byte counts; a failed
     // block therefore leaves what arrived in the mirror. Events are pumped
     // after every byte so the window stays responsive during a long read.
     for (int i = 0; i < kBlockSize; ++i) {
@@ -109,9 +108,8 @@ BlockError StationExchange::readBlock(int address)
         pump_();
     }
 
-    const std::span<const std::uint8_t, 32> data(answer.data() + 1, 32);
-    if (answerCheck(data) != answer[33])
-        return BlockError::BadChecksum;
+    if (verdict != BlockError::None)
+        return verdict;
     ++blocksRead_;
     return BlockError::None;
 }
@@ -127,19 +125,20 @@ WriteError StationExchange::writeBlock(int address)
     api_->write(device_, frame.data(), kWriteFrameSize, 0);
 
     writeTimeout_->start();
-    std::uint8_t ack = 0;
+    std::array<std::uint8_t, 1> ack{};
     int idlePolls = 0;
     for (;;) {
         waitBriefly(idlePolls);
         if (!api_ || !device_)
             return WriteError::NoDevice;
-        if (api_->read(device_, &ack, 1) != 0)
-            break;
+        const WriteError verdict = checkAcknowledge(ack, api_->read(device_, ack.data(), 1));
+        if (verdict != WriteError::NoAcknowledge) {
+            writeTimeout_->stop();
+            return verdict;
+        }
         if (!writeTimeout_->isActive())
             return WriteError::NoAcknowledge;
     }
-    writeTimeout_->stop();
-    return ack == kWriteAck ? WriteError::None : WriteError::Refused;
 }
 
 }  // namespace nimbrel

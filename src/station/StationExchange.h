@@ -8,6 +8,7 @@
 // handler leaves it.
 #pragma once
 
+#include "BlockFrames.h"
 #include "LinkApi.h"
 #include "StationImage.h"
 
@@ -18,26 +19,7 @@ class QTimer;
 
 namespace nimbrel {
 
-enum class BlockError {
-    None,
-    Timeout,      // fewer than 34 bytes arrived before the read time-out
-    ShortAnswer,  // the link gave back fewer bytes than the answer's 34
-    BadStart,     // the answer did not start with 0x5A
-    BadChecksum,  // the check byte does not match the 32 bytes (they were copied all the same)
-    NoDevice,     // no device handle
-};
-
 QString toString(BlockError error);
-
-enum class WriteError {
-    None,
-    NoAcknowledge,  // nothing came back before the write time-out
-    Refused,        // the station answered with something other than 0x5A
-    NoDevice,
-    NotRead,        // the block could not be read fresh before writing: nothing was sent
-    NotConfirmed,   // the block read back afterwards does not hold what was written
-};
-
 QString toString(WriteError error);
 
 class StationExchange {

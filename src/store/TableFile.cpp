@@ -216,7 +216,7 @@ bool checkTableFile(QSqlDatabase &db, const TableShape &shape, bool fullCheck, T
     QSqlQuery q(db);
     q.setForwardOnly(true);
     if (fullCheck) {
-        if (!q.exec(QStringLiteral("PRAGMA quick_check(1)")) || !q.next())
+        if (!q.exec(QStringLiteral("PRAGMA integrity_check(1)")) || !q.next())
             return check.failed(q.lastError());
         if (q.value(0).toString() != QLatin1String("ok"))
             return check.damaged(q.value(0).toString());

@@ -1,6 +1,7 @@
 #include "TrendChart.h"
 
 #include "KitStyle.h"
+#include "NumberFormat.h"
 
 #include <QEvent>
 #include <QFontMetrics>
@@ -74,6 +75,16 @@ private:
     const TrendChart *chart_;
 };
 
+// Tick labels of the vertical axis: the program's general number text
+// (1012, 0.5), with the chart's decimal separator.
+class GeneralTicker : public QCPAxisTicker {
+protected:
+    QString getTickLabel(double tick, const QLocale &locale, QChar, int) override
+    {
+        return formatGeneral(tick, locale.decimalPoint().at(0));
+    }
+};
+
 QFont chartFont(int pixels)
 {
     return kit::labelFont(pixels);
@@ -136,6 +147,7 @@ TrendChart::TrendChart(QWidget *parent) : QWidget(parent)
     }
     plot_->plotLayout()->setMargins(QMargins(0, 0, 0, 0));
     plot_->xAxis->ticker()->setTickCount(5);
+    plot_->yAxis->setTicker(QSharedPointer<QCPAxisTicker>(new GeneralTicker));
     plot_->yAxis->ticker()->setTickCount(4);
 
     connect(plot_, &QCustomPlot::mouseMove, this,
@@ -206,13 +218,17 @@ QString TrendChart::formatWithPattern(double value, const QString &pattern, cons
     QLocale shown = locale;
     if (!integral.contains(QLatin1Char(',')))
         shown.setNumberOptions(shown.numberOptions() | QLocale::OmitGroupSeparator);
-    // A value that rounds to zero is written without a sign.
-    const double scale = std::pow(10.0, maxDecimals);
-    if (std::round(std::fabs(value) * scale) == 0.0)
-        value = 0.0;
-    QString text = shown.toString(value, 'f', maxDecimals);
+    // The program's number formatter rounds (and drops the sign of a value
+    // that rounds to zero); digit grouping follows the locale when asked for.
+    const QString point = shown.decimalPoint();
+    QString text = formatFixed(value, maxDecimals, point.at(0));
+    if (!(shown.numberOptions() & QLocale::OmitGroupSeparator)) {
+        const qsizetype dotAt = maxDecimals > 0 ? text.lastIndexOf(point) : text.size();
+        const qsizetype firstDigit = text.startsWith(QLatin1Char('-')) ? 1 : 0;
+        for (qsizetype at = dotAt - 3; at > firstDigit; at -= 3)
+            text.insert(at, shown.groupSeparator());
+    }
     if (maxDecimals > minDecimals) {
-        const QString point = shown.decimalPoint();
         const qsizetype at = text.lastIndexOf(point);
         if (at >= 0) {
             qsizetype keep = text.size();
@@ -295,6 +311,16 @@ void TrendChart::addPoint(double x, double y, const QString &label)
     // The graph keeps its data sorted by x; points are added oldest first,
     // so the drawn order is the added order.
     graph_->addData(x, y);
+    replot();
+}
+
+void TrendChart::setPoints(const QList<QPointF> &points)
+{
+    points_ = points;
+    labels_ = QList<QString>(points.size());
+    graph_->data()->clear();
+    for (const QPointF &p : points)
+        graph_->addData(p.x(), p.y());
     replot();
 }
 

@@ -65,6 +65,8 @@ public:
 
     void clear();
     void addPoint(double x, double y, const QString &label = QString());
+    // All points at once, oldest first, with empty labels: one redraw.
+    void setPoints(const QList<QPointF> &points);
     int pointCount() const { return static_cast<int>(points_.size()); }
     QPointF point(int index) const { return points_.at(index); }
     QString pointLabel(int index) const { return labels_.at(index); }

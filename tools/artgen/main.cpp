@@ -1,5 +1,5 @@
 // Draws the program's artwork: the start-up picture (a baseline JPEG) and
-// the application icon at 256, 48, 32 and 16 pixels (PNG).
+// the application icon at 256, 128, 64, 48, 32, 24, 22 and 16 pixels (PNG).
 //
 //   nimbrel-artgen [output-dir]
 //
@@ -26,7 +26,7 @@
 namespace {
 
 constexpr int kJpegQuality = 90;
-constexpr int kIconSizes[] = {256, 48, 32, 16};
+constexpr int kIconSizes[] = {256, 128, 64, 48, 32, 24, 22, 16};
 
 QTextStream &err()
 {

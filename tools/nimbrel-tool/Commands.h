@@ -21,5 +21,6 @@ inline int report(const char *command, const QString &why, int status, const cha
     return status;
 }
 int runAstro(const QStringList &arguments);
+int runReport(const QStringList &arguments);
 
 }  // namespace nimbrel::tool

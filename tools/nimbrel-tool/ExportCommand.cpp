@@ -1,8 +1,9 @@
-// export: the stored history as CSV, one row per record, oldest first, for
-// spreadsheets and scripts. The history file is opened for reading only, so
-// the program may keep running meanwhile.
+// export: the stored history as CSV (HistoryCsv.h). The history file is
+// opened for reading only, so the program may keep running meanwhile.
 #include "Commands.h"
+#include "DataFolder.h"
 #include "DateArgument.h"
+#include "HistoryCsv.h"
 #include "HistoryStore.h"
 #include "SafeFile.h"
 
@@ -18,11 +19,8 @@ namespace {
 constexpr const char *kUsage =
     "usage: nimbrel-tool export [--from DATE] [--to DATE] [--db PATH] FILE.csv\n"
     "  records with FROM < date <= TO; DATE is YYYY-MM-DD or YYYY-MM-DDTHH:MM:SS;\n"
-    "  the history is ./datat unless --db names another; FILE.csv \"-\" writes to standard output.\n";
-
-constexpr const char *kHeader = "Dat,DayWeek,TempDoor,HumDoor,TempCH1,HumCH1,TempCH2,HumCH2,TempCH3,HumCH3,"
-                                "TempCH4,HumCH4,TempCH5,HumCH5,UV,PressLocal,Weather,WindChill,WindGust,WindSpeed,"
-                                "RainCount,RainState,WindDirection\n";
+    "  the history is ./datat when it exists, else the one in Nimbrel's data folder, unless --db\n"
+    "  names another; FILE.csv \"-\" writes to standard output.\n";
 
 int badArguments(const QString &why)
 {
@@ -39,42 +37,6 @@ int failure(const QString &why)
     return report("export", why, 1);
 }
 
-// Shortest text that reads back as the stored value, in the C locale.
-void appendReal(QByteArray &line, double value)
-{
-    line += ',';
-    line += QByteArray::number(value == 0 ? 0.0 : value, 'g', 15);  // no "-0"
-}
-
-void appendInteger(QByteArray &line, int value)
-{
-    line += ',';
-    line += QByteArray::number(value);
-}
-
-QByteArray csvLine(const HistoryRow &r)
-{
-    QByteArray line = HistoryStore::dateText(r.Dat).toLatin1();
-    appendInteger(line, r.DayWeek);
-    appendReal(line, r.TempDoor);
-    appendInteger(line, r.HumDoor);
-    for (int c = 0; c < kChannelCount; ++c) {
-        appendReal(line, r.TempCH[c]);
-        appendInteger(line, r.HumCH[c]);
-    }
-    appendReal(line, r.UV);
-    appendReal(line, r.PressLocal);
-    appendInteger(line, r.Weather);
-    appendReal(line, r.WindChill);
-    appendReal(line, r.WindGust);
-    appendReal(line, r.WindSpeed);
-    appendInteger(line, r.RainCount);
-    appendInteger(line, r.RainState);
-    appendInteger(line, r.WindDirection);
-    line += '\n';
-    return line;
-}
-
 }  // namespace
 
 int runExport(const QStringList &arguments)
@@ -84,7 +46,7 @@ int runExport(const QStringList &arguments)
     QDateTime to(QDate(9999, 12, 31), QTime(23, 59, 59), Qt::UTC);
     bool haveFrom = false;
     bool haveTo = false;
-    QString db = QStringLiteral("datat");
+    QString db;
     QString file;
 
     for (int i = 0; i < arguments.size(); ++i) {
@@ -127,6 +89,8 @@ int runExport(const QStringList &arguments)
     }
     if (file.isEmpty())
         return badArguments(QStringLiteral("FILE.csv is missing"));
+    if (db.isEmpty())
+        db = defaultHistoryFile();
     if (haveFrom && haveTo && from >= to)
         return badArguments(QStringLiteral("--from %1 is not before --to %2: no record can lie between")
                                 .arg(HistoryStore::dateText(from), HistoryStore::dateText(to)));
@@ -151,17 +115,7 @@ int runExport(const QStringList &arguments)
         return toStdout ? standardOutput.write(bytes) == bytes.size() : saved.write(bytes);
     };
 
-    bool written = put(kHeader);
-    QByteArray buffer;
-    store->forEachBetween(from, to, RowOrder::OldestFirst, [&](const HistoryRow &row) {
-        buffer += csvLine(row);
-        if (buffer.size() >= 1 << 16) {
-            written = written && put(buffer);
-            buffer.clear();
-        }
-        return written;
-    });
-    written = written && put(buffer);
+    const bool written = writeHistoryCsv(*store, from, to, put);
     if (!store->lastError().isEmpty())
         return failure(QStringLiteral("reading %1 failed: %2").arg(db, store->lastError()));
     if (!written || (toStdout && !standardOutput.flush()))

@@ -13,13 +13,18 @@ void usage(FILE *to)
                "\n"
                "  decode IMAGE [--slot POSITION] [--now YYYY-MM-DDTHH:MM:SS]\n"
                "      decode a station memory image and print the record and header as JSON\n"
+               "  report --month YYYY-MM | --year YYYY [--units metric|us] [--db FILE]\n"
+               "      climate summary of a month (a line per day) or a year (a line per month)\n"
                "  export [--from DATE] [--to DATE] [--db PATH] FILE.csv\n"
-               "      write the stored history (datat in the current folder) as CSV; FILE - is stdout\n"
+               "      write the stored history as CSV; FILE - is stdout\n"
                "  gen-history --years N --period MINUTES [--end DATE] [--seed N] [--force] FILE\n"
                "      write a synthetic history table for demonstrations and benchmarks\n"
                "  astro --at YYYY-MM-DDTHH:MM:SS --lat DEG --latmin MIN --lon DEG --lonmin MIN\n"
                "        --hemispheres N --zone HOURS --dst CODE [--record-time YYYY-MM-DDTHH:MM:SS]\n"
-               "      sun, moon, daylight-saving and calendar labels for a local clock and location as JSON\n",
+               "      sun, moon, daylight-saving and calendar labels for a local clock and location as JSON\n"
+               "\n"
+               "Without --db, report and export read ./datat when it exists, else the history in\n"
+               "Nimbrel's data folder ($XDG_DATA_HOME/nimbrel, by default ~/.local/share/nimbrel).\n",
                to);
 }
 
@@ -40,8 +45,14 @@ int main(int argc, char *argv[])
         return nimbrel::tool::runExport(arguments);
     if (command == QLatin1String("gen-history"))
         return nimbrel::tool::runGenHistory(arguments);
+    if (command == QLatin1String("report"))
+        return nimbrel::tool::runReport(arguments);
     if (command == QLatin1String("astro"))
         return nimbrel::tool::runAstro(arguments);
+    if (command == QLatin1String("--version")) {
+        std::printf("nimbrel-tool %s\n", NIMBREL_VERSION);
+        return 0;
+    }
     if (command == QLatin1String("--help") || command == QLatin1String("help")) {
         usage(stdout);
         return 0;

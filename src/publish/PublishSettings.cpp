@@ -1,0 +1,204 @@
+#include "PublishSettings.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QDir>
+
+namespace nimbrel {
+
+namespace {
+
+enum class Section { None, Mqtt, Upload, Unknown };
+
+std::optional<bool> parseBool(const QString &value)
+{
+    const QString v = value.toLower();
+    if (v == QLatin1String("true") || v == QLatin1String("yes") || v == QLatin1String("on") || v == QLatin1String("1"))
+        return true;
+    if (v == QLatin1String("false") || v == QLatin1String("no") || v == QLatin1String("off") || v == QLatin1String("0"))
+        return false;
+    return std::nullopt;
+}
+
+std::optional<int> parseInt(const QString &value, int low, int high)
+{
+    bool ok = false;
+    const int n = value.toInt(&ok);
+    if (!ok || n < low || n > high)
+        return std::nullopt;
+    return n;
+}
+
+// A name relative to the ini's folder, absolute otherwise.
+QString besideIni(const QString &iniPath, const QString &name)
+{
+    return QDir(QFileInfo(iniPath).absolutePath()).absoluteFilePath(name);
+}
+
+// Topic prefixes are joined with '/': no wildcards, no empty levels at the ends.
+bool validTopicPrefix(const QString &prefix)
+{
+    return !prefix.isEmpty() && !prefix.contains(QLatin1Char('+')) && !prefix.contains(QLatin1Char('#')) &&
+           !prefix.startsWith(QLatin1Char('/')) && !prefix.endsWith(QLatin1Char('/'));
+}
+
+}  // namespace
+
+PublishSettings loadPublishSettings(const QString &path)
+{
+    PublishSettings s;
+    QFile file(path);
+    if (!file.exists())
+        return s;
+    const QString shown = QFileInfo(path).fileName();
+    if (!file.open(QIODevice::ReadOnly)) {
+        s.problems
+            << QStringLiteral("%1: cannot be read (%2); MQTT and uploads stay off.").arg(shown, file.errorString());
+        return s;
+    }
+
+    Section section = Section::None;
+    QString passwordFile;
+    int passwordFileLine = 0;
+    int number = 0;
+    while (!file.atEnd()) {
+        ++number;
+        QString line = QString::fromUtf8(file.readLine());
+        if (number == 1 && line.startsWith(QChar(0xFEFF)))
+            line.remove(0, 1);
+        line = line.trimmed();
+        auto complain = [&](const QString &why) {
+            s.problems << QStringLiteral("%1:%2: %3; the line is skipped.").arg(shown).arg(number).arg(why);
+        };
+        if (line.isEmpty() || line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#')))
+            continue;
+        if (line.startsWith(QLatin1Char('['))) {
+            const QString name = line.endsWith(QLatin1Char(']')) ? line.mid(1, line.size() - 2).trimmed() : QString();
+            if (name == QLatin1String("mqtt")) {
+                section = Section::Mqtt;
+            } else if (name == QLatin1String("upload")) {
+                section = Section::Upload;
+            } else {
+                section = Section::Unknown;
+                complain(name.isEmpty() ? QStringLiteral("a section name needs [ and ]")
+                                        : QStringLiteral("unknown section [%1] (known: [mqtt], [upload])").arg(name));
+            }
+            continue;
+        }
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (equals <= 0) {
+            complain(QStringLiteral("expected key=value"));
+            continue;
+        }
+        if (section == Section::Unknown)
+            continue;  // the section line was reported already
+        const QString key = line.left(equals).trimmed();
+        const QString value = line.mid(equals + 1).trimmed();
+        if (section == Section::None) {
+            complain(QStringLiteral("\"%1\" stands before any [mqtt] or [upload] section").arg(key));
+            continue;
+        }
+        auto setBool = [&](bool &target) {
+            if (const auto b = parseBool(value))
+                target = *b;
+            else
+                complain(QStringLiteral("%1 must be true or false, not \"%2\"").arg(key, value));
+        };
+        auto setInt = [&](int &target, int low, int high) {
+            if (const auto n = parseInt(value, low, high))
+                target = *n;
+            else
+                complain(QStringLiteral("%1 must be a whole number from %2 to %3, not \"%4\"")
+                             .arg(key)
+                             .arg(low)
+                             .arg(high)
+                             .arg(value));
+        };
+        auto setPrefix = [&](QString &target) {
+            if (validTopicPrefix(value))
+                target = value;
+            else
+                complain(
+                    QStringLiteral("%1 must be a topic without + or # and without a leading or trailing /, not \"%2\"")
+                        .arg(key, value));
+        };
+        // Read once the whole file is through: a relative name is beside it.
+        auto notePasswordFile = [&] {
+            passwordFile = value;
+            passwordFileLine = number;
+        };
+        auto setUrl = [&](QUrl &target) {
+            const QUrl url(value, QUrl::StrictMode);
+            const bool web = url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
+            if (url.isValid() && web && !url.host().isEmpty())
+                target = url;
+            else
+                complain(QStringLiteral("url must be an http:// or https:// address, not \"%1\"").arg(value));
+        };
+
+        if (section == Section::Mqtt) {
+            MqttSettings &m = s.mqtt;
+            if (key == QLatin1String("enabled"))
+                setBool(m.enabled);
+            else if (key == QLatin1String("host"))
+                m.host = value;
+            else if (key == QLatin1String("port"))
+                setInt(m.port, 1, 65535);
+            else if (key == QLatin1String("user"))
+                m.user = value;
+            else if (key == QLatin1String("password"))
+                m.password = value;
+            else if (key == QLatin1String("passwordFile"))
+                notePasswordFile();
+            else if (key == QLatin1String("tls"))
+                setBool(m.tls);
+            else if (key == QLatin1String("caFile"))
+                m.caFile = value.isEmpty() ? QString() : besideIni(path, value);
+            else if (key == QLatin1String("topicPrefix"))
+                setPrefix(m.topicPrefix);
+            else if (key == QLatin1String("discoveryPrefix"))
+                setPrefix(m.discoveryPrefix);
+            else
+                complain(QStringLiteral("unknown key \"%1\" in [mqtt]").arg(key));
+        } else {
+            UploadSettings &u = s.upload;
+            if (key == QLatin1String("enabled"))
+                setBool(u.enabled);
+            else if (key == QLatin1String("url"))
+                setUrl(u.url);
+            else if (key == QLatin1String("stationId"))
+                u.stationId = value;
+            else if (key == QLatin1String("key"))
+                u.key = value;
+            else if (key == QLatin1String("channel"))
+                setInt(u.channel, 1, 5);
+            else
+                complain(QStringLiteral("unknown key \"%1\" in [upload]").arg(key));
+        }
+    }
+
+    if (!passwordFile.isEmpty()) {
+        QFile secret(besideIni(path, passwordFile));
+        if (secret.open(QIODevice::ReadOnly)) {
+            s.mqtt.password = QString::fromUtf8(secret.readLine()).remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
+        } else {
+            s.problems << QStringLiteral("%1:%2: the password file %3 cannot be read (%4); MQTT stays off.")
+                              .arg(shown)
+                              .arg(passwordFileLine)
+                              .arg(secret.fileName(), secret.errorString());
+            s.mqtt.enabled = false;
+        }
+    }
+    if (s.mqtt.enabled && s.mqtt.host.isEmpty()) {
+        s.problems << QStringLiteral("%1: [mqtt] is enabled but names no host; MQTT stays off.").arg(shown);
+        s.mqtt.enabled = false;
+    }
+    if (s.upload.enabled && (s.upload.url.isEmpty() || s.upload.stationId.isEmpty() || s.upload.key.isEmpty())) {
+        s.problems << QStringLiteral("%1: [upload] is enabled but url, stationId or key is missing; uploads stay off.")
+                          .arg(shown);
+        s.upload.enabled = false;
+    }
+    return s;
+}
+
+}  // namespace nimbrel

@@ -1,0 +1,76 @@
+// Where the current conditions are sent besides the window: an MQTT broker
+// (with Home Assistant discovery) and a personal-weather-station upload. Both
+// are configured in `nimbrel.ini` beside the history file:
+//
+//   [mqtt]
+//   enabled=true
+//   host=localhost
+//   port=1883
+//   user=nimbrel
+//   passwordFile=mqtt.pass
+//   topicPrefix=nimbrel
+//   discoveryPrefix=homeassistant
+//
+//   [upload]
+//   enabled=true
+//   url=https://example.org/weatherstation/updateweatherstation.php
+//   stationId=IMYTOWN12
+//   key=abcdef12
+//
+// [mqtt]: enabled (true/false, default false), host, port (default 1883),
+// user (empty: no user name), password, or passwordFile (its first line; a
+// relative name is beside the ini; it wins over password), tls (true/false),
+// caFile (PEM; empty with tls: the system's authorities), topicPrefix
+// (default "nimbrel"), discoveryPrefix (default "homeassistant").
+// [upload]: enabled, url, stationId, key (sent as PASSWORD), channel (the
+// remote channel 1..5 that is outdoors, default 1).
+//
+// A missing file means both are off. Lines are `key=value` with the spaces
+// around both trimmed; blank lines and lines starting with ';' or '#' are
+// ignored (there are no comments after a value: a password may hold any
+// character). Every line that cannot be read (no '=', an unknown section or
+// key, a value of the wrong kind) is reported once with its file and line
+// number and skipped; the rest of the file applies.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <optional>
+
+namespace nimbrel {
+
+inline constexpr char kPublishSettingsFile[] = "nimbrel.ini";
+
+struct MqttSettings {
+    bool enabled = false;
+    QString host;
+    int port = 1883;
+    QString user;
+    QString password;  // from `password` or read from `passwordFile`
+    bool tls = false;
+    QString caFile;  // absolute
+    QString topicPrefix = QStringLiteral("nimbrel");
+    QString discoveryPrefix = QStringLiteral("homeassistant");
+};
+
+struct UploadSettings {
+    bool enabled = false;
+    QUrl url;
+    QString stationId;
+    QString key;
+    int channel = 1;  // 1..5: whose temperature and humidity are "outdoor"
+};
+
+struct PublishSettings {
+    MqttSettings mqtt;
+    UploadSettings upload;
+    // One sentence per line that was not applied, "nimbrel.ini:7: ..."; also
+    // settings that leave a service off (enabled without a host or URL).
+    QStringList problems;
+};
+
+// Reads the file; a missing file gives both services off and no problems.
+PublishSettings loadPublishSettings(const QString &path);
+
+}  // namespace nimbrel

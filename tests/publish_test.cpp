@@ -1,0 +1,542 @@
+// Passing records on: nimbrel.ini, the conditions as published, MQTT with
+// Home Assistant discovery against a real mosquitto broker on a free
+// loopback port, and the weather-network upload against a local HTTP server.
+#include "CurrentConditions.h"
+#include "HistoryStore.h"
+#include "HomeAssistantDiscovery.h"
+#include "MqttPublisher.h"
+#include "PublishSettings.h"
+#include "Recorder.h"
+#include "WeatherUpload.h"
+#include "support/SimLink.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <QUrlQuery>
+#include <gtest/gtest.h>
+#include <mosquitto.h>
+#include <mutex>
+
+using namespace nimbrel;
+
+namespace {
+
+// Pumps events until `done` or the time is up.
+bool waitUntil(const std::function<bool()> &done, int timeoutMs = 8000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+int freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// A mosquitto of the test's own: loopback only, no persistence, so a
+// restart forgets every retained message.
+struct Broker {
+    static QString binary()
+    {
+        const QString inPath = QStandardPaths::findExecutable(QStringLiteral("mosquitto"));
+        return inPath.isEmpty()
+                   ? QStandardPaths::findExecutable(QStringLiteral("mosquitto"),
+                                                    {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/local/sbin")})
+                   : inPath;
+    }
+    // With a user: only "nimbrel" with password "pw" may connect.
+    explicit Broker(bool withUser = false)
+    {
+        QFile conf(dir.filePath(QStringLiteral("mosquitto.conf")));
+        conf.open(QIODevice::WriteOnly);
+        conf.write(QStringLiteral("listener %1 127.0.0.1\npersistence false\n").arg(port).toUtf8());
+        if (!withUser) {
+            conf.write("allow_anonymous true\n");
+            return;
+        }
+        // Started as root, mosquitto reads the file as its own user.
+        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                              QFileDevice::ReadOther | QFileDevice::ExeOther);
+        const QString users = dir.filePath(QStringLiteral("users"));
+        QProcess::execute(
+            QStandardPaths::findExecutable(QStringLiteral("mosquitto_passwd")),
+            {QStringLiteral("-c"), QStringLiteral("-b"), users, QStringLiteral("nimbrel"), QStringLiteral("pw")});
+        conf.write(QStringLiteral("allow_anonymous false\npassword_file %1\n").arg(users).toUtf8());
+    }
+    ~Broker() { stop(); }
+    bool start()
+    {
+        process.start(binary(), {QStringLiteral("-c"), dir.filePath(QStringLiteral("mosquitto.conf"))});
+        return waitUntil([this] {
+            QTcpSocket s;
+            s.connectToHost(QHostAddress::LocalHost, port);
+            return s.waitForConnected(200);
+        });
+    }
+    void stop()
+    {
+        process.kill();
+        process.waitForFinished(3000);
+    }
+    QTemporaryDir dir;
+    int port = freePort();
+    QProcess process;
+};
+
+#define NEEDS_MOSQUITTO()           \
+    if (Broker::binary().isEmpty()) \
+    GTEST_SKIP() << "mosquitto is not installed (scripts/install-deps installs it)"
+
+// Everything the broker sends on `#`, as mosquitto_sub -v would print it.
+class Subscriber {
+public:
+    explicit Subscriber(int port)
+    {
+        mosquitto_lib_init();
+        mosq_ = mosquitto_new(nullptr, true, this);
+        mosquitto_message_callback_set(mosq_, [](mosquitto *, void *self, const mosquitto_message *m) {
+            auto *s = static_cast<Subscriber *>(self);
+            std::lock_guard lock(s->mutex_);
+            s->messages_.push_back({m->topic, std::string(static_cast<const char *>(m->payload), m->payloadlen)});
+        });
+        mosquitto_connect(mosq_, "127.0.0.1", port, 30);
+        mosquitto_subscribe(mosq_, nullptr, "#", 1);
+        mosquitto_loop_start(mosq_);
+    }
+    ~Subscriber()
+    {
+        mosquitto_disconnect(mosq_);
+        mosquitto_loop_stop(mosq_, false);
+        mosquitto_destroy(mosq_);
+    }
+    void send(const char *topic, const std::string &payload)
+    {
+        mosquitto_publish(mosq_, nullptr, topic, static_cast<int>(payload.size()), payload.data(), 1, false);
+    }
+    int count(const QString &topic)
+    {
+        std::lock_guard lock(mutex_);
+        return static_cast<int>(std::count_if(messages_.begin(), messages_.end(),
+                                              [&](const auto &m) { return m.first == topic.toStdString(); }));
+    }
+    // The newest payload on `topic` once one arrived that `accept` takes.
+    std::optional<std::string> waitFor(const QString &topic, std::function<bool(const std::string &)> accept = {})
+    {
+        std::optional<std::string> found;
+        waitUntil([&] {
+            std::lock_guard lock(mutex_);
+            for (const auto &[t, payload] : messages_)
+                if (t == topic.toStdString() && (!accept || accept(payload)))
+                    found = payload;
+            return found.has_value();
+        });
+        return found;
+    }
+
+private:
+    mosquitto *mosq_;
+    std::mutex mutex_;
+    std::vector<std::pair<std::string, std::string>> messages_;
+};
+
+MqttSettings localBroker(int port)
+{
+    MqttSettings s;
+    s.enabled = true;
+    s.host = QStringLiteral("127.0.0.1");
+    s.port = port;
+    return s;
+}
+
+QJsonObject json(const std::optional<std::string> &payload)
+{
+    return payload ? QJsonDocument::fromJson(QByteArray::fromStdString(*payload)).object() : QJsonObject();
+}
+
+// A record with every sensor reading, channel 1 outdoors, the others empty.
+Measurement goodRecord(const QDateTime &when)
+{
+    Measurement m;
+    m.Dat = when;
+    m.TempDoor = 21.4;
+    m.HumDoor = 45;
+    m.TempCH[0] = -3.5;
+    m.HumCH[0] = 80;
+    for (int i = 1; i < kChannelCount; ++i)
+        m.TempCHState[i] = 4;  // no sensor
+    m.PressLocal = 1013.25;
+    m.WindSpeed = 10;
+    m.WindGust = 20;
+    m.WindDirection = 10;  // SW
+    m.WindChill = -6.1;
+    m.RainCount = 1010;
+    m.UV = 2.5;
+    return m;
+}
+
+}  // namespace
+
+TEST(PublishSettings, MissingFileIsOffAndEachBadLineIsReportedOnceWhileTheRestApplies)
+{
+    QTemporaryDir dir;
+    EXPECT_FALSE(loadPublishSettings(dir.filePath(QStringLiteral("nimbrel.ini"))).mqtt.enabled);
+
+    QFile secret(dir.filePath(QStringLiteral("mqtt.pass")));
+    secret.open(QIODevice::WriteOnly);
+    secret.write("s3cr#t;x\n");
+    secret.close();
+    QFile ini(dir.filePath(QStringLiteral("nimbrel.ini")));
+    ini.open(QIODevice::WriteOnly);
+    ini.write(
+        "; Home Assistant\n[mqtt]\nenabled=true\nhost = broker.lan\nport=eighteen\nthis line is wrong\n"
+        "passwordFile=mqtt.pass\nuser=ha\ncolour=blue\ntopicPrefix=wx/garden\n"
+        "[upload]\nenabled=yes\nurl=ftp://nowhere\nstationId=IX1\nkey=k\n");
+    ini.close();
+    const PublishSettings s = loadPublishSettings(ini.fileName());
+    EXPECT_TRUE(s.mqtt.enabled);
+    EXPECT_EQ(s.mqtt.host, QStringLiteral("broker.lan"));
+    EXPECT_EQ(s.mqtt.port, 1883) << "a bad port keeps the default";
+    EXPECT_EQ(s.mqtt.password, QStringLiteral("s3cr#t;x"));
+    EXPECT_EQ(s.mqtt.user, QStringLiteral("ha"));
+    EXPECT_EQ(s.mqtt.discoveryPrefix, QStringLiteral("homeassistant"));
+    EXPECT_EQ(mqttTopics(s.mqtt).node, QStringLiteral("wx_garden"));
+    EXPECT_FALSE(s.upload.enabled) << "without a usable url the upload stays off";
+    const QStringList expected = {QStringLiteral("nimbrel.ini:5:"), QStringLiteral("nimbrel.ini:6:"),
+                                  QStringLiteral("nimbrel.ini:9:"), QStringLiteral("nimbrel.ini:13:"),
+                                  QStringLiteral("nimbrel.ini: [upload]")};
+    ASSERT_EQ(s.problems.size(), expected.size()) << s.problems.join(QLatin1Char('\n')).toStdString();
+    for (int i = 0; i < expected.size(); ++i) {
+        EXPECT_TRUE(s.problems[i].startsWith(expected[i])) << s.problems[i].toStdString();
+    }
+}
+
+TEST(PublishedState, BaseUnitsAndNullWhereAPanelShowsAPlaceholder)
+{
+    QTemporaryDir dir;
+    const QDateTime t(QDate(2026, 6, 21), QTime(12, 0));
+    auto history = HistoryStore::open(dir.filePath(QStringLiteral("datat")), t).store;
+    Measurement earlier = goodRecord(t.addSecs(-55 * 60));
+    earlier.RainCount = 1000;
+    history->append(earlier);
+    history->append(goodRecord(t));
+    const QJsonObject good = stateJson(currentConditions(goodRecord(t), StationSummary{}, history.get()));
+    EXPECT_EQ(good[QStringLiteral("time")].toString(), isoWithOffset(t));
+    EXPECT_TRUE(QDateTime::fromString(good[QStringLiteral("time")].toString(), Qt::ISODate).offsetFromUtc() ==
+                t.offsetFromUtc());
+    const std::pair<const char *, double> numbers[] = {{"indoor_temperature", 21.4},
+                                                       {"indoor_humidity", 45},
+                                                       {"channel1_temperature", -3.5},
+                                                       {"channel1_humidity", 80},
+                                                       {"pressure_sea_level", 1013.3},
+                                                       {"wind_speed", 16.1},
+                                                       {"wind_gust", 32.2},
+                                                       {"wind_direction", 225},
+                                                       {"wind_chill", -6.1},
+                                                       {"rain_last_hour", 6.88},
+                                                       {"rain_24h", 6.88},
+                                                       {"rain_today", 6.88},
+                                                       {"rain_counter", 1010},
+                                                       {"uv_index", 2.5}};
+    for (const auto &[key, value] : numbers) {
+        EXPECT_DOUBLE_EQ(good[QLatin1String(key)].toDouble(-999), value) << key;
+    }
+    EXPECT_EQ(good[QStringLiteral("wind_direction_point")].toString(), QStringLiteral("SW"));
+    EXPECT_FALSE(good.contains(QStringLiteral("channel2_temperature"))) << "no sensor, no channel";
+
+    struct Fault {
+        const char *situation;
+        std::function<void(Measurement &)> spoil;
+        const char *nullKey;
+    };
+    const Fault faults[] = {
+        {"indoor sensor too cold", [](Measurement &m) { m.TempDoorState = 1; }, "indoor_temperature"},
+        {"indoor sensor error hides the humidity", [](Measurement &m) { m.TempDoorState = 3; }, "indoor_humidity"},
+        {"channel sensor too hot", [](Measurement &m) { m.TempCHState[0] = 2; }, "channel1_temperature"},
+        {"channel humidity of 100 %", [](Measurement &m) { m.HumCH[0] = 100; }, "channel1_humidity"},
+        {"pressure invalid", [](Measurement &m) { m.PressLocalInvalid = 1; }, "pressure_station"},
+        {"wind sensor error", [](Measurement &m) { m.WindSpeedState = 2; }, "wind_speed"},
+        {"wind above 200 mph", [](Measurement &m) { m.WindGust = 250; }, "wind_gust"},
+        {"wind chill without wind", [](Measurement &m) { m.WindChillState = 4; }, "wind_chill"},
+        {"rain gauge without reading", [](Measurement &m) { m.RainState = 1; }, "rain_last_hour"},
+    };
+    for (const Fault &f : faults) {
+        Measurement m = goodRecord(t);
+        f.spoil(m);
+        const QJsonObject o = stateJson(currentConditions(m, StationSummary{}, history.get()));
+        EXPECT_TRUE(o[QLatin1String(f.nullKey)].isNull()) << f.situation;
+    }
+}
+
+TEST(Mqtt, RetainedDiscoveryAndStateFollowTheRecordsOfTheSimulatedStation)
+{
+    NEEDS_MOSQUITTO();
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+
+    // The station side: a full read, then a poll that brings three records.
+    QTemporaryDir dir;
+    test::SimLink link;
+    QTimer linkCheck, poll, readTimeout, writeTimeout, start, pause;
+    for (QTimer *t : {&linkCheck, &poll, &readTimeout, &writeTimeout, &start, &pause})
+        t->setInterval(10000);
+    auto history = HistoryStore::open(dir.filePath(QStringLiteral("datat")), QDateTime::currentDateTime()).store;
+    const LinkApi api = link.api();
+    Recorder recorder({&linkCheck, &poll, &readTimeout, &writeTimeout, &start, &pause});
+    recorder.setLink(&api, api.open(nullptr, kStationVendorId, kStationProductId, 2048, 2048, 0));
+    recorder.setHistory(history.get());
+    recorder.setConnectedForTest(true);
+
+    MqttPublisher publisher(localBroker(broker.port), QStringLiteral("9.9"));
+    publisher.setReconnectDelays(50, 200);
+    publisher.start();
+    std::vector<QDateTime> published;
+    QObject::connect(&recorder, &Recorder::recordTakenOver, [&](const Measurement &m) {
+        published.push_back(m.Dat);
+        publisher.publish(currentConditions(m, recorder.summary(), history.get()));
+    });
+    ASSERT_EQ(recorder.fullRead(), FullReadResult::Completed);
+    ASSERT_EQ(published.size(), 1u) << "a full read passes on only its newest record";
+    link.station().addSlots(3);
+    ASSERT_EQ(recorder.incrementalRead(), PollResult::NewRecord);
+    ASSERT_EQ(published.size(), 4u) << "a poll passes on each record it brought";
+    EXPECT_TRUE(std::is_sorted(published.begin(), published.end()));
+
+    Subscriber late(broker.port);  // sees only what is retained
+    const QString newest = isoWithOffset(recorder.measurement().Dat);
+    const QJsonObject state = json(late.waitFor(QStringLiteral("nimbrel/state"), [&](const std::string &p) {
+        return json(p)[QStringLiteral("time")].toString() == newest;
+    }));
+    EXPECT_EQ(state[QStringLiteral("time")].toString(), newest);
+    EXPECT_EQ(late.waitFor(QStringLiteral("nimbrel/availability")), std::optional<std::string>("online"));
+    const QJsonObject config = json(late.waitFor(QStringLiteral("homeassistant/sensor/nimbrel/rain_total/config")));
+    EXPECT_EQ(config[QStringLiteral("unique_id")].toString(), QStringLiteral("nimbrel_rain_total"));
+    EXPECT_EQ(config[QStringLiteral("state_class")].toString(), QStringLiteral("total_increasing"));
+    EXPECT_EQ(config[QStringLiteral("state_topic")].toString(), QStringLiteral("nimbrel/state"));
+    EXPECT_EQ(config[QStringLiteral("availability_topic")].toString(), QStringLiteral("nimbrel/availability"));
+    EXPECT_EQ(config[QStringLiteral("device")][QStringLiteral("name")].toString(), QLatin1String(kDeviceName));
+    EXPECT_EQ(config[QStringLiteral("device")][QStringLiteral("sw_version")].toString(), QStringLiteral("9.9"));
+    for (const char *objectId :
+         {"indoor_temperature", "indoor_humidity", "indoor_dew_point", "pressure_sea_level", "pressure_station",
+          "wind_speed", "wind_gust", "wind_direction", "wind_chill", "rain_last_hour", "rain_24h", "uv_index"}) {
+        const QString topic = QStringLiteral("homeassistant/sensor/nimbrel/%1/config").arg(QLatin1String(objectId));
+        EXPECT_TRUE(late.waitFor(topic).has_value()) << objectId;
+    }
+    for (int c = 0; c < kChannelCount; ++c) {
+        const bool present = currentConditions(recorder.measurement(), {}, nullptr).channels[c].present;
+        const QString topic = QStringLiteral("homeassistant/sensor/nimbrel/channel%1_temperature/config").arg(c + 1);
+        EXPECT_EQ(late.count(topic), present ? 1 : 0) << "channel " << c + 1;
+    }
+
+    // Home Assistant restarted: every config comes again.
+    const QString configTopic = QStringLiteral("homeassistant/sensor/nimbrel/uv_index/config");
+    const int before = late.count(configTopic);
+    late.send("homeassistant/status", "online");
+    EXPECT_TRUE(waitUntil([&] { return late.count(configTopic) > before; }));
+}
+
+TEST(Mqtt, LastWillAfterAKillAndStateBackAfterABrokerRestart)
+{
+    NEEDS_MOSQUITTO();
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    Subscriber watcher(broker.port);
+    QProcess child;
+    child.start(QStringLiteral(MQTT_CHILD), {QString::number(broker.port)});
+    ASSERT_TRUE(watcher.waitFor(QStringLiteral("nimbrel/availability"), [](auto &p) { return p == "online"; }));
+    child.kill();
+    child.waitForFinished();
+    EXPECT_TRUE(watcher.waitFor(QStringLiteral("nimbrel/availability"), [](auto &p) { return p == "offline"; }))
+        << "the broker sends the last will when the program dies";
+
+    MqttPublisher publisher(localBroker(broker.port), QStringLiteral("t"));
+    publisher.setReconnectDelays(50, 200);
+    publisher.start();
+    publisher.publish(currentConditions(goodRecord(QDateTime::currentDateTime()), {}, nullptr));
+    ASSERT_TRUE(waitUntil([&] { return publisher.isConnected(); }));
+    broker.stop();
+    EXPECT_TRUE(waitUntil([&] { return !publisher.isConnected(); }));
+    // Records taken over while the broker is away: only the newest counts.
+    const QDateTime newest = QDateTime::currentDateTime().addSecs(60);
+    publisher.publish(currentConditions(goodRecord(newest), {}, nullptr));
+    ASSERT_TRUE(broker.start());
+    Subscriber late(broker.port);
+    EXPECT_EQ(json(late.waitFor(QStringLiteral("nimbrel/state")))[QStringLiteral("time")].toString(),
+              isoWithOffset(newest));
+    EXPECT_EQ(late.waitFor(QStringLiteral("nimbrel/availability")), std::optional<std::string>("online"));
+}
+
+TEST(Mqtt, WrongPasswordIsReportedAndTriedAgainRightOneConnects)
+{
+    NEEDS_MOSQUITTO();
+    Broker broker(true);
+    ASSERT_TRUE(broker.start()) << broker.process.readAllStandardError().toStdString();
+    for (const char *password : {"wrong", "pw"}) {
+        MqttSettings s = localBroker(broker.port);
+        s.user = QStringLiteral("nimbrel");
+        s.password = QLatin1String(password);
+        MqttPublisher publisher(s, QStringLiteral("t"));
+        publisher.setReconnectDelays(50, 100);
+        QStringList reports;
+        QObject::connect(&publisher, &MqttPublisher::connectionChanged,
+                         [&](bool up, const QString &why) { reports << (up ? QStringLiteral("up") : why); });
+        publisher.start();
+        const bool right = QLatin1String(password) == QLatin1String("pw");
+        EXPECT_TRUE(waitUntil([&] { return !reports.isEmpty(); })) << password;
+        EXPECT_EQ(publisher.isConnected(), right) << password;
+        EXPECT_EQ(reports.value(0).contains(QStringLiteral("refused")), !right)
+            << reports.join(QLatin1Char('|')).toStdString();
+    }
+}
+
+TEST(Mqtt, PublishingNeverWaitsForADeadOrSilentBroker)
+{
+    QTcpServer silent;  // accepts connections and never answers
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
+    for (const int port : {freePort(), static_cast<int>(silent.serverPort())}) {
+        QElapsedTimer t;
+        t.start();
+        {
+            MqttPublisher publisher(localBroker(port), QStringLiteral("t"));
+            publisher.start();
+            for (int i = 0; i < 200; ++i)
+                publisher.publish(currentConditions(goodRecord(QDateTime::currentDateTime()), {}, nullptr));
+            EXPECT_FALSE(publisher.isConnected());
+        }
+        // Generous: the point is seconds of connect time-outs, not speed.
+        EXPECT_LT(t.elapsed(), 2000) << "port " << port;
+    }
+}
+
+namespace {
+
+// A weather network's upload endpoint: notes each query and answers with
+// the next status of `answers` (200 once they are used up).
+struct UploadServer {
+    UploadServer()
+    {
+        server.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&server, &QTcpServer::newConnection, [this] {
+            QTcpSocket *s = server.nextPendingConnection();
+            QObject::connect(s, &QTcpSocket::readyRead, s, [this, s] {
+                buffer[s] += s->readAll();
+                if (!buffer[s].contains("\r\n\r\n"))
+                    return;
+                targets << buffer[s].split(' ').value(1);
+                requests << QUrlQuery(QUrl(QString::fromUtf8(targets.last())).query());
+                const int status = answers.isEmpty() ? 200 : answers.takeFirst();
+                s->write(QStringLiteral("HTTP/1.1 %1 X\r\nContent-Length: 7\r\nConnection: close\r\n\r\nsuccess")
+                             .arg(status)
+                             .toUtf8());
+                s->disconnectFromHost();
+            });
+        });
+    }
+    UploadSettings settings() const
+    {
+        UploadSettings u;
+        u.enabled = true;
+        u.url = QUrl(
+            QStringLiteral("http://127.0.0.1:%1/weatherstation/updateweatherstation.php").arg(server.serverPort()));
+        u.stationId = QStringLiteral("IGARDEN7");
+        u.key = QStringLiteral("k&y=1+%");
+        return u;
+    }
+    QTcpServer server;
+    QMap<QTcpSocket *, QByteArray> buffer;
+    QList<QByteArray> targets;  // as sent
+    QList<QUrlQuery> requests;
+    QList<int> answers;
+};
+
+}  // namespace
+
+TEST(WeatherUpload, QueryHoldsEachFieldInImperialUnitsAndLeavesOutWhatHasNoReading)
+{
+    const QDateTime t = QDateTime(QDate(2026, 6, 21), QTime(10, 0), Qt::UTC).toLocalTime();
+    CurrentConditions c = currentConditions(goodRecord(t), {}, nullptr);
+    c.rainLastHourTips = 10;
+    c.rainSinceMidnightTips = 100;
+    UploadServer server;
+    const QUrlQuery q = uploadQuery(server.settings(), c, QStringLiteral("Nimbrel 1.12"));
+    const std::pair<const char *, const char *> fields[] = {{"ID", "IGARDEN7"},
+                                                            {"PASSWORD", "k&y=1+%"},
+                                                            {"action", "updateraw"},
+                                                            {"dateutc", "2026-06-21 10:00:00"},
+                                                            {"tempf", "25.7"},
+                                                            {"humidity", "80"},
+                                                            {"dewptf", "20.4"},
+                                                            {"windspeedmph", "10"},
+                                                            {"windgustmph", "20"},
+                                                            {"winddir", "225"},
+                                                            {"rainin", "0.27"},
+                                                            {"dailyrainin", "2.71"},
+                                                            {"baromin", "29.92"},
+                                                            {"UV", "2.5"},
+                                                            {"softwaretype", "Nimbrel 1.12"}};
+    EXPECT_EQ(q.queryItems().size(), static_cast<int>(std::size(fields)));
+    for (const auto &[key, value] : fields) {
+        EXPECT_EQ(q.queryItemValue(QLatin1String(key), QUrl::FullyDecoded), QLatin1String(value)) << key;
+    }
+
+    Measurement spoiled = goodRecord(t);
+    spoiled.TempCHState[0] = 3;
+    spoiled.WindSpeedState = 1;
+    spoiled.PressLocalInvalid = 1;
+    spoiled.RainState = 1;
+    const QUrlQuery without =
+        uploadQuery(server.settings(), currentConditions(spoiled, {}, nullptr), QStringLiteral("x"));
+    for (const char *key : {"tempf", "humidity", "dewptf", "windspeedmph", "baromin", "rainin"}) {
+        EXPECT_FALSE(without.hasQueryItem(QLatin1String(key))) << key << " has no reading and is not sent as 0";
+    }
+    EXPECT_TRUE(without.hasQueryItem(QStringLiteral("windgustmph")));
+}
+
+TEST(WeatherUpload, OneUploadPerCurrentRecordAndFailuresAreRetriedLater)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    for (const int refusal : {500, 429}) {
+        UploadServer server;
+        server.answers = {refusal};
+        WeatherUpload upload(server.settings(), QStringLiteral("Nimbrel test"));
+        upload.setRetryDelays(100, 400);
+        upload.setClock([now] { return now; });
+        QStringList failures;
+        int uploaded = 0;
+        QObject::connect(&upload, &WeatherUpload::uploadFailed, [&](const QString &why) { failures << why; });
+        QObject::connect(&upload, &WeatherUpload::uploaded, [&] { ++uploaded; });
+
+        upload.offer(currentConditions(goodRecord(now.addSecs(-11 * 60)), {}, nullptr));  // catch-up of a full read
+        const CurrentConditions current = currentConditions(goodRecord(now.addSecs(-60)), {}, nullptr);
+        upload.offer(current);
+        upload.offer(current);  // the same record again
+        ASSERT_TRUE(waitUntil([&] { return uploaded == 1; })) << refusal;
+        ASSERT_EQ(server.requests.size(), 2) << "the refused upload once more, the stale record never";
+        EXPECT_EQ(server.requests[0].toString(), server.requests[1].toString());
+        EXPECT_TRUE(server.targets[0].contains("&PASSWORD=k%26y%3D1%2B%25&"))
+            << "a server reads '+' as a space: " << server.targets[0].toStdString();
+        ASSERT_EQ(failures.size(), 1);
+        EXPECT_TRUE(failures[0].contains(QString::number(refusal))) << failures[0].toStdString();
+        QThread::msleep(200);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(server.requests.size(), 2);
+    }
+}
