@@ -436,6 +436,11 @@ private Q_SLOTS:
             if (panel == panels.first())
                 texts << m.form->StationOn->text() << m.form->StationOff->text() << m.form->NoAccess->text()
                       << m.form->NoOpen->text();
+            // The designed Russian of the station settings' messages is longer
+            // than the panel; the translations are not.
+            if (panel == panels.first() && language > 0)
+                for (const char *name : {"AltitudeRefused", "SettingWritten", "SettingNotWritten"})
+                    texts << m.form->findChild<QLabel *>(name)->text();
             // The designed "version 1.12" already takes one pixel more than
             // its designed 70-pixel panel leaves; no translation takes more.
             const int room = panel->contentsRect().width() + (panel == panels.value(3) ? 1 : 0);
