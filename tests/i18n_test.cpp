@@ -284,12 +284,14 @@ private Q_SLOTS:
     {
         MainWindow m;
         QVERIFY(m.form->FormCreate());
-        m.form->ui.ComfState->setCurrentIndex(3);
-        m.form->ui.ComfStateL->setText("Комфортно");
-        m.form->ui.ComfState1L->clear();
+        auto *indoor = m.form->findChild<QLabel *>("ComfStateL");
+        auto *channel = m.form->findChild<QLabel *>("ComfState1L");
+        m.form->findChild<QComboBox *>("ComfState")->setCurrentIndex(3);
+        indoor->setText("Комфортно");
+        channel->clear();
         m.select(4);
-        QCOMPARE(m.form->ui.ComfStateL->text(), QString("Confortevole"));
-        QCOMPARE(m.form->ui.ComfState1L->text(), QString());
+        QCOMPARE(indoor->text(), QString("Confortevole"));
+        QCOMPARE(channel->text(), QString());
     }
 
     void startUpWithAFaultyTable_data()

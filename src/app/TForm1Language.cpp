@@ -82,10 +82,14 @@ void TForm1::LangBoxChange()
 
     // The comfort words on screen follow at once. A label the refresh left
     // empty (no channel sensor) stays empty.
-    if (!ui.ComfStateL->text().isEmpty())
-        ui.ComfStateL->setText(ui.ComfState->currentText());
-    if (!ui.ComfState1L->text().isEmpty())
-        ui.ComfState1L->setText(ui.ComfStateCH->currentText());
+    const std::pair<const char *, const char *> comfort[] = {{"ComfStateL", "ComfState"},
+                                                             {"ComfState1L", "ComfStateCH"}};
+    for (const auto &[labelName, wordsName] : comfort) {
+        auto *label = findChild<QLabel *>(QLatin1String(labelName));
+        auto *words = findChild<QComboBox *>(QLatin1String(wordsName));
+        if (label && words && !label->text().isEmpty())
+            label->setText(words->currentText());
+    }
 }
 
 void TForm1::HistoryWindowCreated(QWidget *form3)
