@@ -158,9 +158,9 @@ void TForm1::buildWindow()
     NoAccess = hidden("NoAccess", QStringLiteral("Нет доступа: нужно правило udev"));
     NoOpen = hidden("NoOpen", QStringLiteral("Станция не открывается"));
     HistoryNotSaved = hidden("HistoryNotSaved", QStringLiteral("История не сохраняется на диск:"));
-    AltitudeRefused = hidden("AltitudeRefused", QStringLiteral("Высота не записана: нужно целое число от -65535 до 65535"));
-    SettingWritten = hidden("SettingWritten", QStringLiteral("Настройка записана в метеостанцию"));
-    SettingNotWritten = hidden("SettingNotWritten", QStringLiteral("Метеостанция не подтвердила запись настройки"));
+    AltitudeRefused = hidden("AltitudeRefused", QStringLiteral("Высота: целое от -65535 до 65535"));
+    SettingWritten = hidden("SettingWritten", QStringLiteral("Настройка записана в станцию"));
+    SettingNotWritten = hidden("SettingNotWritten", QStringLiteral("Станция не подтвердила запись"));
     // Shown after the progress text while a block is read again.
     RepeatRead = hidden("RepeatRead", QStringLiteral("повтор"));
 
