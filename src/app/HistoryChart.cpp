@@ -352,6 +352,12 @@ void HistoryChart::setLegendInset(int left)
     plot_->legend->setMargins(QMargins(left, 1, 0, 0));
 }
 
+QPointF HistoryChart::point(int series, int index) const
+{
+    const auto it = graphs_.at(series)->data()->at(index);
+    return QPointF(it->key, it->value);
+}
+
 void HistoryChart::replotNow()
 {
     plot_->replot(QCustomPlot::rpImmediateRefresh);

@@ -62,6 +62,8 @@ public:
     // x in plain seconds (bars: the period's first day at midnight), y.
     std::optional<QPointF> pointAt(const QPoint &position, int series) const;
     QPointF pointPosition(int series, int index) const;
+    // A line point as plotted: x in plain seconds, y.
+    QPointF point(int series, int index) const;
 
     // Room kept free at the legend row's left, for the selectors over it.
     void setLegendInset(int left);
