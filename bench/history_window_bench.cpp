@@ -53,6 +53,8 @@ Sized &sized(std::int64_t records)
         tool::writeSyntheticHistory(*opened.store, spec, {});
     }
     s.store = HistoryStore::open(s.path, kEnd).store;
+    // The summaries exist from the first opening on; measure the openings after it.
+    HistorySource(s.store.get()).prepare();
     stores.push_back(std::move(s));
     return stores.back();
 }

@@ -4,10 +4,12 @@
 #include "HistorySource.h"
 #include "PanelStatusBar.h"
 #include "TForm3.h"
+#include "UiDump.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QJsonArray>
 #include <QMouseEvent>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -144,6 +146,12 @@ TEST(RainBars, SummaryGivesTheSameBarsAsTheRecords)
     // Appends keep the summaries whole.
     h.add(QDateTime(kD.addDays(1), QTime(1, 0)));
     EXPECT_EQ(summary.prepare(), SummaryState::Ready);
+    // Clearing leaves them counting records that are gone: rebuilt empty.
+    ASSERT_TRUE(h.store->clear());
+    h.add(QDateTime(kD, QTime(5, 0)));
+    EXPECT_EQ(summary.prepare(), SummaryState::Rebuilt);
+    EXPECT_EQ(summary.read(windowEndOf(kD) - kSecondsPerDay * 400, windowEndOf(kD), 100, {pressureField(0)})[0].size(),
+              1u);
 }
 
 TEST(HistoryWindowTest, WeekAxisUnitsAndChannels)
@@ -218,6 +226,13 @@ TEST(HistoryWindowTest, OwnRainFactorAndEmptyHistory)
     w.select(w.form.RainEdBox, 1, &TForm3::RainEdBoxChange);
     ASSERT_FALSE(w.form.RainChart->bars().empty());
     EXPECT_EQ(w.form.RainChart->bars().back().amount, 8 * 0.6875);
+
+    // The dump: the rain bars as [date, amount, label], the panels' heights.
+    const QJsonObject dump = dumpComponents(&w.form);
+    const QJsonArray bar = dump["RainChart"]["series"][0]["points"].toArray().last().toArray();
+    EXPECT_EQ(bar, QJsonArray({"2026-03-18", 8 * 0.6875, "18.03.26"}));
+    EXPECT_EQ(dump["RainPanel"]["height"].toInt(), w.form.RainPanel->height());
+    EXPECT_EQ(dump["PressureChart"]["xMax"].toString(), QStringLiteral("2026-03-18T23:59:59"));
 }
 
 }  // namespace

@@ -277,11 +277,17 @@ void HistoryChart::setTimeFormat(const QString &pattern)
     timeFormat_ = pattern;
     if (auto ticker = plot_->xAxis->ticker().dynamicCast<QCPAxisTickerDateTime>())
         ticker->setDateTimeFormat(toQtDateTimeFormat(pattern, plot_->locale()));
-    // Room for the label: a long date format gets fewer ticks.
-    const int labelWidth = QFontMetrics(plot_->xAxis->tickLabelFont()).horizontalAdvance(
-        formatDateTime(QDateTime(QDate(2026, 12, 28), QTime(23, 59), Qt::UTC), pattern, plot_->locale()));
-    plot_->xAxis->ticker()->setTickCount(std::clamp(plotColumns() / (labelWidth + 40), 2, 12));
+    updateTickCount();
     plot_->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void HistoryChart::updateTickCount()
+{
+    // Room for the label: a long date format gets fewer ticks.
+    const int labelWidth = QFontMetrics(plot_->xAxis->tickLabelFont())
+                               .horizontalAdvance(formatDateTime(QDateTime(QDate(2026, 12, 28), QTime(23, 59), Qt::UTC),
+                                                                 timeFormat_, plot_->locale()));
+    plot_->xAxis->ticker()->setTickCount(std::clamp(plotColumns() / (labelWidth + 40), 2, 12));
 }
 
 int HistoryChart::plotColumns() const
@@ -341,10 +347,11 @@ void HistoryChart::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     // The labels that fit depend on the width.
-    if (kind_ == Kind::Bars && !bars_.empty()) {
+    if (kind_ == Kind::Bars)
         updateBarLabels();
-        plot_->replot(QCustomPlot::rpQueuedReplot);
-    }
+    else
+        updateTickCount();
+    plot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void HistoryChart::setLegendInset(int left)

@@ -80,6 +80,7 @@ protected:
 private:
     void rescaleValues();
     void updateBarLabels();
+    void updateTickCount();
 
     Kind kind_;
     QCustomPlot *plot_ = nullptr;

@@ -31,6 +31,13 @@ const QColor kPink(255, 128, 255);
 const QColor kOrange(255, 128, 0);
 const QColor kOlive(128, 128, 0);
 
+// A chart's panel; the dump reports its height, which the check boxes set.
+class ChartPanel : public QWidget, public DumpableComponent {
+public:
+    explicit ChartPanel(QWidget *parent) : QWidget(parent) {}
+    void dumpState(QJsonObject &out) const override { out.insert(QStringLiteral("height"), height()); }
+};
+
 }  // namespace
 
 TForm3::TForm3(QWidget *parent) : QWidget(parent, Qt::Window)
@@ -132,7 +139,7 @@ void TForm3::build()
     };
     for (int i = 0; i < ChartCount; ++i) {
         const PanelSpec &p = panels[i];
-        *p.panel = named(new QWidget(this), p.panelName, "TPanel");
+        *p.panel = named(new ChartPanel(this), p.panelName, "TPanel");
         *p.chart = named(new HistoryChart(p.kind, *p.panel), p.chartName, "TChart");
         const Chart c = static_cast<Chart>(i);
         if (p.kind == HistoryChart::Kind::Lines) {

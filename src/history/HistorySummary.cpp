@@ -137,10 +137,7 @@ SummaryState prepareHistorySummary(QSqlDatabase &db, QString &why)
     QStringList trigger;
     trigger << QStringLiteral("CREATE TRIGGER IF NOT EXISTS HistorySummaryAppend AFTER INSERT ON MainSet BEGIN")
             << upsertSql(SummaryLevel::Hour) << upsertSql(SummaryLevel::Day) << QStringLiteral("END");
-    const QString forget = QStringLiteral("CREATE TRIGGER IF NOT EXISTS HistorySummaryForget AFTER DELETE ON MainSet "
-                                          "BEGIN DELETE FROM HistorySummary; END");
-    if (!exec(db, createTableSql(), why) || !exec(db, trigger.join(u'\n'), why) || !exec(db, forget, why) ||
-        !build(db, why))
+    if (!exec(db, createTableSql(), why) || !exec(db, trigger.join(u'\n'), why) || !build(db, why))
         return SummaryState::Unusable;
     return SummaryState::Rebuilt;
 }

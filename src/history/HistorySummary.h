@@ -4,8 +4,10 @@
 //
 // They make a year or ten years of five-minute records cost a few thousand
 // rows to draw. Triggers keep them up to date in the statement, and so in the
-// transaction, that appends a record; deleting records empties them and the
-// next preparation rebuilds them. A bucket of `size` seconds numbered k holds
+// transaction, that appends a record. Deleting records (clearing the
+// history) leaves them counting records that are gone; the record count
+// checked at each preparation finds that and rebuilds them, so clearing ten
+// years stays one quick statement. A bucket of `size` seconds numbered k holds
 // the records with k*size < Dat <= (k+1)*size (plain seconds), so a day's
 // bucket ends with the record at the next midnight, the boundary the rain
 // periods count up to.
