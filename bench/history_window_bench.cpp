@@ -91,17 +91,23 @@ void BM_OpenWindow(benchmark::State &state)
 }
 BENCHMARK(BM_OpenWindow)->Arg(1000)->Arg(1051920)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-// The first opening after an upgrade: the summaries are built once.
-void BM_OpenWindowBuildingSummaries(benchmark::State &state)
+// After an upgrade the history has no summaries: the opening does not wait
+// for them, the first switch to "все" builds them, once.
+void BM_FirstAllBuildingSummaries(benchmark::State &state)
 {
     Sized &s = sized(state.range(0));
     for (auto _ : state) {
         QSqlQuery(s.store->database()).exec(QStringLiteral("DROP TABLE HistorySummary"));
         auto form = openWindow(s);
-        state.SetIterationTime(form->openMs() / 1000.0);
+        QElapsedTimer timer;
+        timer.start();
+        form->IntervalBox->setCurrentIndex(4);
+        form->IntervalBoxChange();
+        state.SetIterationTime(static_cast<double>(timer.nsecsElapsed()) / 1e9);
+        state.counters["openMs"] = form->openMs();
     }
 }
-BENCHMARK(BM_OpenWindowBuildingSummaries)->Arg(1000)->Arg(1051920)->UseManualTime()->Iterations(1)->Unit(
+BENCHMARK(BM_FirstAllBuildingSummaries)->Arg(1000)->Arg(1051920)->UseManualTime()->Iterations(1)->Unit(
     benchmark::kMillisecond);
 
 // Each interval item in turn, as --dump-ui reports it.

@@ -127,14 +127,14 @@ TEST(RainBars, SummaryGivesTheSameBarsAsTheRecords)
     History h;
     int tips = 0;
     HistoryStore::Batch batch(*h.store);
-    for (QDateTime t(kD.addDays(-40), QTime(0, 0)); t.date() <= kD; t = t.addSecs(1800))
+    for (QDateTime t(kD.addDays(-70), QTime(0, 0)); t.date() <= kD; t = t.addSecs(1800))
         h.add(t, [&](HistoryRow &r) { r.RainCount = (tips += (t.time().hour() % 5 == 0) ? 3 : 0) % 700; });
     batch.commit();
     HistorySource records(h.store.get());
     HistorySource summary(h.store.get());
     ASSERT_EQ(summary.prepare(), SummaryState::Rebuilt);
     const PlainSeconds end = windowEndOf(kD);
-    for (PlainSeconds start : {end - 30 * kSecondsPerDay, *summary.oldest(), end - 7 * kSecondsPerDay + 1234}) {
+    for (PlainSeconds start : {end - 30 * kSecondsPerDay, end - 55 * kSecondsPerDay + 77, *summary.oldest()}) {
         for (RainPeriod p : {RainPeriod::Day, RainPeriod::Week, RainPeriod::Month}) {
             const auto a = aggregateRain(start, end, p, 1.0, records.rainSamples(start, end));
             const auto b = aggregateRain(start, end, p, 1.0, summary.rainSamples(start, end));

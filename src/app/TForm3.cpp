@@ -328,7 +328,7 @@ void TForm3::HistoryTempClick()
     timer.start();
     // Every record is committed as it arrives: the file is read as it is.
     source_.setStore(history_ ? history_() : nullptr);
-    source_.prepare();
+    source_.prepareWhenNeeded();
 
     const Measurement readings = readings_ ? readings_() : Measurement();
     QDateTime at = readings.Dat;
@@ -507,7 +507,7 @@ void TForm3::recordTaken()
     if (!isVisible())
         return;
     source_.setStore(history_ ? history_() : nullptr);
-    source_.prepare();
+    source_.prepareWhenNeeded();
     for (Chart c : {Pressure, Temper, Hum, Wind, Uvi})
         readChart(c);
     RainEdBoxChange();

@@ -30,7 +30,7 @@ HistorySource::HistorySource(const HistoryStore *store) : store_(store) {}
 void HistorySource::setStore(const HistoryStore *store)
 {
     store_ = store;
-    summaryUsable_ = false;
+    summary_ = SummaryState::Unusable;
 }
 
 QSqlDatabase HistorySource::db() const
@@ -40,14 +40,34 @@ QSqlDatabase HistorySource::db() const
 
 SummaryState HistorySource::prepare()
 {
-    summaryUsable_ = false;
+    summary_ = SummaryState::Unusable;
     if (!store_)
-        return SummaryState::Unusable;
+        return summary_;
     QSqlDatabase database = db();
     QString why;
-    const SummaryState state = prepareHistorySummary(database, why);
-    summaryUsable_ = state != SummaryState::Unusable;
-    return state;
+    summary_ = prepareHistorySummary(database, why);
+    return summary_;
+}
+
+SummaryState HistorySource::prepareWhenNeeded()
+{
+    summary_ = SummaryState::Unusable;
+    if (!store_)
+        return summary_;
+    QSqlDatabase database = db();
+    QString why;
+    summary_ = prepareHistorySummary(database, why, false);
+    return summary_;
+}
+
+bool HistorySource::summaryForLongReads() const
+{
+    if (summary_ == SummaryState::Stale && store_) {
+        QSqlDatabase database = db();
+        QString why;
+        summary_ = prepareHistorySummary(database, why);
+    }
+    return summaryUsable();
 }
 
 bool HistorySource::empty() const
@@ -79,14 +99,12 @@ std::optional<PlainSeconds> HistorySource::newest() const
 
 HistorySource::Way HistorySource::wayFor(PlainSeconds after, PlainSeconds upTo, int columns) const
 {
-    if (!summaryUsable_ || columns < 1)
+    if (columns < 1)
         return Way::Records;
     const double perColumn = static_cast<double>(upTo - after) / columns;
-    if (perColumn >= kSecondsPerDay)
-        return Way::Days;
-    if (perColumn >= kSecondsPerHour)
-        return Way::Hours;
-    return Way::Records;
+    if (perColumn < kSecondsPerHour || !summaryForLongReads())
+        return Way::Records;
+    return perColumn >= kSecondsPerDay ? Way::Days : Way::Hours;
 }
 
 std::vector<std::vector<PlotPoint>> HistorySource::read(PlainSeconds after, PlainSeconds upTo, int columns,
@@ -201,7 +219,8 @@ std::vector<RainSample> HistorySource::rainSamples(PlainSeconds after, PlainSeco
     // of days at both ends record by record.
     const std::int64_t firstWhole = bucketOf(after, SummaryLevel::Day) + 1;  // starts at or after `after`
     const std::int64_t lastWhole = bucketOf(upTo + 1, SummaryLevel::Day) - 1;  // ends at or before `upTo`
-    if (!summaryUsable_ || lastWhole - firstWhole < 2) {
+    // A few weeks are read record by record as quickly.
+    if (lastWhole - firstWhole < 40 || !summaryForLongReads()) {
         readRainRecords(after, upTo, out);
         return out;
     }

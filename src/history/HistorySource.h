@@ -32,10 +32,13 @@ public:
     void setStore(const HistoryStore *store);
 
     // Makes the summaries usable (builds them once for a history that has
-    // none); run at each opening of the window. Without them every read is
-    // made record by record.
+    // none). Without them every read is made record by record.
     SummaryState prepare();
-    bool summaryUsable() const { return summaryUsable_; }
+    // The same, but a missing summary is built only when a read first needs
+    // one (a long stretch), so that opening never waits for it. Run at each
+    // opening of the window and after each new record.
+    SummaryState prepareWhenNeeded();
+    bool summaryUsable() const { return summary_ == SummaryState::Ready || summary_ == SummaryState::Rebuilt; }
 
     bool empty() const;
     std::optional<PlainSeconds> oldest() const;
@@ -63,8 +66,11 @@ private:
                      std::vector<MinMaxReducer> &reducers) const;
     void readRainRecords(PlainSeconds after, PlainSeconds upTo, std::vector<RainSample> &out) const;
 
+    // Builds a stale summary now; false when there is none to use.
+    bool summaryForLongReads() const;
+
     const HistoryStore *store_ = nullptr;
-    bool summaryUsable_ = false;
+    mutable SummaryState summary_ = SummaryState::Unusable;
 };
 
 }  // namespace nimbrel::history

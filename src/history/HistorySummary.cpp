@@ -68,7 +68,7 @@ QString upsertSql(SummaryLevel level)
         .arg(names.join(u", "), values.join(u", "), updates.join(u", "));
 }
 
-bool build(QSqlDatabase &db, QString &why)
+bool buildSummaries(QSqlDatabase &db, QString &why)
 {
     QStringList aggregates;
     QStringList fromHours;
@@ -120,7 +120,7 @@ QString summaryMaxColumn(const char *storedColumn)
     return QString::fromLatin1(storedColumn) + QStringLiteral("Max");
 }
 
-SummaryState prepareHistorySummary(QSqlDatabase &db, QString &why)
+SummaryState prepareHistorySummary(QSqlDatabase &db, QString &why, bool build)
 {
     bool ok = false;
     const bool present =
@@ -134,10 +134,12 @@ SummaryState prepareHistorySummary(QSqlDatabase &db, QString &why)
         if (ok1 && ok2 && rows == counted)
             return SummaryState::Ready;
     }
+    if (!build)
+        return SummaryState::Stale;
     QStringList trigger;
     trigger << QStringLiteral("CREATE TRIGGER IF NOT EXISTS HistorySummaryAppend AFTER INSERT ON MainSet BEGIN")
             << upsertSql(SummaryLevel::Hour) << upsertSql(SummaryLevel::Day) << QStringLiteral("END");
-    if (!exec(db, createTableSql(), why) || !exec(db, trigger.join(u'\n'), why) || !build(db, why))
+    if (!exec(db, createTableSql(), why) || !exec(db, trigger.join(u'\n'), why) || !buildSummaries(db, why))
         return SummaryState::Unusable;
     return SummaryState::Rebuilt;
 }

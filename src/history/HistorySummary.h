@@ -39,11 +39,14 @@ enum class SummaryState {
     Ready,     // present and complete
     Rebuilt,   // was missing or incomplete and has been built now
     Unusable,  // missing or incomplete and cannot be built (a read-only file)
+    Stale,     // missing or incomplete, not built (asked not to)
 };
 
 // Creates the summary table and its triggers when missing and rebuilds the
-// summaries when they do not count every record. `why` says what failed.
-SummaryState prepareHistorySummary(QSqlDatabase &db, QString &why);
+// summaries when they do not count every record; with `build` false only
+// says whether they are Ready or Stale. `why` says what failed. Building ten
+// years of five-minute records takes seconds, once.
+SummaryState prepareHistorySummary(QSqlDatabase &db, QString &why, bool build = true);
 
 // Column names in the summary: "<stored column>Min", "<stored column>Max".
 QString summaryMinColumn(const char *storedColumn);
