@@ -356,7 +356,8 @@ void HistoryChart::resizeEvent(QResizeEvent *event)
 
 void HistoryChart::setLegendInset(int left)
 {
-    plot_->legend->setMargins(QMargins(left, 1, 0, 0));
+    // The row is as high as the selectors, so they cover no tick label.
+    plot_->legend->setMargins(QMargins(left, 5, 0, 5));
 }
 
 QPointF HistoryChart::point(int series, int index) const

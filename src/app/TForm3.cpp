@@ -106,21 +106,21 @@ void TForm3::build()
         x += w + 4;
         *b.box = box;
     }
-    Label1 = named(new QLabel(QStringLiteral("Период"), Panel3), "Label1", "TLabel");
-    Label1->setGeometry(x + 8, 7, 50, 20);
-    IntervalBox = named(new QComboBox(Panel3), "IntervalBox", "TComboBox");
+    // The period and the date share an opaque strip at the right.
+    periodStrip_ = new QWidget(Panel3);
+    periodStrip_->setAutoFillBackground(true);
+    Label1 = named(new QLabel(QStringLiteral("Период"), periodStrip_), "Label1", "TLabel");
+    IntervalBox = named(new QComboBox(periodStrip_), "IntervalBox", "TComboBox");
     IntervalBox->addItems(intervalItems());
     IntervalBox->setEditable(true);
     IntervalBox->setInsertPolicy(QComboBox::NoInsert);
     IntervalBox->setCurrentIndex(static_cast<int>(Interval::Week));
     IntervalBox->setToolTip(QStringLiteral("Просматриваемый период"));
-    IntervalBox->setGeometry(x + 60, 6, 90, 22);
-    Label2 = named(new QLabel(QStringLiteral("Последняя дата"), Panel3), "Label2", "TLabel");
-    Label2->setGeometry(x + 160, 7, 100, 20);
-    SelDate = named(new QDateEdit(Panel3), "SelDate", "TDateTimePicker");
+    Label2 = named(new QLabel(QStringLiteral("Последняя дата"), periodStrip_), "Label2", "TLabel");
+    SelDate = named(new QDateEdit(periodStrip_), "SelDate", "TDateTimePicker");
     SelDate->setCalendarPopup(true);
     SelDate->setToolTip(QStringLiteral("Последняя дата на графике истории"));
-    SelDate->setGeometry(x + 262, 6, 110, 22);
+    checksRight_ = x;
 
     struct PanelSpec {
         QWidget **panel;
@@ -455,6 +455,15 @@ void TForm3::layoutPanels()
                            CheckBox6->isChecked()};
     const PanelHeights heights = panelHeights(shown, frameGeometry().height(), kStatusBarHeight, kToolBarHeight);
     Panel3->setGeometry(0, 0, width(), kToolBarHeight);
+    // The period and the date stay reachable on a narrow screen: they keep
+    // to the right edge and cover the last check boxes if need be.
+    const int x = std::max(4, std::min(checksRight_ + 4, width() - 380));
+    periodStrip_->setGeometry(x, 0, std::max(380, width() - x), kToolBarHeight);
+    periodStrip_->raise();
+    Label1->setGeometry(6, 7, 52, 20);
+    IntervalBox->setGeometry(60, 6, 90, 22);
+    Label2->setGeometry(158, 7, 104, 20);
+    SelDate->setGeometry(264, 6, 110, 22);
     int y = kToolBarHeight;
     QWidget *panels[] = {PressurePanel, TemperPanel, HumPanel, WindPanel, RainPanel, UVIPanel};
     for (int i = 0; i < ChartCount; ++i) {

@@ -115,6 +115,8 @@ private:
     QTimer *rereadTimer_ = nullptr;
     bool rereadPending_[ChartCount] = {};
     double openMs_ = -1;
+    int checksRight_ = 0;  // where the check boxes end
+    QWidget *periodStrip_ = nullptr;
 };
 
 }  // namespace nimbrel
