@@ -226,11 +226,17 @@ TEST(HistoryWindowTest, OwnRainFactorAndEmptyHistory)
     w.select(w.form.RainEdBox, 1, &TForm3::RainEdBoxChange);
     ASSERT_FALSE(w.form.RainChart->bars().empty());
     EXPECT_EQ(w.form.RainChart->bars().back().amount, 8 * 0.6875);
+    // A record stored while the window is open shows at once.
+    const int before = w.form.PressureChart->pointCount(0);
+    h.add(QDateTime(kD, QTime(3, 0)), [](HistoryRow &r) { r.RainCount = 110; });
+    w.form.recordTaken();
+    EXPECT_EQ(w.form.RainChart->bars().back().amount, 10 * 0.6875);
+    EXPECT_EQ(w.form.PressureChart->pointCount(0), before + 1);
 
     // The dump: the rain bars as [date, amount, label], the panels' heights.
     const QJsonObject dump = dumpComponents(&w.form);
     const QJsonArray bar = dump["RainChart"]["series"][0]["points"].toArray().last().toArray();
-    EXPECT_EQ(bar, QJsonArray({"2026-03-18", 8 * 0.6875, "18.03.26"}));
+    EXPECT_EQ(bar, QJsonArray({"2026-03-18", 10 * 0.6875, "18.03.26"}));
     EXPECT_EQ(dump["RainPanel"]["height"].toInt(), w.form.RainPanel->height());
     EXPECT_EQ(dump["PressureChart"]["xMax"].toString(), QStringLiteral("2026-03-18T23:59:59"));
 }
