@@ -180,7 +180,7 @@ void BM_RainAll(benchmark::State &state)
     const PlainSeconds start = windowStart(Interval::All, end, source.oldest());
     for (auto _ : state)
         benchmark::DoNotOptimize(
-            aggregateRain(start, end, RainPeriod::Day, 0.0271, source.rainSamples(start, end)));
+            aggregateRain(start, end, RainSumPeriod::Day, 0.0271, source.rainSamples(start, end)));
 }
 BENCHMARK(BM_RainAll)->Arg(1051920)->Unit(benchmark::kMillisecond);
 

@@ -97,14 +97,14 @@ TEST(RainBars, PeriodsBoundariesAndLabels)
 {
     const PlainSeconds end = windowEndOf(kD);
     // "день" window, rain per day: the last second of D-1 and D itself.
-    auto day = aggregateRain(end - kSecondsPerDay, end, RainPeriod::Day, 1.0, samples({{3600, 10}, {7200, 14}}));
+    auto day = aggregateRain(end - kSecondsPerDay, end, RainSumPeriod::Day, 1.0, samples({{3600, 10}, {7200, 14}}));
     ASSERT_EQ(day.size(), 2u);
     EXPECT_EQ(day[0].date, kD.addDays(-1));
     EXPECT_EQ(day[0].label, QStringLiteral("17.03.26"));
     EXPECT_EQ(day[1].amount, 4.0);
 
     // A counter reset gives 0; the next day counts from the lower value.
-    auto reset = aggregateRain(end - 3 * kSecondsPerDay, end, RainPeriod::Day, 0.6875,
+    auto reset = aggregateRain(end - 3 * kSecondsPerDay, end, RainSumPeriod::Day, 0.6875,
                                samples({{-2 * 86400 + 60, 500}, {-2 * 86400 + 600, 510}, {-86400 + 60, 3},
                                         {-86400 + 600, 3}, {600, 7}}));
     ASSERT_EQ(reset.size(), 4u);
@@ -114,12 +114,12 @@ TEST(RainBars, PeriodsBoundariesAndLabels)
 
     // Yearly bars carry their own year.
     const PlainSeconds longAgo = plainSeconds(QDate(2023, 5, 2), QTime(8, 0));
-    auto years = aggregateRain(longAgo, end, RainPeriod::Year, 1.0, {});
+    auto years = aggregateRain(longAgo, end, RainSumPeriod::Year, 1.0, {});
     QStringList labels;
     for (const RainBar &b : years)
         labels << b.label;
     EXPECT_EQ(labels, QStringList({"2023", "2024", "2025"}));  // the last period starts 2025-05-02
-    EXPECT_TRUE(aggregateRain(longAgo, end, RainPeriod::Day, 1.0, {}, true).empty());
+    EXPECT_TRUE(aggregateRain(longAgo, end, RainSumPeriod::Day, 1.0, {}, true).empty());
 }
 
 TEST(RainBars, SummaryGivesTheSameBarsAsTheRecords)
@@ -135,7 +135,7 @@ TEST(RainBars, SummaryGivesTheSameBarsAsTheRecords)
     ASSERT_EQ(summary.prepare(), SummaryState::Rebuilt);
     const PlainSeconds end = windowEndOf(kD);
     for (PlainSeconds start : {end - 30 * kSecondsPerDay, end - 55 * kSecondsPerDay + 77, *summary.oldest()}) {
-        for (RainPeriod p : {RainPeriod::Day, RainPeriod::Week, RainPeriod::Month}) {
+        for (RainSumPeriod p : {RainSumPeriod::Day, RainSumPeriod::Week, RainSumPeriod::Month}) {
             const auto a = aggregateRain(start, end, p, 1.0, records.rainSamples(start, end));
             const auto b = aggregateRain(start, end, p, 1.0, summary.rainSamples(start, end));
             ASSERT_EQ(a.size(), b.size());

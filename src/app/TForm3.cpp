@@ -171,7 +171,7 @@ void TForm3::build()
     }
     SpeedEdBox = selector(WindPanel, "SpeedEdBox", speedUnitNames(), 4, 70);
     RainEdBox = selector(RainPanel, "RainEdBox", rainUnitNames(), 4, 60);
-    ComboBox1 = selector(RainPanel, "ComboBox1", rainPeriodItems(), 68, 80);
+    ComboBox1 = selector(RainPanel, "ComboBox1", rainSumPeriodItems(), 68, 80);
     ComboBox1->setToolTip(QStringLiteral("Период суммирования количества осадков"));
     UVIEdBox = selector(UVIPanel, "UVIEdBox", uvUnitNames(), 4, 70);
     // The legend starts right of the selectors.
@@ -433,7 +433,7 @@ void TForm3::RainEdBoxChange()
 void TForm3::ComboBox1Change()
 {
     RainChart->setToolTip(QString());
-    const auto period = static_cast<RainPeriod>(std::max(0, ComboBox1->currentIndex()));
+    const auto period = static_cast<RainSumPeriod>(std::max(0, ComboBox1->currentIndex()));
     const double factor = rainTipFactor(RainEdBox->currentIndex());
     const bool empty = source_.empty();
     RainChart->setBars(

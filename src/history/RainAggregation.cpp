@@ -6,43 +6,43 @@
 
 namespace nimbrel::history {
 
-QStringList rainPeriodItems()
+QStringList rainSumPeriodItems()
 {
     return {QStringLiteral("день"), QStringLiteral("неделя"), QStringLiteral("месяц"), QStringLiteral("год")};
 }
 
-QString rainPeriodLabel(RainPeriod period, const QDate &date, const QLocale &locale)
+QString rainSumPeriodLabel(RainSumPeriod period, const QDate &date, const QLocale &locale)
 {
     const QDateTime at(date, QTime(0, 0), Qt::UTC);
     switch (period) {
-    case RainPeriod::Day:
+    case RainSumPeriod::Day:
         return formatDateTime(at, QStringLiteral("dd.mm.yy"), locale);
-    case RainPeriod::Week:
+    case RainSumPeriod::Week:
         return QString::number(date.weekNumber());
-    case RainPeriod::Month:
+    case RainSumPeriod::Month:
         return formatDateTime(at, QStringLiteral("mmmm yy"), locale);
-    case RainPeriod::Year:
+    case RainSumPeriod::Year:
         break;
     }
     return formatDateTime(at, QStringLiteral("yyyy"), locale);
 }
 
-QDate nextPeriod(RainPeriod period, const QDate &date)
+QDate nextPeriod(RainSumPeriod period, const QDate &date)
 {
     switch (period) {
-    case RainPeriod::Day:
+    case RainSumPeriod::Day:
         return date.addDays(1);
-    case RainPeriod::Week:
+    case RainSumPeriod::Week:
         return date.addDays(7);
-    case RainPeriod::Month:
+    case RainSumPeriod::Month:
         return date.addMonths(1);
-    case RainPeriod::Year:
+    case RainSumPeriod::Year:
         break;
     }
     return date.addYears(1);
 }
 
-std::vector<RainBar> aggregateRain(PlainSeconds start, PlainSeconds end, RainPeriod period, double tipFactor,
+std::vector<RainBar> aggregateRain(PlainSeconds start, PlainSeconds end, RainSumPeriod period, double tipFactor,
                                    const std::vector<RainSample> &samples, bool historyEmpty, const QLocale &locale)
 {
     std::map<QDate, RainBar> bars;
@@ -53,7 +53,7 @@ std::vector<RainBar> aggregateRain(PlainSeconds start, PlainSeconds end, RainPer
     // day) to the window end.
     const QDateTime startAt = plainDateTime(start);
     for (QDate q = startAt.date(); plainSeconds(q, startAt.time()) <= end; q = nextPeriod(period, q))
-        bars.emplace(q, RainBar{q, 0.0, rainPeriodLabel(period, q, locale)});
+        bars.emplace(q, RainBar{q, 0.0, rainSumPeriodLabel(period, q, locale)});
 
     // The counter's rise per period, periods from midnight of the start.
     std::size_t i = 0;
@@ -74,7 +74,7 @@ std::vector<RainBar> aggregateRain(PlainSeconds start, PlainSeconds end, RainPer
                 found->second.amount = amount;
             } else {
                 const QString label =
-                    period == RainPeriod::Week ? QString::number(next.weekNumber()) : rainPeriodLabel(period, h, locale);
+                    period == RainSumPeriod::Week ? QString::number(next.weekNumber()) : rainSumPeriodLabel(period, h, locale);
                 bars.emplace(h, RainBar{h, amount, label});
             }
             previous = count;

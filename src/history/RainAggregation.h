@@ -23,9 +23,9 @@
 
 namespace nimbrel::history {
 
-enum class RainPeriod : int { Day = 0, Week = 1, Month = 2, Year = 3 };
+enum class RainSumPeriod : int { Day = 0, Week = 1, Month = 2, Year = 3 };
 
-QStringList rainPeriodItems();  // "день", "неделя", "месяц", "год"
+QStringList rainSumPeriodItems();  // "день", "неделя", "месяц", "год"
 
 // One record's counter, at a plain time.
 struct RainSample {
@@ -41,14 +41,14 @@ struct RainBar {
 
 // The label of a period starting on date: "dd.mm.yy", its ISO week number,
 // "mmmm yy" or "yyyy".
-QString rainPeriodLabel(RainPeriod period, const QDate &date, const QLocale &locale = QLocale());
-QDate nextPeriod(RainPeriod period, const QDate &date);
+QString rainSumPeriodLabel(RainSumPeriod period, const QDate &date, const QLocale &locale = QLocale());
+QDate nextPeriod(RainSumPeriod period, const QDate &date);
 
 // The bars of the window (start < Dat <= end). `samples` are records of the
 // window in ascending time; the last record of each day is enough, as long as
 // the window's first record is among them. An empty history (`historyEmpty`)
 // gives no bar at all, not a row of empty ones.
-std::vector<RainBar> aggregateRain(PlainSeconds start, PlainSeconds end, RainPeriod period, double tipFactor,
+std::vector<RainBar> aggregateRain(PlainSeconds start, PlainSeconds end, RainSumPeriod period, double tipFactor,
                                    const std::vector<RainSample> &samples, bool historyEmpty = false,
                                    const QLocale &locale = QLocale());
 
