@@ -45,12 +45,12 @@ Sized &sized(std::int64_t records)
     Sized s;
     s.records = records;
     s.path = folder->filePath(QStringLiteral("datat-%1").arg(records));
-    tool::SyntheticHistory spec;
-    spec.end = kEnd;
-    spec.records = records;
+    tool::SyntheticHistory synthetic;
+    synthetic.end = kEnd;
+    synthetic.records = records;
     {
         auto opened = HistoryStore::open(s.path, kEnd);
-        tool::writeSyntheticHistory(*opened.store, spec, {});
+        tool::writeSyntheticHistory(*opened.store, synthetic, {});
     }
     s.store = HistoryStore::open(s.path, kEnd).store;
     // The summaries exist from the first opening on; measure the openings after it.
