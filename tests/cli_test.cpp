@@ -247,7 +247,8 @@ TEST(CommandLine, ActionsAUserCouldNotDoAreRefused)
         {"type LatitudeLM 50", "LatitudeLM (TEdit) is disabled"},
         {"click NoSuchButton", "the main window has no component named NoSuchButton"},
         {"select TempEdBox 2", "its items are 0 to 1"},
-        {"Form3.select IntervalBox 99", "the history window (Form3) has no component named IntervalBox"},
+        {"Form3.select IntervalBox 99", "IntervalBox (TComboBox) has no item 99; its items are 0 to 4"},
+        {"Form3.click NoSuchChart", "the history window (Form3) has no component named NoSuchChart"},
     };
     Demo demo;
     for (const Row &r : rows) {

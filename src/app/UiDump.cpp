@@ -78,11 +78,28 @@ QJsonObject dumpComponents(const QObject *window)
     return components;
 }
 
+namespace {
+
+QJsonObject &timings()
+{
+    static QJsonObject measured;
+    return measured;
+}
+
+}  // namespace
+
+void setDumpTiming(const QString &key, const QJsonValue &value)
+{
+    timings().insert(key, value);
+}
+
 QJsonObject dumpWindows(const QList<const QWidget *> &windows)
 {
     QJsonObject all;
     for (const QWidget *w : windows)
         all.insert(w->objectName(), dumpComponents(w));
+    if (!timings().isEmpty())
+        all.insert(QStringLiteral("timings"), timings());
     return all;
 }
 

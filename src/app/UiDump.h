@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QJsonObject>
+#include <QJsonValue>
 #include <QList>
 
 class QWidget;
@@ -10,7 +11,12 @@ class QWidget;
 namespace nimbrel {
 
 QJsonObject dumpComponents(const QObject *window);
-// {"TForm1": {...}, "TForm3": {...}}
+// {"TForm1": {...}, "TForm3": {...}, "timings": {...}}; the timings only when
+// some were set.
 QJsonObject dumpWindows(const QList<const QWidget *> &windows);
+
+// A measured figure for the dump's "timings" object (milliseconds, or an
+// object of them).
+void setDumpTiming(const QString &key, const QJsonValue &value);
 
 }  // namespace nimbrel

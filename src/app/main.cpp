@@ -187,6 +187,10 @@ int finishDiagnostics(const Options &options, TForm1 &form1, TForm3 &form3)
         std::fflush(stdout);
     }
     if (!options.dumpUiFile.isEmpty()) {
+        if (options.openHistory) {
+            setDumpTiming(QStringLiteral("historyOpenMs"), form3.openMs());
+            setDumpTiming(QStringLiteral("historySwitchMs"), form3.measureIntervalSwitches());
+        }
         QString error;
         if (!writeFileAtomically(options.dumpUiFile,
                                  QJsonDocument(dumpWindows({&form1, &form3})).toJson(QJsonDocument::Indented),
@@ -269,6 +273,8 @@ int main(int argc, char *argv[])
     if (!form1.FormCreate())
         return 1;
     TForm3 form3;
+    form3.connectTo(form1);
+    form3.setToday([&clock] { return clock.now().date(); });
 
     QObject::connect(&instance, &SingleInstance::activationRequested, &form1, [&form1] {
         form1.showNormal();
@@ -293,7 +299,7 @@ int main(int argc, char *argv[])
                 return;
             idle.stop();
             if (options.openHistory)
-                form3.show();
+                form3.HistoryTempClick();
             actions.start();
         });
         QObject::connect(&form1, &TForm1::displayRefreshed, &app, [&] {
