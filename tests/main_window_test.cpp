@@ -127,6 +127,9 @@ private Q_SLOTS:
         QCOMPARE(controls.size(), 8);
         link.sent.clear();
         link.whileWaiting = [&] {
+            // The polls after it run with the controls free again.
+            if (!w.form->recorder().fullReadRunning())
+                return;
             for (QWidget *c : controls)
                 (c->isEnabled() ? sawUnlockedControls : sawLockedControls) = true;
         };

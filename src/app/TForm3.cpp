@@ -63,8 +63,8 @@ TForm3::TForm3(QWidget *parent) : QWidget(parent, Qt::Window)
 
 void TForm3::FormCreate()
 {
-    // >>> Language switch: the translation of this window's components is
-    // >>> called here, once, when the window is created.
+    // The window speaks the main window's language from the moment it is
+    // joined to it (connectTo), which runs the language switch over it.
 }
 
 QComboBox *TForm3::selector(QWidget *panel, const char *name, const QStringList &items, int x, int width)
@@ -236,6 +236,7 @@ void TForm3::connectTo(TForm1 &form1)
     connect(form1.HistoryTemp, &QPushButton::clicked, this, [this] { HistoryTempClick(); });
     connect(&form1.recorder(), &Recorder::recordTaken, this, [this] { recordTaken(); });
     connect(&form1, &TForm1::historyCleared, this, [this] { recordTaken(); });
+    form1.HistoryWindowCreated(this);
 }
 
 HistoryChart *TForm3::chart(Chart c) const
