@@ -143,13 +143,16 @@ QString HistoryChart::seriesTitle(int series) const
     return series >= 0 && series < graphs_.size() ? graphs_[series]->name() : QString();
 }
 
-void HistoryChart::setSeriesTitle(int series, const QString &title)
+bool HistoryChart::setSeriesTitle(int series, const QString &title)
 {
+    if (series < 0 || series >= seriesCount())
+        return false;
     if (kind_ == Kind::Bars)
         barSeries_->setName(title);
-    else if (series >= 0 && series < graphs_.size())
+    else
         graphs_[series]->setName(title);
     plot_->replot(QCustomPlot::rpQueuedReplot);
+    return true;
 }
 
 void HistoryChart::setSeriesVisible(int series, bool visible)

@@ -37,7 +37,9 @@ public:
     int addSeries(const QString &title, const QColor &color);
     int seriesCount() const;
     QString seriesTitle(int series) const;
-    void setSeriesTitle(int series, const QString &title);
+    // False for a series the chart does not have (the language switch
+    // reaches it by name).
+    Q_INVOKABLE bool setSeriesTitle(int series, const QString &title);
     void setSeriesVisible(int series, bool visible);
     bool seriesVisible(int series) const;
     int pointCount(int series) const;
