@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -506,6 +507,8 @@ void TForm1::showFileError()
 
 void TForm1::RefreshDisplay()
 {
+    QElapsedTimer timer;
+    timer.start();
     // The history interval the station stores records at (codes 1..11).
     const int period = recorder_->image()[kPeriodByte] - 1;
     if (period >= 0 && period < PeriodBox->count()) {
@@ -523,6 +526,7 @@ void TForm1::RefreshDisplay()
     refreshDaylightSavingLabel();
     refreshCoordinateEdits();
     refreshSky();
+    lastRefreshMs_ = timer.nsecsElapsed() / 1e6;
     Q_EMIT displayRefreshed();
 }
 

@@ -72,6 +72,8 @@ public:
 
     // The display refresh: rewrites every value from the current records.
     void RefreshDisplay();
+    // How long the last refresh took, in milliseconds (0 before the first).
+    double lastRefreshMs() const { return lastRefreshMs_; }
 
     // Timer handlers.
     void Timer1Timer();
@@ -143,6 +145,7 @@ private:
     ReadStage stage_ = ReadStage::LoadingFromStation;
     bool destroyed_ = false;
     bool storeFailureShown_ = false;
+    double lastRefreshMs_ = 0;
 
     // Timers.
     QTimer *Timer1 = nullptr;

@@ -83,4 +83,9 @@ QJsonObject dumpWindows(const QList<const QWidget *> &windows)
     return all;
 }
 
+QJsonObject dumpTimings(const UiTimings &timings)
+{
+    return QJsonObject{{QStringLiteral("refreshDisplayMs"), timings.refreshDisplayMs}};
+}
+
 }  // namespace nimbrel

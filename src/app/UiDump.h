@@ -13,4 +13,11 @@ QJsonObject dumpComponents(const QObject *window);
 // {"TForm1": {...}, "TForm3": {...}}
 QJsonObject dumpWindows(const QList<const QWidget *> &windows);
 
+// What the program measured about itself, beside the windows in the dump as
+// "timings". Durations in milliseconds.
+struct UiTimings {
+    double refreshDisplayMs = 0;  // the last display refresh
+};
+QJsonObject dumpTimings(const UiTimings &timings);
+
 }  // namespace nimbrel

@@ -173,9 +173,9 @@ int finishDiagnostics(const Options &options, TForm1 &form1, TForm3 &form3)
     }
     if (!options.dumpUiFile.isEmpty()) {
         QString error;
-        if (!writeFileAtomically(options.dumpUiFile,
-                                 QJsonDocument(dumpWindows({&form1, &form3})).toJson(QJsonDocument::Indented),
-                                 &error)) {
+        QJsonObject dump = dumpWindows({&form1, &form3});
+        dump.insert(QStringLiteral("timings"), dumpTimings({form1.lastRefreshMs()}));
+        if (!writeFileAtomically(options.dumpUiFile, QJsonDocument(dump).toJson(QJsonDocument::Indented), &error)) {
             std::fprintf(stderr, "nimbrel: cannot write the dump: %s\n", qPrintable(error));
             return 1;
         }
