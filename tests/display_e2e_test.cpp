@@ -362,3 +362,4 @@ TEST(DisplayEndToEnd, TheSameReadingsGiveTheSameScreenAgain)
     }
     EXPECT_EQ(first, second);
 }
+
