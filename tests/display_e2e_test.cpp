@@ -362,4 +362,3 @@ TEST(DisplayEndToEnd, TheSameReadingsGiveTheSameScreenAgain)
     }
     EXPECT_EQ(first, second);
 }
-
