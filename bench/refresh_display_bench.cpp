@@ -87,8 +87,8 @@ bool open(Window &w, test::SimLink &link)
 
 enum class Run {
     Unchanged,     // the same records again: the charts are left alone
-    ChartsChange,  // the station's short histories differ at every refresh, as each hour
-    Painted,       // the same records, with the repaint of what changed once the event loop runs
+    Painted,       // the same, with the repaint of what changed once the event loop runs
+    ChartsChange,  // painted, and the station's short histories differ every time, as each hour
 };
 
 void refreshDisplay(benchmark::State &state, Window &w, Run run)
@@ -102,7 +102,7 @@ void refreshDisplay(benchmark::State &state, Window &w, Run run)
             summary.UvDailyMax[0] = flip ? 3.0 : 5.0;
         }
         w.form->RefreshDisplay();
-        if (run == Run::Painted)
+        if (run != Run::Unchanged)
             QCoreApplication::processEvents();
     }
     state.counters["rows"] = static_cast<double>(w.records);
@@ -135,8 +135,8 @@ int main(int argc, char **argv)
         windows.push_back(std::move(w));
     }
     const std::pair<const char *, Run> runs[] = {{"RefreshDisplay", Run::Unchanged},
-                                                 {"RefreshDisplayChartsChange", Run::ChartsChange},
-                                                 {"RefreshDisplayAndPaint", Run::Painted}};
+                                                 {"RefreshDisplayAndPaint", Run::Painted},
+                                                 {"RefreshDisplayChartsChangeAndPaint", Run::ChartsChange}};
     for (const auto &[name, run] : runs) {
         for (auto &w : windows) {
             Window *window = w.get();
