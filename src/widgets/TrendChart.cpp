@@ -87,7 +87,6 @@ TrendChart::TrendChart(QWidget *parent) : QWidget(parent)
     locale_.setNumberOptions(QLocale::OmitGroupSeparator);
 
     plot_ = new QCustomPlot(this);
-    plot_->installEventFilter(this);
     plot_->setMouseTracking(true);
     plot_->setLocale(locale_);
     plot_->setAutoAddPlottableToLegend(false);
@@ -306,9 +305,8 @@ QPointF TrendChart::pointPosition(int index) const
     if (plot_->viewport() != plot_->rect() || plot_->size() != size()) {
         plot_->setGeometry(rect());
         plot_->setViewport(rect());
-        stale_ = true;
+        plot_->replot(QCustomPlot::rpQueuedRefresh);
     }
-    drawNow();
     const QPointF &p = points_.at(index);
     return QPointF(plot_->xAxis->coordToPixel(p.x()), plot_->yAxis->coordToPixel(p.y())) + plot_->pos();
 }
@@ -389,27 +387,9 @@ void TrendChart::applyPalette()
 
 void TrendChart::replot()
 {
-    if (stale_)
-        return;
-    stale_ = true;
-    plot_->update();
-}
-
-void TrendChart::drawNow() const
-{
-    if (!stale_)
-        return;
-    stale_ = false;
+    // Redraws the plot's buffers now and repaints later, so a grab right
+    // after a change already shows it.
     plot_->replot(QCustomPlot::rpQueuedRefresh);
-}
-
-bool TrendChart::eventFilter(QObject *watched, QEvent *event)
-{
-    // The plot is drawn just before it is painted, so a grab right after a
-    // change already shows it.
-    if (watched == plot_ && event->type() == QEvent::Paint)
-        drawNow();
-    return QWidget::eventFilter(watched, event);
 }
 
 }  // namespace nimbrel

@@ -86,14 +86,10 @@ Q_SIGNALS:
 
 protected:
     void changeEvent(QEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void applyPalette();
-    // Marks the plot out of date; drawNow draws it once, however many
-    // changes came before (a chart fill sets some thirty of them).
     void replot();
-    void drawNow() const;
 
     QCustomPlot *plot_ = nullptr;
     QCPGraph *graph_ = nullptr;
@@ -101,7 +97,6 @@ private:
     QList<QString> labels_;
     QString xPattern_;
     QLocale locale_;
-    mutable bool stale_ = false;
 };
 
 }  // namespace nimbrel
