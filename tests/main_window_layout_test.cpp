@@ -961,6 +961,9 @@ private Q_SLOTS:
         QCOMPARE(points.size(), 2);
         QCOMPARE(points[1].toArray(), (QJsonArray{0.0, 1013.25, QStringLiteral("now")}));
         QCOMPARE(points[0].toArray(), (QJsonArray{-1.0, 1012.5, QString()}));
+        QCOMPARE(out[QStringLiteral("seriesTitle")].toString(), QStringLiteral("Давление за последние 24 часа"));
+        QCOMPARE(out[QStringLiteral("points")].toArray(),
+                 (QJsonArray{QJsonArray{-1.0, 1012.5}, QJsonArray{0.0, 1013.25}}));
         QCOMPARE(out[QStringLiteral("xMin")].toDouble(), -24.0);
         QCOMPARE(out[QStringLiteral("xMax")].toDouble(), 0.0);
         QCOMPARE(out[QStringLiteral("yMin")].toDouble(), 1008.0);

@@ -187,14 +187,14 @@ int finishDiagnostics(const Options &options, TForm1 &form1, TForm3 &form3)
         std::fflush(stdout);
     }
     if (!options.dumpUiFile.isEmpty()) {
+        setDumpTiming(QStringLiteral("refreshDisplayMs"), form1.lastRefreshMs());
         if (options.openHistory) {
             setDumpTiming(QStringLiteral("historyOpenMs"), form3.openMs());
             setDumpTiming(QStringLiteral("historySwitchMs"), form3.measureIntervalSwitches());
         }
         QString error;
-        if (!writeFileAtomically(options.dumpUiFile,
-                                 QJsonDocument(dumpWindows({&form1, &form3})).toJson(QJsonDocument::Indented),
-                                 &error)) {
+        const QJsonObject dump = dumpWindows({&form1, &form3});
+        if (!writeFileAtomically(options.dumpUiFile, QJsonDocument(dump).toJson(QJsonDocument::Indented), &error)) {
             std::fprintf(stderr, "nimbrel: cannot write the dump: %s\n", qPrintable(error));
             return 1;
         }

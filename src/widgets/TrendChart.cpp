@@ -354,9 +354,16 @@ int TrendChart::pointAt(const QPoint &position) const
 
 void TrendChart::dumpState(QJsonObject &out) const
 {
+    // The series as drawn ([x, y] pairs, with its title) at the top level,
+    // and the same again per series with each point's label.
+    QJsonArray pairs;
     QJsonArray points;
-    for (int i = 0; i < pointCount(); ++i)
+    for (int i = 0; i < pointCount(); ++i) {
+        pairs.append(QJsonArray{points_[i].x(), points_[i].y()});
         points.append(QJsonArray{points_[i].x(), points_[i].y(), labels_[i]});
+    }
+    out.insert(QStringLiteral("seriesTitle"), seriesTitle());
+    out.insert(QStringLiteral("points"), pairs);
     QJsonObject series;
     series.insert(QStringLiteral("title"), seriesTitle());
     series.insert(QStringLiteral("points"), points);

@@ -1,0 +1,151 @@
+// The main window's whole display refresh, as a poll runs it, with a history
+// of 1,000 rows and of ten years at five minutes (1,051,920 rows). The window
+// is the program's own, offscreen, started without a station so that it
+// shows the newest stored record, as after the no-station pause; every panel
+// then reads its values, windows and extremes from that history.
+//
+// The histories come from the generator behind `nimbrel-tool gen-history`,
+// written once per run into a temporary folder. The target: the ten-year
+// figure within twice the 1,000-row one, and under 16 ms (one frame).
+#include "SyntheticHistory.h"
+#include "TForm1.h"
+#include "support/SimLink.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <memory>
+
+using namespace nimbrel;
+
+namespace {
+
+const QDateTime kEnd(QDate(2026, 6, 21), QTime(12, 0), Qt::UTC);
+
+struct Window {
+    std::int64_t records = 0;
+    QTemporaryDir folder;
+    Clock clock{kEnd.addSecs(120)};
+    AppContext context;
+    std::unique_ptr<TForm1> form;
+};
+
+bool generate(const QString &path, std::int64_t records)
+{
+    HistoryStore::Opened opened = HistoryStore::open(path, QDateTime::currentDateTime());
+    if (!opened.store)
+        return false;
+    tool::SyntheticHistory h;
+    h.end = kEnd;
+    h.periodSeconds = 300;
+    h.records = records;
+    QElapsedTimer timer;
+    timer.start();
+    if (!tool::writeSyntheticHistory(*opened.store, h)) {
+        std::fprintf(stderr, "generating failed: %s\n", qPrintable(opened.store->lastError()));
+        return false;
+    }
+    std::fprintf(stderr, "%lld rows generated in %.1f s\n", static_cast<long long>(opened.store->count()),
+                 timer.elapsed() / 1000.0);
+    return true;
+}
+
+// Starts the window on the folder's history, with the station unplugged, and
+// waits for its first refresh.
+bool open(Window &w, test::SimLink &link)
+{
+    if (!w.folder.isValid() || !generate(w.folder.filePath(QStringLiteral("datat")), w.records))
+        return false;
+    w.context.workDir = w.folder.path();
+    w.context.clock = &w.clock;
+    w.context.quietMessages = true;
+    w.form = std::make_unique<TForm1>(w.context);
+    w.form->setMessageSink([](const QString &) {});
+    w.form->useLink(link.api());
+    // The no-station pause, shortened.
+    w.form->findChild<QTimer *>(QStringLiteral("Form2Timer2"))->setInterval(10);
+    w.form->recorder().setPollInterval(10);
+    QEventLoop loop;
+    bool refreshed = false;
+    QObject::connect(w.form.get(), &TForm1::displayRefreshed, &loop, [&] {
+        refreshed = true;
+        loop.quit();
+    });
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    if (!w.form->FormCreate())
+        return false;
+    w.form->show();
+    if (!refreshed)
+        loop.exec();
+    const QDateTime shown = w.form->measurement().Dat;
+    return refreshed && shown.date() == kEnd.date() && shown.time() == kEnd.time();
+}
+
+enum class Run {
+    Unchanged,     // the same records again: the charts are left alone
+    Painted,       // the same, with the repaint of what changed once the event loop runs
+    ChartsChange,  // painted, and the station's short histories differ every time, as each hour
+};
+
+void refreshDisplay(benchmark::State &state, Window &w, Run run)
+{
+    StationSummary &summary = w.form->recorder().summary();
+    bool flip = false;
+    for (auto _ : state) {
+        if (run == Run::ChartsChange) {
+            flip = !flip;
+            summary.PressureHistory[0] = flip ? 1013.0 : 1009.0;
+            summary.UvDailyMax[0] = flip ? 3.0 : 5.0;
+        }
+        w.form->RefreshDisplay();
+        if (run != Run::Unchanged)
+            QCoreApplication::processEvents();
+    }
+    state.counters["rows"] = static_cast<double>(w.records);
+    // The window's own measurement of its last refresh, for comparison.
+    state.counters["lastRefreshMs"] = w.form->lastRefreshMs();
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+
+    sim::SimConfig detached;
+    detached.attached = false;
+    test::SimLink link(detached);
+    std::vector<std::unique_ptr<Window>> windows;
+    for (const std::int64_t records : {std::int64_t{1000}, tool::recordsInYears(10, 5)}) {
+        auto w = std::make_unique<Window>();
+        w->records = records;
+        if (!open(*w, link)) {
+            std::fprintf(stderr, "the window did not show the history of %lld rows\n",
+                         static_cast<long long>(records));
+            return 1;
+        }
+        windows.push_back(std::move(w));
+    }
+    const std::pair<const char *, Run> runs[] = {{"RefreshDisplay", Run::Unchanged},
+                                                 {"RefreshDisplayAndPaint", Run::Painted},
+                                                 {"RefreshDisplayChartsChangeAndPaint", Run::ChartsChange}};
+    for (const auto &[name, run] : runs) {
+        for (auto &w : windows) {
+            Window *window = w.get();
+            benchmark::RegisterBenchmark((std::string(name) + "/rows:" + std::to_string(window->records)).c_str(),
+                                         [window, run](benchmark::State &state) { refreshDisplay(state, *window, run); })
+                ->Unit(benchmark::kMillisecond);
+        }
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
