@@ -456,6 +456,14 @@ void TForm3::layoutPanels()
                            CheckBox6->isChecked()};
     const PanelHeights heights = panelHeights(shown, frameGeometry().height(), kStatusBarHeight, kToolBarHeight);
     Panel3->setGeometry(0, 0, width(), kToolBarHeight);
+    // The check boxes take the room their texts need in the chosen language.
+    int right = 6;
+    for (QCheckBox *box : {CheckBox1, CheckBox2, CheckBox7, CheckBox3, CheckBox8, CheckBox4, CheckBox5, CheckBox6}) {
+        const int w = box->sizeHint().width() + 4;
+        box->setGeometry(right, 7, w, 20);
+        right += w + 4;
+    }
+    checksRight_ = right;
     // The period and the date stay reachable on a narrow screen: they keep
     // to the right edge and cover the last check boxes if need be.
     const int x = std::max(4, std::min(checksRight_ + 4, width() - 380));
