@@ -2,61 +2,18 @@
 // form (data/citycodes.csv). The build runs it; a malformed line is reported
 // as "CSV:LINE: reason" and fails the build.
 #include "CityTable.h"
+#include "TableFileBuild.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
-#include <QFile>
-#include <cstdio>
 
 using namespace nimbrel;
 
-namespace {
-
-int fail(const QString &message)
-{
-    std::fprintf(stderr, "nimbrel-citycodes: %s\n", qPrintable(message));
-    return 1;
-}
-
-void removeTableFile(const QString &path)
-{
-    for (const char *suffix : {"", "-journal", "-wal", "-shm"})
-        QFile::remove(path + QLatin1String(suffix));
-}
-
-int build(const QString &csv, const QString &target)
-{
-    // Written under another name and renamed, so a failed run leaves no
-    // table that looks finished.
-    const QString partial = target + QStringLiteral(".partial");
-    removeTableFile(partial);
-    {
-        CityTable::Opened opened = CityTable::open(partial, QDateTime::currentDateTime());
-        if (!opened.table)
-            return fail(QStringLiteral("%1: %2").arg(partial, opened.error));
-        if (!opened.table->importCsv(csv)) {
-            const QString why = opened.table->lastError();
-            opened.table.reset();
-            removeTableFile(partial);
-            return fail(why);
-        }
-    }
-    removeTableFile(target);
-    if (!QFile::rename(partial, target)) {
-        removeTableFile(partial);
-        return fail(QStringLiteral("%1: cannot be written").arg(target));
-    }
-    return 0;
-}
-
-}  // namespace
-
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    const QStringList args = QCoreApplication::arguments().mid(1);
-    if (args.size() == 2 && !args[0].startsWith(QLatin1Char('-')))
-        return build(args[0], args[1]);
-    std::fputs("usage: nimbrel-citycodes CSV TABLE\n", stderr);
-    return 2;
+    return runTableFileBuild("nimbrel-citycodes", "CSV", argc, argv, [](const QString &partial, const QString &csv) {
+        CityTable::Opened opened = CityTable::open(partial, QDateTime::currentDateTime());
+        if (!opened.table)
+            return QStringLiteral("%1: %2").arg(partial, opened.error);
+        return opened.table->importCsv(csv) ? QString() : opened.table->lastError();
+    });
 }
