@@ -11,17 +11,7 @@
 #include <algorithm>
 #include <cmath>
 
-// QCustomPlot's header is written with Qt's keyword macros, which this
-// project switches off; lend them to it for the include only.
-#define signals Q_SIGNALS
-#define slots Q_SLOTS
-#define emit Q_EMIT
-#define foreach Q_FOREACH
-#include <qcustomplot.h>
-#undef signals
-#undef slots
-#undef emit
-#undef foreach
+#include "QCustomPlotInclude.h"
 
 namespace nimbrel {
 
