@@ -1,4 +1,7 @@
 #include "TForm1.h"
+#include "Placeholders.h"
+#include "WindView.h"
+#include "TemperatureView.h"
 
 #include "BlinkLed.h"
 #include "CityTable.h"
@@ -529,27 +532,42 @@ void TForm1::showFileError()
     QMessageBox::critical(this, QStringLiteral("File Error"), text, QMessageBox::Ok | QMessageBox::Cancel);
 }
 
+// What the window shows, as text: the same formatters, units and
+// placeholders as the panels.
 QString TForm1::conditionsSummary() const
 {
     const Measurement &m = measurement();
-    auto one = [](double v) { return formatFixed(v, 1, QLatin1Char('.')); };
     QString text;
     auto line = [&text](const QString &what, const QString &value) {
         text += what.leftJustified(22) + QLatin1Char(' ') + value + QLatin1Char('\n');
     };
+    auto shown = [this](const char *name) {
+        const QLabel *label = findChild<QLabel *>(QLatin1String(name));
+        return label ? label->text() : QString();
+    };
+    const QString degrees = m.TemperatureUnit == 1 ? QStringLiteral("°F") : QStringLiteral("°C");
+    const QString speed = SpeedEdBox->currentText();
     line(QStringLiteral("Station:"), sStatusBar1->panelText(0));
     line(QStringLiteral("Newest record:"), m.Dat.toString(QStringLiteral("yyyy-MM-dd hh:mm")));
-    line(QStringLiteral("Indoor:"), QStringLiteral("%1 °C, %2 %").arg(one(m.TempDoor)).arg(m.HumDoor));
+    line(QStringLiteral("Indoor:"), QStringLiteral("%1 %2, %3 %")
+                                        .arg(formatIndoorTemperature(m, m.TemperatureUnit), degrees,
+                                             formatIndoorHumidity(m)));
     for (int c = 0; c < kChannelCount; ++c)
         line(QStringLiteral("Channel %1:").arg(c + 1),
-             m.TempCHState[c] == 4 ? QStringLiteral("no sensor")
-                                   : QStringLiteral("%1 °C, %2 %").arg(one(m.TempCH[c])).arg(m.HumCH[c]));
-    line(QStringLiteral("Pressure (station):"), QStringLiteral("%1 hPa").arg(one(m.PressLocal)));
-    line(QStringLiteral("Wind:"), QStringLiteral("%1 mph, gusts %2 mph, from sector %3")
-                                      .arg(one(m.WindSpeed), one(m.WindGust))
-                                      .arg(m.WindDirection));
-    line(QStringLiteral("Rain counter:"), QStringLiteral("%1 tips").arg(m.RainCount));
-    line(QStringLiteral("UV index:"), one(m.UV));
+             m.TempCHState[c] == kStateNoSensor
+                 ? QStringLiteral("no sensor")
+                 : QStringLiteral("%1 %2, %3 %")
+                       .arg(formatChannelTemperature(m, c, m.TemperatureUnit), degrees, formatChannelHumidity(m, c)));
+    line(QStringLiteral("Pressure:"), QStringLiteral("%1 %3 at sea level, %2 %3 at the station")
+                                          .arg(shown("PressureLabel"), shown("PressureLocalL"),
+                                               PressureEdBox->currentText()));
+    line(QStringLiteral("Wind:"), QStringLiteral("%1 %3, gusts %2 %3, from %4")
+                                      .arg(formatWindSpeed(m, m.SpeedUnit), formatWindGust(m, m.SpeedUnit), speed,
+                                           formatWindDirectionName(m)));
+    line(QStringLiteral("Rain:"), QStringLiteral("%1 last hour, %2 in 24 hours, %3 in total (%4)")
+                                      .arg(shown("RainLHL"), shown("RainLDL"), shown("AllRainL"),
+                                           RainEdBox->currentText()));
+    line(QStringLiteral("UV:"), QStringLiteral("%1 %2").arg(shown("UVLabel"), UVIEdBox->currentText()));
     line(QStringLiteral("Location:"), QStringLiteral("%1, sunrise %2, sunset %3")
                                           .arg(ui.CityBox->currentText(), ui.VoshodL->text(), ui.ZahodL->text()));
     line(QStringLiteral("Records taken over:"), QString::number(slotsTakenOver()));
