@@ -37,19 +37,13 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     QTemporaryDir dir;
-    HistoryStore::Opened opened =
-        HistoryStore::open(dir.filePath(QStringLiteral("datat")), QDateTime::currentDateTime());
-    if (!opened.store)
-        return 1;
     tool::SyntheticHistory h;
     h.end = QDateTime(QDate(2026, 12, 31), QTime(23, 55), Qt::UTC);
     h.periodSeconds = 300;
     h.records = tool::recordsInYears(1, 5);
-    if (!tool::writeSyntheticHistory(*opened.store, h)) {
-        std::fprintf(stderr, "generating failed: %s\n", qPrintable(opened.store->lastError()));
+    history = tool::generatedHistoryFile(dir.filePath(QStringLiteral("datat")), h);
+    if (!history)
         return 1;
-    }
-    history = std::move(opened.store);
 
     benchmark::RegisterBenchmark("Year", [](benchmark::State &s) { summarise(s, QDate(2026, 1, 1), QDate(2026, 12, 31)); })
         ->Unit(benchmark::kMillisecond);

@@ -21,16 +21,11 @@ const QDateTime kEnd(QDate(2026, 6, 21), QTime(12, 0), Qt::UTC);
 
 std::unique_ptr<HistoryStore> generate(const QString &path, std::int64_t records)
 {
-    HistoryStore::Opened opened = HistoryStore::open(path, QDateTime::currentDateTime());
-    if (!opened.store)
-        return nullptr;
     tool::SyntheticHistory h;
     h.end = kEnd;
     h.periodSeconds = 300;
     h.records = records;
-    if (!tool::writeSyntheticHistory(*opened.store, h))
-        return nullptr;
-    return std::move(opened.store);
+    return tool::generatedHistoryFile(path, h);
 }
 
 void windChart(benchmark::State &state, const HistoryStore *store)

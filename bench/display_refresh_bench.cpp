@@ -42,21 +42,16 @@ std::vector<SizedStore> stores;
 bool prepare(SizedStore &s, const QString &folder)
 {
     s.path = QStringLiteral("%1/datat-%2").arg(folder).arg(s.records);
-    HistoryStore::Opened opened = HistoryStore::open(s.path, QDateTime::currentDateTime());
-    if (!opened.store)
-        return false;
     tool::SyntheticHistory h;
     h.end = kEnd;
     h.periodSeconds = kPeriod;
     h.records = s.records;
     QElapsedTimer timer;
     timer.start();
-    if (!tool::writeSyntheticHistory(*opened.store, h)) {
-        std::fprintf(stderr, "generating failed: %s\n", qPrintable(opened.store->lastError()));
+    s.store = tool::generatedHistoryFile(s.path, h);
+    if (!s.store)
         return false;
-    }
-    std::fprintf(stderr, "%lld rows generated in %.1f s\n", opened.store->count(), timer.elapsed() / 1000.0);
-    s.store = std::move(opened.store);
+    std::fprintf(stderr, "%lld rows generated in %.1f s\n", s.store->count(), timer.elapsed() / 1000.0);
     s.nextNew = kEnd.addSecs(kPeriod);
     return true;
 }

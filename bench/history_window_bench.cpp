@@ -48,10 +48,8 @@ Sized &sized(std::int64_t records)
     tool::SyntheticHistory synthetic;
     synthetic.end = kEnd;
     synthetic.records = records;
-    {
-        auto opened = HistoryStore::open(s.path, kEnd);
-        tool::writeSyntheticHistory(*opened.store, synthetic, {});
-    }
+    // Written, closed, then opened again as the program opens it.
+    tool::generatedHistoryFile(s.path, synthetic).reset();
     s.store = HistoryStore::open(s.path, kEnd).store;
     // The summaries exist from the first opening on; measure the openings after it.
     HistorySource(s.store.get()).prepare();

@@ -36,20 +36,16 @@ struct Window {
 
 bool generate(const QString &path, std::int64_t records)
 {
-    HistoryStore::Opened opened = HistoryStore::open(path, QDateTime::currentDateTime());
-    if (!opened.store)
-        return false;
     tool::SyntheticHistory h;
     h.end = kEnd;
     h.periodSeconds = 300;
     h.records = records;
     QElapsedTimer timer;
     timer.start();
-    if (!tool::writeSyntheticHistory(*opened.store, h)) {
-        std::fprintf(stderr, "generating failed: %s\n", qPrintable(opened.store->lastError()));
+    const std::unique_ptr<HistoryStore> store = tool::generatedHistoryFile(path, h);
+    if (!store)
         return false;
-    }
-    std::fprintf(stderr, "%lld rows generated in %.1f s\n", static_cast<long long>(opened.store->count()),
+    std::fprintf(stderr, "%lld rows generated in %.1f s\n", static_cast<long long>(store->count()),
                  timer.elapsed() / 1000.0);
     return true;
 }

@@ -14,6 +14,8 @@
 #include <cmath>
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <functional>
 
 namespace nimbrel::tool {
@@ -104,6 +106,19 @@ inline bool writeSyntheticHistory(HistoryStore &store, const SyntheticHistory &h
             progress(written);
     }
     return true;
+}
+
+// A history file at path filled with h's records (benchmarks and
+// demonstrations); null, with the reason on stderr, when that fails.
+inline std::unique_ptr<HistoryStore> generatedHistoryFile(const QString &path, const SyntheticHistory &h)
+{
+    HistoryStore::Opened opened = HistoryStore::open(path, QDateTime::currentDateTime());
+    if (!opened.store || !writeSyntheticHistory(*opened.store, h)) {
+        std::fprintf(stderr, "generating %s failed: %s\n", qPrintable(path),
+                     qPrintable(opened.store ? opened.store->lastError() : opened.error));
+        return nullptr;
+    }
+    return std::move(opened.store);
 }
 
 }  // namespace nimbrel::tool
