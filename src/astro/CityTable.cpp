@@ -370,34 +370,15 @@ bool CityTable::importCsv(const QString &csvPath)
         return false;
     }
 
+    std::vector<QVariantList> rows;
+    for (const CityRow &r : csv.rows)
+        rows.push_back({r.Code, r.Name, r.LongMin, r.LongSec, r.LatMin, r.LatSec, r.IsLon, r.IsLat, r.IsRus,
+                        r.TimeZone, r.DST});
+    QStringList fields;
+    for (const char *f : kFields)
+        fields << QLatin1String(f);
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
-    if (!db.transaction()) {
-        lastError_ = db.lastError().text();
-        return false;
-    }
-    QSqlQuery q(db);
-    bool ok = q.exec(QStringLiteral("DELETE FROM CityCodes"));
-    ok = ok && q.prepare(QStringLiteral("INSERT INTO CityCodes (Code, Name, LongMin, LongSec, LatMin, LatSec, IsLon, "
-                                        "IsLat, IsRus, TimeZone, DST) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    for (auto it = csv.rows.begin(); ok && it != csv.rows.end(); ++it) {
-        const CityRow &r = *it;
-        const QVariant values[] = {r.Code,  r.Name,  r.LongMin, r.LongSec,  r.LatMin, r.LatSec,
-                                   r.IsLon, r.IsLat, r.IsRus,   r.TimeZone, r.DST};
-        for (int i = 0; i < kFieldCount; ++i)
-            q.bindValue(i, values[i]);
-        ok = q.exec();
-    }
-    if (!ok) {
-        lastError_ = q.lastError().text();
-        db.rollback();
-        return false;
-    }
-    if (!db.commit()) {
-        lastError_ = db.lastError().text();
-        db.rollback();
-        return false;
-    }
-    return true;
+    return replaceTableRows(db, QStringLiteral("CityCodes"), fields, rows, lastError_);
 }
 
 bool CityTable::exportCsv(const QString &csvPath) const

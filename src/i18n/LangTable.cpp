@@ -260,27 +260,14 @@ bool LangTable::importTsv(const QString &tsvPath)
         lastError_ = QStringLiteral("%1:%2: %3").arg(tsvPath).arg(tsv.errorLine).arg(tsv.error);
         return false;
     }
+    std::vector<QVariantList> rows;
+    for (const LangRow &r : tsv.rows)
+        rows.push_back({r.Form, r.Name, r.Item, r.Type, r.RUS, r.ENG, r.DEU, r.FRA, r.ITA});
+    QStringList fields;
+    for (const char *f : kFields)
+        fields << QLatin1String(f);
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
-    if (!db.transaction()) {
-        lastError_ = db.lastError().text();
-        return false;
-    }
-    QSqlQuery q(db);
-    bool ok = q.exec(QStringLiteral("DELETE FROM LangSet"));
-    ok = ok && q.prepare(QStringLiteral(
-                   "INSERT INTO LangSet (Form, Name, Item, Type, RUS, ENG, DEU, FRA, ITA) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    for (auto it = tsv.rows.begin(); ok && it != tsv.rows.end(); ++it) {
-        const QVariant values[] = {it->Form, it->Name, it->Item, it->Type, it->RUS, it->ENG, it->DEU, it->FRA, it->ITA};
-        for (int i = 0; i < kFieldCount; ++i)
-            q.bindValue(i, values[i]);
-        ok = q.exec();
-    }
-    if (!ok || !db.commit()) {
-        lastError_ = ok ? db.lastError().text() : q.lastError().text();
-        db.rollback();
-        return false;
-    }
-    return true;
+    return replaceTableRows(db, QStringLiteral("LangSet"), fields, rows, lastError_);
 }
 
 bool installDefaultLangTable(const QString &builtFile, const QString &target)

@@ -397,4 +397,28 @@ TableFileOpen openTableFile(const QString &path, const QString &connectionPrefix
     return give(TableProblem::Unreadable, QStringLiteral("%1 could not be opened").arg(path));
 }
 
+bool replaceTableRows(QSqlDatabase &db, const QString &table, const QStringList &fields,
+                      const std::vector<QVariantList> &rows, QString &why)
+{
+    if (!db.transaction()) {
+        why = db.lastError().text();
+        return false;
+    }
+    QSqlQuery q(db);
+    const QString marks = QStringList(fields.size(), QStringLiteral("?")).join(QStringLiteral(", "));
+    bool ok = q.exec(QStringLiteral("DELETE FROM %1").arg(table)) &&
+              q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, fields.join(QStringLiteral(", ")), marks));
+    for (auto it = rows.begin(); ok && it != rows.end(); ++it) {
+        for (int i = 0; i < it->size(); ++i)
+            q.bindValue(i, it->at(i));
+        ok = q.exec();
+    }
+    if (!ok || !db.commit()) {
+        why = ok ? db.lastError().text() : q.lastError().text();
+        db.rollback();
+        return false;
+    }
+    return true;
+}
+
 }  // namespace nimbrel

@@ -21,7 +21,9 @@
 #include <QDateTime>
 #include <QSqlDatabase>
 #include <QString>
+#include <QVariant>
 #include <functional>
+#include <vector>
 #include <QStringList>
 
 class QSqlError;
@@ -85,6 +87,11 @@ struct TableCheck {
 // table is there yet.
 bool checkTableFile(QSqlDatabase &db, const TableShape &shape, bool fullCheck, TableCheck &check,
                     bool *hasTable = nullptr);
+
+// Replaces every row of `table` with `rows` (values in the order of
+// `fields`) in one transaction: all or nothing.
+bool replaceTableRows(QSqlDatabase &db, const QString &table, const QStringList &fields,
+                      const std::vector<QVariantList> &rows, QString &why);
 
 // Runs one statement; on failure sets why and returns false.
 bool execSql(QSqlDatabase &db, const QString &sql, QString &why);
