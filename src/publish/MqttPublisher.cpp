@@ -257,17 +257,19 @@ private:
         DiscoveryOptions discovery;
         {
             std::lock_guard lock(mutex_);
-            // Before the first record the channels are not known: the
-            // configs wait for it rather than being sent twice.
-            if (latest_.isEmpty())
-                return;
-            states.swap(queue_);
-            sendDiscovery = discoveryDirty_;
-            discoveryDirty_ = false;
-            discovery = discovery_;
+            // The station's word goes out at once: a retained "online" left
+            // by a program that died must not outlive a new start.
             if (stationDirty_)
                 station = station_;
             stationDirty_ = false;
+            // Before the first record the channels are not known: the
+            // configs wait for it rather than being sent twice.
+            if (!latest_.isEmpty()) {
+                states.swap(queue_);
+                sendDiscovery = discoveryDirty_;
+                discoveryDirty_ = false;
+                discovery = discovery_;
+            }
         }
         bool discoveryOk = true;
         if (sendDiscovery)
