@@ -118,4 +118,36 @@ TEST(DataFolder, ProgramCreatesItsTablesThere)
     }
 }
 
+// A user who put nimbrel.ini where the program is started (not the data
+// folder) is told where it belongs; the folder in use is always named; and
+// --help names the program and every option.
+TEST(DataFolder, ProgramNamesItsFolderAndAStraySettingsFile)
+{
+    QTemporaryDir root;
+    const QString start = root.filePath(QStringLiteral("start"));
+    ASSERT_TRUE(QDir().mkpath(start));
+    touch(QDir(start).filePath(QStringLiteral("nimbrel.ini")));
+    const QString chosen = root.filePath(QStringLiteral("chosen"));
+    const QMap<QString, QString> env{{QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen")}};
+    const test::ProcessRun run =
+        test::runProcess(QStringLiteral(NIMBREL_BINARY),
+                         {QStringLiteral("--data-dir"), chosen, QStringLiteral("--dump-ui"),
+                          root.filePath(QStringLiteral("ui.json"))},
+                         start, env);
+    const QString err = QString::fromUtf8(run.err);
+    EXPECT_TRUE(err.contains(QStringLiteral("data folder ") + chosen)) << err.toStdString();
+    EXPECT_TRUE(err.contains(QDir(start).filePath(QStringLiteral("nimbrel.ini")) + QStringLiteral(" is not read")))
+        << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("belong in ") + QDir(chosen).filePath(QStringLiteral("nimbrel.ini"))))
+        << err.toStdString();
+
+    const test::ProcessRun help = test::runProcess(QStringLiteral(NIMBREL_BINARY), {QStringLiteral("--help")}, start, env);
+    const QString out = QString::fromUtf8(help.out);
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(out.startsWith(QStringLiteral("Usage: nimbrel "))) << out.toStdString();
+    for (const char *option : {"--help", "--version", "--clock", "--dump-ui", "--screenshot", "--open-history",
+                               "--action", "--data-dir"})
+        EXPECT_TRUE(out.contains(QLatin1String(option))) << option;
+}
+
 }  // namespace

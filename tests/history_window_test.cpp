@@ -7,6 +7,7 @@
 #include "UiDump.h"
 
 #include <QCheckBox>
+#include <set>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -207,6 +208,38 @@ TEST(HistoryWindowTest, HidingGroupsSharesTheHeight)
     EXPECT_EQ(f.HumPanel->height(), 1);
     EXPECT_FALSE(f.TempChart->seriesVisible(0));
     EXPECT_EQ(f.PressurePanel->height(), (f.frameGeometry().height() - 22 - 33 - 30) / 4);
+}
+
+// Pressure labels ("1013.5") are wider than humidity's ("50"): the plots
+// still begin at one x, so the same time lines up in every chart; a hidden
+// group's chart leaves nothing in its one-pixel panel.
+TEST(HistoryWindowTest, ChartsShareOneLeftEdgeAndHiddenOnesDrawNothing)
+{
+    History h;
+    HistoryStore::Batch batch(*h.store);
+    for (QDateTime t(kD.addDays(-2), QTime(0, 0)); t.date() <= kD; t = t.addSecs(1800))
+        h.add(t, [&](HistoryRow &r) { r.PressLocal = 1013.25 + (t.time().hour() % 5) * 0.25; });
+    batch.commit();
+    Window w(h, QDateTime(kD, QTime(14, 20)));
+    TForm3 &f = w.form;
+    auto lefts = [&] {
+        std::set<int> at;
+        for (HistoryChart *c : {f.PressureChart, f.TempChart, f.HumChart, f.WindChart, f.RainChart, f.UVIChart}) {
+            if (c->isHidden())
+                continue;
+            c->replotNow();
+            at.insert(c->plotLeft());
+        }
+        return at;
+    };
+    EXPECT_EQ(lefts().size(), 1u);
+    EXPECT_GT(f.PressureChart->valueLabelWidth(), f.HumChart->valueLabelWidth());
+    f.CheckBox1->click();
+    EXPECT_EQ(f.PressurePanel->height(), 1);
+    EXPECT_TRUE(f.PressureChart->isHidden());
+    EXPECT_EQ(lefts().size(), 1u);
+    f.CheckBox1->click();
+    EXPECT_FALSE(f.PressureChart->isHidden());
 }
 
 TEST(HistoryWindowTest, OwnRainFactorAndEmptyHistory)

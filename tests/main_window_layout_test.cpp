@@ -347,7 +347,7 @@ private:
         row("MoonImage", "TImage", kAnyText, "Фаза Луны");
 
         // Settings strip.
-        row("HistoryTemp", "TBitBtn", t("История"));
+        row("HistoryTemp", "TBitBtn", t("История"), "Просмотр истории показаний");
         row("BitBtn1", "TBitBtn", t("Меню"));
         row("Label27", "TLabel", t("Язык интерфеса:"));
         row("LangBox", "TComboBox", kAnyText, "Язык интерфейса");

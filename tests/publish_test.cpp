@@ -132,6 +132,20 @@ public:
     {
         mosquitto_publish(mosq_, nullptr, topic, static_cast<int>(payload.size()), payload.data(), 1, false);
     }
+    std::vector<std::string> payloads(const QString &topic)
+    {
+        std::lock_guard lock(mutex_);
+        std::vector<std::string> found;
+        for (const auto &[t, payload] : messages_)
+            if (t == topic.toStdString())
+                found.push_back(payload);
+        return found;
+    }
+    std::string last(const QString &topic)
+    {
+        const std::vector<std::string> all = payloads(topic);
+        return all.empty() ? std::string() : all.back();
+    }
     int count(const QString &topic)
     {
         std::lock_guard lock(mutex_);
@@ -331,7 +345,12 @@ TEST(Mqtt, RetainedDiscoveryAndStateFollowTheRecordsOfTheSimulatedStation)
     EXPECT_EQ(config[QStringLiteral("unique_id")].toString(), QStringLiteral("nimbrel_rain_total"));
     EXPECT_EQ(config[QStringLiteral("state_class")].toString(), QStringLiteral("total_increasing"));
     EXPECT_EQ(config[QStringLiteral("state_topic")].toString(), QStringLiteral("nimbrel/state"));
-    EXPECT_EQ(config[QStringLiteral("availability_topic")].toString(), QStringLiteral("nimbrel/availability"));
+    // The program's and the station's availability, both required.
+    const QJsonArray availability = config[QStringLiteral("availability")].toArray();
+    ASSERT_EQ(availability.size(), 2);
+    EXPECT_EQ(availability[0][QStringLiteral("topic")].toString(), QStringLiteral("nimbrel/availability"));
+    EXPECT_EQ(availability[1][QStringLiteral("topic")].toString(), QStringLiteral("nimbrel/station"));
+    EXPECT_EQ(config[QStringLiteral("availability_mode")].toString(), QStringLiteral("all"));
     EXPECT_EQ(config[QStringLiteral("device")][QStringLiteral("name")].toString(), QLatin1String(kDeviceName));
     EXPECT_EQ(config[QStringLiteral("device")][QStringLiteral("sw_version")].toString(), QStringLiteral("9.9"));
     for (const char *objectId :
@@ -351,6 +370,105 @@ TEST(Mqtt, RetainedDiscoveryAndStateFollowTheRecordsOfTheSimulatedStation)
     const int before = late.count(configTopic);
     late.send("homeassistant/status", "online");
     EXPECT_TRUE(waitUntil([&] { return late.count(configTopic) > before; }));
+}
+
+// A jump of five records: five states in order, each with its record's
+// time; the station topic follows the station (detached, attached, its
+// newest record growing old); the configs Home Assistant expects.
+TEST(Mqtt, EveryRecordOfAPollIsSentAndTheStationTopicFollowsTheStation)
+{
+    NEEDS_MOSQUITTO();
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    Subscriber watcher(broker.port);
+
+    QTemporaryDir dir;
+    test::SimLink link;
+    QTimer linkCheck, poll, readTimeout, writeTimeout, start, pause;
+    for (QTimer *t : {&linkCheck, &poll, &readTimeout, &writeTimeout, &start, &pause})
+        t->setInterval(10000);
+    auto history = HistoryStore::open(dir.filePath(QStringLiteral("datat")), QDateTime::currentDateTime()).store;
+    const LinkApi api = link.api();
+    Recorder recorder({&linkCheck, &poll, &readTimeout, &writeTimeout, &start, &pause});
+    recorder.setLink(&api, api.open(nullptr, kStationVendorId, kStationProductId, 2048, 2048, 0));
+    recorder.setHistory(history.get());
+    recorder.setConnectedForTest(true);
+
+    MqttPublisher publisher(localBroker(broker.port), QStringLiteral("9.9"));
+    publisher.setReconnectDelays(50, 200);
+    QDateTime clock;
+    publisher.setClock([&clock] { return clock; });
+    publisher.setConfigurationUrl(QStringLiteral("http://weather.local:8080/"));
+    publisher.start();
+    const int period = 5;
+    QObject::connect(&recorder, &Recorder::recordTakenOver, [&](const Measurement &m) {
+        publisher.publish(currentConditions(m, recorder.summary(), history.get()));
+        clock = m.Dat.addSecs(30);
+        publisher.setStationState(true, m.Dat, period);
+    });
+    ASSERT_EQ(recorder.fullRead(), FullReadResult::Completed);
+    ASSERT_TRUE(waitUntil([&] { return publisher.isConnected(); }));
+    ASSERT_TRUE(watcher.waitFor(QStringLiteral("nimbrel/state")));
+    link.station().addSlots(5);
+    ASSERT_EQ(recorder.incrementalRead(), PollResult::NewRecord);
+    const QString newest = isoWithOffset(recorder.measurement().Dat);
+    ASSERT_TRUE(watcher.waitFor(QStringLiteral("nimbrel/state"), [&](const std::string &p) {
+        return json(p)[QStringLiteral("time")].toString() == newest;
+    }));
+    QStringList times;
+    for (const std::string &p : watcher.payloads(QStringLiteral("nimbrel/state")))
+        times << json(p)[QStringLiteral("time")].toString();
+    ASSERT_EQ(times.size(), 6) << times.join(QLatin1Char(' ')).toStdString();
+    times.removeDuplicates();
+    EXPECT_EQ(times.size(), 6) << "each state carries its own record's time";
+    EXPECT_TRUE(std::is_sorted(times.begin(), times.end())) << "oldest first";
+
+    // Detached, attached again, then no record for three periods.
+    const QString station = QStringLiteral("nimbrel/station");
+    auto says = [&](const char *word) { return waitUntil([&] { return watcher.last(station) == word; }); };
+    const QDateTime last = recorder.measurement().Dat;
+    EXPECT_TRUE(says("online"));
+    EXPECT_TRUE(publisher.stationOnline());
+    publisher.setStationState(false, last, period);
+    EXPECT_TRUE(says("offline")) << "detached";
+    publisher.setStationState(true, last, period);
+    EXPECT_TRUE(says("online")) << "attached again";
+    clock = last.addSecs(3 * period * 60);
+    publisher.setStationState(true, last, period);
+    EXPECT_TRUE(says("offline")) << "three periods old";
+    // The newest record grows old while nothing else happens.
+    clock = last.addSecs(3 * period * 60 - 1).addMSecs(800);
+    publisher.setStationState(true, last, period);
+    EXPECT_TRUE(says("online"));
+    clock = clock.addSecs(1);  // the age timer finds it old when it fires
+    EXPECT_TRUE(says("offline")) << "grown old with no record";
+
+    struct Expected {
+        const char *topic;
+        const char *deviceClass;
+        const char *stateClass;  // "" none
+        bool expires;
+    };
+    const Expected expected[] = {
+        {"sensor/nimbrel/wind_direction", "wind_direction", "measurement_angle", true},
+        {"sensor/nimbrel/rain_today", "precipitation", "total_increasing", true},
+        {"sensor/nimbrel/last_record", "timestamp", "", false},
+        {"sensor/nimbrel/channel1_dew_point", "temperature", "measurement", true},
+        {"binary_sensor/nimbrel/channel1_battery", "battery", "", false},
+        {"binary_sensor/nimbrel/wind_battery", "battery", "", false},
+    };
+    for (const Expected &e : expected) {
+        const QJsonObject config =
+            json(watcher.waitFor(QStringLiteral("homeassistant/%1/config").arg(QLatin1String(e.topic))));
+        EXPECT_EQ(config[QStringLiteral("device_class")].toString(), QLatin1String(e.deviceClass)) << e.topic;
+        EXPECT_EQ(config[QStringLiteral("state_class")].toString(), QLatin1String(e.stateClass)) << e.topic;
+        EXPECT_EQ(config[QStringLiteral("expire_after")].toInt(), e.expires ? 3 * period * 60 : 0) << e.topic;
+        EXPECT_EQ(config[QStringLiteral("origin")][QStringLiteral("sw_version")].toString(), QStringLiteral("9.9"));
+        EXPECT_FALSE(config[QStringLiteral("origin")][QStringLiteral("support_url")].toString().isEmpty());
+        EXPECT_EQ(config[QStringLiteral("device")][QStringLiteral("configuration_url")].toString(),
+                  QStringLiteral("http://weather.local:8080/"));
+        EXPECT_EQ(config[QStringLiteral("availability")].toArray().size(), 2) << e.topic;
+    }
 }
 
 TEST(Mqtt, LastWillAfterAKillAndStateBackAfterABrokerRestart)

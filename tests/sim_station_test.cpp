@@ -1212,3 +1212,87 @@ TEST(SimulatedLink, SevenOperationsOverOneStation)
     dlclose(library);
 }
 
+
+// One station across processes: a station kept at some moment and resumed
+// later stands where one that ran on without a break stands (records,
+// jumps and cable events of the time in between, none repeated), and the
+// library advances a kept station by the wall-clock time that passed.
+TEST(StateFile, AResumedStationCarriesOnAsOneThatNeverStopped)
+{
+    TempDir dir;
+    SimConfig config = smallRing(30);
+    config.advanceSeconds = 300;
+    config.jumps = {{400, 3}, {2000, 2}};
+    config.attachEvents = {{700, false}, {1900, true}};
+    struct Pause {
+        const char *situation;
+        double keptAt;
+        double resumedAt;
+    } pauses[] = {
+        {"closed between two records, nothing due meanwhile", 310, 590},
+        {"a jump and a detach fall into the pause", 350, 1000},
+        {"closed while detached, attached again meanwhile", 800, 2400},
+        {"closed and opened at the same moment", 1200, 1200},
+    };
+    for (const Pause &p : pauses) {
+        SimulatedStation steady{config};
+        steady.advanceTo(p.resumedAt);
+
+        SimulatedStation first{config};
+        first.advanceTo(p.keptAt);
+        StationState kept = first.state(p.keptAt);
+        kept.closedAtMs = 12345;
+        const std::string file = (dir.path / "kept.bin").string();
+        ASSERT_TRUE(saveStationState(file, kept)) << p.situation;
+        const std::optional<StationState> loaded = loadStationState(file);
+        ASSERT_TRUE(loaded) << p.situation;
+        EXPECT_EQ(loaded->closedAtMs, 12345);
+        EXPECT_EQ(loaded->stationSeconds, p.keptAt);
+
+        SimulatedStation second{config};
+        second.resume(*loaded);
+        second.advanceTo(p.resumedAt);
+        EXPECT_EQ(second.newestSlotIndex(), steady.newestSlotIndex()) << p.situation;
+        EXPECT_EQ(second.attached(), steady.attached()) << p.situation;
+        for (int i = 0; i <= steady.newestSlotIndex(); ++i)
+            EXPECT_EQ(slotMinutes(second.memory(), i), slotMinutes(steady.memory(), i)) << p.situation << ", slot " << i;
+    }
+    dir.write("junk.bin", "not a station\n");
+    EXPECT_FALSE(loadStationState((dir.path / "junk.bin").string()));
+    EXPECT_FALSE(loadStationState((dir.path / "missing.bin").string()));
+
+    // Through the library: an hour of wall-clock time passes between a close
+    // and the next open (the kept close time is set back by an hour).
+    void *library = dlopen(SIM_LINK_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library, nullptr) << dlerror();
+    const auto open = reinterpret_cast<USBOpenFn>(dlsym(library, "USBOpen"));
+    const auto close = reinterpret_cast<USBCloseFn>(dlsym(library, "USBClose"));
+    const auto write = reinterpret_cast<USBWriteFn>(dlsym(library, "USBWrite"));
+    const auto read = reinterpret_cast<USBReadFn>(dlsym(library, "USBRead"));
+    std::filesystem::create_directories(dir.path / "station");
+    dir.write("stationsim.ini", "[station]\nslots=10\nadvanceSeconds=300\nstateFile=station/kept.bin\n");
+    const auto previous = std::filesystem::current_path();
+    auto newestIndex = [&](USBHandle handle) {
+        const auto command = readCommand(224);
+        write(handle, command.data(), 4, 0);
+        std::uint8_t answer[34] = {};
+        read(handle, answer, 34);
+        return int(answer[32]);
+    };
+    std::filesystem::current_path(dir.path);
+    USBHandle handle = open(nullptr, 0x1130, 0x6801, 2048, 2048, 0);
+    std::filesystem::current_path("/");  // stateFile is fixed relative to stationsim.ini
+    ASSERT_NE(handle, nullptr);
+    EXPECT_EQ(newestIndex(handle), 10);
+    ASSERT_EQ(close(handle, 0), 1);
+    std::optional<StationState> kept = loadStationState((dir.path / "station/kept.bin").string());
+    ASSERT_TRUE(kept);
+    kept->closedAtMs -= 3600 * 1000;
+    ASSERT_TRUE(saveStationState((dir.path / "station/kept.bin").string(), *kept));
+    std::filesystem::current_path(dir.path);
+    handle = open(nullptr, 0x1130, 0x6801, 2048, 2048, 0);
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(newestIndex(handle), 22) << "twelve five-minute records in the hour that passed";
+    close(handle, 0);
+    dlclose(library);
+}

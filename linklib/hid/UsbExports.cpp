@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libUSB.so: the seven link operations for a station on USB HID.
 #include <usblink.h>
 

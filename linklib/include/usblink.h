@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /*
  * The station link library: seven C operations through which the program
  * reaches the weather station. The program loads a shared library named

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading stationsim.ini, the simulated station's set-up (format in README.md).
 //
 // Numbers are parsed with std::from_chars: the program's GUI toolkit switches
@@ -179,6 +180,17 @@ public:
                 return "saveImage folder \"" + folder.string() + "\" does not exist";
             if (std::filesystem::is_directory(path, failure)) return "saveImage \"" + path.string() + "\" is a folder";
             config_.saveImagePath = path.string();
+        } else if (key == "statefile") {
+            if (value.empty()) return "stateFile needs a file name";
+            std::filesystem::path path = value;
+            if (path.is_relative()) path = folder_ / path;
+            std::error_code failure;
+            path = std::filesystem::absolute(path, failure);
+            const std::filesystem::path folder = path.parent_path().empty() ? "." : path.parent_path();
+            if (!std::filesystem::is_directory(folder, failure))
+                return "stateFile folder \"" + folder.string() + "\" does not exist";
+            if (std::filesystem::is_directory(path, failure)) return "stateFile \"" + path.string() + "\" is a folder";
+            config_.stateFilePath = path.string();
         } else if (key == "speed") {
             double speed = 0;
             if (!parseNumber(value, 0, 1e6, &speed) || speed == 0)

@@ -1,14 +1,20 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The seven link operations over one simulated station, built as libUSB.so
 // so the program can run without hardware. The station is set up from
 // stationsim.ini in the working directory when the link is opened, and its
 // clock runs from that moment on the monotonic clock, so scheduled attach
 // changes, jumps and new records happen in real time (or faster, with the
-// [station] key speed).
+// [station] key speed). With the [station] key stateFile the station outlives
+// the process: USBClose keeps its memory, timeline and the wall-clock time,
+// and the next USBOpen (in this process or another) carries on from there,
+// advanced by the wall-clock seconds that passed in between.
 #include "usblink.h"
 
 #include "SimulatedStation.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -21,11 +27,36 @@ using nimbrel::sim::SimulatedStation;
 constexpr int32_t kVendorId = 0x1130;
 constexpr int32_t kProductId = 0x6801;
 
+std::int64_t wallClockMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
 struct Link {
-    explicit Link(const nimbrel::sim::SimConfig &config) : station(config), speed(config.speed) {}
+    explicit Link(const nimbrel::sim::SimConfig &config)
+        : station(config), speed(config.speed), stateFile(config.stateFilePath)
+    {
+        if (stateFile.empty()) return;
+        if (const auto kept = nimbrel::sim::loadStationState(stateFile)) {
+            station.resume(*kept);
+            // A wall clock set back meanwhile passes no time.
+            const double passed = std::max<std::int64_t>(0, wallClockMs() - kept->closedAtMs) / 1000.0;
+            base = kept->stationSeconds + passed * speed;
+        }
+    }
+
+    double stationSeconds() const
+    {
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - opened;
+        return base + elapsed.count() * speed;
+    }
 
     SimulatedStation station;
     double speed;  // station seconds per wall-clock second
+    std::string stateFile;
+    double base = 0;  // station seconds at USBOpen: 0, or where the kept station stood plus the time passed
     std::chrono::steady_clock::time_point opened = std::chrono::steady_clock::now();
 };
 
@@ -40,8 +71,7 @@ std::unique_ptr<Link> gLink;
 Link *linkFor(USBHandle handle)
 {
     if (!handle || handle != gLink.get()) return nullptr;
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - gLink->opened;
-    gLink->station.advanceTo(elapsed.count() * gLink->speed);
+    gLink->station.advanceTo(gLink->stationSeconds());
     return gLink.get();
 }
 
@@ -100,9 +130,16 @@ USBLINK_EXPORT int32_t USBClose(USBHandle device, int32_t)
     const std::lock_guard<std::mutex> lock(gLock);
     if (!device || device != gLink.get()) return 0;
     // What the station holds at the end, written before it is released.
-    linkFor(device);
+    const double at = gLink->stationSeconds();
+    gLink->station.advanceTo(at);
     if (!gLink->station.saveImage())
         std::fprintf(stderr, "stationsim: the memory image cannot be written at close\n");
+    if (!gLink->stateFile.empty()) {
+        nimbrel::sim::StationState state = gLink->station.state(at);
+        state.closedAtMs = wallClockMs();
+        if (!nimbrel::sim::saveStationState(gLink->stateFile, state))
+            std::fprintf(stderr, "stationsim: the station cannot be kept in %s\n", gLink->stateFile.c_str());
+    }
     gLink.reset();
     return 1;
 }

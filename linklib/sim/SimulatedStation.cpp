@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "SimulatedStation.h"
 
 #include "MemoryEncoding.h"
@@ -10,6 +11,8 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <sstream>
+#include <locale>
 #include <map>
 
 namespace nimbrel::sim {
@@ -299,6 +302,12 @@ void SimulatedStation::loadImage()
         generateMemory();
         return;
     }
+    adoptImage();
+    forceHeaderStates(true);
+}
+
+void SimulatedStation::adoptImage()
+{
     Model &m = *model_;
     m.ownsHeader = false;
     if (validPeriodCode(memory_[address::kPeriod])) m.periodCode = memory_[address::kPeriod];
@@ -312,7 +321,83 @@ void SimulatedStation::loadImage()
     if (!isValidTime(newest)) newest = configuredStart(config_);
     m.newestTime = toSeconds(newest);
     m.startRain(m.newestTime, r[35] | r[36] << 8);
-    forceHeaderStates(true);
+}
+
+void SimulatedStation::resume(const StationState &state)
+{
+    memory_ = state.memory;
+    queue_.clear();
+    adoptImage();
+    // Settings the program wrote stay; only the header's forced extremes
+    // are the station's nature.
+    forceHeaderStates(false);
+    attached_ = state.attached;
+    const double at = state.stationSeconds;
+    advancesDone_ = config_.advanceSeconds > 0 ? static_cast<long long>(std::floor(at / config_.advanceSeconds)) : 0;
+    nextAttach_ = static_cast<std::size_t>(
+        std::count_if(attachEvents_.begin(), attachEvents_.end(), [at](const TimedAttach &e) { return e.atSeconds <= at; }));
+    nextJump_ = static_cast<std::size_t>(
+        std::count_if(jumps_.begin(), jumps_.end(), [at](const TimedJump &j) { return j.atSeconds <= at; }));
+}
+
+StationState SimulatedStation::state(double stationSeconds) const
+{
+    StationState s;
+    s.memory = memory_;
+    s.stationSeconds = stationSeconds;
+    s.attached = attached_;
+    return s;
+}
+
+namespace {
+constexpr char kStateMagic[] = "stationsim-state 1";
+}
+
+// A text line "stationsim-state 1 SECONDS ATTACHED CLOSED_MS", then the
+// 8192 bytes of memory.
+bool saveStationState(const std::string &path, const StationState &state)
+{
+    const std::filesystem::path target = path;
+    std::filesystem::path temporary = target;
+    temporary += ".part";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        char line[128];
+        const int length = std::snprintf(line, sizeof line, "%s %.17g %d %lld\n", kStateMagic, state.stationSeconds,
+                                         state.attached ? 1 : 0, static_cast<long long>(state.closedAtMs));
+        out.write(line, length);
+        out.write(reinterpret_cast<const char *>(state.memory.data()), kMemorySize);
+        out.close();
+        if (!out) {
+            std::error_code ignored;
+            std::filesystem::remove(temporary, ignored);
+            return false;
+        }
+    }
+    std::error_code failure;
+    std::filesystem::rename(temporary, target, failure);
+    if (failure) std::filesystem::remove(temporary, failure);
+    return !failure;
+}
+
+std::optional<StationState> loadStationState(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    if (!in || !std::getline(in, line) || line.rfind(kStateMagic, 0) != 0) return std::nullopt;
+    std::istringstream fields(line.substr(sizeof kStateMagic - 1));
+    fields.imbue(std::locale::classic());
+    StationState state;
+    int attached = 0;
+    long long closed = 0;
+    if (!(fields >> state.stationSeconds >> attached >> closed) || !std::isfinite(state.stationSeconds) ||
+        state.stationSeconds < 0)
+        return std::nullopt;
+    state.attached = attached != 0;
+    state.closedAtMs = closed;
+    in.read(reinterpret_cast<char *>(state.memory.data()), kMemorySize);
+    if (in.gcount() != kMemorySize) return std::nullopt;
+    return state;
 }
 
 void SimulatedStation::recordSlot()

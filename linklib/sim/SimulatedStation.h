@@ -79,6 +79,7 @@ struct SimConfig {
     std::uint32_t seed = 1;       // weather generator seed
     std::string saveImagePath;    // memory written here after each accepted write; empty = never
     double speed = 1.0;           // station seconds per wall-clock second (the link library's clock)
+    std::string stateFilePath;    // the station kept across processes; empty = none
     std::vector<ReadFaultRule> readFaults;
     double faultRate = 0.0;       // share of read answers spoiled at random, 0..1
     std::uint32_t faultSeed = 1;  // the same seed spoils the same answers
@@ -87,6 +88,22 @@ struct SimConfig {
     std::vector<TimedJump> jumps;
     StateOverrides states;
 };
+
+// What a station keeps between one process closing the link and the next
+// opening it (stateFile): its memory, where it stands on its own timeline
+// (seconds since it was first opened, times speed), the cable, and the
+// computer's wall-clock time of the close.
+struct StationState {
+    std::array<std::uint8_t, kMemorySize> memory{};
+    double stationSeconds = 0;
+    bool attached = true;
+    std::int64_t closedAtMs = 0;  // milliseconds since 1970-01-01 UTC
+};
+
+// Writes the state through FILE.part and a rename; false when it cannot.
+bool saveStationState(const std::string &path, const StationState &state);
+// Reads a state file; nullopt when missing or not a state file.
+std::optional<StationState> loadStationState(const std::string &path);
 
 // Reads stationsim.ini. A missing file gives the defaults; a malformed line
 // sets *error (one sentence naming the line) and is skipped.
@@ -119,6 +136,13 @@ public:
     const std::array<std::uint8_t, kMemorySize> &memory() const;
     int newestSlotIndex() const;  // memory[255]
 
+    // Carries on as the station that was saved: its memory (kept like an
+    // image: the header's settings stay as they were), its cable, and its
+    // timeline, so events and records scheduled up to `state.stationSeconds`
+    // are not repeated. The caller then advances to the seconds passed since.
+    void resume(const StationState &state);
+    StationState state(double stationSeconds) const;
+
     // Writes the memory to the saveImage file (through a temporary file and
     // a rename, so a reader never sees half an image). True when there is
     // no such file configured or it was written.
@@ -136,6 +160,7 @@ private:
 
     void generateMemory();
     void loadImage();
+    void adoptImage();
     void recordSlot();
     void refreshHeader();
     void forceHeaderStates(bool settings);

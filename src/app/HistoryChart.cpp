@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "HistoryChart.h"
 
 #include "DateFormat.h"
@@ -71,7 +72,10 @@ HistoryChart::HistoryChart(Kind kind, QWidget *parent) : QWidget(parent), kind_(
         axis->setTickLabelPadding(2);
         axis->setPadding(0);
     }
-    plot_->axisRect()->setMinimumMargins(QMargins(4, 2, 24, 2));
+    // Half a label above the plot: the top value label is centred on the top
+    // tick and must not be cut off by the legend row.
+    const int halfLabel = QFontMetrics(kit::labelFont(kTickPixels)).height() / 2 + 1;
+    plot_->axisRect()->setMinimumMargins(QMargins(4, halfLabel, 24, 2));
 
     if (kind_ == Kind::Lines) {
         auto ticker = QSharedPointer<TimeTicker>(new TimeTicker);
@@ -95,6 +99,8 @@ HistoryChart::HistoryChart(Kind kind, QWidget *parent) : QWidget(parent), kind_(
         barSeries_->setWidth(0.8);
         plot_->xAxis->setTicker(QSharedPointer<QCPAxisTickerText>(new QCPAxisTickerText));
         plot_->xAxis->setTickLabelRotation(0);
+        // The first bar sits at x = 0: no solid zero line through it.
+        plot_->xAxis->grid()->setZeroLinePen(Qt::NoPen);
     }
     connect(plot_, &QCustomPlot::mouseMove, this,
             [this](QMouseEvent *event) { Q_EMIT mouseMoved(event->position().toPoint()); });
@@ -246,11 +252,44 @@ void HistoryChart::rescaleValues()
     }
     if (!found) {
         plot_->yAxis->setRange(0, 1);
-        return;
+    } else {
+        const double span = all.upper - all.lower;
+        const double pad = span > 0 ? span * 0.05 : std::max(1.0, std::abs(all.upper) * 0.05);
+        plot_->yAxis->setRange(all.lower - pad, all.upper + pad);
     }
-    const double span = all.upper - all.lower;
-    const double pad = span > 0 ? span * 0.05 : std::max(1.0, std::abs(all.upper) * 0.05);
-    plot_->yAxis->setRange(all.lower - pad, all.upper + pad);
+    Q_EMIT valueRangeChanged();
+}
+
+int HistoryChart::valueLabelWidth() const
+{
+    QCPAxis *axis = plot_->yAxis;
+    QVector<double> ticks;
+    QVector<QString> labels;
+    axis->ticker()->generate(axis->range(), plot_->locale(), axis->numberFormat().at(0), axis->numberPrecision(), ticks,
+                             nullptr, &labels);
+    const QFontMetrics metrics(axis->tickLabelFont());
+    int widest = 0;
+    for (qsizetype i = 0; i < ticks.size(); ++i)
+        if (axis->range().contains(ticks[i]))
+            widest = std::max(widest, metrics.horizontalAdvance(labels[i]));
+    return widest + axis->tickLabelPadding() + axis->tickLengthOut() + axis->padding() + axis->offset() + 2;
+}
+
+int HistoryChart::plotLeft() const
+{
+    return plot_->axisRect()->left();
+}
+
+void HistoryChart::setLeftMargin(int pixels)
+{
+    QCPAxisRect *rect = plot_->axisRect();
+    if (pixels <= 0) {
+        rect->setAutoMargins(QCP::msAll);
+    } else {
+        rect->setAutoMargins(QCP::msTop | QCP::msRight | QCP::msBottom);
+        rect->setMargins(QMargins(pixels, 0, 0, 0));
+    }
+    plot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void HistoryChart::setTimeRange(double from, double to)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One chart of the history window: date-time lines (or, for rain, labelled
 // bars) on white, the series titles in a legend row above the plot, lines 3
 // pixels wide without point markers.
@@ -69,11 +70,22 @@ public:
 
     // Room kept free at the legend row's left, for the selectors over it.
     void setLegendInset(int left);
+    // The room the value axis' labels need left of the plot, in pixels, for
+    // the values now shown. The window gives every chart the widest one, so
+    // that the same time lies at the same x in all of them.
+    int valueLabelWidth() const;
+    // The plot's left edge this many pixels from the chart's; 0: as the
+    // labels need.
+    void setLeftMargin(int pixels);
+    // Where the plot begins, in pixels from the chart's left edge.
+    int plotLeft() const;
     void replotNow();
     void dumpState(QJsonObject &out) const override;
 
 Q_SIGNALS:
     void rangeChangedByUser(double from, double to);
+    // The value axis' range changed, and with it perhaps its labels' width.
+    void valueRangeChanged();
     void mouseMoved(const QPoint &position);
 
 protected:

@@ -104,15 +104,16 @@ void MainWindowUi::buildSettingsStrip(QWidget *form)
 
     HistoryTemp = tag(new QPushButton(QStringLiteral("История"), Panel4), QStringLiteral("HistoryTemp"), "TBitBtn");
     HistoryTemp->setGeometry(6, 2, 86, 22);
+    HistoryTemp->setToolTip(QStringLiteral("Просмотр истории показаний"));
     BitBtn1 = tag(new QPushButton(QStringLiteral("Меню"), Panel4), QStringLiteral("BitBtn1"), "TBitBtn");
     BitBtn1->setGeometry(6, 25, 86, 22);
 
     PopupMenu1 = tag(new QMenu(form), QStringLiteral("PopupMenu1"), "TPopupMenu");
     N1 = tag(new QAction(QStringLiteral("Очистить историю значений"), PopupMenu1), QStringLiteral("N1"), "TMenuItem");
     PopupMenu1->addAction(N1);
-    ExportHistoryItem = tag(new QAction(QStringLiteral("Export history…"), PopupMenu1),
+    ExportHistoryItem = tag(new QAction(QStringLiteral("Экспорт истории…"), PopupMenu1),
                             QStringLiteral("ExportHistoryItem"), "TMenuItem");
-    OpenDataFolderItem = tag(new QAction(QStringLiteral("Open data folder"), PopupMenu1),
+    OpenDataFolderItem = tag(new QAction(QStringLiteral("Открыть папку данных"), PopupMenu1),
                              QStringLiteral("OpenDataFolderItem"), "TMenuItem");
     PopupMenu1->addActions({ExportHistoryItem, OpenDataFolderItem});
     auto *separator = tag(new QAction(PopupMenu1), QStringLiteral("N2"), "TMenuItem");

@@ -1,6 +1,7 @@
 #include "Publishing.h"
 
 #include "CurrentConditions.h"
+#include "Decoding.h"
 #include "MqttPublisher.h"
 #include "PanelStatusBar.h"
 #include "TForm1.h"
@@ -57,13 +58,25 @@ Publishing::Publishing(TForm1 &form, const AppContext &context) : form_(form)
     }
 
     Recorder &recorder = form_.recorder();
-    connect(&recorder, &Recorder::recordTakenOver, this, [this, &recorder](const Measurement &record) {
+    // The station's availability topic: connected, its newest record and period.
+    auto feedStation = [this, &recorder] {
+        if (mqtt_)
+            mqtt_->setStationState(recorder.connected() && recorder.headerRead(), recorder.measurement().Dat,
+                                   historyPeriodMs(recorder.image()[kPeriodByte]) / 60000);
+    };
+    if (mqtt_ && context.clock) {
+        const Clock *clock = context.clock;
+        mqtt_->setClock([clock] { return clock->now(); });
+    }
+    connect(&recorder, &Recorder::connectionChanged, this, feedStation);
+    connect(&recorder, &Recorder::recordTakenOver, this, [this, &recorder, feedStation](const Measurement &record) {
         const CurrentConditions c =
             currentConditions(record, recorder.summary(), form_.history(), recorder.headerRead());
         if (mqtt_)
             mqtt_->publish(c);
         if (upload_)
             upload_->offer(c);
+        feedStation();
     });
 }
 

@@ -149,6 +149,7 @@ void TForm3::build()
             });
         }
         connect(*p.chart, &HistoryChart::mouseMoved, this, [this, c](const QPoint &at) { showHint(c, at); });
+        connect(*p.chart, &HistoryChart::valueRangeChanged, this, [this] { alignCharts(); });
     }
     PressureChart->addSeries(QStringLiteral("Давление"), Qt::red);
     TempChart->addSeries(QStringLiteral("Температура внутри"), kPink);
@@ -478,9 +479,30 @@ void TForm3::layoutPanels()
     for (int i = 0; i < ChartCount; ++i) {
         panels[i]->setGeometry(0, y, width(), heights.heights[i]);
         chart(static_cast<Chart>(i))->setGeometry(0, 0, width(), heights.heights[i]);
+        // A hidden group's panel keeps one pixel row; its chart would paint a
+        // strip of its lines there.
+        chart(static_cast<Chart>(i))->setVisible(heights.heights[i] > 1);
         y += heights.heights[i];
     }
     sStatusBar1->setGeometry(0, height() - kStatusBarHeight, width(), kStatusBarHeight);
+    alignCharts();
+}
+
+void TForm3::alignCharts()
+{
+    int widest = 0;
+    for (int c = 0; c < ChartCount; ++c) {
+        const HistoryChart *ch = chart(static_cast<Chart>(c));
+        // A hidden group's labels do not widen the others.
+        if (ch && ch->height() > 1)
+            widest = std::max(widest, ch->valueLabelWidth());
+    }
+    if (widest == chartMargin_)
+        return;
+    chartMargin_ = widest;
+    for (int c = 0; c < ChartCount; ++c)
+        if (HistoryChart *ch = chart(static_cast<Chart>(c)))
+            ch->setLeftMargin(std::max(widest, 1));
 }
 
 void TForm3::resizeEvent(QResizeEvent *event)

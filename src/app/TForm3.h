@@ -102,6 +102,8 @@ private:
     void readAllCharts();
     void showHint(Chart c, const QPoint &position);
     void layoutPanels();
+    // One left margin for every shown chart: the widest value labels'.
+    void alignCharts();
     void showReadingsTime(const QDateTime &at);
     history::Interval interval() const;
 
@@ -116,6 +118,7 @@ private:
     bool rereadPending_[ChartCount] = {};
     double openMs_ = -1;
     int checksRight_ = 0;  // where the check boxes end
+    int chartMargin_ = -1;  // the left margin every chart has now
     QWidget *periodStrip_ = nullptr;
 };
 

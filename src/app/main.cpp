@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Nimbrel: desktop companion of a USB home weather station.
 #include "ActionRunner.h"
 #include "AppContext.h"
 #include "Clock.h"
 #include "DataFolder.h"
+#include "PublishSettings.h"
 #include "Publishing.h"
 #include "SafeFile.h"
 #include "SingleInstance.h"
@@ -15,6 +17,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFont>
 #include <QIcon>
 #include <QImageWriter>
@@ -108,7 +111,10 @@ bool parseOptions(const QStringList &arguments, Options &options, QString &error
         options.actions << *parsed;
     }
     if (parser.isSet(QStringLiteral("help"))) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
+        // Before the application object exists the parser cannot know the
+        // program's name.
+        std::fputs(qPrintable(parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("nimbrel"))),
+                   stdout);
         std::exit(0);
     }
     if (parser.isSet(QStringLiteral("version"))) {
@@ -246,6 +252,14 @@ int main(int argc, char *argv[])
             QMessageBox::critical(nullptr, QApplication::applicationDisplayName(), error);
         return 1;
     }
+
+    std::fprintf(stderr, "nimbrel: data folder %s\n", qPrintable(QDir::toNativeSeparators(dataFolder)));
+    // Settings put where they are not looked for are named, not silently ignored.
+    const QString strayIni = QDir(startFolder).filePath(QLatin1String(kPublishSettingsFile));
+    if (QDir(startFolder) != QDir(dataFolder) && QFileInfo::exists(strayIni))
+        std::fprintf(stderr, "nimbrel: %s is not read; MQTT and upload settings belong in %s\n",
+                     qPrintable(QDir::toNativeSeparators(strayIni)),
+                     qPrintable(QDir::toNativeSeparators(QDir(dataFolder).filePath(QLatin1String(kPublishSettingsFile)))));
 
     const Clock clock = options.clockStart.isValid() ? Clock(options.clockStart) : Clock();
     AppContext context;

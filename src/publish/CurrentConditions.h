@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One record as the outside world gets it: every value the panels show, in
 // base units, with nothing where a panel would show a placeholder. Built
 // once per record taken over and handed to the MQTT publisher and the

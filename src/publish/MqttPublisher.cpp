@@ -1,4 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "MqttPublisher.h"
+
+#include "FromTimeText.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -10,9 +13,12 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <limits>
 #include <mutex>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace nimbrel {
 
@@ -28,6 +34,9 @@ constexpr int kLoopMs = 50;
 // At shut-down, how long "offline" and the goodbye may take.
 constexpr int kGoodbyeMs = 1000;
 constexpr int kQos = 1;
+// States waiting for the network loop while connected; more than a poll
+// can bring (a ring of 209 slots) before the oldest are let go.
+constexpr std::size_t kMaxQueuedStates = 256;
 
 void initLibrary()
 {
@@ -46,8 +55,8 @@ QString errorText(int rc)
 
 class MqttPublisher::Worker {
 public:
-    Worker(MqttPublisher *owner, const MqttSettings &settings, const MqttTopics &topics, const QString &version)
-        : owner_(owner), settings_(settings), topics_(topics), version_(version)
+    Worker(MqttPublisher *owner, const MqttSettings &settings, const MqttTopics &topics)
+        : owner_(owner), settings_(settings), topics_(topics)
     {
         initLibrary();
         clientId_ = QStringLiteral("nimbrel-%1-%2").arg(topics_.node).arg(::getpid()).toUtf8();
@@ -76,13 +85,29 @@ public:
         thread_ = std::thread([this] { run(); });
     }
 
-    void setState(const QByteArray &state, const std::array<bool, 5> &channels, bool channelsGrew)
+    // One record's state, to be sent after those handed over before it.
+    void addState(const QByteArray &state)
     {
         std::lock_guard lock(mutex_);
-        state_ = state;
-        stateDirty_ = true;
-        channels_ = channels;
-        discoveryDirty_ = discoveryDirty_ || channelsGrew;
+        // Away from the broker only the newest counts (see the header).
+        if (!connected || queue_.size() >= kMaxQueuedStates)
+            queue_.clear();
+        queue_.push_back(state);
+        latest_ = state;
+    }
+
+    void setDiscovery(const DiscoveryOptions &options)
+    {
+        std::lock_guard lock(mutex_);
+        discovery_ = options;
+        discoveryDirty_ = true;
+    }
+
+    void setStation(bool online)
+    {
+        std::lock_guard lock(mutex_);
+        station_ = online ? kAvailable : kNotAvailable;
+        stationDirty_ = true;
     }
 
     std::atomic<bool> connected{false};
@@ -198,11 +223,14 @@ private:
 
     // "offline" before a clean disconnect: the broker sends the last will
     // only when a connection breaks.
+    // Nobody watches the station once the program is gone either.
     void sayGoodbye()
     {
-        const QByteArray topic = topics_.availability.toUtf8();
-        mosquitto_publish(mosq_, nullptr, topic.constData(), static_cast<int>(std::strlen(kNotAvailable)),
-                          kNotAvailable, kQos, true);
+        for (const QString &t : {topics_.station, topics_.availability}) {
+            const QByteArray topic = t.toUtf8();
+            mosquitto_publish(mosq_, nullptr, topic.constData(), static_cast<int>(std::strlen(kNotAvailable)),
+                              kNotAvailable, kQos, true);
+        }
         mosquitto_disconnect(mosq_);
         QElapsedTimer goodbye;
         goodbye.start();
@@ -218,35 +246,47 @@ private:
                                  kQos, true) == MOSQ_ERR_SUCCESS;
     }
 
+    // Sends what is waiting: configs first (a new entity must exist before
+    // its first value), then the station's availability, then the states in
+    // the order they were handed over.
     void flush()
     {
-        QByteArray state;
-        bool sendState = false;
+        std::deque<QByteArray> states;
+        QByteArray station;
         bool sendDiscovery = false;
-        std::array<bool, 5> channels{};
+        DiscoveryOptions discovery;
         {
             std::lock_guard lock(mutex_);
+            // The station's word goes out at once: a retained "online" left
+            // by a program that died must not outlive a new start.
+            if (stationDirty_)
+                station = station_;
+            stationDirty_ = false;
             // Before the first record the channels are not known: the
             // configs wait for it rather than being sent twice.
-            if (state_.isEmpty())
-                return;
-            sendState = stateDirty_;
-            sendDiscovery = discoveryDirty_;
-            stateDirty_ = discoveryDirty_ = false;
-            state = state_;
-            channels = channels_;
+            if (!latest_.isEmpty()) {
+                states.swap(queue_);
+                sendDiscovery = discoveryDirty_;
+                discoveryDirty_ = false;
+                discovery = discovery_;
+            }
         }
-        bool ok = true;
+        bool discoveryOk = true;
         if (sendDiscovery)
-            for (const DiscoveryMessage &m : discoveryMessages(topics_, channels, version_))
-                ok = send(m.topic, m.payload) && ok;
-        if (sendState)
-            ok = send(topics_.state, state) && ok;
-        if (!ok) {
-            std::lock_guard lock(mutex_);
-            stateDirty_ = stateDirty_ || sendState;
-            discoveryDirty_ = discoveryDirty_ || sendDiscovery;
-        }
+            for (const DiscoveryMessage &m : discoveryMessages(topics_, discovery))
+                discoveryOk = send(m.topic, m.payload) && discoveryOk;
+        const bool stationOk = station.isEmpty() || send(topics_.station, station);
+        while (!states.empty() && send(topics_.state, states.front()))
+            states.pop_front();
+        if (discoveryOk && stationOk && states.empty())
+            return;
+        // The client refused (its connection just broke): what was not sent
+        // goes back in front of anything handed over meanwhile.
+        std::lock_guard lock(mutex_);
+        discoveryDirty_ = discoveryDirty_ || !discoveryOk;
+        stationDirty_ = stationDirty_ || !stationOk;
+        states.insert(states.end(), queue_.begin(), queue_.end());
+        queue_.swap(states);
     }
 
     void report(bool isConnected, const QString &why)
@@ -274,7 +314,7 @@ private:
         w->send(w->topics_.availability, QByteArray(kAvailable));
         {
             std::lock_guard lock(w->mutex_);
-            w->stateDirty_ = w->discoveryDirty_ = true;
+            w->markAllDirty();
         }
         w->connected = true;
         w->report(true, QString());
@@ -290,14 +330,22 @@ private:
         const QByteArray payload(static_cast<const char *>(message->payload), message->payloadlen);
         if (QString::fromUtf8(message->topic) == w->topics_.homeAssistantStatus && payload == kAvailable) {
             std::lock_guard lock(w->mutex_);
-            w->stateDirty_ = w->discoveryDirty_ = true;
+            w->markAllDirty();
         }
+    }
+
+    // Everything again: on a new connection, or Home Assistant restarted.
+    // The newest state goes again unless newer ones are waiting anyway.
+    void markAllDirty()
+    {
+        discoveryDirty_ = stationDirty_ = true;
+        if (queue_.empty() && !latest_.isEmpty())
+            queue_.push_back(latest_);
     }
 
     MqttPublisher *owner_;
     const MqttSettings settings_;
     const MqttTopics topics_;
-    const QString version_;
     QByteArray clientId_;
     mosquitto *mosq_ = nullptr;
     std::thread thread_;
@@ -309,17 +357,23 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     bool stop_ = false;
-    QByteArray state_;
-    bool stateDirty_ = false;
-    std::array<bool, 5> channels_{};
+    std::deque<QByteArray> queue_;  // states not yet sent, oldest first
+    QByteArray latest_;             // the newest state handed over
+    DiscoveryOptions discovery_;
     bool discoveryDirty_ = false;
+    QByteArray station_ = kNotAvailable;
+    bool stationDirty_ = false;
 };
 
 MqttPublisher::MqttPublisher(const MqttSettings &settings, const QString &softwareVersion, QObject *parent)
     : QObject(parent),
       topics_(mqttTopics(settings)),
-      worker_(std::make_unique<Worker>(this, settings, topics_, softwareVersion))
+      worker_(std::make_unique<Worker>(this, settings, topics_))
 {
+    discovery_.softwareVersion = softwareVersion;
+    worker_->setDiscovery(discovery_);
+    ageTimer_.setSingleShot(true);
+    connect(&ageTimer_, &QTimer::timeout, this, &MqttPublisher::judgeStation);
 }
 
 MqttPublisher::~MqttPublisher() = default;
@@ -340,18 +394,65 @@ bool MqttPublisher::isConnected() const
     return worker_->connected;
 }
 
+QDateTime MqttPublisher::now() const
+{
+    return now_ ? now_() : QDateTime::currentDateTime();
+}
+
+void MqttPublisher::handDiscovery(bool changed)
+{
+    if (changed)
+        worker_->setDiscovery(discovery_);
+}
+
 void MqttPublisher::publish(const CurrentConditions &conditions)
 {
-    std::array<bool, 5> channels = channelsSeen_;
     bool grew = false;
     for (int i = 0; i < kChannelCount; ++i) {
-        if (conditions.channels[i].present && !channels[i]) {
-            channels[i] = true;
+        if (conditions.channels[i].present && !discovery_.channelsPresent[i]) {
+            discovery_.channelsPresent[i] = true;
             grew = true;
         }
     }
-    channelsSeen_ = channels;
-    worker_->setState(QJsonDocument(stateJson(conditions)).toJson(QJsonDocument::Compact), channels, grew);
+    // Configs before the state that first names a new channel.
+    handDiscovery(grew);
+    worker_->addState(QJsonDocument(stateJson(conditions)).toJson(QJsonDocument::Compact));
+}
+
+void MqttPublisher::setConfigurationUrl(const QString &url)
+{
+    handDiscovery(std::exchange(discovery_.configurationUrl, url) != url);
+}
+
+void MqttPublisher::setStationState(bool connected, const QDateTime &newestRecord, int periodMinutes)
+{
+    stationConnected_ = connected;
+    newestRecord_ = newestRecord;
+    periodMinutes_ = std::max(0, periodMinutes);
+    const int expire = kExpirePeriods * periodMinutes_ * 60;
+    handDiscovery(std::exchange(discovery_.expireAfterSecs, expire) != expire);
+    judgeStation();
+}
+
+// Online while connected and the newest record is younger than
+// kExpirePeriods periods; the timer judges again when it grows too old.
+void MqttPublisher::judgeStation()
+{
+    ageTimer_.stop();
+    bool online = false;
+    if (stationConnected_ && newestRecord_.isValid() && periodMinutes_ > 0) {
+        // Both on the station's wall clock: the record carries no offset.
+        const QDateTime limit = wallClock(newestRecord_).addSecs(qint64(kExpirePeriods) * periodMinutes_ * 60);
+        const qint64 left = wallClock(now()).msecsTo(limit);
+        online = left > 0;
+        if (online)
+            ageTimer_.start(static_cast<int>(std::min<qint64>(left, std::numeric_limits<int>::max())));
+    }
+    if (online == stationOnline_ && stationJudged_)
+        return;
+    stationJudged_ = true;
+    stationOnline_ = online;
+    worker_->setStation(online);
 }
 
 }  // namespace nimbrel

@@ -1,25 +1,33 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sends every record taken over to an MQTT broker: a retained JSON state
-// message, Home Assistant discovery configs and an availability topic with a
-// last will.
+// message per record, Home Assistant discovery configs, the program's
+// availability topic with a last will and the station's availability topic.
 //
 // All network work happens on a thread of the publisher's own, which owns
 // the libmosquitto client: it connects, waits for the broker's answers and
 // reconnects after a loss with a growing pause (doubling from one second up
-// to a minute by default). The window's thread only hands over the newest
-// state and returns at once; a broker that is down, slow or never answers
-// therefore never delays a poll or a refresh. While the broker is away only
-// the newest state is kept; it is sent, retained, on every (re)connect
-// together with the discovery configs and "online", so a broker restarted
-// without persistence is filled again.
+// to a minute by default). The window's thread only hands over each state
+// and returns at once; a broker that is down, slow or never answers
+// therefore never delays a poll or a refresh. While connected, every state
+// handed over is sent, in the order handed over (a poll that brings five
+// records sends five messages, each with its record's time). While the
+// broker is away only the newest state is kept: sending a backlog later
+// would show old readings as current. It is sent, retained, on every
+// (re)connect together with the discovery configs, "online" and the
+// station's availability, so a broker restarted without persistence is
+// filled again.
 #pragma once
 
 #include "CurrentConditions.h"
 #include "HomeAssistantDiscovery.h"
 #include "PublishSettings.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <array>
+#include <functional>
 #include <memory>
 
 namespace nimbrel {
@@ -43,7 +51,22 @@ public:
     // discovery configs. Never waits for the network.
     void publish(const CurrentConditions &conditions);
 
+    // The program's clock, which decides when the newest record has grown
+    // old. Before setStationState.
+    void setClock(std::function<QDateTime()> now) { now_ = std::move(now); }
+    // What the caller knows of the station: whether it is connected, the
+    // time of its newest record (the station's wall clock, as Measurement::Dat)
+    // and its history period in minutes (0: not known). The station topic
+    // says "online" while it is connected and that record is younger than
+    // kExpirePeriods periods, "offline" otherwise; it turns "offline" by
+    // itself when the record grows old. The period also sets the configs'
+    // expire_after.
+    void setStationState(bool connected, const QDateTime &newestRecord, int periodMinutes);
+    // The device's configuration_url in the configs; empty: none.
+    void setConfigurationUrl(const QString &url);
+
     bool isConnected() const;
+    bool stationOnline() const { return stationOnline_; }
     const MqttTopics &topics() const { return topics_; }
 
 Q_SIGNALS:
@@ -53,8 +76,20 @@ Q_SIGNALS:
 
 private:
     class Worker;
+    void judgeStation();
+    void handDiscovery(bool changed);
+    QDateTime now() const;
+
     MqttTopics topics_;
     std::array<bool, 5> channelsSeen_{};  // channels whose configs were handed over
+    std::function<QDateTime()> now_;
+    bool stationConnected_ = false;
+    QDateTime newestRecord_;
+    int periodMinutes_ = 0;
+    bool stationOnline_ = false;
+    bool stationJudged_ = false;  // stationOnline_ was handed to the worker
+    QTimer ageTimer_;  // fires when the newest record grows too old
+    DiscoveryOptions discovery_;
     std::unique_ptr<Worker> worker_;
 };
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the current conditions are sent besides the window: an MQTT broker
 // (with Home Assistant discovery) and a personal-weather-station upload. Both
 // are configured in `nimbrel.ini` beside the history file:

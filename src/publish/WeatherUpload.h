@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The personal-weather-station upload most weather networks accept: one
 // HTTP GET per record, the station's ID and key and the conditions in
 // imperial units in the query string.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the program's artwork: the start-up picture (a baseline JPEG) and
 // the application icon at 256, 128, 64, 48, 32, 24, 22 and 16 pixels (PNG).
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // nimbrel-citycodes CSV TABLE: builds the city table file TABLE from its CSV
 // form (data/citycodes.csv). The build runs it; a malformed line is reported
 // as "CSV:LINE: reason" and fails the build.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // nimbrel-langtable TSV TABLE: builds the translation table file TABLE from
 // its TSV form (data/lang.tsv). The build runs it; a malformed line is
 // reported as "TSV:LINE: reason" and fails the build.

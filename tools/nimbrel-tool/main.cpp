@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // nimbrel-tool: the program's own decoding and history store, from the
 // command line.
 #include "Commands.h"
