@@ -7,6 +7,7 @@
 
 namespace nimbrel {
 
+
 DataFolderLock::DataFolderLock(const QString &folder)
     : folder_(folder), file_(std::make_unique<QLockFile>(QDir(folder).filePath(fileName())))
 {
@@ -30,6 +31,16 @@ DataFolderLock::State DataFolderLock::tryLock()
     if (held_)
         return State::Held;
     if (file_->tryLock(0)) {
+        held_ = true;
+        error_.clear();
+        return State::Held;
+    }
+    // A lock file that names no process (cut short by a crash while it was
+    // made) is never found stale by its process id. Its maker holds a lock
+    // of the system on it while it lives, so removeStaleLockFile takes it
+    // away only when nobody does.
+    if (file_->error() == QLockFile::LockFailedError && holderPid() == 0 && file_->removeStaleLockFile() &&
+        file_->tryLock(0)) {
         held_ = true;
         error_.clear();
         return State::Held;
