@@ -9,7 +9,11 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include "HistoryStore.h"
 #include "SettingsStore.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
 
 #include <gtest/gtest.h>
 #include <csignal>
@@ -258,6 +262,10 @@ TEST(CommandLine, ActionsAUserCouldNotDoAreRefused)
         EXPECT_EQ(run.exitCode, 2) << r.action;
         EXPECT_TRUE(run.err.contains(QString::fromLatin1(r.says))) << qPrintable(run.err);
         EXPECT_FALSE(QFile::exists(demo.path(QStringLiteral("ui.json")))) << r.action;
+        // Nor are the choices the actions before it made.
+        auto opened = nimbrel::SettingsStore::open(demo.path(QStringLiteral("datsum")), QDateTime());
+        ASSERT_TRUE(opened.store);
+        EXPECT_FALSE(opened.store->load().has_value()) << r.action;
     }
 }
 
@@ -360,4 +368,160 @@ TEST(CommandLine, StationSettingsReachTheStationsMemory)
     };
     const int newest = std::uint8_t(memory[255]);
     EXPECT_EQ(recordTime((newest + 208) % 209).secsTo(recordTime(newest)), 86400);
+}
+
+// ---- The data folder ------------------------------------------------------------
+
+namespace {
+
+// The program as a window (no diagnostics), in the demo folder, for a user of
+// its own so that no other running copy takes the start over.
+void startWindow(QProcess &p, const Demo &demo, const QString &user, const QStringList &arguments = {})
+{
+    p.setWorkingDirectory(demo.dir.path());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("USER"), user);
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(NIMBREL_BINARY), arguments);
+    ASSERT_TRUE(p.waitForStarted());
+}
+
+bool endBySignal(QProcess &p)
+{
+    ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+}  // namespace
+
+TEST(CommandLine, ADataFolderThatCannotBeUsedIsABadCommandLine)
+{
+    Demo demo;
+    QFile file(demo.path(QStringLiteral("afile")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    const struct {
+        const char *folder;
+        const char *says;
+    } rows[] = {{"afile", "is a file, not a folder."}, {"afile/data", "cannot create the folder"}};
+    for (const auto &r : rows) {
+        const ProgramRun run = demo.run({QStringLiteral("--data-dir"), demo.path(QString::fromLatin1(r.folder)),
+                                         QStringLiteral("--dump-ui"), demo.path(QStringLiteral("ui.json"))});
+        EXPECT_EQ(run.exitCode, 2) << r.folder;
+        EXPECT_TRUE(run.err.contains(QString::fromLatin1(r.says))) << qPrintable(run.err);
+        EXPECT_EQ(run.err.count(QStringLiteral("nimbrel:")), 1) << "one sentence: " << qPrintable(run.err);
+    }
+}
+
+// Two windows started at the same moment on one data folder: one runs, the
+// other brings it forward and ends; a diagnostic run meanwhile is told the
+// folder is in use.
+TEST(CommandLine, OneDataFolderHasOneProgram)
+{
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        Demo demo;
+        const QString user = QStringLiteral("cli-pair-%1-%2").arg(QCoreApplication::applicationPid()).arg(round);
+        QProcess first, second;
+        startWindow(first, demo, user);
+        startWindow(second, demo, user);
+        QProcess *ended = nullptr;
+        for (int i = 0; i < 300 && !ended; ++i) {
+            if (first.waitForFinished(50))
+                ended = &first;
+            else if (second.waitForFinished(50))
+                ended = &second;
+        }
+        ASSERT_TRUE(ended) << "both run";
+        QProcess &running = ended == &first ? second : first;
+        EXPECT_EQ(ended->exitCode(), 0) << ended->readAllStandardError().constData();
+        EXPECT_EQ(running.state(), QProcess::Running);
+
+        const ProgramRun diagnostic = demo.run({QStringLiteral("--dump-ui"), demo.path(QStringLiteral("ui.json"))});
+        EXPECT_EQ(diagnostic.exitCode, 1);
+        EXPECT_TRUE(diagnostic.err.contains(QStringLiteral("is using the data folder %1").arg(demo.dir.path())))
+            << qPrintable(diagnostic.err);
+        // Signals are taken once the window is up: after its first full read.
+        for (int i = 0; i < 300 && !QFile::exists(demo.path(QStringLiteral("sumlocal.bin"))); ++i)
+            QThread::msleep(100);
+        EXPECT_TRUE(endBySignal(running));
+    }
+}
+
+// Another program holds the history locked: the full read does not wait for
+// it record by record, an ending signal is acted on, and the records the read
+// took over are stored once the lock goes.
+TEST(CommandLine, ALockedHistoryNeitherHangsTheProgramNorLosesItsRecords)
+{
+    auto holdLocked = [](const QString &datat) {
+        {
+            auto opened = nimbrel::HistoryStore::open(datat, QDateTime::currentDateTime());
+            EXPECT_TRUE(opened.store);
+        }
+        auto db = std::make_shared<QSqlDatabase>(QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"),
+                                                                           QStringLiteral("holder")));
+        db->setDatabaseName(datat);
+        EXPECT_TRUE(db->open());
+        EXPECT_TRUE(QSqlQuery(*db).exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        return std::shared_ptr<void>(nullptr, [db](void *) {
+            db->close();
+            *db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+        });
+    };
+    // Waits until the program says it cannot store the records the full
+    // read takes over (in English or in the designed Russian).
+    auto waitUntilTold = [](QProcess &p) {
+        QString err;
+        auto told = [&err] {
+            return err.contains(QStringLiteral("not being saved")) || err.contains(QStringLiteral("не сохраняется"));
+        };
+        for (int i = 0; i < 600 && !told() && p.state() == QProcess::Running; ++i) {
+            p.waitForReadyRead(100);
+            err += QString::fromUtf8(p.readAllStandardError());
+        }
+        return told();
+    };
+
+    {
+        SCOPED_TRACE("a signal while the history is locked");
+        Demo demo;
+        std::shared_ptr<void> lock = holdLocked(demo.path(QStringLiteral("datat")));
+        QProcess p;
+        startWindow(p, demo, QStringLiteral("cli-locked-%1").arg(QCoreApplication::applicationPid()));
+        ASSERT_TRUE(waitUntilTold(p));
+        EXPECT_TRUE(endBySignal(p));
+    }
+    {
+        SCOPED_TRACE("the lock goes while the program runs");
+        Demo demo;
+        std::shared_ptr<void> lock = holdLocked(demo.path(QStringLiteral("datat")));
+        QProcess p;
+        startWindow(p, demo, QStringLiteral("cli-locked-run-%1").arg(QCoreApplication::applicationPid()),
+                    {QStringLiteral("--action"), QStringLiteral("wait 15"), QStringLiteral("--dump-ui"),
+                     demo.path(QStringLiteral("ui.json"))});
+        ASSERT_TRUE(waitUntilTold(p));
+        lock.reset();
+        ASSERT_TRUE(p.waitForFinished(60000));
+        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
+        auto history = nimbrel::HistoryStore::openForReading(demo.path(QStringLiteral("datat")));
+        ASSERT_TRUE(history);
+        EXPECT_GE(history->count(), 209) << "every record of the station's ring";
+    }
+}
+
+// The watchdog ends a run whose first refresh does not come within a minute
+// then, not when the running read ends: here every block answers only at its
+// fourth try, so the full read alone would take some thirteen minutes.
+TEST(CommandLine, NoRefreshWithinAMinuteEndsTheRunThen)
+{
+    QStringList late;
+    for (int address = 0; address < 8192; address += 32)
+        late << QStringLiteral("%1*3").arg(address);
+    Demo demo(QStringLiteral("[station]\nattached=true\n[faults]\nnoanswer=%1\n").arg(late.join(QLatin1Char(','))));
+    const ProgramRun run = demo.run({QStringLiteral("--dump-ui"), demo.path(QStringLiteral("ui.json"))}, 120000);
+    EXPECT_EQ(run.exitCode, 3) << qPrintable(run.err);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("no display refresh within 60 s"))) << qPrintable(run.err);
+    EXPECT_FALSE(QFile::exists(demo.path(QStringLiteral("ui.json"))));
 }

@@ -8,6 +8,7 @@
 #include "usblink.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -1135,6 +1136,18 @@ TEST(Ini, OddLinesOutsideSectionsAndMissingFile)
     dir.write("big.bin", std::string(kMemorySize + 1, '\0'));
     loadSimConfig(dir.write("stationsim.ini", "[station]\nimage=big.bin\n"), &error);
     EXPECT_NE(error.find("larger than 8192"), std::string::npos) << error;
+
+    // A FIFO would block the program that loads the link; a folder or a huge
+    // file is no configuration either.
+    const std::filesystem::path fifo = dir.path / "fifo.ini";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const SimConfig fromFifo = loadSimConfig(fifo.string(), &error);
+    EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+    EXPECT_TRUE(fromFifo.attached);
+    loadSimConfig(dir.path.string(), &error);
+    EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+    loadSimConfig(dir.write("huge.ini", "[station]\n" + std::string(70 * 1024, ';')), &error);
+    EXPECT_NE(error.find("larger than 64 KB"), std::string::npos) << error;
 }
 
 // ---- The exported operations --------------------------------------------------------------
