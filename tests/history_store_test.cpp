@@ -725,9 +725,7 @@ TEST(WholeFileWrite, ALinkInThePlaceOfTheHeaderCopyIsReplacedNotFollowed)
     ASSERT_TRUE(QFile::link(victim, path));
     StationImage image;
     EXPECT_EQ(loadHeaderCopy(path, image), HeaderCopyResult::Failed) << "a link is reported, not read";
-    EXPECT_EQ(image[0], kImageFill);
-    QString error;
-    ASSERT_TRUE(saveHeaderCopy(path, image, &error)) << qPrintable(error);
+    ASSERT_TRUE(saveHeaderCopy(path, image));
     EXPECT_EQ(fileBytes(victim), QByteArray("someone's file"));
     EXPECT_FALSE(QFileInfo(path).isSymLink());
     EXPECT_EQ(fileBytes(path).size(), kHeaderCopySize);

@@ -163,9 +163,7 @@ private Q_SLOTS:
         session(dir.path(), [](TForm1 &form) { QVERIFY((boxesOf(form) == Boxes{1, 1, 0, 0, 0, 0})); });
     }
 
-    // A copy of the station's header that cannot be written is told once, as
-    // a record that cannot be stored is; a settings save that fails at
-    // shut-down is told, not only written to stderr.
+    // A header copy that cannot be written is told once; so is a settings save that fails.
     void failedSavesAreToldInTheWindow()
     {
         QTemporaryDir dir;
@@ -183,8 +181,7 @@ private Q_SLOTS:
         QCOMPARE(form.recorder().fullRead(), FullReadResult::Completed);
         QCOMPARE(told.filter(QStringLiteral("header")).size(), 1);
 
-        // Another program holds datsum while the window closes.
-        {
+        {  // another program holds datsum while the window closes
             QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
             holder.setDatabaseName(QDir(dir.path()).filePath(QStringLiteral("datsum")));
             QVERIFY(holder.open());
