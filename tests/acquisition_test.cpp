@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QProcess>
+#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QThread>
@@ -465,6 +466,63 @@ TEST(KilledDuringFullReads, KeepsEveryCommittedRowAndASoundFile)
 // and then, and sometimes stores several records at once: the history ends
 // up holding exactly the records the station stored, once each, with their
 // dates, and the recorder is back to polling.
+// ---- A history that fails for a while ------------------------------------------
+
+TEST(HistoryThatFailsForAWhile, EveryRecordTheStationStillHoldsIsStoredOnceItWorksAgain)
+{
+    struct Row {
+        const char *situation;
+        bool anotherProgram;  // the SQL runs on a second connection, else on the history's own
+        const char *fail;     // %1: the date after which a full disk rolls the batch back
+        const char *heal;
+    };
+    const Row rows[] = {
+        {"locked by another program", true, "BEGIN EXCLUSIVE", "ROLLBACK"},
+        {"every write refused (a read-only or full disk)", false, "PRAGMA query_only = ON", "PRAGMA query_only = OFF"},
+        // SQLite rolls a transaction back on a full disk: rows appended
+        // before in the same batch are gone although their appends worked.
+        {"a full disk that rolls the running batch back", false,
+         "CREATE TEMP TRIGGER Full BEFORE INSERT ON main.MainSet WHEN NEW.Dat > '%1' "
+         "BEGIN SELECT RAISE(ROLLBACK, 'database or disk is full'); END",
+         "DROP TRIGGER temp.Full"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.situation);
+        Rig rig;
+        rig.recordUntil(40);
+        // Another program's connection, left open when the test ends.
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QString::fromLatin1(row.situation));
+        other.setDatabaseName(rig.history->path());
+        ASSERT_TRUE(other.open());
+        QSqlQuery q(row.anotherProgram ? other : rig.history->database());
+        ASSERT_TRUE(q.exec(QString::fromLatin1(row.fail).replace(QStringLiteral("%1"), HistoryStore::dateText(rig.stationSlot(200).Dat))));
+        int told = 0;
+        QObject::connect(&rig.recorder, &Recorder::storeFailed, [&told] { ++told; });
+
+        ASSERT_EQ(rig.recorder.fullRead(), FullReadResult::Completed);
+        for (int poll = 0; poll < 3; ++poll) {
+            rig.link.station().addSlots(2);
+            rig.recorder.poll();
+        }
+        EXPECT_EQ(rig.recorder.measurement().Dat, rig.stationSlot(46).Dat) << "the newest record is shown";
+        EXPECT_GT(rig.recorder.recordsKept(), 0u);
+        EXPECT_EQ(told, 1) << "the user is told once";
+        ASSERT_TRUE(q.exec(QString::fromLatin1(row.heal)));
+        rig.recorder.poll();
+        rig.recorder.poll();
+
+        std::set<QString> held, stored;
+        for (int index = 0; index < kSlotCount; ++index)
+            held.insert(HistoryStore::dateText(rig.stationSlot(index).Dat));
+        const std::vector<HistoryRow> rows = rig.rows();
+        for (const HistoryRow &r : rows)
+            stored.insert(HistoryStore::dateText(r.Dat));
+        EXPECT_TRUE(std::includes(stored.begin(), stored.end(), held.begin(), held.end()));
+        EXPECT_EQ(rows.size(), stored.size()) << "no record twice";
+        EXPECT_EQ(rig.recorder.recordsKept(), 0u);
+    }
+}
+
 TEST(Soak, HistoryEqualsWhatTheStationStoredDespiteFaultsUnpluggingAndJumps)
 {
     sim::SimConfig c = Rig::quietStation();

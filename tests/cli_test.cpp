@@ -9,7 +9,11 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include "HistoryStore.h"
 #include "SettingsStore.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
 
 #include <gtest/gtest.h>
 #include <csignal>
@@ -63,6 +67,33 @@ QJsonObject readJson(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+// The program as a window (no diagnostics), in the demo folder, for a user of
+// its own so that no other running copy takes the start over.
+void startWindow(QProcess &p, const Demo &demo, const QString &user)
+{
+    p.setWorkingDirectory(demo.dir.path());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("USER"), user);
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(NIMBREL_BINARY), {});
+    ASSERT_TRUE(p.waitForStarted());
+}
+
+bool endBySignal(QProcess &p)
+{
+    ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+// Waits until the running program has written the file.
+bool waitForFile(const QString &path)
+{
+    for (int i = 0; i < 300 && !QFile::exists(path); ++i)
+        QThread::msleep(100);
+    return QFile::exists(path);
 }
 
 }  // namespace
@@ -166,6 +197,9 @@ TEST(CommandLine, ScreenshotWritesTheWindowsAndPrintsTheConditions)
 TEST(CommandLine, BadArgumentsAreRefusedWithAReason)
 {
     Demo demo;
+    QFile file(demo.path(QStringLiteral("afile")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
     struct Row {
         QStringList arguments;
         const char *says;
@@ -183,6 +217,8 @@ TEST(CommandLine, BadArgumentsAreRefusedWithAReason)
         {{QStringLiteral("--action"), QStringLiteral("wait -1")}, "seconds"},
         {{QStringLiteral("--action"), QStringLiteral("type PressLevel \"12")}, "closing quote"},
         {{QStringLiteral("--action"), QStringLiteral("click Form3.")}, "name is empty"},
+        {{QStringLiteral("--data-dir"), demo.path(QStringLiteral("afile"))}, "afile is a file, not a folder."},
+        {{QStringLiteral("--data-dir"), demo.path(QStringLiteral("afile/data"))}, "cannot create the folder"},
     };
     for (const Row &r : rows) {
         // Refused before anything starts: no dump, no tables.
@@ -258,6 +294,10 @@ TEST(CommandLine, ActionsAUserCouldNotDoAreRefused)
         EXPECT_EQ(run.exitCode, 2) << r.action;
         EXPECT_TRUE(run.err.contains(QString::fromLatin1(r.says))) << qPrintable(run.err);
         EXPECT_FALSE(QFile::exists(demo.path(QStringLiteral("ui.json")))) << r.action;
+        // Nor are the choices the actions before it made.
+        auto opened = nimbrel::SettingsStore::open(demo.path(QStringLiteral("datsum")), QDateTime());
+        ASSERT_TRUE(opened.store);
+        EXPECT_FALSE(opened.store->load().has_value()) << r.action;
     }
 }
 
@@ -284,18 +324,9 @@ TEST(CommandLine, EndingSignalsCloseTheProgramLikeTheWindow)
         SCOPED_TRACE(signalNumber);
         Demo demo;
         QProcess p;
-        p.setWorkingDirectory(demo.dir.path());
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        // A user of its own, so no other running copy takes the start over.
-        env.insert(QStringLiteral("USER"), QStringLiteral("cli-test-%1").arg(QCoreApplication::applicationPid()));
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(NIMBREL_BINARY), {});
-        ASSERT_TRUE(p.waitForStarted());
+        startWindow(p, demo, QStringLiteral("cli-test-%1").arg(QCoreApplication::applicationPid()));
         // The station's memory copy is written once the first full read is in.
-        for (int i = 0; i < 300 && !QFile::exists(demo.path(QStringLiteral("sumlocal.bin"))); ++i)
-            QThread::msleep(100);
-        ASSERT_TRUE(QFile::exists(demo.path(QStringLiteral("sumlocal.bin"))));
+        ASSERT_TRUE(waitForFile(demo.path(QStringLiteral("sumlocal.bin"))));
         QThread::msleep(300);
         ::kill(static_cast<pid_t>(p.processId()), signalNumber);
         ASSERT_TRUE(p.waitForFinished(30000));
@@ -360,4 +391,79 @@ TEST(CommandLine, StationSettingsReachTheStationsMemory)
     };
     const int newest = std::uint8_t(memory[255]);
     EXPECT_EQ(recordTime((newest + 208) % 209).secsTo(recordTime(newest)), 86400);
+}
+
+// ---- The data folder ------------------------------------------------------------
+
+// Two windows started at the same moment on one data folder: one runs, the
+// other brings it forward and ends; a diagnostic run meanwhile is told the
+// folder is in use.
+TEST(CommandLine, OneDataFolderHasOneProgram)
+{
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        Demo demo;
+        const QString user = QStringLiteral("cli-pair-%1-%2").arg(QCoreApplication::applicationPid()).arg(round);
+        QProcess first, second;
+        startWindow(first, demo, user);
+        startWindow(second, demo, user);
+        QProcess *ended = nullptr;
+        for (int i = 0; i < 300 && !ended; ++i) {
+            if (first.waitForFinished(50))
+                ended = &first;
+            else if (second.waitForFinished(50))
+                ended = &second;
+        }
+        ASSERT_TRUE(ended) << "both run";
+        QProcess &running = ended == &first ? second : first;
+        EXPECT_EQ(ended->exitCode(), 0) << ended->readAllStandardError().constData();
+        EXPECT_EQ(running.state(), QProcess::Running);
+
+        const ProgramRun diagnostic = demo.run({QStringLiteral("--dump-ui"), demo.path(QStringLiteral("ui.json"))});
+        EXPECT_EQ(diagnostic.exitCode, 1);
+        EXPECT_TRUE(diagnostic.err.contains(QStringLiteral("is using the data folder %1").arg(demo.dir.path())))
+            << qPrintable(diagnostic.err);
+        // Signals are taken once the window is up: after its first full read.
+        EXPECT_TRUE(waitForFile(demo.path(QStringLiteral("sumlocal.bin"))));
+        EXPECT_TRUE(endBySignal(running));
+    }
+}
+
+// Another program holds the history locked: the full read no longer waits
+// for it record by record, so an ending signal is acted on at once.
+TEST(CommandLine, ASignalEndsTheProgramWhileTheHistoryIsLocked)
+{
+    Demo demo;
+    const QString datat = demo.path(QStringLiteral("datat"));
+    ASSERT_TRUE(nimbrel::HistoryStore::open(datat, QDateTime::currentDateTime()).store);
+    {
+        QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
+        holder.setDatabaseName(datat);
+        ASSERT_TRUE(holder.open());
+        ASSERT_TRUE(QSqlQuery(holder).exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        QProcess p;
+        startWindow(p, demo, QStringLiteral("cli-locked-%1").arg(QCoreApplication::applicationPid()));
+        QString err;  // told, in English or the designed Russian, once the full read stores
+        while (!err.contains(QStringLiteral("not being saved")) && !err.contains(QStringLiteral("не сохраняется")) &&
+               p.waitForReadyRead(30000))
+            err += QString::fromUtf8(p.readAllStandardError());
+        EXPECT_TRUE(endBySignal(p)) << qPrintable(err);
+        holder.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+}
+
+// The watchdog ends a run whose first refresh does not come within a minute
+// then, not when the running read ends: here every block answers only at its
+// fourth try, so the full read alone would take some thirteen minutes.
+TEST(CommandLine, NoRefreshWithinAMinuteEndsTheRunThen)
+{
+    QStringList late;
+    for (int address = 0; address < 8192; address += 32)
+        late << QStringLiteral("%1*3").arg(address);
+    Demo demo(QStringLiteral("[station]\nattached=true\n[faults]\nnoanswer=%1\n").arg(late.join(QLatin1Char(','))));
+    const ProgramRun run = demo.run({QStringLiteral("--dump-ui"), demo.path(QStringLiteral("ui.json"))}, 120000);
+    EXPECT_EQ(run.exitCode, 3) << qPrintable(run.err);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("no display refresh within 60 s"))) << qPrintable(run.err);
+    EXPECT_FALSE(QFile::exists(demo.path(QStringLiteral("ui.json"))));
 }

@@ -2,9 +2,12 @@
 // goes to $XDG_DATA_HOME/nimbrel, --data-dir wins; and the program really
 // creates its tables there.
 #include "DataFolder.h"
+#include "DataFolderLock.h"
 #include "support/ProcessRun.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QSysInfo>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -151,3 +154,39 @@ TEST(DataFolder, ProgramNamesItsFolderAndAStraySettingsFile)
 }
 
 }  // namespace
+
+// ---- One program per data folder -------------------------------------------
+
+TEST(DataFolderLock, TakesALockNobodyHoldsAndRefusesOneThatIsHeld)
+{
+    const struct {
+        const char *situation;
+        QByteArray lockFile;  // left in the folder; null: none
+        bool heldHere;        // another lock of this process holds the folder
+        DataFolderLock::State expected;
+    } rows[] = {
+        {"nothing", {}, false, DataFolderLock::State::Held},
+        {"the lock of a program whose process is gone",
+         "99999999\nnimbrel\n" + QSysInfo::machineHostName().toUtf8() + "\n", false, DataFolderLock::State::Held},
+        {"an empty lock file, left by a crash while it was made", "", false, DataFolderLock::State::Held},
+        {"a running program's lock", {}, true, DataFolderLock::State::HeldByOther},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.situation);
+        QTemporaryDir dir;
+        if (!row.lockFile.isNull()) {
+            QFile file(QDir(dir.path()).filePath(DataFolderLock::fileName()));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(row.lockFile);
+        }
+        DataFolderLock other(dir.path());
+        ASSERT_EQ(row.heldHere ? other.tryLock() : DataFolderLock::State::Held, DataFolderLock::State::Held);
+        DataFolderLock lock(dir.path());
+        EXPECT_EQ(lock.tryLock(), row.expected);
+        EXPECT_EQ(lock.errorString(), !row.heldHere ? QString()
+                                                    : QStringLiteral("Another Nimbrel (process %1) is using the data "
+                                                                     "folder %2.")
+                                                          .arg(QCoreApplication::applicationPid())
+                                                          .arg(dir.path()));
+    }
+}

@@ -445,6 +445,7 @@ struct FoundFile {
     const char *name;
     std::function<void(const QString &path)> make;
     bool setAside;
+    bool reportedEmpty = false;
 };
 
 void historyOf(const QString &path, int rows)
@@ -474,6 +475,7 @@ TEST_P(FileFoundAtStartUp, IsKeptAsideOrUsedAndANewHistoryWorks)
     } else {
         EXPECT_TRUE(opened.setAside.isEmpty()) << qPrintable(opened.error);
     }
+    EXPECT_EQ(opened.problem == TableProblem::Empty, GetParam().reportedEmpty);
     EXPECT_EQ(opened.store->count(), 0);
     EXPECT_EQ(opened.store->append(reading(kNow)), AppendResult::Appended);
     opened.store.reset();
@@ -517,7 +519,7 @@ INSTANTIATE_TEST_SUITE_P(
                   },
                   true},
         FoundFile{"TextFile", [](const QString &p) { writeFile(p, "Dat;TempDoor\n2026-06-21;22.5\n"); }, true},
-        FoundFile{"ZeroLength", [](const QString &p) { writeFile(p, {}); }, false},
+        FoundFile{"ZeroLength", [](const QString &p) { writeFile(p, {}); }, false, true},
         // Too large for the full check at every start: the header's page
         // count finds the cut.
         FoundFile{"LargeHistoryCutShort",
@@ -629,6 +631,24 @@ INSTANTIATE_TEST_SUITE_P(
                       return std::shared_ptr<void>();
                   },
                   TableProblem::ReadOnly, true},
+        // SQLite would leave its -wal and -shm behind, which a reader cannot remove.
+        LeftAlone{"ReadOnlyInAWritableFolder",
+                  [](const QString &d, const QString &p) {
+                      historyOf(p, 3);
+                      QFile::setPermissions(p, kEveryoneReads);
+                      QFile::setPermissions(d, kEveryoneEnters | QFile::WriteOwner | QFile::WriteGroup |
+                                                   QFile::WriteOther);
+                      return std::shared_ptr<void>();
+                  },
+                  TableProblem::ReadOnly, true},
+        // SQLite would write through it into whatever it names.
+        LeftAlone{"SymbolicLink",
+                  [](const QString &d, const QString &p) {
+                      historyOf(QDir(d).filePath(QStringLiteral("elsewhere")), 3);
+                      EXPECT_TRUE(QFile::link(QDir(d).filePath(QStringLiteral("elsewhere")), p));
+                      return std::shared_ptr<void>();
+                  },
+                  TableProblem::NotAFile, false},
         LeftAlone{"Unreadable",
                   [](const QString &d, const QString &p) {
                       historyOf(p, 3);
@@ -694,6 +714,21 @@ TEST(WholeFileWrite, AFifoInThePlaceOfTheHeaderCopyIsNeitherOpenedNorReplaced)
     EXPECT_TRUE(error.contains(QStringLiteral("not a regular file"))) << qPrintable(error);
     EXPECT_EQ(loadHeaderCopy(path, image), HeaderCopyResult::Failed);
     EXPECT_TRUE(QFileInfo(path).exists() && !QFileInfo(path).isFile());
+}
+
+TEST(WholeFileWrite, ALinkInThePlaceOfTheHeaderCopyIsReplacedNotFollowed)
+{
+    QTemporaryDir dir;
+    const QString victim = dir.filePath(QStringLiteral("precious"));
+    const QString path = dir.filePath(QStringLiteral("sumlocal.bin"));
+    writeFile(victim, "someone's file");
+    ASSERT_TRUE(QFile::link(victim, path));
+    StationImage image;
+    EXPECT_EQ(loadHeaderCopy(path, image), HeaderCopyResult::Failed) << "a link is reported, not read";
+    ASSERT_TRUE(saveHeaderCopy(path, image));
+    EXPECT_EQ(fileBytes(victim), QByteArray("someone's file"));
+    EXPECT_FALSE(QFileInfo(path).isSymLink());
+    EXPECT_EQ(fileBytes(path).size(), kHeaderCopySize);
 }
 
 TEST(HistoryFileFoundDamaged, ASecondDamagedFileInTheSameSecondDoesNotReplaceTheFirst)

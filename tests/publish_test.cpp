@@ -24,6 +24,7 @@
 #include <QTimer>
 #include <QUrlQuery>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <mosquitto.h>
 #include <mutex>
 
@@ -240,6 +241,34 @@ TEST(PublishSettings, MissingFileIsOffAndEachBadLineIsReportedOnceWhileTheRestAp
     ASSERT_EQ(s.problems.size(), expected.size()) << s.problems.join(QLatin1Char('\n')).toStdString();
     for (int i = 0; i < expected.size(); ++i) {
         EXPECT_TRUE(s.problems[i].startsWith(expected[i])) << s.problems[i].toStdString();
+    }
+}
+
+// Start-up must not hang on a FIFO or fill the memory from /dev/zero.
+TEST(PublishSettings, AFileThatIsNoRegularFileIsNamedAndItsFeatureStaysOff)
+{
+    const struct {
+        const char *ini;  // null: nimbrel.ini is a FIFO
+        const char *named;
+    } rows[] = {
+        {nullptr, "nimbrel.ini: cannot be read (nimbrel.ini is not a regular file)"},
+        {"passwordFile=pipe", "the password file"},
+        {"passwordFile=/dev/zero", "/dev/zero cannot be read"},
+        {"caFile=pipe", "the caFile"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.named);
+        QTemporaryDir dir;
+        const QString ini = dir.filePath(QStringLiteral("nimbrel.ini"));
+        ASSERT_EQ(::mkfifo(qPrintable(row.ini ? dir.filePath(QStringLiteral("pipe")) : ini), 0600), 0);
+        QFile file(ini);
+        if (row.ini && file.open(QIODevice::WriteOnly))
+            file.write(QByteArray("[mqtt]\nenabled=true\nhost=broker.lan\ntls=true\n") + row.ini + "\n");
+        file.close();
+        const PublishSettings s = loadPublishSettings(ini);
+        EXPECT_FALSE(s.mqtt.enabled);
+        ASSERT_EQ(s.problems.size(), 1) << s.problems.join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(s.problems[0].contains(QLatin1String(row.named))) << s.problems[0].toStdString();
     }
 }
 

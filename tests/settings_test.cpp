@@ -162,6 +162,36 @@ private Q_SLOTS:
         }
         session(dir.path(), [](TForm1 &form) { QVERIFY((boxesOf(form) == Boxes{1, 1, 0, 0, 0, 0})); });
     }
+
+    // A header copy that cannot be written is told once; so is a settings save that fails.
+    void failedSavesAreToldInTheWindow()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sumlocal.bin")));
+        QStringList told;
+        SimLink link;
+        AppContext context;
+        context.workDir = dir.path();
+        TForm1 form(context);
+        form.useLink(link.api());
+        form.setMessageSink([&told](const QString &text) { told << text; });
+        QVERIFY(form.FormCreate());
+        form.recorder().linkCheck();
+        QCOMPARE(form.recorder().fullRead(), FullReadResult::Completed);
+        QCOMPARE(form.recorder().fullRead(), FullReadResult::Completed);
+        QCOMPARE(told.filter(QStringLiteral("header")).size(), 1);
+
+        {  // another program holds datsum while the window closes
+            QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
+            holder.setDatabaseName(QDir(dir.path()).filePath(QStringLiteral("datsum")));
+            QVERIFY(holder.open());
+            QVERIFY(QSqlQuery(holder).exec(QStringLiteral("BEGIN EXCLUSIVE")));
+            form.FormDestroy();
+            holder.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+        QCOMPARE(told.filter(QStringLiteral("The settings could not be saved")).size(), 1);
+    }
 };
 
 QTEST_MAIN(SettingsTest)

@@ -8,6 +8,7 @@
 #include "usblink.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -1135,6 +1136,13 @@ TEST(Ini, OddLinesOutsideSectionsAndMissingFile)
     dir.write("big.bin", std::string(kMemorySize + 1, '\0'));
     loadSimConfig(dir.write("stationsim.ini", "[station]\nimage=big.bin\n"), &error);
     EXPECT_NE(error.find("larger than 8192"), std::string::npos) << error;
+
+    // A FIFO would block the program that loads the link.
+    ASSERT_EQ(::mkfifo((dir.path / "fifo.ini").c_str(), 0600), 0);
+    EXPECT_TRUE(loadSimConfig((dir.path / "fifo.ini").string(), &error).attached);
+    EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+    loadSimConfig(dir.write("huge.ini", "[station]\n" + std::string(70 * 1024, ';')), &error);
+    EXPECT_NE(error.find("larger than 64 KB"), std::string::npos) << error;
 }
 
 // ---- The exported operations --------------------------------------------------------------

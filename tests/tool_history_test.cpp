@@ -175,6 +175,14 @@ TEST_F(Folder, AnExistingFileIsReplacedOnlyWhenForced)
         << "nothing set aside or left over";
 }
 
+TEST_F(Folder, AHistoryIntoAMissingFolderSaysTheFolderIsMissing)
+{
+    const ToolRun run = runTool({"gen-history", "--years", "0.001", "--period", "60", file("no/such/datat")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("the folder %1 does not exist").arg(file("no/such"))))
+        << qPrintable(run.err);
+}
+
 // ---- Bad arguments ----------------------------------------------------------
 
 struct BadCase {

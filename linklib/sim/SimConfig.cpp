@@ -131,6 +131,8 @@ bool parseFaultList(const std::string &text, ReadFault fault, std::vector<ReadFa
     return true;
 }
 
+constexpr std::uintmax_t kIniLimit = 64 * 1024;
+
 class Reader {
 public:
     Reader(SimConfig &config, std::filesystem::path folder) : config_(config), folder_(std::move(folder)) {}
@@ -321,6 +323,19 @@ SimConfig loadSimConfig(const std::string &iniPath, std::string *error)
 {
     SimConfig config;
     if (error) error->clear();
+    // Only a regular file of a sensible size is read: opening a FIFO would
+    // block the program that loaded the link before it shows a window.
+    std::error_code failure;
+    const auto status = std::filesystem::status(iniPath, failure);
+    if (status.type() == std::filesystem::file_type::not_found) return config;
+    if (status.type() != std::filesystem::file_type::regular) {
+        if (error) *error = "not a regular file; the defaults apply";
+        return config;
+    }
+    if (std::filesystem::file_size(iniPath, failure) > kIniLimit) {
+        if (error) *error = "larger than " + std::to_string(kIniLimit / 1024) + " KB; the defaults apply";
+        return config;
+    }
     std::ifstream in(iniPath);
     if (!in) return config;
 

@@ -31,6 +31,7 @@
 #include <QSpinBox>
 #include <QTimer>
 #include <QDir>
+#include <utility>
 
 namespace nimbrel {
 
@@ -104,6 +105,11 @@ void TForm1::connectRecorder()
             return;
         storeFailureShown_ = true;
         showMessage(HistoryNotSaved->text() + QLatin1Char(' ') + why);
+    });
+    connect(r, &Recorder::headerCopyNotSaved, this, [this](const QString &why) {
+        if (!std::exchange(headerCopyFailureShown_, true))
+            showMessage(QStringLiteral("The copy of the station's header cannot be saved (%1); without the station, "
+                                       "older values are shown.").arg(why));
     });
     connect(r, &Recorder::repaintRequested, this, qOverload<>(&QWidget::update));
 }
@@ -395,7 +401,7 @@ void TForm1::saveSettings()
     if (ui.CityBox->currentIndex() >= 0)
         settings_.CityCode = ui.CityBox->currentData().toInt();
     if (!settingsStore_->save(settings_))
-        qWarning("The settings could not be saved: %s", qPrintable(settingsStore_->lastError()));
+        showMessage(QStringLiteral("The settings could not be saved: %1").arg(settingsStore_->lastError()));
 }
 
 void TForm1::openDevice()
@@ -411,9 +417,11 @@ void TForm1::FormDestroy()
     destroyed_ = true;
     recorder_->shutDown();
     Timer5->stop();
-    saveSettings();
+    if (!keepStoredSettings_) {
+        saveSettings();
+        saveCityTable();
+    }
     settingsStore_.reset();
-    saveCityTable();
     cityTable_.reset();
     if (linkApi_.close && deviceHandle_)
         linkApi_.close(deviceHandle_, 0);

@@ -61,6 +61,9 @@ public:
     bool FormCreate();
     // Shut-down: closes the device and unloads the library. Runs once.
     void FormDestroy();
+    // The shut-down saves neither the settings nor the city table: a run
+    // that was refused leaves them as they were.
+    void keepStoredSettings() { keepStoredSettings_ = true; }
 
     // Tests plug a scripted link in place of the loaded library.
     void useLink(const LinkApi &api);
@@ -210,6 +213,8 @@ private:
     bool destroyed_ = false;
     bool linkStateShown_ = false;  // status panel 0 holds the link state, not its caption
     bool storeFailureShown_ = false;
+    bool headerCopyFailureShown_ = false;
+    bool keepStoredSettings_ = false;
     double lastRefreshMs_ = 0;
     QTimer *statusMessageTimer_ = nullptr;
 

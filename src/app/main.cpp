@@ -5,6 +5,7 @@
 #include "Clock.h"
 #include "DataFolder.h"
 #include "PublishSettings.h"
+#include "DataFolderLock.h"
 #include "Publishing.h"
 #include "SafeFile.h"
 #include "SingleInstance.h"
@@ -14,6 +15,7 @@
 #include "UiDump.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
@@ -23,8 +25,8 @@
 #include <QImageWriter>
 #include <QJsonDocument>
 #include <QMessageBox>
-#include <QSaveFile>
 #include <QScreen>
+#include <QThread>
 #include <QTimer>
 #include <cstdio>
 #include <filesystem>
@@ -155,24 +157,43 @@ bool makeFolder(const QString &path)
     return true;
 }
 
-// Writes the window's picture as PNG, replacing the file only once the whole
-// picture is on disk. False, with the reason on stderr, when it cannot.
+// Writes the window's picture as PNG, replacing the file (or a link of that
+// name, never what it points to) only once the whole picture is on disk.
+// False, with the reason on stderr, when it cannot.
 bool savePicture(QWidget &window, const QString &path)
 {
     const QImage picture = window.grab().toImage();
-    QSaveFile file(path);
-    QImageWriter writer(&file, "png");
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
     QString why;
-    if (!file.open(QIODevice::WriteOnly))
-        why = file.errorString();
-    else if (!writer.write(picture))
+    if (!writer.write(picture))
         why = writer.errorString();
-    else if (!file.flush() || file.error() != QFileDevice::NoError || !file.commit())
-        why = file.errorString();
-    if (why.isEmpty())
+    else if (writeFileAtomically(path, buffer.data(), &why))
         return true;
     std::fprintf(stderr, "nimbrel: cannot write %s: %s\n", qPrintable(path), qPrintable(why));
     return false;
+}
+
+// The program that owns the folder may be starting right now and not yet
+// listening: it is asked a few times before this start gives up on it.
+bool raiseOwner(SingleInstance &instance)
+{
+    for (int tries = 0; tries < 10; ++tries) {
+        if (instance.notifyRunning())
+            return true;
+        QThread::msleep(200);
+    }
+    return false;
+}
+
+// Says why the program cannot go on, on stderr and, for a window started
+// from the desktop, in a message box.
+void tellStartFailure(const Options &options, const QString &sentence)
+{
+    std::fprintf(stderr, "nimbrel: %s\n", qPrintable(sentence));
+    if (!options.diagnostic() && QGuiApplication::platformName() != QLatin1String("offscreen"))
+        QMessageBox::critical(nullptr, QApplication::applicationDisplayName(), sentence);
 }
 
 int finishDiagnostics(const Options &options, TForm1 &form1, TForm3 &form3)
@@ -208,6 +229,16 @@ int finishDiagnostics(const Options &options, TForm1 &form1, TForm3 &form3)
     return status;
 }
 
+// Stops the recorder's timers and running exchange, so that an event loop
+// left for good returns at once rather than when a read would have ended;
+// messages of the shut-down go to stderr instead of windows that would wait
+// for a click.
+void stopEverything(TForm1 &form1)
+{
+    form1.recorder().shutDown();
+    form1.setMessageSink([](const QString &text) { std::fprintf(stderr, "nimbrel: %s\n", qPrintable(text)); });
+}
+
 }  // namespace
 
 int main(int argc, char *argv[])
@@ -233,24 +264,44 @@ int main(int argc, char *argv[])
     font.setPixelSize(11);
     QApplication::setFont(font);
 
-    SingleInstance instance(QStringLiteral("nimbrel-") + qEnvironmentVariable("USER", QStringLiteral("user")));
-    if (!options.diagnostic()) {
-        if (instance.notifyRunning()) {
-            if (!options.actions.isEmpty())
-                std::fputs("nimbrel: Nimbrel is already running; the actions were not carried out\n", stderr);
-            return 0;
-        }
-        instance.listen();
-    }
-
     // Every table is opened in the data folder, created here on first start.
     const QString startFolder = QDir::currentPath();
     const QString dataFolder = chooseDataFolder(options.dataDir, startFolder);
     if (!prepareDataFolder(dataFolder, &error)) {
-        std::fprintf(stderr, "nimbrel: %s\n", qPrintable(error));
-        if (!options.diagnostic() && QGuiApplication::platformName() != QLatin1String("offscreen"))
-            QMessageBox::critical(nullptr, QApplication::applicationDisplayName(), error);
+        tellStartFailure(options, error + QLatin1Char('.'));
+        return 2;
+    }
+
+    // One program per data folder, decided before the station or a table is
+    // opened. A second window on the folder brings the first to the front.
+    DataFolderLock folderLock(dataFolder);
+    SingleInstance instance(
+        DataFolderLock::socketName(dataFolder, qEnvironmentVariable("USER", QStringLiteral("user"))));
+    switch (folderLock.tryLock()) {
+    case DataFolderLock::State::Held:
+        // Only the folder's owner gets here: a socket of that name is a
+        // leftover of one that died, and listen() may take it.
+        if (!options.diagnostic())
+            instance.listen();
+        break;
+    case DataFolderLock::State::HeldByOther:
+        if (!options.diagnostic() && raiseOwner(instance)) {
+            if (!options.actions.isEmpty())
+                std::fputs("nimbrel: Nimbrel is already running; the actions were not carried out\n", stderr);
+            return 0;
+        }
+        tellStartFailure(options, folderLock.errorString() + QStringLiteral(" This one ends."));
         return 1;
+    case DataFolderLock::State::Unavailable:
+        // A read-only folder: nothing in it can be written, and it is shown
+        // read-only; the window still comes forward for a second start.
+        std::fprintf(stderr, "nimbrel: %s\n", qPrintable(folderLock.errorString()));
+        if (!options.diagnostic()) {
+            if (instance.notifyRunning())
+                return 0;
+            instance.listen();
+        }
+        break;
     }
 
     std::fprintf(stderr, "nimbrel: data folder %s\n", qPrintable(QDir::toNativeSeparators(dataFolder)));
@@ -279,6 +330,7 @@ int main(int argc, char *argv[])
     // closing the window does, so FormDestroy below saves and closes.
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::received, &app, [&form1] {
+        stopEverything(form1);
         form1.close();
         // Ends every event loop, a modal window's too, even if a window
         // would rather stay open.
@@ -324,15 +376,20 @@ int main(int argc, char *argv[])
             if (options.diagnostic())
                 QCoreApplication::exit(finishDiagnostics(options, form1, form3));
         });
-        QObject::connect(&actions, &ActionRunner::failed, &app, [](const QString &message) {
+        QObject::connect(&actions, &ActionRunner::failed, &app, [&form1](const QString &message) {
             std::fprintf(stderr, "nimbrel: %s\n", qPrintable(message));
+            // A refused run leaves no trace: the choices made by the actions
+            // before it are not saved either.
+            form1.keepStoredSettings();
             QCoreApplication::exit(2);
         });
     }
     if (options.diagnostic()) {
         watchdog.setSingleShot(true);
-        QObject::connect(&watchdog, &QTimer::timeout, &app, [] {
+        QObject::connect(&watchdog, &QTimer::timeout, &app, [&form1] {
             std::fprintf(stderr, "nimbrel: no display refresh within 60 s\n");
+            // Ends now, not when the running read would have ended.
+            stopEverything(form1);
             QCoreApplication::exit(3);
         });
         watchdog.start(60000);

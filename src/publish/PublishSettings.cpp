@@ -1,15 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PublishSettings.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "SafeFile.h"
+
+#include <QBuffer>
 #include <QDir>
+#include <QFileInfo>
 
 namespace nimbrel {
 
 namespace {
 
 enum class Section { None, Mqtt, Upload, Unknown };
+
+// nimbrel.ini is a few lines; a password file's first line, a password.
+constexpr qint64 kIniLimit = 64 * 1024;
+constexpr qint64 kPasswordFileLimit = 4 * 1024;
+// A PEM file of a few authorities (the system's whole bundle is some 200 KB).
+constexpr qint64 kCaFileLimit = 1024 * 1024;
 
 std::optional<bool> parseBool(const QString &value)
 {
@@ -48,15 +56,27 @@ bool validTopicPrefix(const QString &prefix)
 PublishSettings loadPublishSettings(const QString &path)
 {
     PublishSettings s;
-    QFile file(path);
-    if (!file.exists())
-        return s;
     const QString shown = QFileInfo(path).fileName();
-    if (!file.open(QIODevice::ReadOnly)) {
-        s.problems
-            << QStringLiteral("%1: cannot be read (%2); MQTT and uploads stay off.").arg(shown, file.errorString());
+    QByteArray text;
+    QString why;
+    bool complete = false;
+    switch (readFileStart(path, kIniLimit, text, why, true, &complete)) {
+    case FileRead::Missing:
+        return s;
+    case FileRead::Refused:
+        s.problems << QStringLiteral("%1: cannot be read (%2); MQTT and uploads stay off.").arg(shown, why);
+        return s;
+    case FileRead::Read:
+        break;
+    }
+    if (!complete) {
+        s.problems << QStringLiteral("%1: cannot be read (it is larger than %2 KB); MQTT and uploads stay off.")
+                          .arg(shown)
+                          .arg(kIniLimit / 1024);
         return s;
     }
+    QBuffer file(&text);
+    file.open(QIODevice::ReadOnly);
 
     Section section = Section::None;
     QString passwordFile;
@@ -179,14 +199,36 @@ PublishSettings loadPublishSettings(const QString &path)
     }
 
     if (!passwordFile.isEmpty()) {
-        QFile secret(besideIni(path, passwordFile));
-        if (secret.open(QIODevice::ReadOnly)) {
-            s.mqtt.password = QString::fromUtf8(secret.readLine()).remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
+        // Only the first line counts: a file without an end (a FIFO,
+        // /dev/zero) is refused, a large one read no further than a password.
+        const QString secretPath = besideIni(path, passwordFile);
+        QByteArray secret;
+        const FileRead read = readFileStart(secretPath, kPasswordFileLimit, secret, why);
+        if (read == FileRead::Missing)
+            why = QStringLiteral("no such file");
+        if (read == FileRead::Read) {
+            s.mqtt.password = QString::fromUtf8(secret.left(secret.indexOf('\n'))).remove(QLatin1Char('\r'));
         } else {
             s.problems << QStringLiteral("%1:%2: the password file %3 cannot be read (%4); MQTT stays off.")
                               .arg(shown)
                               .arg(passwordFileLine)
-                              .arg(secret.fileName(), secret.errorString());
+                              .arg(secretPath, why);
+            s.mqtt.enabled = false;
+        }
+    }
+    if (!s.mqtt.caFile.isEmpty()) {
+        // Read by the MQTT library on its own thread: looked at here, so that
+        // a FIFO cannot hang it and anything else is said in words.
+        QByteArray authority;
+        bool whole = false;
+        const FileRead read = readFileStart(s.mqtt.caFile, kCaFileLimit, authority, why, true, &whole);
+        if (read != FileRead::Read || !whole) {
+            if (read == FileRead::Missing)
+                why = QStringLiteral("no such file");
+            else if (read == FileRead::Read)
+                why = QStringLiteral("it is larger than %1 KB").arg(kCaFileLimit / 1024);
+            s.problems << QStringLiteral("%1: the caFile %2 cannot be used (%3); MQTT stays off.")
+                              .arg(shown, s.mqtt.caFile, why);
             s.mqtt.enabled = false;
         }
     }

@@ -39,6 +39,15 @@ void Recorder::setLink(const LinkApi *api, USBHandle device)
     exchange_->setLink(api, device);
 }
 
+void Recorder::setHistory(HistoryStore *history)
+{
+    if (history == history_)
+        return;
+    writer_.retry();
+    history_ = history;
+    writer_.setStore(history);
+}
+
 void Recorder::setAnswerWait(int ms)
 {
     exchange_->setAnswerWait(ms);
@@ -117,7 +126,13 @@ void Recorder::pauseOver()
 
 void Recorder::poll()
 {
-    if (!connected_ || shutDown_)
+    if (shutDown_)
+        return;
+    // Records the history could not take are tried again every poll, also
+    // without a station.
+    if (!busy_)
+        retryStore();
+    if (!connected_)
         return;
     // busy is only ever held by a handler further down this very call stack
     // (one thread), so waiting for it here would never end: poll as soon as
@@ -189,6 +204,10 @@ bool Recorder::clearHistory()
 {
     timers_.poll->stop();
     const bool cleared = !history_ || history_->clear();
+    // What waited for the history goes with it; the full read brings back
+    // what the station holds.
+    if (cleared)
+        writer_.setStore(history_);
     fullReadPending_ = true;
     forgetMirror();
     return cleared;
@@ -317,8 +336,9 @@ FullReadResult Recorder::fullRead()
     if (!readInvalidBlocks())
         return FullReadResult::BlockFailed;
 
-    if (connected_ && !headerCopyPath_.isEmpty())
-        saveHeaderCopy(headerCopyPath_, image_);
+    QString why;
+    if (connected_ && !headerCopyPath_.isEmpty() && !saveHeaderCopy(headerCopyPath_, image_, &why))
+        Q_EMIT headerCopyNotSaved(why);
 
     // A station that names a slot past the ring's end is answering
     // nonsense: taking it over would read past the station's memory.
@@ -358,7 +378,6 @@ FullReadResult Recorder::takeOverRing()
 
     Measurement m;             // starts without a date: an unused slot has none to repeat
     std::optional<std::int32_t> previousRain;
-    std::unique_ptr<HistoryStore::Batch> batch;
     int inBatch = 0;
     for (int k = 1; k <= kSlotCount; ++k) {
         const int index = (newest + k) % kSlotCount;
@@ -381,13 +400,12 @@ FullReadResult Recorder::takeOverRing()
             if (index == newest)
                 measurement_ = m;
             ++slotsTakenOver_;
-            if (history_ && !batch)
-                batch = std::make_unique<HistoryStore::Batch>(*history_);
+            if (inBatch++ == 0)
+                writer_.beginBatch();
             store(m);
-            if (batch && ++inBatch == kSlotsPerBatch) {
-                if (!batch->commit())
-                    Q_EMIT storeFailed(history_->lastError());
-                batch.reset();
+            if (inBatch == kSlotsPerBatch) {
+                if (!writer_.commitBatch())
+                    Q_EMIT storeFailed(writer_.lastError());
                 inBatch = 0;
             }
         }
@@ -396,8 +414,8 @@ FullReadResult Recorder::takeOverRing()
         if (shutDown_)
             break;
     }
-    if (batch && !batch->commit())
-        Q_EMIT storeFailed(history_->lastError());
+    if (!writer_.commitBatch())
+        Q_EMIT storeFailed(writer_.lastError());
     return FullReadResult::Completed;
 }
 
@@ -440,12 +458,24 @@ bool Recorder::decodeResolved(int position, const QDateTime &reference, Measurem
     return false;
 }
 
-// A record that cannot be stored (a read-only or full disk) is still shown:
-// the station keeps it in its ring, and the user is told.
+// A record that cannot be stored (a locked file, a read-only or full disk)
+// is still shown and kept until the history works again (HistoryWriter.h);
+// the user is told when the history starts failing.
 void Recorder::store(const Measurement &m)
 {
-    if (history_ && history_->append(m) == AppendResult::Failed)
-        Q_EMIT storeFailed(history_->lastError());
+    if (writer_.write(m) == HistoryWriter::Outcome::Failed)
+        Q_EMIT storeFailed(writer_.lastError());
+}
+
+// Stores the kept records once the history works again. Rows lost on the way
+// (a failed commit) are still in the station's ring: it is read back, as a
+// restart would, by the full read this poll then runs.
+void Recorder::retryStore()
+{
+    if (!writer_.failing() || !writer_.retry())
+        return;
+    if (writer_.takeReadBack() && connected_)
+        lastRecordPosition_ = 0;
 }
 
 void Recorder::loadStoredData()

@@ -17,6 +17,7 @@
 #pragma once
 
 #include "Decoding.h"
+#include "HistoryWriter.h"
 #include "LinkApi.h"
 #include "Measurement.h"
 #include "StationExchange.h"
@@ -87,7 +88,9 @@ public:
 
     // Wiring, before the timers run.
     void setLink(const LinkApi *api, USBHandle device);
-    void setHistory(HistoryStore *history) { history_ = history; }
+    // The history the records are stored in. Records kept while it failed
+    // get a last try in the old store before it is let go.
+    void setHistory(HistoryStore *history);
     void setHeaderCopyPath(const QString &path) { headerCopyPath_ = path; }
     void setClock(std::function<QDateTime()> now) { now_ = std::move(now); }
     // The user's chosen city, which replaces the station's location.
@@ -140,6 +143,8 @@ public:
     USBHandle device() const { return device_; }
     int slotsTakenOver() const { return slotsTakenOver_; }
     int blockRetries() const { return blockRetries_; }
+    // Records taken over that wait in memory for the history to work again.
+    std::size_t recordsKept() const { return writer_.keptCount(); }
     BlockError lastBlockError() const { return lastBlockError_; }
     // The link library's last word on the device (USBGetError), 0 when fine.
     int linkError() const { return linkError_; }
@@ -177,7 +182,12 @@ Q_SIGNALS:
     // loaded: refresh.
     void storedDataLoaded();
     void headerCopyUnreadable();
-    // A record could not be stored in the history; reading goes on.
+    // sumlocal.bin could not be written (a folder or FIFO of that name, a
+    // read-only or full disk).
+    void headerCopyNotSaved(const QString &why);
+    // A record could not be stored in the history; reading goes on, and the
+    // records are kept and stored once the history can be written again.
+    // Once for each time the history starts failing.
     void storeFailed(const QString &why);
     void repaintRequested();
     void writeFinished(int address, nimbrel::WriteError error);
@@ -191,6 +201,7 @@ private:
     bool decodeResolved(int position, const QDateTime &reference, Measurement &m) const;
     QDateTime newestReference(const QDateTime &decoded) const;
     void store(const Measurement &m);
+    void retryStore();
     void loadStoredData();
     void runFullReadExchange();
     WriteError writeNow(const StationWrite &write);
@@ -204,6 +215,7 @@ private:
     const LinkApi *api_ = nullptr;
     USBHandle device_ = nullptr;
     HistoryStore *history_ = nullptr;
+    HistoryWriter writer_;
     QString headerCopyPath_;
     std::function<QDateTime()> now_;
     std::function<std::optional<LocationOverride>()> userCity_;

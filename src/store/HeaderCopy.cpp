@@ -2,8 +2,7 @@
 
 #include "SafeFile.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <algorithm>
 
 namespace nimbrel {
 
@@ -15,17 +14,20 @@ bool saveHeaderCopy(const QString &path, const StationImage &image, QString *err
 
 HeaderCopyResult loadHeaderCopy(const QString &path, StationImage &image)
 {
-    // A FIFO or device of that name would block the program or never end.
-    if (!isRegularFileOrAbsent(path))
-        return HeaderCopyResult::Failed;
-    QFile file(path);
-    if (!file.exists())
+    // A FIFO or device of that name would block the program or never end; a
+    // symbolic link is not followed (the program replaces the name when it
+    // saves, so a link there is none of its making).
+    QByteArray bytes;
+    QString why;
+    switch (readFileStart(path, kImageSize, bytes, why, false)) {
+    case FileRead::Missing:
         return HeaderCopyResult::Missing;
-    if (!file.open(QIODevice::ReadOnly))
+    case FileRead::Refused:
         return HeaderCopyResult::Failed;
-    const qint64 length = qMin<qint64>(file.size(), kImageSize);
-    if (file.read(reinterpret_cast<char *>(image.data()), length) != length)
-        return HeaderCopyResult::Failed;
+    case FileRead::Read:
+        break;
+    }
+    std::copy(bytes.cbegin(), bytes.cend(), image.data());
     return HeaderCopyResult::Loaded;
 }
 

@@ -31,6 +31,62 @@ bool isRegularFileOrAbsent(const QString &path)
     return S_ISREG(st.st_mode);
 }
 
+bool isPlainFileOrAbsent(const QString &path)
+{
+    struct stat st;
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return errno == ENOENT;
+    return S_ISREG(st.st_mode);
+}
+
+FileRead readFileStart(const QString &path, qint64 maxBytes, QByteArray &bytes, QString &why, bool followLinks,
+                       bool *complete)
+{
+    bytes.clear();
+    if (complete)
+        *complete = false;
+    const QString shown = QFileInfo(path).fileName();
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_RDONLY | O_NONBLOCK | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW));
+    if (fd < 0) {
+        const int e = errno;
+        if (e == ENOENT)
+            return FileRead::Missing;
+        why = e == ELOOP && !followLinks ? QStringLiteral("%1 is a symbolic link, which is not followed").arg(shown)
+                                         : QStringLiteral("%1 cannot be opened: %2").arg(shown, errnoText(e));
+        return FileRead::Refused;
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        why = QStringLiteral("%1 is not a regular file").arg(shown);
+        return FileRead::Refused;
+    }
+    // One byte more than wanted tells whether the file goes on.
+    bytes.resize(qsizetype(qMin<qint64>(st.st_size, maxBytes) + 1));
+    qint64 got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + got, std::size_t(bytes.size() - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int e = errno;
+            ::close(fd);
+            bytes.clear();
+            why = QStringLiteral("%1 cannot be read: %2").arg(shown, errnoText(e));
+            return FileRead::Refused;
+        }
+        if (n == 0)
+            break;
+        got += n;
+    }
+    ::close(fd);
+    if (complete)
+        *complete = got <= maxBytes;
+    bytes.truncate(qsizetype(qMin(got, maxBytes)));
+    return FileRead::Read;
+}
+
 SafeFile::SafeFile(QString path) : path_(std::move(path)), writer_(&::write) {}
 
 SafeFile::~SafeFile()
@@ -60,18 +116,17 @@ bool SafeFile::open()
 {
     if (fd_ >= 0 || failed_)
         return !failed_;
-    // A symbolic link stays a link: the file it names is the one replaced.
-    const QFileInfo info(path_);
-    if (info.isSymLink() && info.exists())
-        path_ = info.canonicalFilePath();
-    if (!isRegularFileOrAbsent(path_)) {
+    // The name itself is looked at, not what a link names: a link is
+    // replaced by the new file, its target stays as it is.
+    struct stat old;
+    const bool exists = ::lstat(QFile::encodeName(path_).constData(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode) && !S_ISLNK(old.st_mode)) {
         failed_ = true;
         error_ = QStringLiteral("%1: not a regular file; left alone").arg(path_);
         return false;
     }
     const QFileInfo target(path_);
-    struct stat old;
-    const bool replacing = ::stat(QFile::encodeName(path_).constData(), &old) == 0;
+    const bool replacing = exists && S_ISREG(old.st_mode);
     for (int tries = 0; tries < 100; ++tries) {
         temporary_ = target.dir().filePath(QStringLiteral(".%1.%2-%3.new")
                                                .arg(target.fileName())

@@ -7,8 +7,11 @@
 // enough: its commit can report success after a buffered write failed on a
 // full disk, leaving an empty or cut file in the target's place.)
 //
-// A target that exists but is not a regular file (a FIFO, a device, a
-// folder) is refused and left alone.
+// A target that is a symbolic link is replaced itself: the rename puts the
+// new file in the link's place and the file it pointed to is never touched
+// (a link to any file the user can write would otherwise have that file
+// overwritten). A target that exists but is neither a regular file nor a
+// link (a FIFO, a device, a folder) is refused and left alone.
 #pragma once
 
 #include <QByteArray>
@@ -22,6 +25,26 @@ namespace nimbrel {
 // Whether path names a regular file or nothing at all (following symbolic
 // links); anything else must not be opened: a FIFO would block the program.
 bool isRegularFileOrAbsent(const QString &path);
+
+// Like isRegularFileOrAbsent, but a symbolic link is not followed and does
+// not count as a regular file: for the files in the data folder, which the
+// program opens and writes by name.
+bool isPlainFileOrAbsent(const QString &path);
+
+enum class FileRead {
+    Read,     // bytes hold the file's first bytes (all of it when complete)
+    Missing,  // no file of that name
+    Refused,  // not a regular file, a link where none is followed, or unreadable: see why
+};
+
+// Reads at most maxBytes from the start of a file the program is given by
+// name (a settings file, a password file, a header copy). The file is opened
+// without waiting (a FIFO would block the program forever) and used only
+// when it is a regular file; /dev/zero and the like are refused before a
+// byte is read. *complete (when given) says whether the whole file fit.
+// With followLinks false a symbolic link is refused, not followed.
+FileRead readFileStart(const QString &path, qint64 maxBytes, QByteArray &bytes, QString &why,
+                       bool followLinks = true, bool *complete = nullptr);
 
 class SafeFile {
 public:

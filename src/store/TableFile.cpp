@@ -151,6 +151,8 @@ QString toString(TableProblem problem)
         return QStringLiteral("cannot be written: the disk is full");
     case TableProblem::NotAFile:
         return QStringLiteral("is not a regular file");
+    case TableProblem::Empty:
+        return QStringLiteral("was empty");
     }
     return {};
 }
@@ -168,9 +170,16 @@ QString tableProblemSentence(const QString &name, TableProblem problem, const QS
         break;
     case TableProblem::ReadOnly:
     case TableProblem::DiskFull:
-    case TableProblem::Locked:
         consequence = used ? QStringLiteral("it is shown, but changes are not saved")
                            : QStringLiteral("it was left alone and is not used");
+        break;
+    case TableProblem::Locked:
+        // The lock is tried again: new records are kept meanwhile.
+        consequence = used ? QStringLiteral("it is shown, and changes are saved only once it is free")
+                           : QStringLiteral("it was left alone and is not used");
+        break;
+    case TableProblem::Empty:
+        consequence = QStringLiteral("a new one was started");
         break;
     default:
         consequence = QStringLiteral("it was left alone and is not used");
@@ -314,8 +323,12 @@ TableFileOpen openTableFile(const QString &path, const QString &connectionPrefix
             result.error = result.error.isEmpty() ? why : QStringLiteral("%1; %2").arg(result.error, why);
         return result;
     };
-    if (!isRegularFileOrAbsent(path))
+    if (!isPlainFileOrAbsent(path))
         return give(TableProblem::NotAFile, QStringLiteral("%1 is not a regular file").arg(path));
+    // Reported, then used like a missing file (the replacement goes in).
+    const bool empty = QFileInfo(path).exists() && QFileInfo(path).size() == 0;
+    if (empty && !replacement.isEmpty() && canAccess(path, W_OK) && QFile::remove(path))
+        installFileCopy(replacement, path);
 
     bool readOnly = false;
     bool immutable = false;
@@ -333,6 +346,11 @@ TableFileOpen openTableFile(const QString &path, const QString &connectionPrefix
         if (!writable && !exists)
             return give(TableProblem::ReadOnly, QStringLiteral("the folder of %1 is read-only").arg(path));
         readOnly = readOnly || !writable;
+        // A file opened only for reading gets no side files (-wal, -shm) that
+        // this program could not remove again: without a journal beside it,
+        // the file is complete and is read as it is.
+        if (!writable && !unclean)
+            immutable = true;
 
         TableCheck check;
         bool sized = false;
@@ -351,13 +369,14 @@ TableFileOpen openTableFile(const QString &path, const QString &connectionPrefix
         if (check.problem == TableProblem::Unreadable && QStorageInfo(info.absolutePath()).bytesAvailable() < (64 << 10))
             check.problem = TableProblem::DiskFull;
         if (sound) {
-            // Appends may wait longer for another program than start-up does.
-            QSqlQuery(QSqlDatabase::database(connection, false)).exec(QStringLiteral("PRAGMA busy_timeout = 5000"));
+            QSqlQuery(QSqlDatabase::database(connection, false))
+                .exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(kBusyWaitMs));
             result.connection = connection;
             if (first.problem != TableProblem::None)
                 return give(first.problem, first.why);
-            return give(readOnly ? TableProblem::ReadOnly : TableProblem::None,
-                        readOnly ? QStringLiteral("%1 can only be read").arg(path) : QString());
+            if (readOnly)
+                return give(TableProblem::ReadOnly, QStringLiteral("%1 can only be read").arg(path));
+            return give(empty ? TableProblem::Empty : TableProblem::None, QString());
         }
         if (check.problem == TableProblem::Damaged) {
             closeTableFile(connection);
@@ -375,6 +394,8 @@ TableFileOpen openTableFile(const QString &path, const QString &connectionPrefix
         }
         if (hasTable && (check.problem == TableProblem::DiskFull || check.problem == TableProblem::Locked)) {
             // The table is there and sound: it can be shown; writes fail.
+            QSqlQuery(QSqlDatabase::database(connection, false))
+                .exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(kBusyWaitMs));
             result.connection = connection;
             return give(check.problem, check.why);
         }

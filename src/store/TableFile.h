@@ -10,7 +10,9 @@
 // program, read-only, unreadable or on a full disk is left where it is,
 // untouched: it is opened for reading when it can be read, and the result
 // names the problem. Anything that is not a regular file (a FIFO, a device,
-// a folder) is never opened.
+// a folder, a symbolic link: SQLite would write through it) is never opened.
+// A file of zero bytes is said to have been empty before a table is started
+// in it.
 //
 // Start-up does not read the whole file: the header, the schema and the
 // version are checked every time, the full check (PRAGMA quick_check) only
@@ -37,7 +39,8 @@ enum class TableProblem {
     ReadOnly,    // opened for reading only; changes are not saved
     Unreadable,  // no permission to read it, or the disk failed
     DiskFull,    // changes cannot be saved
-    NotAFile,    // a FIFO, device or folder carries the file's name
+    NotAFile,    // a FIFO, device, folder or symbolic link carries the file's name
+    Empty,       // the file held nothing (zero bytes): a new table was started in it
 };
 
 // What the problem means, as a user reads it: "is locked by another program".
@@ -66,6 +69,12 @@ struct TableFileOpen {
     QString setAside;  // where a damaged file was moved, if one was
     QString error;     // the technical reason, when there is a problem
 };
+
+// How long one statement waits for another program's lock. Short: the
+// program runs on one thread, and a history append or a settings save that
+// waited longer would stall the window and a shut-down; a store found busy
+// keeps its records until the lock goes (HistoryWriter.h).
+constexpr int kBusyWaitMs = 250;
 
 // Files of at most this size are checked in full at every open.
 constexpr qint64 kFullCheckLimit = 1 << 20;

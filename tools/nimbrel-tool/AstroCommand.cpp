@@ -137,6 +137,13 @@ QString parseArguments(const QStringList &arguments, Options &o)
         if (!r.given)
             return QStringLiteral("%1 is missing").arg(QLatin1String(r.name));
     }
+    // The editors allow more degrees than the Earth has; a place must be on it.
+    if (*o.latDeg * 60 + *o.latMin > 90 * 60)
+        return QStringLiteral("--lat %1 --latmin %2 is past 90 degrees of latitude").arg(*o.latDeg).arg(*o.latMin);
+    if (*o.lonDeg * 60 + *o.lonMin > 180 * 60)
+        return QStringLiteral("--lon %1 --lonmin %2 is past 180 degrees of longitude").arg(*o.lonDeg).arg(*o.lonMin);
+    if (!DaylightSavingRuleName(*o.dstCode))
+        return QStringLiteral("--dst: %1 is no daylight-saving rule of the table").arg(*o.dstCode);
     return {};
 }
 

@@ -112,6 +112,9 @@ int runGenHistory(const QStringList &arguments)
         return badArguments(QStringLiteral("%1 years hold not even one record at %2 minutes").arg(years).arg(periodMinutes));
 
     const QFileInfo info(file);
+    // Said before SQLite tries: it would call a missing folder read-only.
+    if (!QFileInfo(info.absolutePath()).isDir())
+        return failure(QStringLiteral("the folder %1 does not exist").arg(info.absolutePath()));
     if (info.exists()) {
         if (info.isDir())
             return badArguments(QStringLiteral("%1 is a folder").arg(file));

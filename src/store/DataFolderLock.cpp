@@ -1,0 +1,93 @@
+#include "DataFolderLock.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
+
+namespace nimbrel {
+
+
+DataFolderLock::DataFolderLock(const QString &folder)
+    : folder_(folder), file_(std::make_unique<QLockFile>(QDir(folder).filePath(fileName())))
+{
+    // Stale only when its process is gone: a program that runs for months
+    // keeps its lock.
+    file_->setStaleLockTime(0);
+}
+
+DataFolderLock::~DataFolderLock()
+{
+    unlock();
+}
+
+QString DataFolderLock::fileName()
+{
+    return QStringLiteral(".nimbrel.lock");
+}
+
+DataFolderLock::State DataFolderLock::tryLock()
+{
+    if (held_)
+        return State::Held;
+    if (file_->tryLock(0)) {
+        held_ = true;
+        error_.clear();
+        return State::Held;
+    }
+    // A lock file that names no process (cut short by a crash while it was
+    // made) is never found stale by its process id. Its maker holds a lock
+    // of the system on it while it lives, so removeStaleLockFile takes it
+    // away only when nobody does.
+    if (file_->error() == QLockFile::LockFailedError && holderPid() == 0 && file_->removeStaleLockFile() &&
+        file_->tryLock(0)) {
+        held_ = true;
+        error_.clear();
+        return State::Held;
+    }
+    switch (file_->error()) {
+    case QLockFile::LockFailedError:
+        error_ = folderInUseSentence(*this);
+        return State::HeldByOther;
+    case QLockFile::PermissionError:
+        error_ = QStringLiteral("the lock file cannot be created in %1 (no permission)").arg(folder_);
+        return State::Unavailable;
+    default:
+        error_ = QStringLiteral("the lock file cannot be created in %1").arg(folder_);
+        return State::Unavailable;
+    }
+}
+
+void DataFolderLock::unlock()
+{
+    if (held_)
+        file_->unlock();
+    held_ = false;
+}
+
+qint64 DataFolderLock::holderPid() const
+{
+    qint64 pid = 0;
+    QString host, application;
+    if (!file_->getLockInfo(&pid, &host, &application))
+        return 0;
+    return pid;
+}
+
+QString DataFolderLock::socketName(const QString &folder, const QString &user)
+{
+    const QFileInfo info(folder);
+    const QString canonical = info.exists() ? info.canonicalFilePath() : QDir::cleanPath(info.absoluteFilePath());
+    const QByteArray hash = QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
+    return QStringLiteral("nimbrel-%1-%2").arg(user, QString::fromLatin1(hash));
+}
+
+QString folderInUseSentence(const DataFolderLock &lock)
+{
+    const qint64 pid = lock.holderPid();
+    const QString who = pid > 0 ? QStringLiteral("Another Nimbrel (process %1)").arg(pid)
+                                : QStringLiteral("Another Nimbrel");
+    return QStringLiteral("%1 is using the data folder %2.").arg(who, QDir::toNativeSeparators(lock.folder()));
+}
+
+}  // namespace nimbrel
