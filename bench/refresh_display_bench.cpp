@@ -31,6 +31,7 @@ struct Window {
     QTemporaryDir folder;
     Clock clock{kEnd.addSecs(120)};
     AppContext context;
+    std::unique_ptr<StationEngine> engine;
     std::unique_ptr<TForm1> form;
 };
 
@@ -59,12 +60,13 @@ bool open(Window &w, test::SimLink &link)
     w.context.workDir = w.folder.path();
     w.context.clock = &w.clock;
     w.context.quietMessages = true;
-    w.form = std::make_unique<TForm1>(w.context);
+    w.engine = std::make_unique<StationEngine>(w.context);
+    w.form = std::make_unique<TForm1>(*w.engine);
     w.form->setMessageSink([](const QString &) {});
-    w.form->useLink(link.api());
+    w.engine->useLink(link.api());
     // The no-station pause, shortened.
-    w.form->findChild<QTimer *>(QStringLiteral("Form2Timer2"))->setInterval(10);
-    w.form->recorder().setPollInterval(10);
+    w.engine->findChild<QTimer *>(QStringLiteral("Form2Timer2"))->setInterval(10);
+    w.engine->recorder().setPollInterval(10);
     QEventLoop loop;
     bool refreshed = false;
     QObject::connect(w.form.get(), &TForm1::displayRefreshed, &loop, [&] {
@@ -89,15 +91,23 @@ enum class Run {
 
 void refreshDisplay(benchmark::State &state, Window &w, Run run)
 {
-    StationSummary &summary = w.form->recorder().summary();
+    // Two snapshots whose station histories differ, shown in turn.
+    SnapshotPtr differing[2];
+    for (int i = 0; i < 2; ++i) {
+        StationSnapshot s = *w.engine->snapshot();
+        s.change = SnapshotChange::Record;
+        s.summary.PressureHistory[0] = i ? 1013.0 : 1009.0;
+        s.summary.UvDailyMax[0] = i ? 3.0 : 5.0;
+        differing[i] = std::make_shared<const StationSnapshot>(s);
+    }
     bool flip = false;
     for (auto _ : state) {
         if (run == Run::ChartsChange) {
             flip = !flip;
-            summary.PressureHistory[0] = flip ? 1013.0 : 1009.0;
-            summary.UvDailyMax[0] = flip ? 3.0 : 5.0;
+            w.form->showSnapshot(differing[flip]);
+        } else {
+            w.form->RefreshDisplay();
         }
-        w.form->RefreshDisplay();
         if (run != Run::Unchanged)
             QCoreApplication::processEvents();
     }

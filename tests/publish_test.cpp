@@ -295,15 +295,12 @@ TEST(Mqtt, RetainedDiscoveryAndStateFollowTheRecordsOfTheSimulatedStation)
     // The station side: a full read, then a poll that brings three records.
     QTemporaryDir dir;
     test::SimLink link;
-    QTimer linkCheck, poll, readTimeout, writeTimeout, start, pause;
-    for (QTimer *t : {&linkCheck, &poll, &readTimeout, &writeTimeout, &start, &pause})
-        t->setInterval(10000);
     auto history = HistoryStore::open(dir.filePath(QStringLiteral("datat")), QDateTime::currentDateTime()).store;
     const LinkApi api = link.api();
-    Recorder recorder({&linkCheck, &poll, &readTimeout, &writeTimeout, &start, &pause});
+    Recorder recorder;
     recorder.setLink(&api, api.open(nullptr, kStationVendorId, kStationProductId, 2048, 2048, 0));
     recorder.setHistory(history.get());
-    recorder.setConnectedForTest(true);
+    recorder.linkCheck();
 
     MqttPublisher publisher(localBroker(broker.port), QStringLiteral("9.9"));
     publisher.setReconnectDelays(50, 200);

@@ -30,11 +30,14 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QProgressBar;
 class QScrollArea;
 class QSpinBox;
 
 namespace nimbrel {
 
+class BlinkLed;
+class PanelStatusBar;
 class PictureBox;
 class ScrollText;
 
@@ -53,6 +56,9 @@ public:
     // altitude, history interval, the five unit selectors and the ticker).
     // The popup menu belongs to the form. Runs after build().
     void buildSettingsStrip(QWidget *form);
+    // Creates the hidden message labels, the status bar with its LED and the
+    // start-up progress panel over everything. Runs last.
+    void buildShell(QWidget *form);
 
     // The measurement panels.
     PressurePanel &pressure() { return pressure_; }
@@ -101,6 +107,31 @@ public:
     QComboBox *RainEdBox = nullptr;
     QComboBox *UVIEdBox = nullptr;
     ScrollText *VrScrollText1 = nullptr;
+
+    // Hidden labels: their captions are the run-time messages.
+    QLabel *StationOn = nullptr;
+    QLabel *StationOff = nullptr;
+    QLabel *ErrorConnect = nullptr;
+    QLabel *LoadFrom = nullptr;
+    QLabel *SaveFrom = nullptr;
+    QLabel *ErrorDll = nullptr;
+    QLabel *ErrorLoadDll = nullptr;
+    QLabel *RepeatRead = nullptr;
+    QLabel *NoAccess = nullptr;
+    QLabel *NoOpen = nullptr;
+    QLabel *HistoryNotSaved = nullptr;
+    QLabel *AltitudeRefused = nullptr;
+    QLabel *SettingWritten = nullptr;
+    QLabel *SettingNotWritten = nullptr;
+
+    // Status bar and start-up progress panel.
+    PanelStatusBar *sStatusBar1 = nullptr;
+    BlinkLed *ObmenLed = nullptr;
+    QFrame *TempPanel = nullptr;
+    QLabel *Image7 = nullptr;
+    QLabel *Label10 = nullptr;
+    QLabel *Label11 = nullptr;
+    QProgressBar *ProgressBar1 = nullptr;
 
 private:
     PressurePanel pressure_;

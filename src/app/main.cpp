@@ -3,9 +3,9 @@
 #include "AppContext.h"
 #include "Clock.h"
 #include "DataFolder.h"
-#include "Publishing.h"
 #include "SafeFile.h"
 #include "SingleInstance.h"
+#include "StationEngine.h"
 #include "TForm1.h"
 #include "TForm3.h"
 #include "TerminationSignals.h"
@@ -169,7 +169,7 @@ bool savePicture(QWidget &window, const QString &path)
     return false;
 }
 
-int finishDiagnostics(const Options &options, TForm1 &form1, TForm3 &form3)
+int finishDiagnostics(const Options &options, const StationEngine &engine, TForm1 &form1, TForm3 &form3)
 {
     int status = 0;
     if (!options.screenshotDir.isEmpty()) {
@@ -183,7 +183,7 @@ int finishDiagnostics(const Options &options, TForm1 &form1, TForm3 &form3)
             if (!savePicture(form3, dir.filePath(QStringLiteral("history-window.png"))))
                 status = 1;
         }
-        std::fputs(qPrintable(form1.conditionsSummary()), stdout);
+        std::fputs(qPrintable(engine.conditionsSummary()), stdout);
         std::fflush(stdout);
     }
     if (!options.dumpUiFile.isEmpty()) {
@@ -257,10 +257,9 @@ int main(int argc, char *argv[])
     context.defaultLangTable = shippedFile(executableFolder, QStringLiteral("lang"));
     context.quietMessages = options.diagnostic() || QGuiApplication::platformName() == QLatin1String("offscreen");
 
-    TForm1 form1(context);
-    // MQTT and the weather-network upload, as nimbrel.ini asks; connected
-    // before the first read so that it sees every record taken over.
-    Publishing publishing(form1, context);
+    // The program itself; the windows are its faces.
+    StationEngine engine(context);
+    TForm1 form1(engine);
     // From here on, kill, Ctrl+C and logging out end the program the way
     // closing the window does, so FormDestroy below saves and closes.
     TerminationSignals termination;
@@ -273,8 +272,9 @@ int main(int argc, char *argv[])
     if (!form1.FormCreate())
         return 1;
     TForm3 form3;
-    form3.connectTo(form1);
+    form3.connectTo(engine);
     form3.setToday([&clock] { return clock.now().date(); });
+    QObject::connect(&form1, &TForm1::historyRequested, &form3, &TForm3::HistoryTempClick);
 
     QObject::connect(&instance, &SingleInstance::activationRequested, &form1, [&form1] {
         form1.showNormal();
@@ -286,7 +286,7 @@ int main(int argc, char *argv[])
     // The runner reports one event-loop turn after the last action, which
     // lets the refresh's own repaint settle before grabbing.
     ActionRunner actions(options.actions, &form1, &form3);
-    actions.setReadyCheck([&form1] { return !form1.recorder().busy(); });
+    actions.setReadyCheck([&engine] { return !engine.recorder().busy(); });
     QTimer watchdog;
     QTimer idle;
     if (options.diagnostic() || !options.actions.isEmpty()) {
@@ -295,7 +295,7 @@ int main(int argc, char *argv[])
         // until the station is left alone, as a user's input would.
         idle.setInterval(20);
         QObject::connect(&idle, &QTimer::timeout, &app, [&] {
-            if (form1.recorder().busy())
+            if (engine.recorder().busy())
                 return;
             idle.stop();
             if (options.openHistory)
@@ -308,7 +308,7 @@ int main(int argc, char *argv[])
         }, Qt::SingleShotConnection);
         QObject::connect(&actions, &ActionRunner::finished, &app, [&] {
             if (options.diagnostic())
-                QCoreApplication::exit(finishDiagnostics(options, form1, form3));
+                QCoreApplication::exit(finishDiagnostics(options, engine, form1, form3));
         });
         QObject::connect(&actions, &ActionRunner::failed, &app, [](const QString &message) {
             std::fprintf(stderr, "nimbrel: %s\n", qPrintable(message));

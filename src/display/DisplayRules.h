@@ -19,6 +19,8 @@ struct UnitChoices {
     int rain = 0;         // RainEdBox: 0 inch, 1 mm
     int uv = 0;           // UVIEdBox: 0 UVI, 1 MED/h
     int channel = 0;      // CHBox: 0..4 = CH1..CH5
+
+    bool operator==(const UnitChoices &) const = default;
 };
 
 // The choices a Measurement carries.

@@ -2,8 +2,6 @@
 
 #include "CurrentConditions.h"
 #include "MqttPublisher.h"
-#include "PanelStatusBar.h"
-#include "TForm1.h"
 #include "WeatherUpload.h"
 
 #include <QDir>
@@ -13,9 +11,6 @@ namespace nimbrel {
 
 namespace {
 
-// "nimbrel.org", right of the version.
-constexpr int kSitePanel = 4;
-
 QString version()
 {
     return QStringLiteral(NIMBREL_VERSION);
@@ -23,7 +18,7 @@ QString version()
 
 }  // namespace
 
-Publishing::Publishing(TForm1 &form, const AppContext &context) : form_(form)
+Publishing::Publishing(const AppContext &context, QObject *parent) : QObject(parent)
 {
     settings_ = loadPublishSettings(QDir(context.workDir).filePath(QLatin1String(kPublishSettingsFile)));
     for (const QString &problem : settings_.problems)
@@ -55,16 +50,14 @@ Publishing::Publishing(TForm1 &form, const AppContext &context) : form_(form)
             show();
         });
     }
+}
 
-    Recorder &recorder = form_.recorder();
-    connect(&recorder, &Recorder::recordTakenOver, this, [this, &recorder](const Measurement &record) {
-        const CurrentConditions c =
-            currentConditions(record, recorder.summary(), form_.history(), recorder.headerRead());
-        if (mqtt_)
-            mqtt_->publish(c);
-        if (upload_)
-            upload_->offer(c);
-    });
+void Publishing::publish(const CurrentConditions &conditions)
+{
+    if (mqtt_)
+        mqtt_->publish(conditions);
+    if (upload_)
+        upload_->offer(conditions);
 }
 
 Publishing::~Publishing() = default;
@@ -85,8 +78,9 @@ void Publishing::show()
     for (const QString &text : {mqttText_, uploadText_})
         if (!text.isEmpty())
             lines << text;
-    form_.sStatusBar1->setPanelText(kSitePanel, word);
-    form_.sStatusBar1->setToolTip(lines.join(QLatin1Char('\n')));
+    word_ = word;
+    lines_ = lines;
+    Q_EMIT stateChanged();
 }
 
 }  // namespace nimbrel
