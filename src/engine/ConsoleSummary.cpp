@@ -14,20 +14,20 @@ namespace nimbrel {
 
 namespace {
 
-QString linkState(const StationSnapshot &s)
-{
-    if (s.connected)
-        return QStringLiteral("attached");
-    if (s.linkError == USBLINK_NO_PERMISSION)
-        return QStringLiteral("attached, but this user may not open it");
-    if (s.linkError == USBLINK_OPEN_FAILED)
-        return QStringLiteral("attached, but it cannot be opened");
-    return QStringLiteral("not attached");
-}
-
 }  // namespace
 
-QString conditionsSummary(const StationSnapshot &s, const QString &city, const QDateTime &now)
+QString linkStateLabel(const StationSnapshot &s)
+{
+    if (s.connected)
+        return QStringLiteral("StationOn");
+    if (s.linkError == USBLINK_NO_PERMISSION)
+        return QStringLiteral("NoAccess");
+    if (s.linkError == USBLINK_OPEN_FAILED)
+        return QStringLiteral("NoOpen");
+    return QStringLiteral("StationOff");
+}
+
+QString conditionsSummary(const StationSnapshot &s, const QString &station, const QString &city, const QDateTime &now)
 {
     const Measurement &m = s.record;
     const UnitChoices &units = s.units;
@@ -37,7 +37,7 @@ QString conditionsSummary(const StationSnapshot &s, const QString &city, const Q
     };
     const QString degrees = units.temperature == 1 ? QStringLiteral("°F") : QStringLiteral("°C");
     const QString speed = speedUnitName(units.speed);
-    line(QStringLiteral("Station:"), linkState(s));
+    line(QStringLiteral("Station:"), station);
     line(QStringLiteral("Newest record:"), m.Dat.toString(QStringLiteral("yyyy-MM-dd hh:mm")));
     line(QStringLiteral("Indoor:"), QStringLiteral("%1 %2, %3 %")
                                         .arg(formatIndoorTemperature(m, units.temperature), degrees,

@@ -393,10 +393,20 @@ std::optional<CityRow> StationEngine::shownCity() const
     return row;
 }
 
+// The link state in the chosen language, as the main window's status bar
+// says it; the label's name when the translation table lacks it.
 QString StationEngine::conditionsSummary() const
 {
+    const QString label = linkStateLabel(*snapshot_);
+    QString station = label;
+    if (const std::unique_ptr<LangTable> table = openTranslations()) {
+        for (int form : {1, 2})
+            for (const LangRow &row : table->rows(form))
+                if (row.Name == label && !row.text(language_).isEmpty())
+                    station = row.text(language_);
+    }
     const std::optional<CityRow> city = shownCity();
-    return nimbrel::conditionsSummary(*snapshot_, city ? city->Name : QString(), now());
+    return nimbrel::conditionsSummary(*snapshot_, station, city ? city->Name : QString(), now());
 }
 
 // Once per record: the rain windows, the wind chart's days and the kept
