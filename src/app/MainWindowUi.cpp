@@ -206,4 +206,29 @@ QList<QLabel *> MainWindowUi::rainUnitLabels() const
     return rain_.unitLabels();
 }
 
+void MainWindowUi::showTemperatureUnit(const TemperatureView &view, const Measurement &m)
+{
+    temperature_.show(view);
+    wind_.showWindChill(formatWindChill(m, m.TemperatureUnit), view.TemperatureUnitPicture);
+}
+
+void MainWindowUi::showPressureUnit(const PressureView &view, const Measurement &m)
+{
+    pressure_.show(view);
+    pressure_.showPressureExtremes(formatMaxPressure(m), formatMinPressure(m));
+}
+
+void MainWindowUi::showRainUnit(const RainView &view)
+{
+    rain_.showReadings(view);
+    rain_.showUnit(view);
+}
+
+void MainWindowUi::showExtremes(const ExtremesView &view)
+{
+    pressure_.showExtremes(view);
+    temperature_.showExtremes(view);
+    wind_.showExtremes(view);
+}
+
 }  // namespace nimbrel

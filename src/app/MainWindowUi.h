@@ -10,6 +10,7 @@
 #pragma once
 
 #include "Component.h"
+#include "ExtremesView.h"
 #include "PanelKit.h"
 #include "PressurePanel.h"
 #include "RainPanel.h"
@@ -67,6 +68,15 @@ public:
     RainPanel &rain() { return rain_; }
     WindPanel &wind() { return wind_; }
     TimeLocationPanel &timeLocation() { return *this; }
+
+    // What each unit handler redraws: both sides of the temperature box (the
+    // channel's thermometer and extremes too) and the wind chill; the
+    // pressure texts and extremes; the rain texts and unit captions.
+    void showTemperatureUnit(const TemperatureView &view, const Measurement &m);
+    void showPressureUnit(const PressureView &view, const Measurement &m);
+    void showRainUnit(const RainView &view);
+    // The times of the recorded extremes and the pressure extremes.
+    void showExtremes(const ExtremesView &view);
 
     // Groups that the unit handlers rewrite together.
     QList<PictureBox *> temperatureUnitPictures() const;  // TL1 .. TL9

@@ -1,8 +1,8 @@
 #include "TForm1.h"
 
-#include "BlinkLed.h"
 #include "DateFormat.h"
 #include "PanelStatusBar.h"
+#include "StatusView.h"
 
 #include <QAction>
 #include <QApplication>
@@ -18,18 +18,6 @@
 
 namespace nimbrel {
 
-namespace {
-
-// Colour pairs of the exchange LED, counted from 0: the exchange shows pair 3
-// blinking (lime), idle shows pair 1 steady (aqua).
-constexpr int kLedIdle = 1;
-constexpr int kLedExchange = 3;
-// "nimbrel.org", right of the version: publishing's state in a word.
-constexpr int kSitePanel = 4;
-constexpr int kStatusMessageMs = 10000;
-
-}  // namespace
-
 TForm1::TForm1(StationEngine &engine, QWidget *parent) : QWidget(parent), engine_(engine), shown_(engine.snapshot())
 {
     setObjectName(QStringLiteral("TForm1"));
@@ -40,13 +28,10 @@ TForm1::TForm1(StationEngine &engine, QWidget *parent) : QWidget(parent), engine
     Timer5->setObjectName(QStringLiteral("Timer5"));
     Timer5->setInterval(1000);
     connect(Timer5, &QTimer::timeout, this, &TForm1::Timer5Timer);
-    statusMessageTimer_ = new QTimer(this);
-    statusMessageTimer_->setSingleShot(true);
-    connect(statusMessageTimer_, &QTimer::timeout, this, &TForm1::showLinkState);
-
     ui.build(this);
     ui.buildSettingsStrip(this);
     ui.buildShell(this);
+    status_ = new StatusView(ui, this);
     connect(ui.HistoryTemp, &QPushButton::clicked, this, &TForm1::historyRequested);
     connect(ui.BitBtn1, &QPushButton::clicked, this, &TForm1::BitBtn1Click);
     connect(ui.N1, &QAction::triggered, this, &TForm1::N1Click);
@@ -80,12 +65,13 @@ bool TForm1::FormCreate()
         ui.LangBox->setEnabled(false);
         disconnect(ui.LangBox, nullptr, this, nullptr);
     }
-    fillCityBox();
+    if (engine_.cityTable())
+        ui.fillCities(engine_.cityTable()->rows());
     applySettings();
     IsUserCityClick();
     LangBoxChange();
     takeUnitChoices();
-    showPublishing();
+    status_->showPublishing(*shown_);
 
     const LinkLoadError error = engine_.openStation();
     if (error == LinkLoadError::MissingOperation) {
@@ -97,7 +83,6 @@ bool TForm1::FormCreate()
         showMessage(ui.ErrorLoadDll->text());
         return false;
     }
-    created_ = true;
     engine_.start();
     Timer5->start();
     Timer5Timer();
@@ -145,8 +130,7 @@ void TForm1::FormDestroy()
 
 QList<QWidget *> TForm1::pollLockedControls() const
 {
-    return {ui.TempEdBox, ui.PressureEdBox, ui.SpeedEdBox, ui.RainEdBox,
-            ui.PeriodBox, ui.UVIEdBox,      ui.SpeedButton1, ui.PressLevel};
+    return status_->lockedControls();
 }
 
 // ---- The engine's timers under their names ---------------------------------------
@@ -182,6 +166,7 @@ void TForm1::showSnapshot(const SnapshotPtr &snapshot)
 {
     shown_ = snapshot;
     const StationSnapshot &s = *snapshot;
+    status_->show(s);
     switch (s.change) {
     case SnapshotChange::Record: RefreshDisplay(); break;
     case SnapshotChange::StoredData:
@@ -190,23 +175,12 @@ void TForm1::showSnapshot(const SnapshotPtr &snapshot)
         break;
     case SnapshotChange::SettingWritten:
         RefreshDisplay();
-        showStatusMessage(s.writeResult == WriteError::None ? ui.SettingWritten->text()
-                                                            : ui.SettingNotWritten->text());
+        status_->showMessage(s.writeResult == WriteError::None ? ui.SettingWritten->text()
+                                                               : ui.SettingNotWritten->text());
         break;
     case SnapshotChange::Location:
         refreshSky();
         update();
-        break;
-    case SnapshotChange::Connection: showConnection(s.connected); break;
-    case SnapshotChange::LinkError: showLinkState(); break;
-    case SnapshotChange::Exchange:
-        ui.ObmenLed->setColorIndex(s.exchangeActive ? kLedExchange : kLedIdle);
-        ui.ObmenLed->setBlinking(s.exchangeActive);
-        break;
-    case SnapshotChange::FullRead: showFullRead(s.fullReadActive); break;
-    case SnapshotChange::Stage: showStage(); break;
-    case SnapshotChange::Progress:
-        ui.ProgressBar1->setValue(qMin(s.progress, ui.ProgressBar1->maximum()));
         break;
     case SnapshotChange::StoreFailed:
         // Once a session: every following record would say the same.
@@ -217,12 +191,7 @@ void TForm1::showSnapshot(const SnapshotPtr &snapshot)
         break;
     case SnapshotChange::HeaderCopyUnreadable: showFileError(); break;
     case SnapshotChange::Repaint: update(); break;
-    case SnapshotChange::Publishing: showPublishing(); break;
-    // The handler that asked for it draws what changed.
-    case SnapshotChange::Opened:
-    case SnapshotChange::HistoryCleared:
-    case SnapshotChange::Units:
-    case SnapshotChange::Language: break;
+    default: break;  // the status view's, or drawn by the handler that asked
     }
 }
 
@@ -249,67 +218,6 @@ void TForm1::showFileError()
     QMessageBox::critical(this, QStringLiteral("File Error"), text, QMessageBox::Ok | QMessageBox::Cancel);
 }
 
-void TForm1::showLinkState()
-{
-    linkStateShown_ = true;
-    const bool connected = shown_->connected;
-    QString text = connected ? ui.StationOn->text() : ui.StationOff->text();
-    if (!connected && shown_->linkError == USBLINK_NO_PERMISSION)
-        text = ui.NoAccess->text();
-    else if (!connected && shown_->linkError == USBLINK_OPEN_FAILED)
-        text = ui.NoOpen->text();
-    ui.sStatusBar1->setPanelText(0, text);
-}
-
-void TForm1::showConnection(bool connected)
-{
-    showLinkState();
-    if (connected) {
-        ui.TempPanel->show();
-        ui.TempPanel->raise();
-    }
-}
-
-// A full read shows the progress panel and keeps the unit and station
-// settings locked until it ends.
-void TForm1::showFullRead(bool active)
-{
-    for (QWidget *w : pollLockedControls())
-        w->setEnabled(!active);
-    ui.TempPanel->setVisible(active);
-    if (active)
-        ui.TempPanel->raise();
-}
-
-void TForm1::showStage()
-{
-    QString text;
-    switch (shown_->stage) {
-    case ReadStage::LoadingFromStation: text = ui.LoadFrom->text(); break;
-    case ReadStage::SavingToComputer: text = ui.SaveFrom->text(); break;
-    case ReadStage::NoStation: text = ui.ErrorConnect->text(); break;
-    }
-    if (shown_->stageAttempt > 1)
-        text += QStringLiteral(" (%1 %2)").arg(ui.RepeatRead->text()).arg(shown_->stageAttempt);
-    ui.Label10->setText(text);
-}
-
-// The status bar has no room for a panel of its own: the site panel says in
-// a word what is wrong with publishing, its hint the whole sentences.
-void TForm1::showPublishing()
-{
-    if (shown_->publishWord.isEmpty())
-        return;
-    ui.sStatusBar1->setPanelText(kSitePanel, shown_->publishWord);
-    ui.sStatusBar1->setToolTip(shown_->publishLines.join(QLatin1Char('\n')));
-}
-
-void TForm1::showStatusMessage(const QString &text)
-{
-    ui.sStatusBar1->setPanelText(0, text);
-    statusMessageTimer_->start(kStatusMessageMs);
-}
-
 // ---- The two station settings beside the unit selectors ------------------------
 //
 // Both are written into the station's memory by the engine's recorder, which
@@ -331,7 +239,7 @@ void TForm1::SpeedButton1Click()
     const std::optional<int> altitude = parseAltitude(ui.PressLevel->text());
     if (!altitude) {
         ui.PressLevel->setText(QString::number(summary().Altitude));
-        showStatusMessage(ui.AltitudeRefused->text());
+        status_->showMessage(ui.AltitudeRefused->text());
         return;
     }
     // Without a station nothing is written and nothing changes; the edit

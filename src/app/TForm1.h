@@ -19,11 +19,7 @@ namespace nimbrel {
 // magnitude fits the station's 16 bits; nothing otherwise.
 std::optional<int> parseAltitude(const QString &text);
 
-struct PressureView;
-struct RainView;
-struct TemperatureView;
-struct UvView;
-struct WindView;
+class StatusView;
 
 class TForm1 : public QWidget {
     Q_OBJECT
@@ -103,48 +99,25 @@ private:
     void showHistoryInterval();
     UnitChoices takeUnitChoices();
     DisplayViews currentViews(const StationSnapshot &s, const UnitChoices &units);
-    void showReadingsTime();
-    void showPressureReadings(const PressureView &view);
-    void showBatteries(const DisplayViews &views);
-    void showTrends(const DisplayViews &views);
-    void runUnitHandlers(const DisplayViews &views);
-    void showTemperatureUnit(const TemperatureView &view);
-    void showPressureUnit(const PressureView &view);
-    void showRainUnit(const RainView &view);
     void connectSelectors();
 
     // Location, calendar and sky.
-    void fillCityBox();
-    void refreshCalendar();
     void refreshLocation();
-    void refreshDaylightSavingLabel();
-    void refreshCoordinateEdits();
     void refreshSky();
     void keepLocation();
 
-    // What the engine reports.
     void showMessage(const QString &text);
     void showFileError();
-    void showStage();
-    void showFullRead(bool active);
-    void showConnection(bool connected);
-    void showLinkState();
-    void showPublishing();
-    // A message in the status bar's first panel, which shows the link state
-    // again after a while.
-    void showStatusMessage(const QString &text);
     void applySettings();
     QDateTime now() const { return engine_.now(); }
 
     StationEngine &engine_;
     SnapshotPtr shown_;
     std::function<void(const QString &)> messageSink_;
-    bool created_ = false;
     bool destroyed_ = false;
-    bool linkStateShown_ = false;  // status panel 0 holds the link state, not its caption
     bool storeFailureShown_ = false;
     double lastRefreshMs_ = 0;
-    QTimer *statusMessageTimer_ = nullptr;
+    StatusView *status_ = nullptr;
     QTimer *Timer5 = nullptr;
 
 public:

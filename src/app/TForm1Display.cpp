@@ -46,29 +46,44 @@ void TForm1::RefreshDisplay()
 
     showHistoryInterval();                                      // 1
     const UnitChoices units = takeUnitChoices();                // 2 (and 8, 9: every unit and the channel)
-    const DisplayViews views = currentViews(*shown_, units);
-    showReadingsTime();                                         // 3
-    refreshCalendar();                                          // 4
+    const DisplayViews v = currentViews(*shown_, units);
+    // 3: the time stamp of the newest readings, not the computer's clock.
+    const QDateTime &dat = measurement().Dat;
+    ui.sStatusBar1->setPanelText(2, QLocale().toString(dat.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+                                        dat.toString(QStringLiteral("h:mm")));
+    ui.showCalendar(now().date());                              // 4
     refreshLocation();                                          // 5
-    refreshDaylightSavingLabel();                               // 6
-    showPressureReadings(views.pressure);                       // 7
-    ui.temperature().showIndoorReadings(views.temperature);     // 8
-    ui.temperature().showChannelReadings(views.temperature);    // 9
-    ui.temperature().showThermometers(views.temperature);       // 10
-    ui.uv().showReading(views.uv);                              // 11
-    ui.wind().showDirection(views.wind);                        // 12
-    refreshCoordinateEdits();                                   // 13
+    ui.showDaylightSaving(summary().DstCode);                   // 6
+    ui.pressure().showReadings(v.pressure);                     // 7
+    ui.PressLevel->setText(QString::number(v.pressure.PressLevel));
+    ui.temperature().showIndoorReadings(v.temperature);         // 8
+    ui.temperature().showChannelReadings(v.temperature);        // 9
+    ui.temperature().showThermometers(v.temperature);           // 10
+    ui.uv().showReading(v.uv);                                  // 11
+    ui.wind().showDirection(v.wind);                            // 12
+    ui.showCoordinates(summary());                              // 13
     refreshSky();
-    ui.pressure().showForecast(views.pressure);                 // 14
-    ui.pressure().showChart(views.pressure);                    // 15
-    ui.uv().showChart(views.uv);                                // 16
-    ui.wind().showChart(views.wind);                            // 17
-    ui.temperature().showDewPointsAndComfort(views.temperature);  // 18
-    showBatteries(views);                                       // 19
-    ui.rain().showReadings(views.rain);                         // 20
-    showTrends(views);                                          // 21
-    ui.wind().showReadings(views.wind);                         // 22
-    runUnitHandlers(views);                                     // 23
+    ui.pressure().showForecast(v.pressure);                     // 14
+    ui.pressure().showChart(v.pressure);                        // 15
+    ui.uv().showChart(v.uv);                                    // 16
+    ui.wind().showChart(v.wind);                                // 17
+    ui.temperature().showDewPointsAndComfort(v.temperature);    // 18
+    ui.uv().showBattery(v.uv);                                  // 19
+    ui.wind().showBattery(v.wind);
+    ui.rain().showBattery(v.rain);
+    ui.temperature().showBattery(v.temperature);
+    ui.rain().showReadings(v.rain);                             // 20
+    ui.pressure().showTrend(v.pressure);                        // 21
+    ui.temperature().showTrends(v.temperature);
+    ui.wind().showReadings(v.wind);                             // 22
+    // 23: the unit handlers in their order (the rain one twice, as designed),
+    // from the views of this refresh; then the recorded extremes.
+    ui.showTemperatureUnit(v.temperature, measurement());
+    ui.showPressureUnit(v.pressure, measurement());
+    ui.showRainUnit(v.rain);
+    ui.showRainUnit(v.rain);
+    ui.uv().show(v.uv);
+    ui.wind().show(v.wind);
     ScanRecordedExtremes();
 
     lastRefreshMs_ = double(elapsed.nsecsElapsed()) / 1e6;
@@ -114,75 +129,9 @@ TForm1::DisplayViews TForm1::currentViews(const StationSnapshot &s, const UnitCh
     };
 }
 
-void TForm1::showReadingsTime()
-{
-    // The time stamp of the newest readings, not the computer's clock.
-    const QDateTime &dat = measurement().Dat;
-    ui.sStatusBar1->setPanelText(
-        2, QLocale().toString(dat.date(), QLocale::ShortFormat) + QLatin1Char(' ') + dat.toString(QStringLiteral("h:mm")));
-}
-
-void TForm1::showPressureReadings(const PressureView &view)
-{
-    ui.pressure().showReadings(view);
-    ui.PressLevel->setText(QString::number(view.PressLevel));
-}
-
-void TForm1::showBatteries(const DisplayViews &views)
-{
-    ui.uv().showBattery(views.uv);
-    ui.wind().showBattery(views.wind);
-    ui.rain().showBattery(views.rain);
-    ui.temperature().showBattery(views.temperature);
-}
-
-void TForm1::showTrends(const DisplayViews &views)
-{
-    ui.pressure().showTrend(views.pressure);
-    ui.temperature().showTrends(views.temperature);
-}
-
-// The unit handlers in their order (the rain one twice, as designed), from
-// the views of this refresh: the choices have not changed since it began.
-void TForm1::runUnitHandlers(const DisplayViews &views)
-{
-    showTemperatureUnit(views.temperature);
-    showPressureUnit(views.pressure);
-    showRainUnit(views.rain);
-    showRainUnit(views.rain);
-    ui.uv().show(views.uv);
-    ui.wind().show(views.wind);
-}
-
 void TForm1::ScanRecordedExtremes()
 {
-    const ExtremesView view = extremesView(measurement(), shown_->extremes);
-    ui.pressure().showExtremes(view);
-    ui.temperature().showExtremes(view);
-    ui.wind().showExtremes(view);
-}
-
-// ---- What each unit handler redraws -------------------------------------------
-
-// Both sides of the temperature box (the channel's thermometer and extremes
-// too) and the wind chill.
-void TForm1::showTemperatureUnit(const TemperatureView &view)
-{
-    ui.temperature().show(view);
-    ui.wind().showWindChill(formatWindChill(measurement(), measurement().TemperatureUnit),
-                            view.TemperatureUnitPicture);
-}
-
-void TForm1::showPressureUnit(const PressureView &view)
-{
-    ui.pressure().show(view);
-    ui.pressure().showPressureExtremes(formatMaxPressure(measurement()), formatMinPressure(measurement()));
-}
-
-void TForm1::showRainUnit(const RainView &view)
-{
-    ui.rain().showReadings(view);
-    ui.rain().showUnit(view);
+    ui.showExtremes(extremesView(measurement(), shown_->extremes));
 }
 
 // ---- Selector handlers ------------------------------------------------------------
@@ -193,13 +142,13 @@ void TForm1::showRainUnit(const RainView &view)
 void TForm1::TempEdBoxChange()
 {
     const UnitChoices units = takeUnitChoices();
-    showTemperatureUnit(temperatureView(measurement(), summary(), units));
+    ui.showTemperatureUnit(temperatureView(measurement(), summary(), units), measurement());
 }
 
 void TForm1::PressureEdBoxChange()
 {
     const UnitChoices units = takeUnitChoices();
-    showPressureUnit(pressureView(measurement(), summary(), units));
+    ui.showPressureUnit(pressureView(measurement(), summary(), units), measurement());
 }
 
 void TForm1::SpeedEdBoxChange()
@@ -211,7 +160,7 @@ void TForm1::SpeedEdBoxChange()
 void TForm1::RainEdBoxChange()
 {
     takeUnitChoices();
-    showRainUnit(rainView(measurement(), summary(), shown_->rain, ui.rain().periodBox()->currentIndex()));
+    ui.showRainUnit(rainView(measurement(), summary(), shown_->rain, ui.rain().periodBox()->currentIndex()));
 }
 
 // The reading, the picture chosen for the value in the new unit, the chart.

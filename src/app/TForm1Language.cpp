@@ -4,6 +4,7 @@
 #include "TForm1.h"
 
 #include "LangTable.h"
+#include "StatusView.h"
 #include "Translation.h"
 
 #include <QComboBox>
@@ -28,8 +29,7 @@ void TForm1::LangBoxChange()
     // Status panel 0 shows the link state once it is known; the switch has
     // put the panel's caption there, so the state is said again, in the
     // new language.
-    if (linkStateShown_)
-        showLinkState();
+    status_->retell();
 
     // The comfort words on screen follow at once. A label the refresh left
     // empty (no channel sensor) stays empty.

@@ -4,10 +4,7 @@
 // the window selects, shows and passes the user's choice on.
 #include "TForm1.h"
 
-#include "CalendarFields.h"
 #include "CalendarMoment.h"
-#include "CityTable.h"
-#include "DaylightSaving.h"
 #include "SkyLabels.h"
 
 #include <QCheckBox>
@@ -17,20 +14,6 @@
 #include <QSpinBox>
 
 namespace nimbrel {
-
-void TForm1::fillCityBox()
-{
-    QComboBox *box = ui.CityBox;
-    const QSignalBlocker block(box);
-    box->clear();
-    if (!engine_.cityTable())
-        return;
-    for (const CityRow &row : engine_.cityTable()->rows())
-        box->addItem(row.Name, row.Code);
-    // The list reads alphabetically; each item keeps its city's code.
-    box->model()->sort(0);
-    box->setCurrentIndex(-1);
-}
 
 void TForm1::IsUserCityClick()
 {
@@ -47,22 +30,8 @@ void TForm1::CityBoxChange()
     const CityTable *table = engine_.cityTable();
     if (ui.CityBox->currentIndex() >= 0 && table) {
         if (const std::optional<CityRow> row = table->find(ui.CityBox->currentData().toInt())) {
-            ui.LatitudeLM->setValue(row->LatMin);
-            ui.LatitudeLS->setValue(row->LatSec);
-            ui.LongitudeLM->setValue(row->LongMin);
-            ui.LongitudeLS->setValue(row->LongSec);
-            ui.LocBox1->setCurrentIndex(row->IsLat);
-            ui.LocBox2->setCurrentIndex(row->IsLon);
-            ui.TL->setValue(row->TimeZone);
-            LocationOverride shown;
-            shown.LatMin = ui.LatitudeLM->value();
-            shown.LatSec = ui.LatitudeLS->value();
-            shown.LongMin = ui.LongitudeLM->value();
-            shown.LongSec = ui.LongitudeLS->value();
-            shown.Hemispheres = ui.LocBox2->currentIndex() + 2 * ui.LocBox1->currentIndex();
-            shown.TimeZone = ui.TL->value();
             // The engine's new snapshot redraws the sky.
-            engine_.showLocation(shown);
+            engine_.showLocation(ui.showCity(*row));
             return;
         }
     }
@@ -70,20 +39,9 @@ void TForm1::CityBoxChange()
     update();
 }
 
-void TForm1::refreshCalendar()
-{
-    const QDate today = now().date();
-    ui.WeekDayL->setText(astro::WeekdayText(today, QLocale()));
-    ui.NumWeekL->setText(QString::number(astro::WeekNumber(today)));
-    ui.NumDayL->setText(astro::DayOfYearText(today));
-}
-
 void TForm1::refreshLocation()
 {
-    const StationSummary &s = summary();
-    ui.LocBox1->setCurrentIndex(s.Hemispheres < 2 ? 0 : 1);
-    ui.LocBox2->setCurrentIndex(s.Hemispheres == 1 || s.Hemispheres == 3 ? 1 : 0);
-    ui.TL->setValue(s.TimeZone);
+    ui.showHemispheresAndZone(summary());
 
     QComboBox *box = ui.CityBox;
     const std::optional<CityRow> row = engine_.shownCity();
@@ -106,20 +64,6 @@ void TForm1::refreshLocation()
     }
     if (index >= 0)
         CityBoxChange();
-}
-
-void TForm1::refreshDaylightSavingLabel()
-{
-    if (const std::optional<QString> name = astro::DaylightSavingRuleName(summary().DstCode))
-        ui.DSTL->setText(*name);
-}
-
-void TForm1::refreshCoordinateEdits()
-{
-    ui.LatitudeLM->setValue(summary().LatMin);
-    ui.LatitudeLS->setValue(summary().LatSec);
-    ui.LongitudeLM->setValue(summary().LongMin);
-    ui.LongitudeLS->setValue(summary().LongSec);
 }
 
 void TForm1::refreshSky()
