@@ -1,5 +1,6 @@
 #include "CurrentConditions.h"
 
+#include "DewPoint.h"
 #include "FromTimeText.h"
 #include "HistoryAggregates.h"
 #include "NumberFormat.h"
