@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Measurement.h"
+#include "StationSummary.h"
 
 #include <QString>
 
@@ -47,10 +48,6 @@ inline constexpr int kBatteryNoReading = 2;
 // The battery picture of a sensor: "no reading" when any of its readings has
 // a non-zero state, otherwise the station's battery flag (0 low, 1 good).
 int batteryImage(int batteryFlag, bool anyStateSet);
-// Entries of the summary's battery flags: channels 1..5 at 0..4, then these.
-inline constexpr int kBatteryFlagUv = 5;
-inline constexpr int kBatteryFlagWind = 6;
-inline constexpr int kBatteryFlagRain = 7;
 
 // Pictures of the trend-arrow list.
 inline constexpr int kTrendFalling = 0;

@@ -1,5 +1,6 @@
 #include "RainView.h"
 
+#include "DisplayRules.h"
 #include "FromTimeText.h"
 #include "HistoryAggregates.h"
 #include "NumberFormat.h"
@@ -11,10 +12,6 @@ namespace {
 
 // Rain above this, or below 0, in the chosen unit is not shown.
 constexpr double kShownRainLimit = 2000.0;
-// The rain gauge's flag among the station's battery flags, and the picture
-// shown instead when the gauge reports no valid reading.
-constexpr int kRainBatteryFlag = 7;
-constexpr int kNoReadingPicture = 2;
 
 double shown(double rain)
 {
@@ -93,7 +90,7 @@ RainView rainView(const Measurement &m, const StationSummary &s, const RainWindo
     v.AllRainL = windowText(v.RainTotal, unit);
     v.FromRainL = fromTimeText(v.RainTotalStart);
     v.RAS = s.RainAlarmFlag;
-    v.BatRain = gaugeValid ? s.BatteryFlag[kRainBatteryFlag] : kNoReadingPicture;
+    v.BatRain = gaugeValid ? s.BatteryFlag[kBatteryFlagRain] : kBatteryNoReading;
     v.unitCaption = rainUnitName(unit);
     return v;
 }
