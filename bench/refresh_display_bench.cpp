@@ -1,12 +1,16 @@
-// The main window's whole display refresh, as a poll runs it, with a history
-// of 1,000 rows and of ten years at five minutes (1,051,920 rows). The window
-// is the program's own, offscreen, started without a station so that it
-// shows the newest stored record, as after the no-station pause; every panel
-// then reads its values, windows and extremes from that history.
+// The display of the current conditions with a history of 1,000 rows and of
+// ten years at five minutes (1,051,920 rows): what the engine reads from the
+// history once per record (rain windows, the wind chart's days, the kept
+// extremes, the published conditions), the main window's whole refresh from
+// the snapshot, as a poll runs it, and the start-up until the first refresh.
+// The window is the program's own, offscreen, started without a station so
+// that it shows the newest stored record, as after the no-station pause.
 //
 // The histories come from the generator behind `nimbrel-tool gen-history`,
-// written once per run into a temporary folder. The target: the ten-year
-// figure within twice the 1,000-row one, and under 16 ms (one frame).
+// written once per run into a temporary folder. The targets: the ten-year
+// refresh within twice the 1,000-row one and under 16 ms (one frame), and a
+// start-up that does not grow with the history.
+#include "CurrentConditions.h"
 #include "SyntheticHistory.h"
 #include "TForm1.h"
 #include "support/SimLink.h"
@@ -53,18 +57,14 @@ bool generate(const QString &path, std::int64_t records)
 
 // Starts the window on the folder's history, with the station unplugged, and
 // waits for its first refresh.
-bool open(Window &w, test::SimLink &link)
+bool start(Window &w, test::SimLink &link)
 {
-    if (!w.folder.isValid() || !generate(w.folder.filePath(QStringLiteral("datat")), w.records))
-        return false;
-    w.context.workDir = w.folder.path();
-    w.context.clock = &w.clock;
-    w.context.quietMessages = true;
     w.engine = std::make_unique<StationEngine>(w.context);
     w.form = std::make_unique<TForm1>(*w.engine);
     w.form->setMessageSink([](const QString &) {});
     w.engine->useLink(link.api());
-    // The no-station pause, shortened.
+    // The first full read's start and the no-station pause, shortened.
+    w.engine->findChild<QTimer *>(QStringLiteral("Form2Timer1"))->setInterval(10);
     w.engine->findChild<QTimer *>(QStringLiteral("Form2Timer2"))->setInterval(10);
     w.engine->recorder().setPollInterval(10);
     QEventLoop loop;
@@ -81,6 +81,16 @@ bool open(Window &w, test::SimLink &link)
         loop.exec();
     const QDateTime shown = w.form->measurement().Dat;
     return refreshed && shown.date() == kEnd.date() && shown.time() == kEnd.time();
+}
+
+bool open(Window &w, test::SimLink &link)
+{
+    if (!w.folder.isValid() || !generate(w.folder.filePath(QStringLiteral("datat")), w.records))
+        return false;
+    w.context.workDir = w.folder.path();
+    w.context.clock = &w.clock;
+    w.context.quietMessages = true;
+    return start(w, link);
 }
 
 enum class Run {
@@ -116,6 +126,40 @@ void refreshDisplay(benchmark::State &state, Window &w, Run run)
     state.counters["lastRefreshMs"] = w.form->lastRefreshMs();
 }
 
+// What the engine reads from the history for each record it takes over.
+void deriveFromHistory(benchmark::State &state, Window &w)
+{
+    const HistoryStore *history = w.engine->history();
+    const SnapshotPtr shown = w.engine->snapshot();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(rainWindows(history, shown->record.Dat));
+        benchmark::DoNotOptimize(windDays(history, shown->record.Dat));
+        benchmark::DoNotOptimize(recordedExtremes(*history));
+        benchmark::DoNotOptimize(currentConditions(shown->record, shown->summary, history));
+    }
+    state.counters["rows"] = static_cast<double>(w.records);
+}
+
+// A start on the same folder, from the engine's creation to the first
+// refresh (the timer of the first read and the no-station pause, 10 ms each
+// here, included).
+void startUp(benchmark::State &state, Window &w, test::SimLink &link)
+{
+    for (auto _ : state) {
+        Window again;
+        again.records = w.records;
+        again.context = w.context;
+        QElapsedTimer elapsed;
+        elapsed.start();
+        if (!start(again, link)) {
+            state.SkipWithError("the window did not refresh");
+            break;
+        }
+        state.SetIterationTime(static_cast<double>(elapsed.nsecsElapsed()) / 1e9);
+    }
+    state.counters["rows"] = static_cast<double>(w.records);
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -139,6 +183,18 @@ int main(int argc, char **argv)
             return 1;
         }
         windows.push_back(std::move(w));
+    }
+    for (auto &w : windows) {
+        Window *window = w.get();
+        const std::string rows = "/rows:" + std::to_string(window->records);
+        benchmark::RegisterBenchmark(("DeriveFromHistory" + rows).c_str(),
+                                     [window](benchmark::State &state) { deriveFromHistory(state, *window); })
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("StartUp" + rows).c_str(),
+                                     [window, &link](benchmark::State &state) { startUp(state, *window, link); })
+            ->Unit(benchmark::kMillisecond)
+            ->UseManualTime()
+            ->Iterations(5);
     }
     const std::pair<const char *, Run> runs[] = {{"RefreshDisplay", Run::Unchanged},
                                                  {"RefreshDisplayAndPaint", Run::Painted},
