@@ -7,10 +7,11 @@
 //   Polling --the ring moved too far / link lost--> Awaiting full read / Disconnected
 //
 // Its own timers call its handlers (link check, poll, full-read start, the
-// no-station pause) once start() has run; everything runs on one thread,
-// and waiting for the station pumps the event queue, so handlers re-enter. `busy` marks a
-// running exchange: a poll, a full read or a settings write that arrives
-// while another runs is deferred and runs as soon as that one ends.
+// no-station pause) once start() has run. Everything runs on one thread,
+// and waiting for the station pumps the event queue, so handlers re-enter.
+// `busy` marks a running exchange: a poll, a full read or a settings write
+// that arrives while another runs is deferred and runs as soon as that one
+// ends.
 //
 // What the recorder decided is told through signals; whoever listens shows
 // progress and refreshes, and takes no part in the exchange.
