@@ -4,6 +4,7 @@
 #include "ScrollText.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -204,6 +205,23 @@ QList<QLabel *> MainWindowUi::speedUnitLabels() const
 QList<QLabel *> MainWindowUi::rainUnitLabels() const
 {
     return rain_.unitLabels();
+}
+
+void MainWindowUi::applyChoices(const Settings &stored)
+{
+    auto apply = [](QComboBox *box, int index) {
+        if (index >= 0 && index < box->count()) {
+            const QSignalBlocker block(box);
+            box->setCurrentIndex(index);
+        }
+    };
+    apply(LangBox, stored.Lang);
+    apply(TempEdBox, stored.Temp);
+    apply(PressureEdBox, stored.Press);
+    apply(SpeedEdBox, stored.Speed);
+    apply(RainEdBox, stored.Rain);
+    apply(UVIEdBox, stored.UVI);
+    IsUserCity->setChecked(stored.UserCoord != 0);
 }
 
 void MainWindowUi::showTemperatureUnit(const TemperatureView &view, const Measurement &m)

@@ -11,6 +11,7 @@
 
 #include "Component.h"
 #include "ExtremesView.h"
+#include "SettingsStore.h"
 #include "PanelKit.h"
 #include "PressurePanel.h"
 #include "RainPanel.h"
@@ -68,6 +69,11 @@ public:
     RainPanel &rain() { return rain_; }
     WindPanel &wind() { return wind_; }
     TimeLocationPanel &timeLocation() { return *this; }
+
+    // The stored choices into the language box, the unit selectors and the
+    // user's-city check box. Setting an index runs no change handler; an
+    // index a box does not have leaves the form's default.
+    void applyChoices(const Settings &stored);
 
     // What each unit handler redraws: both sides of the temperature box (the
     // channel's thermometer and extremes too) and the wind chill; the

@@ -67,7 +67,7 @@ bool TForm1::FormCreate()
     }
     if (engine_.cityTable())
         ui.fillCities(engine_.cityTable()->rows());
-    applySettings();
+    ui.applyChoices(engine_.storedSettings());
     IsUserCityClick();
     LangBoxChange();
     takeUnitChoices();
@@ -90,26 +90,6 @@ bool TForm1::FormCreate()
     if (!engine_.tableProblems().isEmpty())
         QTimer::singleShot(0, this, [this] { showMessage(engine_.tableProblems()); });
     return true;
-}
-
-// The stored choices into the selectors. Setting an index runs no change
-// handler; an index a box does not have leaves the form's default.
-void TForm1::applySettings()
-{
-    const Settings &stored = engine_.storedSettings();
-    auto apply = [](QComboBox *box, int index) {
-        if (index >= 0 && index < box->count()) {
-            const QSignalBlocker block(box);
-            box->setCurrentIndex(index);
-        }
-    };
-    apply(ui.LangBox, stored.Lang);
-    apply(ui.TempEdBox, stored.Temp);
-    apply(ui.PressureEdBox, stored.Press);
-    apply(ui.SpeedEdBox, stored.Speed);
-    apply(ui.RainEdBox, stored.Rain);
-    apply(ui.UVIEdBox, stored.UVI);
-    ui.IsUserCity->setChecked(stored.UserCoord != 0);
 }
 
 void TForm1::FormDestroy()

@@ -108,7 +108,6 @@ private:
 
     void showMessage(const QString &text);
     void showFileError();
-    void applySettings();
     QDateTime now() const { return engine_.now(); }
 
     StationEngine &engine_;
