@@ -13,19 +13,16 @@ using namespace nimbrel;
 
 namespace {
 
-// The recorder as the window runs it, without a history file (decoding and
+// The recorder as the program runs it, without a history file (decoding and
 // the ring walk are measured, storing has its own benchmark).
 void BM_FullRead(benchmark::State &state)
 {
     test::SimLink link;
     LinkApi api = link.api();
     USBHandle device = api.open(nullptr, kStationVendorId, kStationProductId, 2048, 2048, 0);
-    QTimer linkCheck, poll, readTimeout, writeTimeout, start, pause;
-    readTimeout.setInterval(10000);
-    writeTimeout.setInterval(10000);
-    Recorder recorder({&linkCheck, &poll, &readTimeout, &writeTimeout, &start, &pause});
+    Recorder recorder;
     recorder.setLink(&api, device);
-    recorder.setConnectedForTest(true);
+    recorder.linkCheck();
 
     int slots = 0;
     for (auto _ : state) {

@@ -1,12 +1,16 @@
-// The main window's whole display refresh, as a poll runs it, with a history
-// of 1,000 rows and of ten years at five minutes (1,051,920 rows). The window
-// is the program's own, offscreen, started without a station so that it
-// shows the newest stored record, as after the no-station pause; every panel
-// then reads its values, windows and extremes from that history.
+// The display of the current conditions with a history of 1,000 rows and of
+// ten years at five minutes (1,051,920 rows): what the engine reads from the
+// history once per record (rain windows, the wind chart's days, the kept
+// extremes, the published conditions), the main window's whole refresh from
+// the snapshot, as a poll runs it, and the start-up until the first refresh.
+// The window is the program's own, offscreen, started without a station so
+// that it shows the newest stored record, as after the no-station pause.
 //
 // The histories come from the generator behind `nimbrel-tool gen-history`,
-// written once per run into a temporary folder. The target: the ten-year
-// figure within twice the 1,000-row one, and under 16 ms (one frame).
+// written once per run into a temporary folder. The targets: the ten-year
+// refresh within twice the 1,000-row one and under 16 ms (one frame), and a
+// start-up that does not grow with the history.
+#include "CurrentConditions.h"
 #include "SyntheticHistory.h"
 #include "TForm1.h"
 #include "support/SimLink.h"
@@ -31,6 +35,7 @@ struct Window {
     QTemporaryDir folder;
     Clock clock{kEnd.addSecs(120)};
     AppContext context;
+    std::unique_ptr<StationEngine> engine;
     std::unique_ptr<TForm1> form;
 };
 
@@ -52,19 +57,16 @@ bool generate(const QString &path, std::int64_t records)
 
 // Starts the window on the folder's history, with the station unplugged, and
 // waits for its first refresh.
-bool open(Window &w, test::SimLink &link)
+bool start(Window &w, test::SimLink &link)
 {
-    if (!w.folder.isValid() || !generate(w.folder.filePath(QStringLiteral("datat")), w.records))
-        return false;
-    w.context.workDir = w.folder.path();
-    w.context.clock = &w.clock;
-    w.context.quietMessages = true;
-    w.form = std::make_unique<TForm1>(w.context);
+    w.engine = std::make_unique<StationEngine>(w.context);
+    w.form = std::make_unique<TForm1>(*w.engine);
     w.form->setMessageSink([](const QString &) {});
-    w.form->useLink(link.api());
-    // The no-station pause, shortened.
-    w.form->findChild<QTimer *>(QStringLiteral("Form2Timer2"))->setInterval(10);
-    w.form->recorder().setPollInterval(10);
+    w.engine->useLink(link.api());
+    // The first full read's start and the no-station pause, shortened.
+    w.engine->findChild<QTimer *>(QStringLiteral("Form2Timer1"))->setInterval(10);
+    w.engine->findChild<QTimer *>(QStringLiteral("Form2Timer2"))->setInterval(10);
+    w.engine->recorder().setPollInterval(10);
     QEventLoop loop;
     bool refreshed = false;
     QObject::connect(w.form.get(), &TForm1::displayRefreshed, &loop, [&] {
@@ -81,6 +83,16 @@ bool open(Window &w, test::SimLink &link)
     return refreshed && shown.date() == kEnd.date() && shown.time() == kEnd.time();
 }
 
+bool open(Window &w, test::SimLink &link)
+{
+    if (!w.folder.isValid() || !generate(w.folder.filePath(QStringLiteral("datat")), w.records))
+        return false;
+    w.context.workDir = w.folder.path();
+    w.context.clock = &w.clock;
+    w.context.quietMessages = true;
+    return start(w, link);
+}
+
 enum class Run {
     Unchanged,     // the same records again: the charts are left alone
     Painted,       // the same, with the repaint of what changed once the event loop runs
@@ -89,21 +101,63 @@ enum class Run {
 
 void refreshDisplay(benchmark::State &state, Window &w, Run run)
 {
-    StationSummary &summary = w.form->recorder().summary();
+    // Two snapshots whose station histories differ, shown in turn.
+    SnapshotPtr differing[2];
+    for (int i = 0; i < 2; ++i) {
+        StationSnapshot s = *w.engine->snapshot();
+        s.change = SnapshotChange::Record;
+        s.summary.PressureHistory[0] = i ? 1013.0 : 1009.0;
+        s.summary.UvDailyMax[0] = i ? 3.0 : 5.0;
+        differing[i] = std::make_shared<const StationSnapshot>(s);
+    }
     bool flip = false;
     for (auto _ : state) {
         if (run == Run::ChartsChange) {
             flip = !flip;
-            summary.PressureHistory[0] = flip ? 1013.0 : 1009.0;
-            summary.UvDailyMax[0] = flip ? 3.0 : 5.0;
+            w.form->showSnapshot(differing[flip]);
+        } else {
+            w.form->RefreshDisplay();
         }
-        w.form->RefreshDisplay();
         if (run != Run::Unchanged)
             QCoreApplication::processEvents();
     }
     state.counters["rows"] = static_cast<double>(w.records);
     // The window's own measurement of its last refresh, for comparison.
     state.counters["lastRefreshMs"] = w.form->lastRefreshMs();
+}
+
+// What the engine reads from the history for each record it takes over.
+void deriveFromHistory(benchmark::State &state, Window &w)
+{
+    const HistoryStore *history = w.engine->history();
+    const SnapshotPtr shown = w.engine->snapshot();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(rainWindows(history, shown->record.Dat));
+        benchmark::DoNotOptimize(windDays(history, shown->record.Dat));
+        benchmark::DoNotOptimize(recordedExtremes(*history));
+        benchmark::DoNotOptimize(currentConditions(shown->record, shown->summary, history));
+    }
+    state.counters["rows"] = static_cast<double>(w.records);
+}
+
+// A start on the same folder, from the engine's creation to the first
+// refresh (the timer of the first read and the no-station pause, 10 ms each
+// here, included).
+void startUp(benchmark::State &state, Window &w, test::SimLink &link)
+{
+    for (auto _ : state) {
+        Window again;
+        again.records = w.records;
+        again.context = w.context;
+        QElapsedTimer elapsed;
+        elapsed.start();
+        if (!start(again, link)) {
+            state.SkipWithError("the window did not refresh");
+            break;
+        }
+        state.SetIterationTime(static_cast<double>(elapsed.nsecsElapsed()) / 1e9);
+    }
+    state.counters["rows"] = static_cast<double>(w.records);
 }
 
 }  // namespace
@@ -129,6 +183,18 @@ int main(int argc, char **argv)
             return 1;
         }
         windows.push_back(std::move(w));
+    }
+    for (auto &w : windows) {
+        Window *window = w.get();
+        const std::string rows = "/rows:" + std::to_string(window->records);
+        benchmark::RegisterBenchmark(("DeriveFromHistory" + rows).c_str(),
+                                     [window](benchmark::State &state) { deriveFromHistory(state, *window); })
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("StartUp" + rows).c_str(),
+                                     [window, &link](benchmark::State &state) { startUp(state, *window, link); })
+            ->Unit(benchmark::kMillisecond)
+            ->UseManualTime()
+            ->Iterations(5);
     }
     const std::pair<const char *, Run> runs[] = {{"RefreshDisplay", Run::Unchanged},
                                                  {"RefreshDisplayAndPaint", Run::Painted},

@@ -23,24 +23,20 @@ using nimbrel::test::SimLink;
 
 namespace {
 
-// One program side of the link: the window's timers, a history file and the
-// recorder between them.
+// One program side of the link: a history file and the recorder, whose
+// handlers the test runs itself (its timers are never started).
 struct Rig {
     explicit Rig(const sim::SimConfig &config = quietStation()) : link(config)
     {
-        for (QTimer *t : {&linkCheck, &poll, &readTimeout, &writeTimeout, &start, &pause}) {
-            t->setInterval(10000);
-            QObject::connect(t, &QTimer::timeout, t, &QTimer::stop);
-        }
-        readTimeout.setInterval(300);
-        writeTimeout.setInterval(300);
+        recorder.timers().readTimeout->setInterval(300);
+        recorder.timers().writeTimeout->setInterval(300);
         api = link.api();
         history = HistoryStore::open(dir.filePath(QStringLiteral("datat")), QDateTime::currentDateTime()).store;
         recorder.setLink(&api, api.open(nullptr, kStationVendorId, kStationProductId, 2048, 2048, 0));
         recorder.setHistory(history.get());
         recorder.setAnswerWait(50);
         recorder.setClock([this] { return clock; });
-        recorder.setConnectedForTest(true);
+        recorder.linkCheck();  // the station is attached
     }
 
     static sim::SimConfig quietStation()
@@ -50,6 +46,15 @@ struct Rig {
         return c;
     }
 
+    // The recorder has taken over slot `index` as its newest record; the
+    // history and the log of commands start empty from there.
+    void takenOverUpTo(int index)
+    {
+        setNewestSlot(index);
+        ASSERT_EQ(recorder.incrementalRead(), PollResult::NewRecord);
+        ASSERT_TRUE(history->clear());
+        link.sent.clear();
+    }
     // Only the index byte: the ring's records stay where they are.
     void setNewestSlot(int index) { link.station().memory()[kSlotIndexByte] = static_cast<std::uint8_t>(index); }
     // The station stores records until slot `index` holds the newest.
@@ -76,8 +81,7 @@ struct Rig {
     SimLink link;
     LinkApi api;
     std::unique_ptr<HistoryStore> history;
-    QTimer linkCheck, poll, readTimeout, writeTimeout, start, pause;
-    Recorder recorder{{&linkCheck, &poll, &readTimeout, &writeTimeout, &start, &pause}};
+    Recorder recorder;
     QDateTime clock = QDateTime(QDate(2026, 6, 21), QTime(12, 5));
 };
 
@@ -243,8 +247,9 @@ TEST(FullRead, ResumedReadRereadsTheSlotsTheStationWroteMeanwhile)
 TEST(FullRead, WithoutStationLoadsTheStoredData)
 {
     Rig rig;
-    rig.pause.setInterval(10);
-    rig.recorder.setConnectedForTest(false);
+    rig.recorder.timers().noStationPause->setInterval(10);
+    rig.link.station().setAttached(false);
+    rig.recorder.linkCheck();
     int loaded = 0;
     QObject::connect(&rig.recorder, &Recorder::storedDataLoaded, [&] { ++loaded; });
     EXPECT_EQ(rig.recorder.fullRead(), FullReadResult::NoStation);
@@ -273,8 +278,9 @@ TEST(IncrementalRead, NewSlotsAreCountedAroundTheRing)
     };
     for (const Row &r : rows) {
         Rig rig;
+        if (r.oldIndex >= 0)
+            rig.takenOverUpTo(r.oldIndex);
         rig.setNewestSlot(r.newIndex);
-        rig.recorder.setLastRecordPositionForTest(r.oldIndex < 0 ? 0 : Recorder::slotPosition(r.oldIndex));
         EXPECT_EQ(rig.recorder.incrementalRead(), r.result) << r.situation;
         const bool tookOver = r.result == PollResult::NewRecord;
         EXPECT_EQ(rig.recorder.lastRecordPosition(),
@@ -290,8 +296,8 @@ TEST(IncrementalRead, NewSlotsAreCountedAroundTheRing)
 TEST(IncrementalRead, NewRecordReadsIndexHeaderAndTheSlotsTwoBlocks)
 {
     Rig rig;
+    rig.takenOverUpTo(207);
     rig.setNewestSlot(208);
-    rig.recorder.setLastRecordPositionForTest(8123 - 38);
     EXPECT_EQ(rig.recorder.incrementalRead(), PollResult::NewRecord);
     const std::vector<int> expected = {224, 0, 32, 64, 96, 128, 160, 192, 224, 8123, 8155};
     EXPECT_EQ(rig.link.readAddresses(), expected) << "the highest slot's blocks end at byte 8186";
@@ -313,8 +319,8 @@ TEST(IncrementalRead, FailuresRestoreTheLastPositionSoTheNextPollRetries)
     };
     for (const Row &r : rows) {
         Rig rig;
+        rig.takenOverUpTo(1);  // position 257
         rig.setNewestSlot(2);
-        rig.recorder.setLastRecordPositionForTest(257);
         rig.fault(r.faultAddress, sim::ReadFault::NoAnswer, Recorder::kBlockTries);
         EXPECT_EQ(rig.recorder.incrementalRead(), r.result) << r.situation;
         EXPECT_EQ(rig.recorder.lastRecordPosition(), 257) << r.situation;
@@ -329,7 +335,7 @@ TEST(IncrementalRead, DecemberRecordReadAfterMidnightKeepsItsYear)
 {
     Rig rig;
     auto &memory = rig.link.station().memory();
-    rig.recorder.setLastRecordPositionForTest(Recorder::slotPosition(1));
+    rig.takenOverUpTo(1);
     rig.setNewestSlot(2);
     const int p = Recorder::slotPosition(2);
     memory[4] = 0x27;                    // the station's year has turned
@@ -361,7 +367,7 @@ TEST(Exchanges, WriteRequestedDuringAReadWaitsForItAndWritesFreshBytes)
             rig.recorder.requestWrite({kPeriodByte, [](StationImage &image) { image[kPeriodByte] = 11; }});
         }
     };
-    rig.poll.start();
+    rig.recorder.timers().poll->start();
     rig.recorder.poll();
     rig.link.whileWaiting = nullptr;
     ASSERT_TRUE(requested);
@@ -405,7 +411,8 @@ TEST(StationThatLies, SlotIndexPastTheRingEndsTheReadInsteadOfReadingPastMemory)
         rig.setNewestSlot(index);
         EXPECT_EQ(rig.recorder.fullRead(), FullReadResult::BadSlotIndex) << "index " << index;
         EXPECT_TRUE(rig.rows().empty()) << "index " << index;
-        rig.recorder.setLastRecordPositionForTest(257);
+        rig.takenOverUpTo(1);  // position 257
+        rig.setNewestSlot(index);
         EXPECT_EQ(rig.recorder.incrementalRead(), PollResult::ReadFailed) << "index " << index;
         EXPECT_EQ(rig.recorder.lastRecordPosition(), 257) << "index " << index;
         for (int address : rig.link.readAddresses())
@@ -559,8 +566,8 @@ TEST(Soak, HistoryEqualsWhatTheStationStoredDespiteFaultsUnpluggingAndJumps)
             rig.link.station().setAttached(true);
         }
         rig.recorder.linkCheck();
-        if (rig.recorder.fullReadPending() || rig.start.isActive()) {
-            rig.start.stop();
+        if (rig.recorder.fullReadPending() || rig.recorder.timers().fullReadStart->isActive()) {
+            rig.recorder.timers().fullReadStart->stop();
             rig.recorder.startFullRead();
         } else {
             ++polls;

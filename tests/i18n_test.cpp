@@ -107,22 +107,24 @@ struct MainWindow {
         context.workDir = dir.path();
         context.defaultLangTable = shipped;
         context.quietMessages = true;
-        form = std::make_unique<TForm1>(context);
+        engine = std::make_unique<StationEngine>(context);
+        form = std::make_unique<TForm1>(*engine);
         if (linked) {
             sim::SimConfig detached;
             detached.attached = false;
             link = std::make_unique<test::SimLink>(detached);
-            form->useLink(link->api());
+            form->engine().useLink(link->api());
         }
     }
     void select(int language)
     {
-        form->LangBox->setCurrentIndex(language);
+        form->ui.LangBox->setCurrentIndex(language);
         form->LangBoxChange();
     }
     QTemporaryDir dir;
     AppContext context;
     std::unique_ptr<test::SimLink> link;
+    std::unique_ptr<StationEngine> engine;
     std::unique_ptr<TForm1> form;
 };
 
@@ -272,7 +274,7 @@ private Q_SLOTS:
         }
         QSqlDatabase::removeDatabase("extra");
         QVERIFY(m.form->FormCreate());
-        QCOMPARE(m.form->LangBox->currentIndex(), 1);
+        QCOMPARE(m.form->ui.LangBox->currentIndex(), 1);
         QCOMPARE(m.form->findChild<QGroupBox *>("GroupBox5")->title(), QString("Wind"));
         QCOMPARE(m.form->findChild<QGroupBox *>("GroupBox6")->title(), QString("Осадки"));
         QCOMPARE(m.form->findChild<QGroupBox *>("GroupBox2")->title(), QString("Восход/заход"));
@@ -324,8 +326,8 @@ private Q_SLOTS:
         french.Lang = 3;
         QVERIFY(SettingsStore::open(QDir(m.dir.path()).filePath("datsum"), QDateTime::currentDateTime()).store->save(french));
         QVERIFY(m.form->FormCreate());
-        QCOMPARE(m.form->LangBox->isEnabled(), usable);
-        QCOMPARE(m.form->LangBox->count(), usable ? 5 : 0);
+        QCOMPARE(m.form->ui.LangBox->isEnabled(), usable);
+        QCOMPARE(m.form->ui.LangBox->count(), usable ? 5 : 0);
         QCOMPARE(m.form->findChild<QGroupBox *>("GroupBox5")->title(), QString(usable ? "Vent" : "Ветер"));
         QCOMPARE(QDir(m.dir.path()).entryList({"lang.damaged-*"}).size(), setAside);
         // The stored choice outlives a start without the table and applies
@@ -335,7 +337,7 @@ private Q_SLOTS:
         MainWindow again;
         QFile::copy(QDir(m.dir.path()).filePath("datsum"), QDir(again.dir.path()).filePath("datsum"));
         QVERIFY(again.form->FormCreate());
-        QCOMPARE(again.form->LangBox->currentIndex(), 3);
+        QCOMPARE(again.form->ui.LangBox->currentIndex(), 3);
         QCOMPARE(again.form->findChild<QGroupBox *>("GroupBox5")->title(), QString("Vent"));
     }
 
@@ -399,7 +401,7 @@ private Q_SLOTS:
         MainWindow m;
         QVERIFY(m.form->FormCreate());
         m.select(language);
-        const QWidget *content = m.form->ScrollBox1->widget();
+        const QWidget *content = m.form->ui.ScrollBox1->widget();
         QString why;
         for (QLabel *label : content->findChildren<QLabel *>()) {
             if (!label->isHidden() && !label->text().isEmpty() && !kWrittenByRefresh.contains(label->objectName()))
@@ -429,13 +431,13 @@ private Q_SLOTS:
                 QVERIFY2(box->fontMetrics().horizontalAdvance(box->itemText(i)) <= field, qPrintable(box->itemText(i)));
         }
         // The status panels, the link states in panel 0 included.
-        const QList<QLabel *> panels = m.form->sStatusBar1->findChildren<QLabel *>();
+        const QList<QLabel *> panels = m.form->ui.sStatusBar1->findChildren<QLabel *>();
         QVERIFY(panels.size() >= 4);
         for (QLabel *panel : panels) {
             QStringList texts{panel->text()};
             if (panel == panels.first())
-                texts << m.form->StationOn->text() << m.form->StationOff->text() << m.form->NoAccess->text()
-                      << m.form->NoOpen->text();
+                texts << m.form->ui.StationOn->text() << m.form->ui.StationOff->text() << m.form->ui.NoAccess->text()
+                      << m.form->ui.NoOpen->text();
             // The designed Russian of the station settings' messages is longer
             // than the panel; the translations are not.
             if (panel == panels.first() && language > 0)

@@ -36,10 +36,11 @@ struct Window {
         context.workDir = dir.path();
         context.clock = &clock_;
         context.defaultCityTable = QStringLiteral(CITYCODES_FILE);
-        form = std::make_unique<TForm1>(context);
-        form->useLink(link.api());
+        engine = std::make_unique<StationEngine>(context);
+        form = std::make_unique<TForm1>(*engine);
+        form->engine().useLink(link.api());
         for (const char *name : {"Timer1", "Form2Timer1"})
-            form->findChild<QTimer *>(QString::fromLatin1(name))->setInterval(50);
+            form->engine().findChild<QTimer *>(QString::fromLatin1(name))->setInterval(50);
     }
 
     bool refreshed()
@@ -54,6 +55,7 @@ struct Window {
     QTemporaryDir dir;
     Clock clock_;
     AppContext context;
+    std::unique_ptr<StationEngine> engine;
     std::unique_ptr<TForm1> form;
 };
 

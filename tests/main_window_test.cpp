@@ -29,18 +29,18 @@ namespace {
 // poll instead of ten.
 void quicken(TForm1 &form, int linkCheckMs = 50, int pollMs = 150, int pauseMs = 300)
 {
-    form.findChild<QTimer *>(QStringLiteral("Timer1"))->setInterval(linkCheckMs);
-    form.findChild<QTimer *>(QStringLiteral("Form2Timer1"))->setInterval(linkCheckMs);
-    form.findChild<QTimer *>(QStringLiteral("Timer2"))->setInterval(pollMs);
-    form.findChild<QTimer *>(QStringLiteral("Form2Timer2"))->setInterval(pauseMs);
-    form.findChild<QTimer *>(QStringLiteral("Timer3"))->setInterval(300);
-    form.findChild<QTimer *>(QStringLiteral("Timer4"))->setInterval(300);
-    form.recorder().setPollInterval(pollMs);
+    form.engine().findChild<QTimer *>(QStringLiteral("Timer1"))->setInterval(linkCheckMs);
+    form.engine().findChild<QTimer *>(QStringLiteral("Form2Timer1"))->setInterval(linkCheckMs);
+    form.engine().findChild<QTimer *>(QStringLiteral("Timer2"))->setInterval(pollMs);
+    form.engine().findChild<QTimer *>(QStringLiteral("Form2Timer2"))->setInterval(pauseMs);
+    form.engine().findChild<QTimer *>(QStringLiteral("Timer3"))->setInterval(300);
+    form.engine().findChild<QTimer *>(QStringLiteral("Timer4"))->setInterval(300);
+    form.engine().recorder().setPollInterval(pollMs);
 }
 
 QTimer *timer(TForm1 &form, const char *name)
 {
-    return form.findChild<QTimer *>(QString::fromLatin1(name));
+    return form.engine().findChild<QTimer *>(QString::fromLatin1(name));
 }
 
 sim::SimConfig station(bool attached = true)
@@ -54,13 +54,15 @@ struct Window {
     explicit Window(SimLink &link)
     {
         context.workDir = dir.path();
-        form = std::make_unique<TForm1>(context);
+        engine = std::make_unique<StationEngine>(context);
+        form = std::make_unique<TForm1>(*engine);
         form->setMessageSink([this](const QString &text) { messages << text; });
-        form->useLink(link.api());
+        form->engine().useLink(link.api());
         quicken(*form);
     }
     QTemporaryDir dir;
     AppContext context;
+    std::unique_ptr<StationEngine> engine;
     std::unique_ptr<TForm1> form;
     QStringList messages;
 };
@@ -76,15 +78,15 @@ private Q_SLOTS:
         SimLink link(station(false));
         Window w(link);
         QStringList panelTexts;
-        QObject::connect(w.form.get(), &TForm1::displayRefreshed, [&] { panelTexts << w.form->Label10->text(); });
+        QObject::connect(w.form.get(), &TForm1::displayRefreshed, [&] { panelTexts << w.form->ui.Label10->text(); });
         QVERIFY(w.form->FormCreate());
-        QTRY_VERIFY_WITH_TIMEOUT(w.form->TempPanel->isVisible() || !panelTexts.isEmpty(), 2000);
-        QTRY_COMPARE_WITH_TIMEOUT(w.form->Label10->text(), w.form->ErrorConnect->text(), 2000);
-        QCOMPARE(w.form->sStatusBar1->panelText(0), QStringLiteral("Станция отключена"));
-        QVERIFY(w.form->ErrorConnect->text().contains(QStringLiteral("будут загружены последние данные")));
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->ui.TempPanel->isVisible() || !panelTexts.isEmpty(), 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(w.form->ui.Label10->text(), w.form->ui.ErrorConnect->text(), 2000);
+        QCOMPARE(w.form->ui.sStatusBar1->panelText(0), QStringLiteral("Станция отключена"));
+        QVERIFY(w.form->ui.ErrorConnect->text().contains(QStringLiteral("будут загружены последние данные")));
         QTRY_COMPARE_WITH_TIMEOUT(panelTexts.size(), 1, 3000);
-        QVERIFY(w.form->TempPanel->isHidden());
-        QCOMPARE(w.form->ObmenLed->colorIndex(), 1);
+        QVERIFY(w.form->ui.TempPanel->isHidden());
+        QCOMPARE(w.form->ui.ObmenLed->colorIndex(), 1);
         QVERIFY2(timer(*w.form, "Timer2")->isActive(), "the poll waits for a station to come");
         QVERIFY(link.sent.empty());
     }
@@ -94,16 +96,16 @@ private Q_SLOTS:
         SimLink link(station());
         Window w(link);
         QVERIFY(w.form->FormCreate());
-        QTRY_VERIFY_WITH_TIMEOUT(w.form->recorder().lastRecordPosition() != 0, 5000);
-        QCOMPARE(w.form->sStatusBar1->panelText(0), QStringLiteral("Станция подключена"));
-        QTRY_VERIFY_WITH_TIMEOUT(w.form->TempPanel->isHidden(), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->engine().recorder().lastRecordPosition() != 0, 5000);
+        QCOMPARE(w.form->ui.sStatusBar1->panelText(0), QStringLiteral("Станция подключена"));
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->ui.TempPanel->isHidden(), 2000);
         QVERIFY(timer(*w.form, "Timer2")->isActive());
-        QCOMPARE(w.form->ProgressBar1->value(), 16000);
-        const int first = w.form->recorder().lastRecordPosition();
+        QCOMPARE(w.form->ui.ProgressBar1->value(), 16000);
+        const int first = w.form->engine().recorder().lastRecordPosition();
         QCOMPARE(first, link.station().newestSlotIndex() * 38 + 219);
 
         link.station().addSlots(1);
-        QTRY_COMPARE_WITH_TIMEOUT(w.form->recorder().lastRecordPosition(), first + 38, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(w.form->engine().recorder().lastRecordPosition(), first + 38, 3000);
         QCOMPARE(w.form->measurement().Dat.isValid(), true);
     }
 
@@ -112,12 +114,12 @@ private Q_SLOTS:
         SimLink link(station());
         Window w(link);
         QVERIFY(w.form->FormCreate());
-        QTRY_VERIFY_WITH_TIMEOUT(w.form->recorder().lastRecordPosition() != 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->engine().recorder().lastRecordPosition() != 0, 5000);
 
         link.station().setAttached(false);
-        QTRY_COMPARE_WITH_TIMEOUT(w.form->sStatusBar1->panelText(0), QStringLiteral("Станция отключена"), 2000);
-        QCOMPARE(w.form->recorder().lastRecordPosition(), 0);
-        QVERIFY(!w.form->recorder().connected());
+        QTRY_COMPARE_WITH_TIMEOUT(w.form->ui.sStatusBar1->panelText(0), QStringLiteral("Станция отключена"), 2000);
+        QCOMPARE(w.form->engine().recorder().lastRecordPosition(), 0);
+        QVERIFY(!w.form->engine().recorder().connected());
 
         // While the next full read waits for answers, every unit and period
         // control is disabled.
@@ -128,21 +130,21 @@ private Q_SLOTS:
         link.sent.clear();
         link.whileWaiting = [&] {
             // The polls after it run with the controls free again.
-            if (!w.form->recorder().fullReadRunning())
+            if (!w.form->engine().recorder().fullReadRunning())
                 return;
             for (QWidget *c : controls)
                 (c->isEnabled() ? sawUnlockedControls : sawLockedControls) = true;
         };
         link.station().setAttached(true);
-        QTRY_VERIFY_WITH_TIMEOUT(w.form->recorder().connected(), 2000);
-        QTRY_VERIFY_WITH_TIMEOUT(w.form->recorder().lastRecordPosition() != 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->engine().recorder().connected(), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->engine().recorder().lastRecordPosition() != 0, 5000);
         link.whileWaiting = nullptr;
         QVERIFY(sawLockedControls);
         QVERIFY(!sawUnlockedControls);
         QVERIFY(link.readAddresses().size() >= 256u);
         for (QWidget *c : controls)
             QVERIFY2(c->isEnabled(), qPrintable(c->objectName()));
-        QVERIFY(w.form->TempPanel->isHidden());
+        QVERIFY(w.form->ui.TempPanel->isHidden());
     }
 
     void checkByteMismatchOnBlockZeroIsReadAgainAtOnce()
@@ -152,7 +154,7 @@ private Q_SLOTS:
         Window w(link);
         QVERIFY(w.form->FormCreate());
         QTRY_VERIFY_WITH_TIMEOUT(link.readAddresses().size() >= 1u, 3000);
-        QTRY_VERIFY_WITH_TIMEOUT(w.form->recorder().lastRecordPosition() != 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->engine().recorder().lastRecordPosition() != 0, 5000);
         const std::vector<int> reads = link.readAddresses();
         QCOMPARE(reads[0], 0);
         QCOMPARE(reads[1], 0);  // the spoiled answer is asked for again
@@ -179,13 +181,13 @@ private Q_SLOTS:
         QVERIFY(w.form->FormCreate());
         QTRY_VERIFY_WITH_TIMEOUT(nestedDone, 5000);
         QCOMPARE(sentAfterNested, sentBeforeNested);  // no second exchange inside the first
-        QTRY_VERIFY_WITH_TIMEOUT(w.form->recorder().lastRecordPosition() != 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->engine().recorder().lastRecordPosition() != 0, 5000);
         // The deferred poll runs after the full read (its blocks, the index
         // once more and the closing poll's index): one more index read.
         const size_t fullReadCommands = 256 + 1 + 1;
         QTRY_COMPARE_WITH_TIMEOUT(link.readAddresses().size(), fullReadCommands + 1, 3000);
         QCOMPARE(link.readAddresses().back(), 224);
-        QVERIFY(!w.form->recorder().busy());
+        QVERIFY(!w.form->engine().recorder().busy());
     }
 
     void stationAttachedAfterAStartWithoutOneIsReadAtOnce()
@@ -193,26 +195,26 @@ private Q_SLOTS:
         SimLink link(station(false));
         Window w(link);
         QVERIFY(w.form->FormCreate());
-        QTRY_VERIFY_WITH_TIMEOUT(w.form->TempPanel->isHidden() && w.form->Label10->text() == w.form->ErrorConnect->text(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->ui.TempPanel->isHidden() && w.form->ui.Label10->text() == w.form->ui.ErrorConnect->text(), 3000);
         link.station().setAttached(true);
-        QTRY_VERIFY_WITH_TIMEOUT(w.form->recorder().lastRecordPosition() != 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->engine().recorder().lastRecordPosition() != 0, 5000);
         QVERIFY(timer(*w.form, "Timer2")->isActive());
-        QTRY_VERIFY_WITH_TIMEOUT(w.form->TempPanel->isHidden(), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->ui.TempPanel->isHidden(), 2000);
     }
 
     void stationAttachedDuringTheNoStationPauseIsReadAfterIt()
     {
         SimLink link(station(false));
         Window w(link);
-        QObject::connect(&w.form->recorder(), &Recorder::stageChanged, [&](ReadStage stage) {
+        QObject::connect(&w.form->engine().recorder(), &Recorder::stageChanged, [&](ReadStage stage) {
             if (stage == ReadStage::NoStation)
                 QTimer::singleShot(100, [&] { link.station().setAttached(true); });
         });
         QVERIFY(w.form->FormCreate());
-        QTRY_VERIFY_WITH_TIMEOUT(w.form->recorder().lastRecordPosition() != 0, 5000);
-        QCOMPARE(w.form->history()->count(), 209LL);
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->engine().recorder().lastRecordPosition() != 0, 5000);
+        QCOMPARE(w.form->engine().history()->count(), 209LL);
         QVERIFY(QFile::exists(QDir(w.dir.path()).filePath(QStringLiteral("sumlocal.bin"))));
-        QCOMPARE(w.form->sStatusBar1->panelText(0), QStringLiteral("Станция подключена"));
+        QCOMPARE(w.form->ui.sStatusBar1->panelText(0), QStringLiteral("Станция подключена"));
         QVERIFY(timer(*w.form, "Timer2")->isActive());
     }
 
@@ -234,8 +236,8 @@ private Q_SLOTS:
         SimLink link(station());
         Window w(link);
         QVERIFY(w.form->FormCreate());
-        QTRY_VERIFY_WITH_TIMEOUT(w.form->recorder().lastRecordPosition() != 0, 5000);
-        HistoryStore *history = w.form->history();
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->engine().recorder().lastRecordPosition() != 0, 5000);
+        const HistoryStore *history = w.form->engine().history();
         QVERIFY(history);
         QCOMPARE(history->count(), 209LL);  // every slot, slot 0 too
 
@@ -262,8 +264,9 @@ private Q_SLOTS:
         SimLink link(station(false));
         AppContext context;
         context.workDir = dir.path();
-        TForm1 form(context);
-        form.useLink(link.api());
+        StationEngine engine(context);
+        TForm1 form(engine);
+        form.engine().useLink(link.api());
         quicken(form);
         bool refreshed = false;
         QObject::connect(&form, &TForm1::displayRefreshed, [&] { refreshed = true; });
@@ -291,8 +294,8 @@ private Q_SLOTS:
         QFile kept(QDir(w.dir.path()).filePath(aside[0]));
         QVERIFY(kept.open(QIODevice::ReadOnly));
         QCOMPARE(kept.readAll(), noise);
-        QTRY_VERIFY_WITH_TIMEOUT(w.form->recorder().lastRecordPosition() != 0, 5000);
-        QCOMPARE(w.form->history()->count(), 209LL);
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->engine().recorder().lastRecordPosition() != 0, 5000);
+        QCOMPARE(w.form->engine().history()->count(), 209LL);
     }
 
     void clearingTheHistoryRefillsItFromTheStation()
@@ -300,15 +303,15 @@ private Q_SLOTS:
         SimLink link(station());
         Window w(link);
         QVERIFY(w.form->FormCreate());
-        QTRY_VERIFY_WITH_TIMEOUT(w.form->recorder().lastRecordPosition() != 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->engine().recorder().lastRecordPosition() != 0, 5000);
         const size_t readsBefore = link.readAddresses().size();
         w.form->N1Click();
-        QCOMPARE(w.form->history()->count(), 0LL);
-        QVERIFY(!w.form->findChild<QTimer *>(QStringLiteral("Timer2"))->isActive() ||
-                w.form->recorder().fullReadPending());
+        QCOMPARE(w.form->engine().history()->count(), 0LL);
+        QVERIFY(!w.form->engine().findChild<QTimer *>(QStringLiteral("Timer2"))->isActive() ||
+                w.form->engine().recorder().fullReadPending());
         QTRY_VERIFY_WITH_TIMEOUT(link.readAddresses().size() >= readsBefore + 256, 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(w.form->history()->count(), 209LL, 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(w.form->findChild<QTimer *>(QStringLiteral("Timer2"))->isActive(), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(w.form->engine().history()->count(), 209LL, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->engine().findChild<QTimer *>(QStringLiteral("Timer2"))->isActive(), 3000);
     }
 
     void linkLibraryFailuresEndTheProgramWithTheirMessage()
@@ -327,7 +330,8 @@ private Q_SLOTS:
             AppContext context;
             context.workDir = empty.path();
             context.libraryFolders = {r.folder};
-            TForm1 form(context);
+            StationEngine engine(context);
+            TForm1 form(engine);
             QStringList messages;
             form.setMessageSink([&](const QString &text) { messages << text; });
             QVERIFY2(!form.FormCreate(), r.situation);
@@ -340,7 +344,7 @@ private Q_SLOTS:
         SimLink link(station());
         Window w(link);
         QVERIFY(w.form->FormCreate());
-        QTRY_VERIFY_WITH_TIMEOUT(w.form->recorder().lastRecordPosition() != 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->engine().recorder().lastRecordPosition() != 0, 5000);
         QFile copy(QDir(w.dir.path()).filePath(QStringLiteral("sumlocal.bin")));
         QVERIFY(copy.open(QIODevice::ReadOnly));
         const QByteArray bytes = copy.readAll();
@@ -358,9 +362,9 @@ private Q_SLOTS:
         SimLink link(station());
         Window w(link);
         QVERIFY(w.form->FormCreate());
-        QTRY_VERIFY_WITH_TIMEOUT(w.form->recorder().lastRecordPosition() != 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->engine().recorder().lastRecordPosition() != 0, 5000);
         link.station().setAttached(false);
-        QTRY_VERIFY_WITH_TIMEOUT(!w.form->recorder().connected(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(!w.form->engine().recorder().connected(), 3000);
 
         auto *channelBox = w.form->findChild<QComboBox *>(QStringLiteral("CHBox"));
         auto *termo = w.form->findChild<ThermoMeter *>(QStringLiteral("Termo2"));
@@ -383,10 +387,10 @@ private Q_SLOTS:
         const double column = termo->value();
         const double maxMarker = termo->maxMarker();
 
-        auto *units = w.form->TempEdBox;
+        auto *units = w.form->ui.TempEdBox;
         units->setCurrentIndex(1);
         Q_EMIT units->activated(1);
-        QVERIFY(!w.form->recorder().connected());
+        QVERIFY(!w.form->engine().recorder().connected());
         auto fahrenheit = [](double c) { return c * 1.8 + 32; };
         for (int i = 0; i < names.size(); ++i) {
             bool ok = false;
@@ -408,8 +412,8 @@ private Q_SLOTS:
         SimLink link(station());
         Window w(link);
         QVERIFY(w.form->FormCreate());
-        QTRY_VERIFY_WITH_TIMEOUT(w.form->recorder().lastRecordPosition() != 0, 5000);
-        for (QComboBox *box : {w.form->TempEdBox, w.form->SpeedEdBox, w.form->UVIEdBox, w.form->RainEdBox})
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->engine().recorder().lastRecordPosition() != 0, 5000);
+        for (QComboBox *box : {w.form->ui.TempEdBox, w.form->ui.SpeedEdBox, w.form->ui.UVIEdBox, w.form->ui.RainEdBox})
             box->setCurrentIndex(1);
         auto screen = [&] {
             QJsonObject shown = dumpComponents(w.form.get());
@@ -434,7 +438,7 @@ private Q_SLOTS:
         SimLink link(station());
         Window w(link);
         QVERIFY(w.form->FormCreate());
-        QTRY_VERIFY_WITH_TIMEOUT(w.form->recorder().lastRecordPosition() != 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->engine().recorder().lastRecordPosition() != 0, 5000);
         auto *chart = w.form->findChild<TrendChart *>(QStringLiteral("PressureChart"));
         QCOMPARE(chart->pointCount(), 25);
         Q_EMIT chart->mouseMoved(Qt::NoModifier, chart->pointPosition(24).toPoint());

@@ -7,7 +7,7 @@ target_link_libraries(mqtt_child PRIVATE nimbrel_publish Qt6::Core)
 add_executable(publish_test
   ${CMAKE_CURRENT_LIST_DIR}/publish_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/support/QtTestMain.cpp)
-target_link_libraries(publish_test PRIVATE nimbrel_publish nimbrel_recorder nimbrel_test_support
+target_link_libraries(publish_test PRIVATE nimbrel_engine nimbrel_test_support
   PkgConfig::MOSQUITTO Qt6::Network GTest::gtest)
 target_compile_definitions(publish_test PRIVATE MQTT_CHILD="$<TARGET_FILE:mqtt_child>")
 add_dependencies(publish_test mqtt_child)

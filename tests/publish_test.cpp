@@ -7,11 +7,13 @@
 #include "MqttPublisher.h"
 #include "PublishSettings.h"
 #include "Recorder.h"
+#include "StationEngine.h"
 #include "WeatherUpload.h"
 #include "support/SimLink.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -338,15 +340,12 @@ TEST(Mqtt, RetainedDiscoveryAndStateFollowTheRecordsOfTheSimulatedStation)
     // The station side: a full read, then a poll that brings three records.
     QTemporaryDir dir;
     test::SimLink link;
-    QTimer linkCheck, poll, readTimeout, writeTimeout, start, pause;
-    for (QTimer *t : {&linkCheck, &poll, &readTimeout, &writeTimeout, &start, &pause})
-        t->setInterval(10000);
     auto history = HistoryStore::open(dir.filePath(QStringLiteral("datat")), QDateTime::currentDateTime()).store;
     const LinkApi api = link.api();
-    Recorder recorder({&linkCheck, &poll, &readTimeout, &writeTimeout, &start, &pause});
+    Recorder recorder;
     recorder.setLink(&api, api.open(nullptr, kStationVendorId, kStationProductId, 2048, 2048, 0));
     recorder.setHistory(history.get());
-    recorder.setConnectedForTest(true);
+    recorder.linkCheck();
 
     MqttPublisher publisher(localBroker(broker.port), QStringLiteral("9.9"));
     publisher.setReconnectDelays(50, 200);
@@ -413,15 +412,12 @@ TEST(Mqtt, EveryRecordOfAPollIsSentAndTheStationTopicFollowsTheStation)
 
     QTemporaryDir dir;
     test::SimLink link;
-    QTimer linkCheck, poll, readTimeout, writeTimeout, start, pause;
-    for (QTimer *t : {&linkCheck, &poll, &readTimeout, &writeTimeout, &start, &pause})
-        t->setInterval(10000);
     auto history = HistoryStore::open(dir.filePath(QStringLiteral("datat")), QDateTime::currentDateTime()).store;
     const LinkApi api = link.api();
-    Recorder recorder({&linkCheck, &poll, &readTimeout, &writeTimeout, &start, &pause});
+    Recorder recorder;
     recorder.setLink(&api, api.open(nullptr, kStationVendorId, kStationProductId, 2048, 2048, 0));
     recorder.setHistory(history.get());
-    recorder.setConnectedForTest(true);
+    recorder.linkCheck();
 
     MqttPublisher publisher(localBroker(broker.port), QStringLiteral("9.9"));
     publisher.setReconnectDelays(50, 200);
@@ -498,6 +494,47 @@ TEST(Mqtt, EveryRecordOfAPollIsSentAndTheStationTopicFollowsTheStation)
                   QStringLiteral("http://weather.local:8080/"));
         EXPECT_EQ(config[QStringLiteral("availability")].toArray().size(), 2) << e.topic;
     }
+}
+
+// The engine alone, with no window ever built: each record it takes over is
+// published with the values the engine derived for that record, the same
+// conditions its snapshot carries.
+TEST(Mqtt, EngineWithoutAWindowPublishesEachRecordItTakesOver)
+{
+    NEEDS_MOSQUITTO();
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    QTemporaryDir dir;
+    QFile ini(dir.filePath(QStringLiteral("nimbrel.ini")));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write(QStringLiteral("[mqtt]\nenabled=true\nhost=127.0.0.1\nport=%1\n").arg(broker.port).toUtf8());
+    ini.close();
+
+    test::SimLink link;
+    AppContext context;
+    context.workDir = dir.path();
+    StationEngine engine(context);
+    engine.useLink(link.api());
+    for (const char *name : {"Timer1", "Form2Timer1", "Timer2"})
+        engine.findChild<QTimer *>(QString::fromLatin1(name))->setInterval(100);
+    engine.recorder().setPollInterval(100);
+    engine.openTables();
+    ASSERT_EQ(engine.openStation(), LinkLoadError::None);
+    engine.start();
+    Subscriber subscriber(broker.port);
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(waitUntil([&] { return engine.recorder().lastRecordPosition() != 0 && !engine.recorder().busy(); }));
+        const SnapshotPtr shown = engine.snapshot();
+        const QString newest = isoWithOffset(shown->record.Dat);
+        const QJsonObject state = json(subscriber.waitFor(QStringLiteral("nimbrel/state"), [&](const std::string &p) {
+            return json(p)[QStringLiteral("time")].toString() == newest;
+        }));
+        EXPECT_EQ(state, stateJson(shown->conditions)) << round;
+        EXPECT_FALSE(state[QStringLiteral("rain_total")].isNull()) << round;
+        link.station().addSlots(1);
+        ASSERT_TRUE(waitUntil([&] { return engine.snapshot()->record.Dat > shown->record.Dat; }));
+    }
+    engine.shutDown();
 }
 
 TEST(Mqtt, LastWillAfterAKillAndStateBackAfterABrokerRestart)

@@ -23,8 +23,8 @@ struct Boxes {
 
 Boxes boxesOf(const TForm1 &form)
 {
-    return {form.LangBox->currentIndex(),     form.TempEdBox->currentIndex(), form.PressureEdBox->currentIndex(),
-            form.SpeedEdBox->currentIndex(), form.RainEdBox->currentIndex(), form.UVIEdBox->currentIndex()};
+    return {form.ui.LangBox->currentIndex(),     form.ui.TempEdBox->currentIndex(), form.ui.PressureEdBox->currentIndex(),
+            form.ui.SpeedEdBox->currentIndex(), form.ui.RainEdBox->currentIndex(), form.ui.UVIEdBox->currentIndex()};
 }
 
 bool operator==(const Boxes &a, const Boxes &b)
@@ -41,8 +41,9 @@ void session(const QString &dir, const std::function<void(TForm1 &)> &use)
     context.workDir = dir;
     // The language box offers its languages only with a translation table.
     context.defaultLangTable = QStringLiteral(BUILT_LANG_TABLE);
-    TForm1 form(context);
-    form.useLink(link.api());
+    StationEngine engine(context);
+    TForm1 form(engine);
+    form.engine().useLink(link.api());
     QVERIFY(form.FormCreate());
     use(form);
     form.FormDestroy();
@@ -90,12 +91,12 @@ private Q_SLOTS:
         QFETCH(int, uvi);
         QTemporaryDir dir;
         session(dir.path(), [&](TForm1 &form) {
-            form.LangBox->setCurrentIndex(lang);
-            form.TempEdBox->setCurrentIndex(temp);
-            form.PressureEdBox->setCurrentIndex(press);
-            form.SpeedEdBox->setCurrentIndex(speed);
-            form.RainEdBox->setCurrentIndex(rain);
-            form.UVIEdBox->setCurrentIndex(uvi);
+            form.ui.LangBox->setCurrentIndex(lang);
+            form.ui.TempEdBox->setCurrentIndex(temp);
+            form.ui.PressureEdBox->setCurrentIndex(press);
+            form.ui.SpeedEdBox->setCurrentIndex(speed);
+            form.ui.RainEdBox->setCurrentIndex(rain);
+            form.ui.UVIEdBox->setCurrentIndex(uvi);
         });
         session(dir.path(), [&](TForm1 &form) {
             QVERIFY((boxesOf(form) == Boxes{lang, temp, press, speed, rain, uvi}));
@@ -143,8 +144,8 @@ private Q_SLOTS:
         QSqlDatabase::removeDatabase(QStringLiteral("other"));
         session(dir.path(), [](TForm1 &form) {
             QVERIFY((boxesOf(form) == Boxes{1, 0, 0, 0, 0, 0}));
-            QVERIFY2(form.tableProblems().contains(QStringLiteral("datsum is damaged")),
-                     qPrintable(form.tableProblems()));
+            QVERIFY2(form.engine().tableProblems().contains(QStringLiteral("datsum is damaged")),
+                     qPrintable(form.engine().tableProblems()));
         });
         QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("datsum.damaged-*")}).size(), 1);
     }
@@ -172,13 +173,14 @@ private Q_SLOTS:
         SimLink link;
         AppContext context;
         context.workDir = dir.path();
-        TForm1 form(context);
-        form.useLink(link.api());
+        StationEngine engine(context);
+        TForm1 form(engine);
+        engine.useLink(link.api());
         form.setMessageSink([&told](const QString &text) { told << text; });
         QVERIFY(form.FormCreate());
-        form.recorder().linkCheck();
-        QCOMPARE(form.recorder().fullRead(), FullReadResult::Completed);
-        QCOMPARE(form.recorder().fullRead(), FullReadResult::Completed);
+        engine.recorder().linkCheck();
+        QCOMPARE(engine.recorder().fullRead(), FullReadResult::Completed);
+        QCOMPARE(engine.recorder().fullRead(), FullReadResult::Completed);
         QCOMPARE(told.filter(QStringLiteral("header")).size(), 1);
 
         {  // another program holds datsum while the window closes

@@ -35,19 +35,20 @@ struct Window {
     {
         context.workDir = dir.path();
         context.defaultCityTable = QStringLiteral(CITYCODES_FILE);
-        form = std::make_unique<TForm1>(context);
+        engine = std::make_unique<StationEngine>(context);
+        form = std::make_unique<TForm1>(*engine);
         form->setMessageSink([](const QString &) {});
-        form->useLink(link.api());
+        form->engine().useLink(link.api());
         for (const char *name : {"Timer1", "Form2Timer1"})
-            form->findChild<QTimer *>(QString::fromLatin1(name))->setInterval(50);
-        form->findChild<QTimer *>(QStringLiteral("Timer2"))->setInterval(200);
-        form->findChild<QTimer *>(QStringLiteral("Timer4"))->setInterval(300);
-        form->recorder().setPollInterval(200);
+            form->engine().findChild<QTimer *>(QString::fromLatin1(name))->setInterval(50);
+        form->engine().findChild<QTimer *>(QStringLiteral("Timer2"))->setInterval(200);
+        form->engine().findChild<QTimer *>(QStringLiteral("Timer4"))->setInterval(300);
+        form->engine().recorder().setPollInterval(200);
     }
     bool started()
     {
         return form->FormCreate() &&
-               QTest::qWaitFor([&] { return form->recorder().lastRecordPosition() != 0 && !form->recorder().busy(); },
+               QTest::qWaitFor([&] { return form->engine().recorder().lastRecordPosition() != 0 && !form->engine().recorder().busy(); },
                                5000);
     }
     int writeFrames(int address) const
@@ -56,11 +57,12 @@ struct Window {
             return c.kind == 0xAE && c.address == address;
         }));
     }
-    QString status() const { return form->sStatusBar1->panelText(0); }
+    QString status() const { return form->ui.sStatusBar1->panelText(0); }
 
     SimLink &link;
     QTemporaryDir dir;
     AppContext context;
+    std::unique_ptr<StationEngine> engine;
     std::unique_ptr<TForm1> form;
 };
 
@@ -93,20 +95,20 @@ private Q_SLOTS:
         QVERIFY(w.started());
         const auto before = link.station().memory();
 
-        w.form->PressLevel->setText(typed);
-        w.form->SpeedButton1->click();
-        QTRY_VERIFY(!w.form->recorder().busy());
+        w.form->ui.PressLevel->setText(typed);
+        w.form->ui.SpeedButton1->click();
+        QTRY_VERIFY(!w.form->engine().recorder().busy());
         const auto &memory = link.station().memory();
         if (written) {
             QTRY_COMPARE(w.writeFrames(90), 1);
             QCOMPARE((QList<int>{memory[90], memory[91], memory[92]}), bytes);
             QCOMPARE(w.form->summary().Altitude, typed.trimmed().toInt());
-            QTRY_COMPARE(w.status(), w.form->SettingWritten->text());
+            QTRY_COMPARE(w.status(), w.form->ui.SettingWritten->text());
         } else {
             QCOMPARE(w.writeFrames(90), 0);
             QVERIFY(std::equal(before.begin(), before.begin() + 256, memory.begin()));
-            QCOMPARE(w.form->PressLevel->text(), QStringLiteral("150"));
-            QCOMPARE(w.status(), w.form->AltitudeRefused->text());
+            QCOMPARE(w.form->ui.PressLevel->text(), QStringLiteral("150"));
+            QCOMPARE(w.status(), w.form->ui.AltitudeRefused->text());
         }
     }
 
@@ -120,10 +122,10 @@ private Q_SLOTS:
         link.station().addSlots(1);
         const int newest = link.station().newestSlotIndex();
         const auto slot = link.station().memory();
-        w.form->PeriodBox->setCurrentIndex(10);
-        Q_EMIT w.form->PeriodBox->activated(10);
+        w.form->ui.PeriodBox->setCurrentIndex(10);
+        Q_EMIT w.form->ui.PeriodBox->activated(10);
         QTRY_COMPARE(w.writeFrames(254), 1);
-        QTRY_VERIFY(!w.form->recorder().busy());
+        QTRY_VERIFY(!w.form->engine().recorder().busy());
         QCOMPARE(link.station().memory()[254], 11);
         QCOMPARE(int(link.station().memory()[255]), newest);
         QVERIFY(std::equal(slot.begin() + 256, slot.begin() + 286, link.station().memory().begin() + 256));
@@ -137,13 +139,13 @@ private Q_SLOTS:
         link.sent.clear();
         bool polled = false;
         link.whileWaiting = [&] {
-            if (!polled && w.form->recorder().busy()) {
+            if (!polled && w.form->engine().recorder().busy()) {
                 polled = true;
                 w.form->Timer2Timer();
             }
         };
-        w.form->PressLevel->setText(QStringLiteral("40"));
-        w.form->SpeedButton1->click();
+        w.form->ui.PressLevel->setText(QStringLiteral("40"));
+        w.form->ui.SpeedButton1->click();
         link.whileWaiting = nullptr;
         QVERIFY(polled);
         // Fresh read, write, read back; the deferred poll's index read after.
@@ -168,14 +170,14 @@ private Q_SLOTS:
         Window w(link);
         QVERIFY(w.started());
         link.station().setWriteAck(ack < 0 ? std::nullopt : std::optional<std::uint8_t>(std::uint8_t(ack)));
-        w.form->PressLevel->setText(QStringLiteral("300"));
-        w.form->SpeedButton1->click();
-        QTRY_COMPARE(w.status(), w.form->SettingNotWritten->text());
-        QVERIFY(!w.form->recorder().busy());
+        w.form->ui.PressLevel->setText(QStringLiteral("300"));
+        w.form->ui.SpeedButton1->click();
+        QTRY_COMPARE(w.status(), w.form->ui.SettingNotWritten->text());
+        QVERIFY(!w.form->engine().recorder().busy());
         // The poll goes on.
         link.station().addSlots(1);
         const int next = Recorder::slotPosition(link.station().newestSlotIndex());
-        QTRY_COMPARE(w.form->recorder().lastRecordPosition(), next);
+        QTRY_COMPARE(w.form->engine().recorder().lastRecordPosition(), next);
     }
 
     void withoutStationNothingIsWritten()
@@ -184,14 +186,14 @@ private Q_SLOTS:
         Window w(link);
         QVERIFY(w.started());
         link.station().setAttached(false);
-        QTRY_VERIFY(!w.form->recorder().connected());
+        QTRY_VERIFY(!w.form->engine().recorder().connected());
         link.sent.clear();
-        w.form->PressLevel->setText(QStringLiteral("-12"));
-        w.form->SpeedButton1->click();
-        Q_EMIT w.form->PeriodBox->activated(3);
+        w.form->ui.PressLevel->setText(QStringLiteral("-12"));
+        w.form->ui.SpeedButton1->click();
+        Q_EMIT w.form->ui.PeriodBox->activated(3);
         QTest::qWait(100);
         QCOMPARE(w.writeFrames(90) + w.writeFrames(254), 0);
-        QCOMPARE(w.form->PressLevel->text(), QStringLiteral("-12"));
+        QCOMPARE(w.form->ui.PressLevel->text(), QStringLiteral("-12"));
     }
 
     // The station's code names one of our cities only where that city lies.
@@ -231,12 +233,12 @@ private Q_SLOTS:
             saved.CityCode = 204;
             QVERIFY(opened.store && opened.store->save(saved));
         }
-        w.form->findChild<QTimer *>(QStringLiteral("Form2Timer2"))->setInterval(50);
+        w.form->engine().findChild<QTimer *>(QStringLiteral("Form2Timer2"))->setInterval(50);
         bool refreshed = false;
         QObject::connect(w.form.get(), &TForm1::displayRefreshed, [&] { refreshed = true; });
         QVERIFY(w.form->FormCreate());
         QTRY_VERIFY(refreshed);
-        QVERIFY(!w.form->recorder().headerRead());
+        QVERIFY(!w.form->engine().recorder().headerRead());
         QCOMPARE(w.form->ui.CityBox->currentText(), QStringLiteral("New York"));
         QCOMPARE(w.form->summary().LatMin, 40);
         QCOMPARE(w.form->summary().TimeZone, -5.0);

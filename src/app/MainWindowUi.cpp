@@ -4,6 +4,7 @@
 #include "ScrollText.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -205,6 +206,48 @@ QList<QLabel *> MainWindowUi::speedUnitLabels() const
 QList<QLabel *> MainWindowUi::rainUnitLabels() const
 {
     return rain_.unitLabels();
+}
+
+void MainWindowUi::applyChoices(const Settings &stored)
+{
+    auto apply = [](QComboBox *box, int index) {
+        if (index >= 0 && index < box->count()) {
+            const QSignalBlocker block(box);
+            box->setCurrentIndex(index);
+        }
+    };
+    apply(LangBox, stored.Lang);
+    apply(TempEdBox, stored.Temp);
+    apply(PressureEdBox, stored.Press);
+    apply(SpeedEdBox, stored.Speed);
+    apply(RainEdBox, stored.Rain);
+    apply(UVIEdBox, stored.UVI);
+    IsUserCity->setChecked(stored.UserCoord != 0);
+}
+
+void MainWindowUi::showTemperatureUnit(const TemperatureView &view, const Measurement &m)
+{
+    temperature_.show(view);
+    wind_.showWindChill(formatWindChill(m, m.TemperatureUnit), view.TemperatureUnitPicture);
+}
+
+void MainWindowUi::showPressureUnit(const PressureView &view, const Measurement &m)
+{
+    pressure_.show(view);
+    pressure_.showPressureExtremes(formatMaxPressure(m), formatMinPressure(m));
+}
+
+void MainWindowUi::showRainUnit(const RainView &view)
+{
+    rain_.showReadings(view);
+    rain_.showUnit(view);
+}
+
+void MainWindowUi::showExtremes(const ExtremesView &view)
+{
+    pressure_.showExtremes(view);
+    temperature_.showExtremes(view);
+    wind_.showExtremes(view);
 }
 
 }  // namespace nimbrel

@@ -10,6 +10,8 @@
 #pragma once
 
 #include "Component.h"
+#include "ExtremesView.h"
+#include "SettingsStore.h"
 #include "PanelKit.h"
 #include "PressurePanel.h"
 #include "RainPanel.h"
@@ -30,11 +32,14 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QProgressBar;
 class QScrollArea;
 class QSpinBox;
 
 namespace nimbrel {
 
+class BlinkLed;
+class PanelStatusBar;
 class PictureBox;
 class ScrollText;
 
@@ -53,6 +58,9 @@ public:
     // altitude, history interval, the five unit selectors and the ticker).
     // The popup menu belongs to the form. Runs after build().
     void buildSettingsStrip(QWidget *form);
+    // Creates the hidden message labels, the status bar with its LED and the
+    // start-up progress panel over everything. Runs last.
+    void buildShell(QWidget *form);
 
     // The measurement panels.
     PressurePanel &pressure() { return pressure_; }
@@ -61,6 +69,20 @@ public:
     RainPanel &rain() { return rain_; }
     WindPanel &wind() { return wind_; }
     TimeLocationPanel &timeLocation() { return *this; }
+
+    // The stored choices into the language box, the unit selectors and the
+    // user's-city check box. Setting an index runs no change handler; an
+    // index a box does not have leaves the form's default.
+    void applyChoices(const Settings &stored);
+
+    // What each unit handler redraws: both sides of the temperature box (the
+    // channel's thermometer and extremes too) and the wind chill; the
+    // pressure texts and extremes; the rain texts and unit captions.
+    void showTemperatureUnit(const TemperatureView &view, const Measurement &m);
+    void showPressureUnit(const PressureView &view, const Measurement &m);
+    void showRainUnit(const RainView &view);
+    // The times of the recorded extremes and the pressure extremes.
+    void showExtremes(const ExtremesView &view);
 
     // Groups that the unit handlers rewrite together.
     QList<PictureBox *> temperatureUnitPictures() const;  // TL1 .. TL9
@@ -101,6 +123,31 @@ public:
     QComboBox *RainEdBox = nullptr;
     QComboBox *UVIEdBox = nullptr;
     ScrollText *VrScrollText1 = nullptr;
+
+    // Hidden labels: their captions are the run-time messages.
+    QLabel *StationOn = nullptr;
+    QLabel *StationOff = nullptr;
+    QLabel *ErrorConnect = nullptr;
+    QLabel *LoadFrom = nullptr;
+    QLabel *SaveFrom = nullptr;
+    QLabel *ErrorDll = nullptr;
+    QLabel *ErrorLoadDll = nullptr;
+    QLabel *RepeatRead = nullptr;
+    QLabel *NoAccess = nullptr;
+    QLabel *NoOpen = nullptr;
+    QLabel *HistoryNotSaved = nullptr;
+    QLabel *AltitudeRefused = nullptr;
+    QLabel *SettingWritten = nullptr;
+    QLabel *SettingNotWritten = nullptr;
+
+    // Status bar and start-up progress panel.
+    PanelStatusBar *sStatusBar1 = nullptr;
+    BlinkLed *ObmenLed = nullptr;
+    QFrame *TempPanel = nullptr;
+    QLabel *Image7 = nullptr;
+    QLabel *Label10 = nullptr;
+    QLabel *Label11 = nullptr;
+    QProgressBar *ProgressBar1 = nullptr;
 
 private:
     PressurePanel pressure_;

@@ -1,11 +1,14 @@
 // The main window's display: the refresh that rewrites every value from the
-// current records, the unit and channel selectors, and the recorded
-// extremes. What each panel shows comes from the display layer's views;
-// this file only decides when which part is written.
+// snapshot shown, the unit and channel selectors, and the recorded
+// extremes. What each panel shows comes from the display layer's views of
+// the snapshot; this file only decides when which part is written.
 #include "TForm1.h"
 
 #include "ExtremesView.h"
 #include "PanelStatusBar.h"
+#include "PressureView.h"
+#include "TemperatureView.h"
+#include "UvView.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -27,11 +30,11 @@ void TForm1::connectSelectors()
 {
     // A choice by the user (or an --action); setting an index in code runs
     // none of them.
-    connect(TempEdBox, &QComboBox::activated, this, &TForm1::TempEdBoxChange);
-    connect(PressureEdBox, &QComboBox::activated, this, &TForm1::PressureEdBoxChange);
-    connect(SpeedEdBox, &QComboBox::activated, this, &TForm1::SpeedEdBoxChange);
-    connect(RainEdBox, &QComboBox::activated, this, &TForm1::RainEdBoxChange);
-    connect(UVIEdBox, &QComboBox::activated, this, &TForm1::UVIEdBoxChange);
+    connect(ui.TempEdBox, &QComboBox::activated, this, &TForm1::TempEdBoxChange);
+    connect(ui.PressureEdBox, &QComboBox::activated, this, &TForm1::PressureEdBoxChange);
+    connect(ui.SpeedEdBox, &QComboBox::activated, this, &TForm1::SpeedEdBoxChange);
+    connect(ui.RainEdBox, &QComboBox::activated, this, &TForm1::RainEdBoxChange);
+    connect(ui.UVIEdBox, &QComboBox::activated, this, &TForm1::UVIEdBoxChange);
     connect(ui.rain().periodBox(), &QComboBox::activated, this, &TForm1::RainBoxChange);
     connect(ui.temperature().channelBox(), &QComboBox::activated, this, &TForm1::CHBoxChange);
 }
@@ -43,29 +46,44 @@ void TForm1::RefreshDisplay()
 
     showHistoryInterval();                                      // 1
     const UnitChoices units = takeUnitChoices();                // 2 (and 8, 9: every unit and the channel)
-    const DisplayViews views = currentViews(units);
-    showReadingsTime();                                         // 3
-    refreshCalendar();                                          // 4
+    const DisplayViews v = currentViews(*shown_, units);
+    // 3: the time stamp of the newest readings, not the computer's clock.
+    const QDateTime &dat = measurement().Dat;
+    ui.sStatusBar1->setPanelText(2, QLocale().toString(dat.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+                                        dat.toString(QStringLiteral("h:mm")));
+    ui.showCalendar(now().date());                              // 4
     refreshLocation();                                          // 5
-    refreshDaylightSavingLabel();                               // 6
-    showPressureReadings(views);                                // 7
-    ui.temperature().showIndoorReadings(views.temperature);     // 8
-    ui.temperature().showChannelReadings(views.temperature);    // 9
-    ui.temperature().showThermometers(views.temperature);       // 10
-    ui.uv().showReading(views.uv);                              // 11
-    ui.wind().showDirection(views.wind);                        // 12
-    refreshCoordinateEdits();                                   // 13
+    ui.showDaylightSaving(summary().DstCode);                   // 6
+    ui.pressure().showReadings(v.pressure);                     // 7
+    ui.PressLevel->setText(QString::number(v.pressure.PressLevel));
+    ui.temperature().showIndoorReadings(v.temperature);         // 8
+    ui.temperature().showChannelReadings(v.temperature);        // 9
+    ui.temperature().showThermometers(v.temperature);           // 10
+    ui.uv().showReading(v.uv);                                  // 11
+    ui.wind().showDirection(v.wind);                            // 12
+    ui.showCoordinates(summary());                              // 13
     refreshSky();
-    ui.pressure().showForecast(views.pressure);                 // 14
-    ui.pressure().showChart(views.pressure);                    // 15
-    ui.uv().showChart(views.uv);                                // 16
-    ui.wind().showChart(views.wind);                            // 17
-    ui.temperature().showDewPointsAndComfort(views.temperature);  // 18
-    showBatteries(views);                                       // 19
-    showRain(views.rain);                                       // 20
-    showTrends(views);                                          // 21
-    ui.wind().showReadings(views.wind);                         // 22
-    runUnitHandlers(views);                                     // 23
+    ui.pressure().showForecast(v.pressure);                     // 14
+    ui.pressure().showChart(v.pressure);                        // 15
+    ui.uv().showChart(v.uv);                                    // 16
+    ui.wind().showChart(v.wind);                                // 17
+    ui.temperature().showDewPointsAndComfort(v.temperature);    // 18
+    ui.uv().showBattery(v.uv);                                  // 19
+    ui.wind().showBattery(v.wind);
+    ui.rain().showBattery(v.rain);
+    ui.temperature().showBattery(v.temperature);
+    ui.rain().showReadings(v.rain);                             // 20
+    ui.pressure().showTrend(v.pressure);                        // 21
+    ui.temperature().showTrends(v.temperature);
+    ui.wind().showReadings(v.wind);                             // 22
+    // 23: the unit handlers in their order (the rain one twice, as designed),
+    // from the views of this refresh; then the recorded extremes.
+    ui.showTemperatureUnit(v.temperature, measurement());
+    ui.showPressureUnit(v.pressure, measurement());
+    ui.showRainUnit(v.rain);
+    ui.showRainUnit(v.rain);
+    ui.uv().show(v.uv);
+    ui.wind().show(v.wind);
     ScanRecordedExtremes();
 
     lastRefreshMs_ = double(elapsed.nsecsElapsed()) / 1e6;
@@ -77,165 +95,79 @@ void TForm1::RefreshDisplay()
 void TForm1::showHistoryInterval()
 {
     // The history interval the station stores records at (codes 1..11).
-    const int period = recorder_->image()[kPeriodByte] - 1;
-    if (period >= 0 && period < PeriodBox->count()) {
-        const QSignalBlocker block(PeriodBox);
-        PeriodBox->setCurrentIndex(period);
+    const int period = shown_->stationPeriodCode - 1;
+    if (period >= 0 && period < ui.PeriodBox->count()) {
+        const QSignalBlocker block(ui.PeriodBox);
+        ui.PeriodBox->setCurrentIndex(period);
     }
 }
 
-// Every unit and the channel as the selectors show them now, written into
-// the current record, so that no value is drawn in a unit the selectors no
-// longer show (a saved MED/h draws the UV picture for MED/h at the first
-// refresh).
+// Every unit and the channel as the selectors show them now, passed to the
+// engine, so that no value is drawn in a unit the selectors no longer show
+// (a saved MED/h draws the UV picture for MED/h at the first refresh).
 UnitChoices TForm1::takeUnitChoices()
 {
     UnitChoices units;
-    units.temperature = TempEdBox->currentIndex();
-    units.pressure = PressureEdBox->currentIndex();
-    units.speed = SpeedEdBox->currentIndex();
-    units.rain = RainEdBox->currentIndex();
-    units.uv = UVIEdBox->currentIndex();
+    units.temperature = ui.TempEdBox->currentIndex();
+    units.pressure = ui.PressureEdBox->currentIndex();
+    units.speed = ui.SpeedEdBox->currentIndex();
+    units.rain = ui.RainEdBox->currentIndex();
+    units.uv = ui.UVIEdBox->currentIndex();
     units.channel = ui.temperature().channelBox()->currentIndex();
-    applyUnitChoices(shownMeasurement(), units);
+    engine_.setUnits(units);
     return units;
 }
 
-TForm1::DisplayViews TForm1::currentViews(const UnitChoices &units)
+TForm1::DisplayViews TForm1::currentViews(const StationSnapshot &s, const UnitChoices &units)
 {
-    const Measurement &m = measurement();
-    const StationSummary &s = summary();
     return DisplayViews{
-        pressureView(m, s, units),
-        temperatureView(m, s, units),
-        uvView(m, s),
-        windView(m, s, history_.get(), units),
-        rainView(m, s, history_.get(), ui.rain().periodBox()->currentIndex()),
+        pressureView(s.record, s.summary, units),
+        temperatureView(s.record, s.summary, units),
+        uvView(s.record, s.summary),
+        windView(s.record, s.summary, s.wind, units),
+        rainView(s.record, s.summary, s.rain, ui.rain().periodBox()->currentIndex()),
     };
-}
-
-void TForm1::showReadingsTime()
-{
-    // The time stamp of the newest readings, not the computer's clock.
-    const QDateTime &dat = measurement().Dat;
-    sStatusBar1->setPanelText(
-        2, QLocale().toString(dat.date(), QLocale::ShortFormat) + QLatin1Char(' ') + dat.toString(QStringLiteral("h:mm")));
-}
-
-void TForm1::showPressureReadings(const DisplayViews &views)
-{
-    ui.pressure().showReadings(views.pressure);
-    ui.PressLevel->setText(QString::number(views.pressure.PressLevel));
-}
-
-void TForm1::showBatteries(const DisplayViews &views)
-{
-    ui.uv().showBattery(views.uv);
-    ui.wind().showBattery(views.wind);
-    ui.rain().showBattery(views.rain);
-    ui.temperature().showBattery(views.temperature);
-}
-
-void TForm1::showRain(const RainView &view)
-{
-    keepRainResults(view, shownMeasurement());
-    ui.rain().showReadings(view);
-}
-
-void TForm1::showTrends(const DisplayViews &views)
-{
-    ui.pressure().showTrend(views.pressure);
-    ui.temperature().showTrends(views.temperature);
-}
-
-// The unit handlers in their order (the rain one twice, as designed), from
-// the views of this refresh: the choices have not changed since it began.
-void TForm1::runUnitHandlers(const DisplayViews &views)
-{
-    showTemperatureUnit(views.temperature);
-    showPressureUnit(views.pressure);
-    showRainUnit(views.rain);
-    showRainUnit(views.rain);
-    showUvUnit(views.uv);
-    showSpeedUnit(views.wind);
 }
 
 void TForm1::ScanRecordedExtremes()
 {
-    const ExtremesView view = extremesView(measurement(), history_.get());
-    keepPressureExtremes(view, shownMeasurement());
-    ui.pressure().showExtremes(view);
-    ui.temperature().showExtremes(view);
-    ui.wind().showExtremes(view);
-}
-
-// ---- What each unit handler redraws -------------------------------------------
-
-// Both sides of the temperature box (the channel's thermometer and extremes
-// too) and the wind chill.
-void TForm1::showTemperatureUnit(const TemperatureView &view)
-{
-    ui.temperature().show(view);
-    ui.wind().showWindChill(formatWindChill(measurement(), measurement().TemperatureUnit),
-                            view.TemperatureUnitPicture);
-}
-
-void TForm1::showPressureUnit(const PressureView &view)
-{
-    ui.pressure().show(view);
-    ui.pressure().showPressureExtremes(formatMaxPressure(measurement()), formatMinPressure(measurement()));
-}
-
-void TForm1::showRainUnit(const RainView &view)
-{
-    showRain(view);
-    ui.rain().showUnit(view);
-}
-
-void TForm1::showSpeedUnit(const WindView &view)
-{
-    ui.wind().show(view);
-}
-
-// The reading, the picture chosen for the value in the new unit, the chart.
-void TForm1::showUvUnit(const UvView &view)
-{
-    ui.uv().show(view);
+    ui.showExtremes(extremesView(measurement(), shown_->extremes));
 }
 
 // ---- Selector handlers ------------------------------------------------------------
 //
-// Without a station they redraw from the last stored values: the records
-// hold them whether or not a station is attached.
+// Without a station they redraw from the last stored values: the snapshot
+// holds them whether or not a station is attached.
 
 void TForm1::TempEdBoxChange()
 {
     const UnitChoices units = takeUnitChoices();
-    showTemperatureUnit(temperatureView(measurement(), summary(), units));
+    ui.showTemperatureUnit(temperatureView(measurement(), summary(), units), measurement());
 }
 
 void TForm1::PressureEdBoxChange()
 {
     const UnitChoices units = takeUnitChoices();
-    showPressureUnit(pressureView(measurement(), summary(), units));
+    ui.showPressureUnit(pressureView(measurement(), summary(), units), measurement());
 }
 
 void TForm1::SpeedEdBoxChange()
 {
     const UnitChoices units = takeUnitChoices();
-    showSpeedUnit(windView(measurement(), summary(), history_.get(), units));
+    ui.wind().show(windView(measurement(), summary(), shown_->wind, units));
 }
 
 void TForm1::RainEdBoxChange()
 {
     takeUnitChoices();
-    showRainUnit(rainView(measurement(), summary(), history_.get(), ui.rain().periodBox()->currentIndex()));
+    ui.showRainUnit(rainView(measurement(), summary(), shown_->rain, ui.rain().periodBox()->currentIndex()));
 }
 
+// The reading, the picture chosen for the value in the new unit, the chart.
 void TForm1::UVIEdBoxChange()
 {
     takeUnitChoices();
-    showUvUnit(uvView(measurement(), summary()));
+    ui.uv().show(uvView(measurement(), summary()));
 }
 
 void TForm1::RainBoxChange()

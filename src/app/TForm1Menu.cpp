@@ -15,13 +15,13 @@ namespace nimbrel {
 
 void TForm1::ExportHistoryItemClick()
 {
-    if (!history_) {
+    if (!engine_.history()) {
         showMessage(QStringLiteral("The history cannot be read, so there is nothing to export."));
         return;
     }
     // Window-modal and not waiting here, so the timers and the station
     // exchange carry on while the user picks a file.
-    auto *dialog = new QFileDialog(this, QStringLiteral("Export history"), context_.workDir,
+    auto *dialog = new QFileDialog(this, QStringLiteral("Export history"), engine_.context().workDir,
                                    QStringLiteral("CSV files (*.csv);;All files (*)"));
     dialog->setObjectName(QStringLiteral("ExportHistoryDialog"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
@@ -29,11 +29,12 @@ void TForm1::ExportHistoryItemClick()
     dialog->setDefaultSuffix(QStringLiteral("csv"));
     dialog->selectFile(QStringLiteral("nimbrel-history-%1.csv").arg(now().date().toString(QStringLiteral("yyyyMMdd"))));
     connect(dialog, &QFileDialog::fileSelected, this, [this](const QString &path) {
-        if (!history_)
+        const HistoryStore *history = engine_.history();
+        if (!history)
             return;
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
         QString why;
-        const bool exported = exportHistoryCsv(*history_, path, &why);
+        const bool exported = exportHistoryCsv(*history, path, &why);
         QGuiApplication::restoreOverrideCursor();
         if (!exported)
             showMessage(QStringLiteral("The history could not be exported to %1: %2")
@@ -44,9 +45,9 @@ void TForm1::ExportHistoryItemClick()
 
 void TForm1::OpenDataFolderItemClick()
 {
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(context_.workDir)))
-        showMessage(QStringLiteral("The data folder %1 could not be opened.")
-                        .arg(QDir::toNativeSeparators(context_.workDir)));
+    const QString folder = engine_.context().workDir;
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
+        showMessage(QStringLiteral("The data folder %1 could not be opened.").arg(QDir::toNativeSeparators(folder)));
 }
 
 }  // namespace nimbrel

@@ -6,8 +6,9 @@
 #include "KitStyle.h"
 #include "NumberFormat.h"
 #include "PanelStatusBar.h"
-#include "Recorder.h"
-#include "TForm1.h"
+#include "LangTable.h"
+#include "StationEngine.h"
+#include "Translation.h"
 #include "Units.h"
 
 #include <QCheckBox>
@@ -63,8 +64,8 @@ TForm3::TForm3(QWidget *parent) : QWidget(parent, Qt::Window)
 
 void TForm3::FormCreate()
 {
-    // The window speaks the main window's language from the moment it is
-    // joined to it (connectTo), which runs the language switch over it.
+    // The window speaks the engine's language from the moment it is joined
+    // to it (connectTo), and follows every switch.
 }
 
 QComboBox *TForm3::selector(QWidget *panel, const char *name, const QStringList &items, int x, int width)
@@ -230,14 +231,27 @@ void TForm3::setToday(std::function<QDate()> today)
     today_ = std::move(today);
 }
 
-void TForm3::connectTo(TForm1 &form1)
+void TForm3::connectTo(StationEngine &engine)
 {
-    setHistory([&form1] { return static_cast<const HistoryStore *>(form1.history()); });
-    setReadings([&form1] { return form1.measurement(); });
-    connect(form1.HistoryTemp, &QPushButton::clicked, this, [this] { HistoryTempClick(); });
-    connect(&form1.recorder(), &Recorder::recordTaken, this, [this] { recordTaken(); });
-    connect(&form1, &TForm1::historyCleared, this, [this] { recordTaken(); });
-    form1.HistoryWindowCreated(this);
+    setHistory([&engine] { return engine.history(); });
+    setReadings([&engine] { return engine.snapshot()->record; });
+    connect(&engine, &StationEngine::changed, this, [this, &engine](const SnapshotPtr &s) {
+        switch (s->change) {
+        case SnapshotChange::Record:
+        case SnapshotChange::HistoryCleared: recordTaken(); break;
+        case SnapshotChange::Language: translate(engine, s->language); break;
+        default: break;
+        }
+    });
+    translate(engine, engine.snapshot()->language);
+}
+
+void TForm3::translate(const StationEngine &engine, int language)
+{
+    std::unique_ptr<LangTable> table = engine.openTranslations();
+    // A table that went missing leaves every text as it is.
+    if (table && !languageColumn(language).isEmpty())
+        translateWindow(this, table->rows(3), language, true);
 }
 
 HistoryChart *TForm3::chart(Chart c) const

@@ -29,7 +29,7 @@ namespace nimbrel {
 
 class HistoryStore;
 class PanelStatusBar;
-class TForm1;
+class StationEngine;
 
 class TForm3 : public QWidget {
     Q_OBJECT
@@ -42,9 +42,9 @@ public:
     void setHistory(std::function<const HistoryStore *()> history);
     void setReadings(std::function<Measurement()> readings);
     void setToday(std::function<QDate()> today);
-    // Wires the window to the main window: its HistoryTemp button, new
-    // records and the clearing of the history.
-    void connectTo(TForm1 &form1);
+    // Subscribes the window to the engine: its history and readings, new
+    // records, the clearing of the history and the language.
+    void connectTo(StationEngine &engine);
 
     // Handlers, named as the designers named them.
     void HistoryTempClick();  // prepares and shows the window
@@ -106,6 +106,7 @@ private:
     void alignCharts();
     void showReadingsTime(const QDateTime &at);
     history::Interval interval() const;
+    void translate(const StationEngine &engine, int language);
 
     history::HistorySource source_;
     std::function<const HistoryStore *()> history_;

@@ -4,11 +4,11 @@
 #include "AppContext.h"
 #include "Clock.h"
 #include "DataFolder.h"
-#include "PublishSettings.h"
 #include "DataFolderLock.h"
-#include "Publishing.h"
+#include "PublishSettings.h"
 #include "SafeFile.h"
 #include "SingleInstance.h"
+#include "StationEngine.h"
 #include "TForm1.h"
 #include "TForm3.h"
 #include "TerminationSignals.h"
@@ -196,7 +196,7 @@ void tellStartFailure(const Options &options, const QString &sentence)
         QMessageBox::critical(nullptr, QApplication::applicationDisplayName(), sentence);
 }
 
-int finishDiagnostics(const Options &options, TForm1 &form1, TForm3 &form3)
+int finishDiagnostics(const Options &options, const StationEngine &engine, TForm1 &form1, TForm3 &form3)
 {
     int status = 0;
     if (!options.screenshotDir.isEmpty()) {
@@ -210,7 +210,7 @@ int finishDiagnostics(const Options &options, TForm1 &form1, TForm3 &form3)
             if (!savePicture(form3, dir.filePath(QStringLiteral("history-window.png"))))
                 status = 1;
         }
-        std::fputs(qPrintable(form1.conditionsSummary()), stdout);
+        std::fputs(qPrintable(engine.conditionsSummary()), stdout);
         std::fflush(stdout);
     }
     if (!options.dumpUiFile.isEmpty()) {
@@ -233,9 +233,9 @@ int finishDiagnostics(const Options &options, TForm1 &form1, TForm3 &form3)
 // left for good returns at once rather than when a read would have ended;
 // messages of the shut-down go to stderr instead of windows that would wait
 // for a click.
-void stopEverything(TForm1 &form1)
+void stopEverything(StationEngine &engine, TForm1 &form1)
 {
-    form1.recorder().shutDown();
+    engine.recorder().shutDown();
     form1.setMessageSink([](const QString &text) { std::fprintf(stderr, "nimbrel: %s\n", qPrintable(text)); });
 }
 
@@ -322,15 +322,14 @@ int main(int argc, char *argv[])
     context.defaultLangTable = shippedFile(executableFolder, QStringLiteral("lang"));
     context.quietMessages = options.diagnostic() || QGuiApplication::platformName() == QLatin1String("offscreen");
 
-    TForm1 form1(context);
-    // MQTT and the weather-network upload, as nimbrel.ini asks; connected
-    // before the first read so that it sees every record taken over.
-    Publishing publishing(form1, context);
+    // The program itself; the windows are its faces.
+    StationEngine engine(context);
+    TForm1 form1(engine);
     // From here on, kill, Ctrl+C and logging out end the program the way
     // closing the window does, so FormDestroy below saves and closes.
     TerminationSignals termination;
-    QObject::connect(&termination, &TerminationSignals::received, &app, [&form1] {
-        stopEverything(form1);
+    QObject::connect(&termination, &TerminationSignals::received, &app, [&engine, &form1] {
+        stopEverything(engine, form1);
         form1.close();
         // Ends every event loop, a modal window's too, even if a window
         // would rather stay open.
@@ -339,8 +338,9 @@ int main(int argc, char *argv[])
     if (!form1.FormCreate())
         return 1;
     TForm3 form3;
-    form3.connectTo(form1);
+    form3.connectTo(engine);
     form3.setToday([&clock] { return clock.now().date(); });
+    QObject::connect(&form1, &TForm1::historyRequested, &form3, &TForm3::HistoryTempClick);
 
     QObject::connect(&instance, &SingleInstance::activationRequested, &form1, [&form1] {
         form1.showNormal();
@@ -352,7 +352,7 @@ int main(int argc, char *argv[])
     // The runner reports one event-loop turn after the last action, which
     // lets the refresh's own repaint settle before grabbing.
     ActionRunner actions(options.actions, &form1, &form3);
-    actions.setReadyCheck([&form1] { return !form1.recorder().busy(); });
+    actions.setReadyCheck([&engine] { return !engine.recorder().busy(); });
     QTimer watchdog;
     QTimer idle;
     if (options.diagnostic() || !options.actions.isEmpty()) {
@@ -361,7 +361,7 @@ int main(int argc, char *argv[])
         // until the station is left alone, as a user's input would.
         idle.setInterval(20);
         QObject::connect(&idle, &QTimer::timeout, &app, [&] {
-            if (form1.recorder().busy())
+            if (engine.recorder().busy())
                 return;
             idle.stop();
             if (options.openHistory)
@@ -374,22 +374,22 @@ int main(int argc, char *argv[])
         }, Qt::SingleShotConnection);
         QObject::connect(&actions, &ActionRunner::finished, &app, [&] {
             if (options.diagnostic())
-                QCoreApplication::exit(finishDiagnostics(options, form1, form3));
+                QCoreApplication::exit(finishDiagnostics(options, engine, form1, form3));
         });
-        QObject::connect(&actions, &ActionRunner::failed, &app, [&form1](const QString &message) {
+        QObject::connect(&actions, &ActionRunner::failed, &app, [&engine](const QString &message) {
             std::fprintf(stderr, "nimbrel: %s\n", qPrintable(message));
             // A refused run leaves no trace: the choices made by the actions
             // before it are not saved either.
-            form1.keepStoredSettings();
+            engine.keepStoredSettings();
             QCoreApplication::exit(2);
         });
     }
     if (options.diagnostic()) {
         watchdog.setSingleShot(true);
-        QObject::connect(&watchdog, &QTimer::timeout, &app, [&form1] {
+        QObject::connect(&watchdog, &QTimer::timeout, &app, [&engine, &form1] {
             std::fprintf(stderr, "nimbrel: no display refresh within 60 s\n");
             // Ends now, not when the running read would have ended.
-            stopEverything(form1);
+            stopEverything(engine, form1);
             QCoreApplication::exit(3);
         });
         watchdog.start(60000);

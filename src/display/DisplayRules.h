@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Measurement.h"
+#include "StationSummary.h"
 
 #include <QString>
 
@@ -19,6 +20,8 @@ struct UnitChoices {
     int rain = 0;         // RainEdBox: 0 inch, 1 mm
     int uv = 0;           // UVIEdBox: 0 UVI, 1 MED/h
     int channel = 0;      // CHBox: 0..4 = CH1..CH5
+
+    bool operator==(const UnitChoices &) const = default;
 };
 
 // The choices a Measurement carries.
@@ -45,10 +48,6 @@ inline constexpr int kBatteryNoReading = 2;
 // The battery picture of a sensor: "no reading" when any of its readings has
 // a non-zero state, otherwise the station's battery flag (0 low, 1 good).
 int batteryImage(int batteryFlag, bool anyStateSet);
-// Entries of the summary's battery flags: channels 1..5 at 0..4, then these.
-inline constexpr int kBatteryFlagUv = 5;
-inline constexpr int kBatteryFlagWind = 6;
-inline constexpr int kBatteryFlagRain = 7;
 
 // Pictures of the trend-arrow list.
 inline constexpr int kTrendFalling = 0;

@@ -1,5 +1,6 @@
 #include "RainView.h"
 
+#include "DisplayRules.h"
 #include "FromTimeText.h"
 #include "HistoryAggregates.h"
 #include "NumberFormat.h"
@@ -11,10 +12,6 @@ namespace {
 
 // Rain above this, or below 0, in the chosen unit is not shown.
 constexpr double kShownRainLimit = 2000.0;
-// The rain gauge's flag among the station's battery flags, and the picture
-// shown instead when the gauge reports no valid reading.
-constexpr int kRainBatteryFlag = 7;
-constexpr int kNoReadingPicture = 2;
 
 double shown(double rain)
 {
@@ -32,12 +29,6 @@ double rainOf(const RainCounts &c, int rainUnit)
     return (static_cast<double>(c.last) - static_cast<double>(c.base)) * rainFactor(rainUnit);
 }
 
-double windowRain(const HistoryStore *store, const QDateTime &after, const QDateTime &upTo, int rainUnit)
-{
-    if (!store)
-        return 0;
-    return rainOf(rainCountsBetween(*store, after, upTo), rainUnit);
-}
 
 }  // namespace
 
@@ -62,13 +53,29 @@ RainPeriodView rainPeriodView(const StationSummary &s, int rainUnit, int rainBox
     return v;
 }
 
+RainWindows rainWindows(const HistoryStore *store, const QDateTime &readingsTime)
+{
+    RainWindows w;
+    if (!store)
+        return w;
+    const QDateTime end = wallClock(readingsTime);
+    w.hour = rainCountsBetween(*store, end.addSecs(-3600), end);
+    w.day = rainCountsBetween(*store, end.addDays(-1), end);
+    w.total = rainCountsTotal(*store);
+    return w;
+}
+
 RainView rainView(const Measurement &m, const StationSummary &s, const HistoryStore *store, int rainBoxIndex)
+{
+    return rainView(m, s, rainWindows(store, m.Dat), rainBoxIndex);
+}
+
+RainView rainView(const Measurement &m, const StationSummary &s, const RainWindows &windows, int rainBoxIndex)
 {
     RainView v;
     const int unit = m.RainUnit;
-    const QDateTime end = wallClock(m.Dat);
-    v.RainLastHour = windowRain(store, end.addSecs(-3600), end, unit);
-    v.RainLast24h = windowRain(store, end.addDays(-1), end, unit);
+    v.RainLastHour = rainOf(windows.hour, unit);
+    v.RainLast24h = rainOf(windows.day, unit);
     const bool gaugeValid = m.RainState == 0;
 
     v.RainLHL = gaugeValid ? windowText(v.RainLastHour, unit) : QStringLiteral("0");
@@ -78,15 +85,12 @@ RainView rainView(const Measurement &m, const StationSummary &s, const HistorySt
     v.period = rainPeriodView(s, unit, rainBoxIndex);
     v.RAL = QStringLiteral("Hi:") + formatFloat(kPatternTwoDecimals, rainInUnit(s.RainAlarm, unit));
 
-    if (store) {
-        const RainCounts total = rainCountsTotal(*store);
-        v.RainTotal = rainOf(total, unit);
-        v.RainTotalStart = total.baseDat;
-    }
+    v.RainTotal = rainOf(windows.total, unit);
+    v.RainTotalStart = windows.total.baseDat;
     v.AllRainL = windowText(v.RainTotal, unit);
     v.FromRainL = fromTimeText(v.RainTotalStart);
     v.RAS = s.RainAlarmFlag;
-    v.BatRain = gaugeValid ? s.BatteryFlag[kRainBatteryFlag] : kNoReadingPicture;
+    v.BatRain = gaugeValid ? s.BatteryFlag[kBatteryFlagRain] : kBatteryNoReading;
     v.unitCaption = rainUnitName(unit);
     return v;
 }

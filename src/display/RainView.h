@@ -12,6 +12,7 @@
 // Measurement. Results outside 0..2000 in the chosen unit show as 0.
 #pragma once
 
+#include "HistoryAggregates.h"
 #include "HistoryStore.h"
 #include "Measurement.h"
 #include "StationSummary.h"
@@ -54,9 +55,20 @@ struct RainView {
 // Tip factor of the unit code: 0.0271 inch, any other code 0.6875 mm.
 double rainFactor(int rainUnit);
 
+// What the panel reads from the history, once per record: the gauge's
+// counts of the last hour and the last 24 hours ending at the record, and
+// of the whole history. All empty without a history.
+struct RainWindows {
+    RainCounts hour;
+    RainCounts day;
+    RainCounts total;
+};
+RainWindows rainWindows(const HistoryStore *store, const QDateTime &readingsTime);
+
 // The whole panel from the current record (Dat, RainState, RainUnit), the
 // summary and the history (null: no history). rainBoxIndex is RainBox's item.
 RainView rainView(const Measurement &m, const StationSummary &s, const HistoryStore *store, int rainBoxIndex);
+RainView rainView(const Measurement &m, const StationSummary &s, const RainWindows &windows, int rainBoxIndex);
 
 // The period gauge alone, for RainBoxChange.
 RainPeriodView rainPeriodView(const StationSummary &s, int rainUnit, int rainBoxIndex);

@@ -1,5 +1,6 @@
 #include "TemperatureView.h"
 
+#include "DewPoint.h"
 #include "Placeholders.h"
 #include "Units.h"
 
@@ -8,11 +9,6 @@
 namespace nimbrel {
 
 namespace {
-
-// Magnus constants (base 10) and the saturation pressure at 0 °C in hPa.
-constexpr double kMagnusA = 7.63;
-constexpr double kMagnusB = 241.9;
-constexpr double kMagnusE0 = 6.107;
 
 // Comfort bounds: °C and % relative humidity.
 constexpr double kComfortWarmFrom = 19.0;
@@ -56,16 +52,6 @@ int comfortIndex(double temperatureC, int humidity)
     if (humidity > kComfortHumidAbove)
         index = kComfortHumid;
     return index;
-}
-
-double dewPoint(double relativeHumidity, double temperatureC)
-{
-    const double vapourHpa =
-        relativeHumidity * kMagnusE0 * std::pow(10.0, kMagnusA * temperatureC / (kMagnusB + temperatureC)) * 0.01;
-    // No vapour (or a humidity below 0, which no sensor reports) has no
-    // logarithm: the dew point is then 0 rather than not-a-number.
-    const double x = vapourHpa > 0 ? std::log10(vapourHpa / kMagnusE0) : 0.0;
-    return kMagnusB * x / (kMagnusA - x);
 }
 
 ThermometerScale indoorThermometerScale(int temperatureUnit)

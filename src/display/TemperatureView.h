@@ -4,6 +4,7 @@
 // and humidity bar; indoor alarm limits and the channel's battery.
 #pragma once
 
+#include "DewPoint.h"
 #include "DisplayRules.h"
 #include "Measurement.h"
 #include "StationSummary.h"
@@ -30,11 +31,6 @@ inline constexpr int kComfortHumid = 4;
 // Exactly 60 % counts with the drier rules, so 25 °C at 60 % is hot and
 // 20 °C at 60 % comfortable.
 int comfortIndex(double temperatureC, int humidity);
-
-// Dew point in °C of a relative humidity (%) and a temperature (°C), Magnus
-// form with base-10 constants 7.63, 241.9 and 6.107 hPa. A humidity of 0 (or
-// below) gives exactly 0.
-double dewPoint(double relativeHumidity, double temperatureC);
 
 // Thermometer scales by temperature unit: indoor -10..60 °C / 14..140 °F,
 // channel -40..80 °C / -40..176 °F. Scale steps are 20 with minor steps 10.

@@ -1,5 +1,6 @@
 #include "UvView.h"
 
+#include "DisplayRules.h"
 #include "NumberFormat.h"
 #include "Units.h"
 
@@ -11,8 +12,6 @@ namespace {
 
 // The UV index scale stops at picture 10 ("extreme").
 constexpr int kLastUvPicture = 10;
-// The UV sensor's flag among the station's battery flags.
-constexpr int kUvBatteryFlag = 5;
 
 }  // namespace
 
@@ -54,7 +53,7 @@ UvView uvView(const Measurement &m, const StationSummary &s)
     const double shownUv = uvInUnit(m.UV, m.UvUnit);
     v.UVLabel = formatFloat(kPatternOneDecimal, shownUv);
     v.UVIImage = uvPictureIndex(shownUv);
-    v.BatUVI = s.BatteryFlag[kUvBatteryFlag];
+    v.BatUVI = s.BatteryFlag[kBatteryFlagUv];
     v.UVIL1 = uvUnitName(m.UvUnit);
     v.UVIChart = uvChartView(s, m.UvUnit);
     return v;

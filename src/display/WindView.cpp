@@ -93,7 +93,25 @@ QString formatWindDirectionDegrees(const Measurement &m)
     return m.WindDirection < kCompassSectors ? QString::fromLatin1(degrees[m.WindDirection]) : QString();
 }
 
+WindDays windDays(const HistoryStore *history, const QDateTime &readingsTime)
+{
+    WindDays days;
+    if (!history)
+        return days;
+    // The 24 hours ending k days before the readings: start excluded, end
+    // included, as the store's range query counts them.
+    for (int k = kWindChartDays; k >= 0; --k)
+        days.maxMph[static_cast<std::size_t>(k)] =
+            maxStoredWindSpeed(*history, readingsTime.addDays(-(k + 1)), readingsTime.addDays(-k));
+    return days;
+}
+
 ChartView windSpeedChart(const HistoryStore *history, const QDateTime &readingsTime, int speedUnit)
+{
+    return windSpeedChart(windDays(history, readingsTime), speedUnit);
+}
+
+ChartView windSpeedChart(const WindDays &days, int speedUnit)
 {
     ChartView view;
     view.seriesTitle = chartSeriesTitle(MainChart::WindSpeed);
@@ -104,14 +122,9 @@ ChartView windSpeedChart(const HistoryStore *history, const QDateTime &readingsT
     int lo = 0;
     int hi = 0;
     for (int k = kWindChartDays; k >= 0; --k) {
-        // The 24 hours ending k days before the readings: start excluded,
-        // end included, as the store's range query counts them.
-        if (history) {
-            const std::optional<double> dayMax =
-                maxStoredWindSpeed(*history, readingsTime.addDays(-(k + 1)), readingsTime.addDays(-k));
-            if (dayMax && *dayMax > runningMph)
-                runningMph = *dayMax;
-        }
+        const std::optional<double> dayMax = days.maxMph[static_cast<std::size_t>(k)];
+        if (dayMax && *dayMax > runningMph)
+            runningMph = *dayMax;
         const double v = runningMph * factor;
         if (k == kWindChartDays) {
             lo = hi = truncateToInt(v);
@@ -135,6 +148,11 @@ ChartView windSpeedChart(const HistoryStore *history, const QDateTime &readingsT
 WindView windView(const Measurement &m, const StationSummary &s, const HistoryStore *history,
                   const UnitChoices &units)
 {
+    return windView(m, s, windDays(history, m.Dat), units);
+}
+
+WindView windView(const Measurement &m, const StationSummary &s, const WindDays &days, const UnitChoices &units)
+{
     WindView v;
     const int unit = units.speed;
     v.WindSpeedL = formatWindSpeed(m, unit);
@@ -153,7 +171,7 @@ WindView windView(const Measurement &m, const StationSummary &s, const HistorySt
                           m.WindGustState != kStateReading;
     v.BatWind = batteryImage(s.BatteryFlag[kBatteryFlagWind], anyState);
     v.SpeedUnitCaption = speedUnitName(unit);
-    v.WindSpeedChart = windSpeedChart(history, m.Dat, unit);
+    v.WindSpeedChart = windSpeedChart(days, unit);
     return v;
 }
 

@@ -11,6 +11,8 @@
 
 #include <QDateTime>
 #include <QString>
+#include <array>
+#include <optional>
 
 namespace nimbrel {
 
@@ -50,6 +52,16 @@ QString formatWindDirectionDegrees(const Measurement &m);
 // 0..1.
 ChartView windSpeedChart(const HistoryStore *history, const QDateTime &readingsTime, int speedUnit);
 
+// What the chart reads from the history, once per record: the largest
+// stored speed (mph) of each of the 24-hour windows, index k ending k days
+// before the readings; none for a window without records or without a
+// history.
+struct WindDays {
+    std::array<std::optional<double>, 8> maxMph;
+};
+WindDays windDays(const HistoryStore *history, const QDateTime &readingsTime);
+ChartView windSpeedChart(const WindDays &days, int speedUnit);
+
 struct WindView {
     QString WindSpeedL;
     QString WindGustL;
@@ -72,5 +84,6 @@ struct WindView {
 // readings' time stamp m.Dat.
 WindView windView(const Measurement &m, const StationSummary &s, const HistoryStore *history,
                   const UnitChoices &units);
+WindView windView(const Measurement &m, const StationSummary &s, const WindDays &days, const UnitChoices &units);
 
 }  // namespace nimbrel

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CurrentConditions.h"
 
+#include "DewPoint.h"
 #include "FromTimeText.h"
 #include "HistoryAggregates.h"
 #include "NumberFormat.h"

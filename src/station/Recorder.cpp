@@ -23,14 +23,43 @@ int blockOf(int address) { return address / kBlockSize; }
 
 }  // namespace
 
-Recorder::Recorder(const RecorderTimers &timers, QObject *parent) : QObject(parent), timers_(timers)
+Recorder::Recorder(QObject *parent) : QObject(parent)
 {
+    auto make = [this](const char *name, int intervalMs) {
+        auto *timer = new QTimer(this);
+        timer->setObjectName(QString::fromLatin1(name));
+        timer->setInterval(intervalMs);
+        return timer;
+    };
+    timers_.linkCheck = make("Timer1", 1000);
+    timers_.poll = make("Timer2", 10000);
+    timers_.readTimeout = make("Timer3", 10000);
+    timers_.writeTimeout = make("Timer4", 10000);
+    timers_.fullReadStart = make("Form2Timer1", 1000);
+    timers_.noStationPause = make("Form2Timer2", 3000);
+    // The exchange takes a time-out timer that is no longer running as the
+    // time-out; the one-shots end themselves.
+    for (QTimer *t : {timers_.readTimeout, timers_.writeTimeout, timers_.fullReadStart})
+        connect(t, &QTimer::timeout, t, &QTimer::stop);
+    connect(timers_.noStationPause, &QTimer::timeout, this, &Recorder::pauseOver);
     exchange_ = std::make_unique<StationExchange>(image_, timers_.readTimeout, timers_.writeTimeout,
                                                   [] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
     exchange_->setAnswerWait(1000);
 }
 
 Recorder::~Recorder() = default;
+
+void Recorder::start()
+{
+    if (started_ || shutDown_)
+        return;
+    started_ = true;
+    connect(timers_.linkCheck, &QTimer::timeout, this, &Recorder::linkCheck);
+    connect(timers_.poll, &QTimer::timeout, this, &Recorder::poll);
+    connect(timers_.fullReadStart, &QTimer::timeout, this, &Recorder::startFullRead);
+    timers_.linkCheck->start();
+    timers_.fullReadStart->start();
+}
 
 void Recorder::setLink(const LinkApi *api, USBHandle device)
 {
@@ -63,7 +92,7 @@ int Recorder::ringDistance(int fromIndex, int toIndex)
     return ((toIndex - fromIndex) % kSlotCount + kSlotCount) % kSlotCount;
 }
 
-// ---- The window's handlers ----------------------------------------------------
+// ---- The timers' handlers ----------------------------------------------------
 
 void Recorder::linkCheck()
 {

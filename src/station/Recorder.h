@@ -6,14 +6,15 @@
 //   Awaiting full read --full read completes--> Polling
 //   Polling --the ring moved too far / link lost--> Awaiting full read / Disconnected
 //
-// The window's timers call its handlers (link check, poll, full-read start,
-// the no-station pause); everything runs on the GUI thread, and waiting for
-// the station pumps the event queue, so handlers re-enter. `busy` marks a
-// running exchange: a poll, a full read or a settings write that arrives
-// while another runs is deferred and runs as soon as that one ends.
+// Its own timers call its handlers (link check, poll, full-read start, the
+// no-station pause) once start() has run. Everything runs on one thread,
+// and waiting for the station pumps the event queue, so handlers re-enter.
+// `busy` marks a running exchange: a poll, a full read or a settings write
+// that arrives while another runs is deferred and runs as soon as that one
+// ends.
 //
-// What the recorder decided is told through signals; the window shows
-// progress and refreshes, it does not take part in the exchange.
+// What the recorder decided is told through signals; whoever listens shows
+// progress and refreshes, and takes no part in the exchange.
 #pragma once
 
 #include "Decoding.h"
@@ -57,8 +58,8 @@ enum class PollResult {
     Rejected,     // the newest slot's date does not exist
 };
 
-// The main window's timers the recorder drives. Their intervals are the
-// window's; the recorder only starts and stops them.
+// The recorder's timers, under the names the program has always given them
+// (tests and diagnostics find them by name).
 struct RecorderTimers {
     QTimer *linkCheck = nullptr;       // Timer1, every second
     QTimer *poll = nullptr;            // Timer2, every ten seconds
@@ -83,8 +84,15 @@ public:
     // Records a poll catches up one by one; a larger move means a full read.
     static constexpr int kMaxCatchUp = 32;
 
-    explicit Recorder(const RecorderTimers &timers, QObject *parent = nullptr);
+    explicit Recorder(QObject *parent = nullptr);
     ~Recorder() override;
+
+    // The timers start calling the handlers: the link check every second
+    // and the first full read a second from now. Until then the timers only
+    // keep time (the exchange's time-outs, the no-station pause) and the
+    // handlers run when called.
+    void start();
+    const RecorderTimers &timers() const { return timers_; }
 
     // Wiring, before the timers run.
     void setLink(const LinkApi *api, USBHandle device);
@@ -102,7 +110,7 @@ public:
     // after the block's whole time-out.
     void setAnswerWait(int ms);
 
-    // The window's handlers.
+    // The handlers the timers run.
     void linkCheck();        // Timer1
     void poll();             // Timer2
     void startFullRead();    // Form2Timer1
@@ -131,15 +139,9 @@ public:
     int recordPosition() const { return recordPosition_; }
     bool headerRead() const { return headerRead_; }
     const StationImage &image() const { return image_; }
-    StationImage &image() { return image_; }
+    // The current record and header, as decoded.
     const Measurement &measurement() const { return measurement_; }
-    // The display writes the unit choices and what it computes from the
-    // history (rain figures, pressure extremes) into the current record.
-    Measurement &measurement() { return measurement_; }
     const StationSummary &summary() const { return summary_; }
-    // The window's location controls and the sky write into the summary.
-    StationSummary &summary() { return summary_; }
-    StationExchange &exchange() { return *exchange_; }
     USBHandle device() const { return device_; }
     int slotsTakenOver() const { return slotsTakenOver_; }
     int blockRetries() const { return blockRetries_; }
@@ -154,10 +156,6 @@ public:
     static int slotIndex(int position) { return (position - kFirstSlotPosition) / kSlotSize; }
     // Slots from `from` (exclusive) to `to` (inclusive) around the ring.
     static int ringDistance(int fromIndex, int toIndex);
-
-    // Tests set the state directly.
-    void setConnectedForTest(bool connected) { connected_ = connected; }
-    void setLastRecordPositionForTest(int position) { lastRecordPosition_ = position; }
 
 Q_SIGNALS:
     // The first link check's finding, then every change.
@@ -231,6 +229,7 @@ private:
     bool fullReadRunning_ = false;
     bool pollDeferred_ = false;
     bool shutDown_ = false;
+    bool started_ = false;
     bool headerRead_ = false;
     int lastRecordPosition_ = 0;
     int recordPosition_ = 0;

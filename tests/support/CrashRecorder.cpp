@@ -31,13 +31,10 @@ int main(int argc, char *argv[])
         config.start = HistoryStore::dateText(newest.Dat.addSecs(300)).toStdString();
     test::SimLink link(config);
     LinkApi api = link.api();
-    QTimer linkCheck, poll, readTimeout, writeTimeout, start, pause;
-    readTimeout.setInterval(10000);
-    writeTimeout.setInterval(10000);
-    Recorder recorder({&linkCheck, &poll, &readTimeout, &writeTimeout, &start, &pause});
+    Recorder recorder;
     recorder.setLink(&api, api.open(nullptr, kStationVendorId, kStationProductId, 2048, 2048, 0));
     recorder.setHistory(opened.store.get());
-    recorder.setConnectedForTest(true);
+    recorder.linkCheck();
     for (;;) {
         link.station().addSlots(kSlotCount);
         if (recorder.fullRead() != FullReadResult::Completed) {

@@ -2,6 +2,8 @@
 #include "ZoneSpinBox.h"
 
 #include "Artwork.h"
+#include "CalendarFields.h"
+#include "DaylightSaving.h"
 #include "PictureBox.h"
 
 #include <QCheckBox>
@@ -10,6 +12,7 @@
 #include <QEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QLabel>
 #include <QSpinBox>
 #include <QToolButton>
@@ -226,6 +229,63 @@ void TimeLocationPanel::show(const astro::SkyLabels &sky)
     ZahodMoonL->setText(sky.ZahodMoonL);
     MoonImage->setIndex(sky.moonPicture);
     ZemlyImage->setIndex(sky.earthPicture);
+}
+
+void TimeLocationPanel::showCalendar(const QDate &today)
+{
+    WeekDayL->setText(astro::WeekdayText(today, QLocale()));
+    NumWeekL->setText(QString::number(astro::WeekNumber(today)));
+    NumDayL->setText(astro::DayOfYearText(today));
+}
+
+void TimeLocationPanel::showHemispheresAndZone(const StationSummary &s)
+{
+    LocBox1->setCurrentIndex(s.Hemispheres < 2 ? 0 : 1);
+    LocBox2->setCurrentIndex(s.Hemispheres == 1 || s.Hemispheres == 3 ? 1 : 0);
+    TL->setValue(s.TimeZone);
+}
+
+void TimeLocationPanel::showCoordinates(const StationSummary &s)
+{
+    LatitudeLM->setValue(s.LatMin);
+    LatitudeLS->setValue(s.LatSec);
+    LongitudeLM->setValue(s.LongMin);
+    LongitudeLS->setValue(s.LongSec);
+}
+
+void TimeLocationPanel::showDaylightSaving(int dstCode)
+{
+    if (const std::optional<QString> name = astro::DaylightSavingRuleName(dstCode))
+        DSTL->setText(*name);
+}
+
+void TimeLocationPanel::fillCities(const std::vector<CityRow> &rows)
+{
+    const QSignalBlocker block(CityBox);
+    CityBox->clear();
+    for (const CityRow &row : rows)
+        CityBox->addItem(row.Name, row.Code);
+    CityBox->model()->sort(0);
+    CityBox->setCurrentIndex(-1);
+}
+
+LocationOverride TimeLocationPanel::showCity(const CityRow &row)
+{
+    LatitudeLM->setValue(row.LatMin);
+    LatitudeLS->setValue(row.LatSec);
+    LongitudeLM->setValue(row.LongMin);
+    LongitudeLS->setValue(row.LongSec);
+    LocBox1->setCurrentIndex(row.IsLat);
+    LocBox2->setCurrentIndex(row.IsLon);
+    TL->setValue(row.TimeZone);
+    LocationOverride shown;
+    shown.LatMin = LatitudeLM->value();
+    shown.LatSec = LatitudeLS->value();
+    shown.LongMin = LongitudeLM->value();
+    shown.LongSec = LongitudeLS->value();
+    shown.Hemispheres = LocBox2->currentIndex() + 2 * LocBox1->currentIndex();
+    shown.TimeZone = TL->value();
+    return shown;
 }
 
 QList<QWidget *> TimeLocationPanel::coordinateControls() const

@@ -9,7 +9,10 @@
 
 #include "Component.h"
 #include "PanelKit.h"
+#include "CityTable.h"
+#include "Decoding.h"
 #include "SkyLabels.h"
+#include "StationSummary.h"
 
 #include <QList>
 #include <QWidget>
@@ -58,6 +61,17 @@ public:
 
     // Sun and moon times, day length and the two pictures.
     void show(const astro::SkyLabels &sky);
+    // The weekday, week number and day of the year of `today`.
+    void showCalendar(const QDate &today);
+    // The hemispheres, time zone and coordinates of a location, and the
+    // name of its daylight-saving rule (kept when the code has none).
+    void showHemispheresAndZone(const StationSummary &s);
+    void showCoordinates(const StationSummary &s);
+    void showDaylightSaving(int dstCode);
+    // The city box's items, alphabetically, each with its city's code; none selected.
+    void fillCities(const std::vector<CityRow> &rows);
+    // A city's location into the controls; the location as they now show it.
+    LocationOverride showCity(const CityRow &row);
 
     // The controls that edit the location by hand; they start disabled.
     QList<QWidget *> coordinateControls() const;

@@ -11,6 +11,10 @@ namespace nimbrel {
 constexpr int kSensorCount = 6;          // indoor + channels 1..5
 constexpr int kTrendCount = 12;          // temperature and humidity of each sensor
 constexpr int kBatteryCount = 8;         // channels 1..5, UV, wind, rain
+// Entries of the battery flags after the channels' 0..4.
+constexpr int kBatteryFlagUv = 5;
+constexpr int kBatteryFlagWind = 6;
+constexpr int kBatteryFlagRain = 7;
 constexpr int kUvDayCount = 8;           // today and the seven days before
 constexpr int kPressureHistoryCount = 25;  // hourly, newest first
 

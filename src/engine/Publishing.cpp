@@ -1,10 +1,7 @@
 #include "Publishing.h"
 
 #include "CurrentConditions.h"
-#include "Decoding.h"
 #include "MqttPublisher.h"
-#include "PanelStatusBar.h"
-#include "TForm1.h"
 #include "WeatherUpload.h"
 
 #include <QDir>
@@ -14,9 +11,6 @@ namespace nimbrel {
 
 namespace {
 
-// "nimbrel.org", right of the version.
-constexpr int kSitePanel = 4;
-
 QString version()
 {
     return QStringLiteral(NIMBREL_VERSION);
@@ -24,7 +18,7 @@ QString version()
 
 }  // namespace
 
-Publishing::Publishing(TForm1 &form, const AppContext &context) : form_(form)
+Publishing::Publishing(const AppContext &context, QObject *parent) : QObject(parent)
 {
     settings_ = loadPublishSettings(QDir(context.workDir).filePath(QLatin1String(kPublishSettingsFile)));
     for (const QString &problem : settings_.problems)
@@ -36,6 +30,8 @@ Publishing::Publishing(TForm1 &form, const AppContext &context) : form_(form)
 
     if (settings_.mqtt.enabled) {
         mqtt_ = std::make_unique<MqttPublisher>(settings_.mqtt, version());
+        if (const Clock *clock = context.clock)
+            mqtt_->setClock([clock] { return clock->now(); });
         connect(mqtt_.get(), &MqttPublisher::connectionChanged, this, [this](bool connected, const QString &why) {
             mqttText_ = connected ? QStringLiteral("MQTT: connected") : QStringLiteral("MQTT: ") + why;
             show();
@@ -56,28 +52,20 @@ Publishing::Publishing(TForm1 &form, const AppContext &context) : form_(form)
             show();
         });
     }
+}
 
-    Recorder &recorder = form_.recorder();
-    // The station's availability topic: connected, its newest record and period.
-    auto feedStation = [this, &recorder] {
-        if (mqtt_)
-            mqtt_->setStationState(recorder.connected() && recorder.headerRead(), recorder.measurement().Dat,
-                                   historyPeriodMs(recorder.image()[kPeriodByte]) / 60000);
-    };
-    if (mqtt_ && context.clock) {
-        const Clock *clock = context.clock;
-        mqtt_->setClock([clock] { return clock->now(); });
-    }
-    connect(&recorder, &Recorder::connectionChanged, this, feedStation);
-    connect(&recorder, &Recorder::recordTakenOver, this, [this, &recorder, feedStation](const Measurement &record) {
-        const CurrentConditions c =
-            currentConditions(record, recorder.summary(), form_.history(), recorder.headerRead());
-        if (mqtt_)
-            mqtt_->publish(c);
-        if (upload_)
-            upload_->offer(c);
-        feedStation();
-    });
+void Publishing::publish(const CurrentConditions &conditions)
+{
+    if (mqtt_)
+        mqtt_->publish(conditions);
+    if (upload_)
+        upload_->offer(conditions);
+}
+
+void Publishing::setStationState(bool connected, const QDateTime &newestRecord, int periodMinutes)
+{
+    if (mqtt_)
+        mqtt_->setStationState(connected, newestRecord, periodMinutes);
 }
 
 Publishing::~Publishing() = default;
@@ -98,8 +86,9 @@ void Publishing::show()
     for (const QString &text : {mqttText_, uploadText_})
         if (!text.isEmpty())
             lines << text;
-    form_.sStatusBar1->setPanelText(kSitePanel, word);
-    form_.sStatusBar1->setToolTip(lines.join(QLatin1Char('\n')));
+    word_ = word;
+    lines_ = lines;
+    Q_EMIT stateChanged();
 }
 
 }  // namespace nimbrel

@@ -1,0 +1,481 @@
+#include "StationEngine.h"
+
+#include "ConsoleSummary.h"
+#include "StationCity.h"
+#include "ExtremesView.h"
+#include "HistoryStore.h"
+#include "LangTable.h"
+#include "Publishing.h"
+
+#include <QDir>
+
+namespace nimbrel {
+
+namespace {
+
+constexpr int kAltitudeAddress = 90;  // bytes 90, 91: magnitude; 92: 8 when negative
+
+// The translation table as a language switch finds it: it must hold rows,
+// or there is nothing to switch to.
+std::unique_ptr<LangTable> openLangTable(const QString &path, const QDateTime &now, const QString &shipped,
+                                         LangTable::Opened *details = nullptr)
+{
+    LangTable::Opened opened = LangTable::open(path, now, shipped);
+    std::unique_ptr<LangTable> table = std::move(opened.table);
+    if (table && table->rowCount() == 0) {
+        table.reset();
+        opened.error = QStringLiteral("%1 holds no translations").arg(path);
+    }
+    if (details) {
+        details->problem = opened.problem;
+        details->setAside = opened.setAside;
+        details->error = opened.error;
+    }
+    return table;
+}
+
+}  // namespace
+
+StationEngine::StationEngine(const AppContext &context, QObject *parent)
+    : QObject(parent), context_(context), recorder_(new Recorder(this))
+{
+    recorder_->setObjectName(QStringLiteral("Recorder"));
+    connectRecorder();
+    snapshot_ = std::make_shared<const StationSnapshot>(next_);
+}
+
+StationEngine::~StationEngine()
+{
+    shutDown();
+}
+
+QDateTime StationEngine::now() const
+{
+    return context_.clock ? context_.clock->now() : QDateTime::currentDateTime();
+}
+
+QString StationEngine::filePath(const QString &name) const
+{
+    return QDir(context_.workDir).filePath(name);
+}
+
+void StationEngine::useLink(const LinkApi &api)
+{
+    linkApi_ = api;
+    linkInjected_ = true;
+}
+
+void StationEngine::connectRecorder()
+{
+    Recorder *r = recorder_;
+    r->setClock([this] { return now(); });
+    r->setUserCity([this] { return userCityOverride(); });
+    connect(r, &Recorder::connectionChanged, this, [this](bool connected) {
+        next_.connected = connected;
+        feedStationState();
+        emitChange(SnapshotChange::Connection);
+    });
+    connect(r, &Recorder::linkErrorChanged, this, [this](int code) {
+        next_.linkError = code;
+        emitChange(SnapshotChange::LinkError);
+    });
+    connect(r, &Recorder::fullReadActive, this, [this](bool active) {
+        next_.fullReadActive = active;
+        emitChange(SnapshotChange::FullRead);
+    });
+    connect(r, &Recorder::exchangeActive, this, [this](bool active) {
+        next_.exchangeActive = active;
+        emitChange(SnapshotChange::Exchange);
+    });
+    connect(r, &Recorder::stageChanged, this, [this](ReadStage stage) {
+        next_.stage = stage;
+        next_.stageAttempt = 1;
+        emitChange(SnapshotChange::Stage);
+    });
+    connect(r, &Recorder::retrying, this, [this](int, int attempt) {
+        next_.stageAttempt = attempt;
+        emitChange(SnapshotChange::Stage);
+    });
+    connect(r, &Recorder::progressChanged, this, [this](int position) {
+        next_.progress = position;
+        emitChange(SnapshotChange::Progress);
+    });
+    // Each record new to the program is published as it was taken over.
+    connect(r, &Recorder::recordTakenOver, this, &StationEngine::publish);
+    connect(r, &Recorder::recordTaken, this, [this] {
+        location_.reset();  // the header was decoded again
+        deriveFromHistory();
+        emitChange(SnapshotChange::Record);
+    });
+    connect(r, &Recorder::storedDataLoaded, this, [this] {
+        location_.reset();
+        deriveFromHistory();
+        next_.conditions = currentConditions(recorder_->measurement(), recorder_->summary(), history_.get(),
+                                             recorder_->headerRead());
+        emitChange(SnapshotChange::StoredData);
+    });
+    connect(r, &Recorder::headerCopyUnreadable, this,
+            [this] { emitChange(SnapshotChange::HeaderCopyUnreadable); });
+    connect(r, &Recorder::headerCopyNotSaved, this, [this](const QString &why) {
+        next_.headerCopyError = why;
+        emitChange(SnapshotChange::HeaderCopyNotSaved);
+    });
+    connect(r, &Recorder::storeFailed, this, [this](const QString &why) {
+        next_.storeError = why;
+        emitChange(SnapshotChange::StoreFailed);
+    });
+    connect(r, &Recorder::repaintRequested, this, [this] { emitChange(SnapshotChange::Repaint); });
+    // The station now holds what it confirmed (or what it kept): the header
+    // is decoded from the block read back.
+    connect(r, &Recorder::writeFinished, this, [this](int address, WriteError error) {
+        recorder_->redecodeHeader();
+        location_.reset();
+        next_.writeAddress = address;
+        next_.writeResult = error;
+        emitChange(SnapshotChange::SettingWritten);
+    });
+}
+
+// ---- Start-up and shut-down ----------------------------------------------------
+
+void StationEngine::noteTableProblem(const QString &sentence)
+{
+    if (!sentence.isEmpty())
+        tableProblems_ += (tableProblems_.isEmpty() ? QString() : QStringLiteral(" ")) + sentence;
+}
+
+void StationEngine::openTables()
+{
+    const QDateTime opening = now();
+
+    // The translation table, only looked at: each language switch reads it.
+    const QString langPath = filePath(QStringLiteral("lang"));
+    // First start in this folder: begin with the tables the program ships.
+    if (!context_.defaultLangTable.isEmpty())
+        installDefaultLangTable(context_.defaultLangTable, langPath);
+    LangTable::Opened lang;
+    translationsUsable_ = bool(openLangTable(langPath, opening, context_.defaultLangTable, &lang));
+    if (translationsUsable_)
+        noteTableProblem(tableProblemSentence(QStringLiteral("lang"), lang.problem, lang.setAside));
+    else
+        qWarning("The translation table cannot be used: %s", qPrintable(lang.error));
+
+    auto note = [this](const char *name, TableProblem problem, const QString &setAside, const QString &error,
+                       bool used) {
+        const QString sentence = tableProblemSentence(QLatin1String(name), problem, setAside, used);
+        if (sentence.isEmpty())
+            return;
+        qWarning("%s (%s)", qPrintable(sentence), qPrintable(error));
+        noteTableProblem(sentence);
+    };
+    HistoryStore::Opened opened = HistoryStore::open(filePath(QStringLiteral("datat")), opening);
+    note("datat", opened.problem, opened.setAside, opened.error, bool(opened.store));
+    history_ = std::move(opened.store);
+    SettingsStore::Opened settings = SettingsStore::open(filePath(QStringLiteral("datsum")), opening);
+    note("datsum", settings.problem, settings.setAside, settings.error, bool(settings.store));
+    settingsStore_ = std::move(settings.store);
+    recorder_->setHistory(history_.get());
+    recorder_->setHeaderCopyPath(filePath(QStringLiteral("sumlocal.bin")));
+
+    const QString cityPath = filePath(QStringLiteral("citycodes"));
+    if (!context_.defaultCityTable.isEmpty())
+        installDefaultCityTable(context_.defaultCityTable, cityPath);
+    // A damaged table is replaced by the shipped one, not an empty one.
+    CityTable::Opened city = CityTable::open(cityPath, opening, context_.defaultCityTable);
+    note("citycodes", city.problem, city.setAside, city.error, bool(city.table));
+    cityTable_ = std::move(city.table);
+
+    if (const std::optional<Settings> stored = settingsStore_ ? settingsStore_->load() : std::nullopt)
+        stored_ = *stored;
+    kept_ = stored_;
+    units_ = {stored_.Temp, stored_.Press, stored_.Speed, stored_.Rain, stored_.UVI, 0};
+    language_ = translationsUsable_ ? stored_.Lang : -1;
+    userCity_ = stored_.UserCoord != 0;
+    next_.units = units_;
+    next_.language = language_;
+    next_.userCity = userCity_;
+
+    // MQTT and the weather-network upload, as nimbrel.ini asks, before the
+    // first read so that they see every record taken over.
+    publishing_ = std::make_unique<Publishing>(context_);
+    auto showPublishing = [this] {
+        next_.publishWord = publishing_->word();
+        next_.publishLines = publishing_->lines();
+    };
+    showPublishing();
+    connect(publishing_.get(), &Publishing::stateChanged, this, [this, showPublishing] {
+        showPublishing();
+        emitChange(SnapshotChange::Publishing);
+    });
+    deriveFromHistory();
+    emitChange(SnapshotChange::Opened);
+}
+
+LinkLoadError StationEngine::openStation()
+{
+    deviceHandle_ = nullptr;
+    if (!linkInjected_) {
+        const LinkLoadError error = library_.load(context_.libraryFolders);
+        if (error != LinkLoadError::None)
+            return error;
+        linkApi_ = library_.api();
+    }
+    openDevice();
+    return LinkLoadError::None;
+}
+
+void StationEngine::openDevice()
+{
+    deviceHandle_ = linkApi_.open(nullptr, kStationVendorId, kStationProductId, kLinkInputSize, kLinkOutputSize, 0);
+    recorder_->setLink(&linkApi_, deviceHandle_);
+    next_.linkAvailable = deviceHandle_ != nullptr;
+}
+
+void StationEngine::start()
+{
+    recorder_->start();
+}
+
+void StationEngine::shutDown()
+{
+    if (shutDown_)
+        return;
+    shutDown_ = true;
+    recorder_->shutDown();
+    if (!keepStoredSettings_) {
+        saveSettings();
+        saveCityTable();
+    }
+    settingsStore_.reset();
+    cityTable_.reset();
+    if (linkApi_.close && deviceHandle_)
+        linkApi_.close(deviceHandle_, 0);
+    deviceHandle_ = nullptr;
+    recorder_->setLink(nullptr, nullptr);
+    recorder_->setHistory(nullptr);
+    library_.unload();
+    publishing_.reset();
+    history_.reset();
+}
+
+void StationEngine::saveSettings()
+{
+    if (!settingsStore_)
+        return;
+    Settings s = kept_;
+    // Without a translation table the stored language stays for the next start.
+    if (language_ >= 0)
+        s.Lang = language_;
+    s.Temp = units_.temperature;
+    s.Press = units_.pressure;
+    s.Speed = units_.speed;
+    s.Rain = units_.rain;
+    s.UVI = units_.uv;
+    s.UserCoord = userCity_ ? 1 : 0;
+    if (!settingsStore_->save(s))
+        shutDownProblems_ << QStringLiteral("The settings could not be saved: %1").arg(settingsStore_->lastError());
+}
+
+void StationEngine::saveCityTable()
+{
+    if (!cityTable_ || !userDefinedCity_)
+        return;
+    const UserDefinedCity &c = *userDefinedCity_;
+    if (!cityTable_->updateUserDefined(c.code, c.latMin, c.latSec, c.longMin, c.longSec, c.south, c.east,
+                                       c.timeZone))
+        shutDownProblems_ << QStringLiteral("The user-defined city could not be saved: %1").arg(cityTable_->lastError());
+}
+
+std::unique_ptr<LangTable> StationEngine::openTranslations() const
+{
+    return openLangTable(filePath(QStringLiteral("lang")), now(), context_.defaultLangTable);
+}
+
+// ---- Requests -------------------------------------------------------------------
+
+void StationEngine::setUnits(const UnitChoices &units)
+{
+    if (units == units_)
+        return;
+    units_ = units;
+    emitChange(SnapshotChange::Units);
+}
+
+void StationEngine::setLanguage(int language)
+{
+    if (language == language_)
+        return;
+    language_ = language;
+    emitChange(SnapshotChange::Language);
+}
+
+void StationEngine::setUserCity(bool on)
+{
+    userCity_ = on;
+    next_.userCity = on;
+}
+
+void StationEngine::showLocation(const LocationOverride &location)
+{
+    location_ = location;
+    emitChange(SnapshotChange::Location);
+}
+
+void StationEngine::keepCity(int cityCode)
+{
+    kept_.CityCode = cityCode;
+}
+
+void StationEngine::keepUserDefinedCity(const UserDefinedCity &city)
+{
+    userDefinedCity_ = city;
+}
+
+bool StationEngine::writeAltitude(int metres)
+{
+    if (!recorder_->connected())
+        return false;
+    recorder_->requestWrite({kAltitudeAddress, [metres](StationImage &image) {
+                                 const int magnitude = metres < 0 ? -metres : metres;
+                                 image[kAltitudeAddress] = static_cast<std::uint8_t>(magnitude & 0xFF);
+                                 image[kAltitudeAddress + 1] = static_cast<std::uint8_t>(magnitude >> 8);
+                                 image[kAltitudeAddress + 2] = metres < 0 ? 8 : 0;
+                             }});
+    return true;
+}
+
+bool StationEngine::writeHistoryInterval(int code)
+{
+    if (!recorder_->connected() || code < 1)
+        return false;
+    recorder_->requestWrite({kPeriodByte, [code](StationImage &image) {
+                                 image[kPeriodByte] = static_cast<std::uint8_t>(code);
+                             }});
+    return true;
+}
+
+bool StationEngine::clearHistory()
+{
+    const bool cleared = recorder_->clearHistory();
+    if (!cleared)
+        qWarning("The history could not be cleared: %s", qPrintable(history_->lastError()));
+    deriveFromHistory();
+    emitChange(SnapshotChange::HistoryCleared);
+    return cleared;
+}
+
+// ---- What the history says ------------------------------------------------------
+
+// The user's chosen city, which replaces the station's location when the
+// header is decoded.
+std::optional<LocationOverride> StationEngine::userCityOverride() const
+{
+    if (!userCity_ || !cityTable_)
+        return std::nullopt;
+    const std::optional<CityRow> row = cityTable_->find(kept_.CityCode);
+    if (!row)
+        return std::nullopt;
+    LocationOverride o;
+    o.LatMin = row->LatMin;
+    o.LatSec = row->LatSec;
+    o.LongMin = row->LongMin;
+    o.LongSec = row->LongSec;
+    o.Hemispheres = row->IsLon + 2 * row->IsLat;
+    o.TimeZone = row->TimeZone;
+    return o;
+}
+
+std::optional<CityRow> StationEngine::shownCity() const
+{
+    if (!cityTable_)
+        return std::nullopt;
+    if (userCity_)
+        return cityTable_->find(kept_.CityCode);
+    const bool stationKnown = recorder_->headerRead();
+    const StationSummary &s = recorder_->summary();
+    std::optional<CityRow> row = cityTable_->find(stationKnown ? s.CityCode : kept_.CityCode);
+    if (row && stationKnown &&
+        !astro::cityFitsStation(*row, {s.LatMin, s.LatSec, s.LongMin, s.LongSec, s.Hemispheres, s.TimeZone, s.DstCode}))
+        row.reset();
+    return row;
+}
+
+// The link state in the chosen language, as the main window's status bar
+// says it; the label's name when the translation table lacks it.
+QString StationEngine::conditionsSummary() const
+{
+    const QString label = linkStateLabel(*snapshot_);
+    QString station = label;
+    if (const std::unique_ptr<LangTable> table = openTranslations()) {
+        for (int form : {1, 2})
+            for (const LangRow &row : table->rows(form))
+                if (row.Name == label && !row.text(language_).isEmpty())
+                    station = row.text(language_);
+    }
+    const std::optional<CityRow> city = shownCity();
+    return nimbrel::conditionsSummary(*snapshot_, station, city ? city->Name : QString(), now());
+}
+
+// Once per record: the rain windows, the wind chart's days and the kept
+// extremes, each read on the store's indexes and summaries, so that this
+// costs the same at ten years of records as at a day's.
+void StationEngine::deriveFromHistory()
+{
+    const QDateTime at = recorder_->measurement().Dat;
+    next_.rain = rainWindows(history_.get(), at);
+    next_.wind = windDays(history_.get(), at);
+    next_.extremes = history_ ? recordedExtremes(*history_) : RecordedExtremes{};
+}
+
+void StationEngine::publish(const Measurement &record)
+{
+    next_.conditions = currentConditions(record, recorder_->summary(), history_.get(), recorder_->headerRead());
+    if (publishing_)
+        publishing_->publish(next_.conditions);
+    feedStationState();
+}
+
+// MQTT's station availability: the station is there and its newest record
+// is recent enough for the period it records at.
+void StationEngine::feedStationState()
+{
+    if (!publishing_)
+        return;
+    publishing_->setStationState(recorder_->connected() && recorder_->headerRead(), recorder_->measurement().Dat,
+                                 historyPeriodMs(recorder_->image()[kPeriodByte]) / 60000);
+}
+
+// The snapshot: the recorder's record and header as decoded, the choices
+// written into the record's unit fields, the location shown, and the
+// figures that depend on the units computed from what was derived.
+void StationEngine::emitChange(SnapshotChange change)
+{
+    StationSnapshot &s = next_;
+    s.change = change;
+    s.units = units_;
+    s.language = language_;
+    s.record = recorder_->measurement();
+    applyUnitChoices(s.record, units_);
+    s.summary = recorder_->summary();
+    if (location_) {
+        s.summary.LatMin = location_->LatMin;
+        s.summary.LatSec = location_->LatSec;
+        s.summary.LongMin = location_->LongMin;
+        s.summary.LongSec = location_->LongSec;
+        s.summary.Hemispheres = location_->Hemispheres;
+        s.summary.TimeZone = location_->TimeZone;
+    }
+    keepRainResults(rainView(s.record, s.summary, s.rain, 0), s.record);
+    keepPressureExtremes(extremesView(s.record, s.extremes), s.record);
+    s.headerRead = recorder_->headerRead();
+    s.stationPeriodCode = recorder_->image()[kPeriodByte];
+    s.connected = recorder_->connected();
+    s.slotsTakenOver = recorder_->slotsTakenOver();
+    snapshot_ = std::make_shared<const StationSnapshot>(s);
+    // A copy: a face's request during the emission makes a newer snapshot,
+    // and the faces after it must still see this one.
+    const SnapshotPtr emitted = snapshot_;
+    Q_EMIT changed(emitted);
+}
+
+}  // namespace nimbrel

@@ -1,0 +1,168 @@
+// The program without a face. The engine owns the station link library and
+// device, the recorder with its timers, the four table files (history,
+// settings, cities, translations), the user's choices and the publishing
+// of records, and after every change hands out an immutable snapshot of
+// what it knows (StationSnapshot). A face (the main window, the history
+// window, the console, a web page) reads snapshots and the const
+// accessors, and sends requests; none writes into the engine's state.
+//
+// A record's way: link -> recorder -> store (committed) -> engine, which
+// computes what the history says about it once -> snapshot -> every face.
+#pragma once
+
+#include "AppContext.h"
+#include "CityTable.h"
+#include "Decoding.h"
+#include "LinkApi.h"
+#include "LinkLibrary.h"
+#include "Recorder.h"
+#include "SettingsStore.h"
+#include "StationSnapshot.h"
+
+#include <QObject>
+#include <memory>
+#include <optional>
+
+namespace nimbrel {
+
+class HistoryStore;
+class LangTable;
+class Publishing;
+
+// The coordinates the user typed for the city table's "User Defined" row,
+// written into the table at shut-down.
+struct UserDefinedCity {
+    int code = 0;
+    int latMin = 0;
+    int latSec = 0;
+    int longMin = 0;
+    int longSec = 0;
+    int south = 0;  // LocBox1: 0 north, 1 south
+    int east = 0;   // LocBox2: 0 west, 1 east
+    double timeZone = 0;
+};
+
+class StationEngine : public QObject {
+    Q_OBJECT
+public:
+    explicit StationEngine(const AppContext &context, QObject *parent = nullptr);
+    ~StationEngine() override;
+
+    // A scripted link in place of the loaded library (tests, the simulator
+    // built in); before openStation().
+    void useLink(const LinkApi &api);
+
+    // Start-up, in this order. openTables: the table files (a damaged one is
+    // set aside, see tableProblems) and the stored choices; publishing as
+    // nimbrel.ini asks. openStation: the link library and the device; an
+    // error other than None means the program cannot talk to a station at
+    // all. start: the link check runs and the first full read is due.
+    void openTables();
+    LinkLoadError openStation();
+    void start();
+    // Saves the choices and the user-defined city, closes the device and
+    // unloads the library. Runs once; nothing starts again.
+    void shutDown();
+    // The shut-down saves neither the settings nor the city table: a run
+    // that was refused leaves them as they were.
+    void keepStoredSettings() { keepStoredSettings_ = true; }
+    // What the shut-down could not save, one sentence each; empty when all was saved.
+    QStringList shutDownProblems() const { return shutDownProblems_; }
+
+    // ---- Reading ---------------------------------------------------------
+    SnapshotPtr snapshot() const { return snapshot_; }
+    // The committed history; null when datat cannot be used at all.
+    const HistoryStore *history() const { return history_.get(); }
+    const CityTable *cityTable() const { return cityTable_.get(); }
+    // The choices as stored when the program started.
+    const Settings &storedSettings() const { return stored_; }
+    // Whether the translation table holds translations, and the table
+    // itself, opened fresh (null when it has gone missing meanwhile).
+    bool translationsUsable() const { return translationsUsable_; }
+    std::unique_ptr<LangTable> openTranslations() const;
+    // What is wrong with the table files found at start-up, one sentence per
+    // file; empty when all are well.
+    QString tableProblems() const { return tableProblems_; }
+    const AppContext &context() const { return context_; }
+    QString filePath(const QString &name) const;
+    QDateTime now() const;
+    // The city whose location is shown: with the user's city chosen, the
+    // kept one; otherwise the one the station's header names, when the
+    // city table places it where the station says it is (before any header
+    // has been read, the kept one stands in).
+    std::optional<CityRow> shownCity() const;
+    // The current conditions as text, for the console.
+    QString conditionsSummary() const;
+    const Recorder &recorder() const { return *recorder_; }
+    // The recorder's handlers, for the faces' timer names and for tests.
+    Recorder &recorder() { return *recorder_; }
+
+    // ---- Requests --------------------------------------------------------
+    void setUnits(const UnitChoices &units);
+    // -1: no language can be chosen; the stored choice is kept.
+    void setLanguage(int language);
+    // The stored city replaces the station's location from the next decode.
+    void setUserCity(bool on);
+    // The location shown until the next header decode (a city picked in the
+    // city box, or the station's own city as the city table places it).
+    void showLocation(const LocationOverride &location);
+    // The city kept for the next start, and the user-defined city's
+    // coordinates, saved at shut-down.
+    void keepCity(int cityCode);
+    void keepUserDefinedCity(const UserDefinedCity &city);
+    // Station settings written through the recorder. False without a station:
+    // nothing is written and nothing changes.
+    bool writeAltitude(int metres);
+    bool writeHistoryInterval(int code);
+    // Empties the history; the next link check starts a full read.
+    bool clearHistory();
+
+Q_SIGNALS:
+    // After every change, with what changed in snapshot->change.
+    void changed(const nimbrel::SnapshotPtr &snapshot);
+
+private:
+    void connectRecorder();
+    void openDevice();
+    std::optional<LocationOverride> userCityOverride() const;
+    // Recomputes what the history says about the current record.
+    void deriveFromHistory();
+    void publish(const Measurement &record);
+    void feedStationState();
+    void emitChange(SnapshotChange change);
+    void noteTableProblem(const QString &sentence);
+    void saveSettings();
+    void saveCityTable();
+
+    AppContext context_;
+    LinkLibrary library_;
+    LinkApi linkApi_;
+    bool linkInjected_ = false;
+    USBHandle deviceHandle_ = nullptr;
+    std::unique_ptr<HistoryStore> history_;
+    std::unique_ptr<SettingsStore> settingsStore_;
+    std::unique_ptr<CityTable> cityTable_;
+    Recorder *recorder_ = nullptr;  // a child: its timers are found by name below the engine
+    std::unique_ptr<Publishing> publishing_;
+    QString tableProblems_;
+    bool translationsUsable_ = false;
+    bool shutDown_ = false;
+    bool keepStoredSettings_ = false;
+    QStringList shutDownProblems_;
+
+    // The user's choices.
+    Settings stored_;
+    Settings kept_;
+    UnitChoices units_;
+    int language_ = -1;
+    bool userCity_ = false;
+    std::optional<UserDefinedCity> userDefinedCity_;
+    std::optional<LocationOverride> location_;
+
+    // What the history said about the current record, and the state the
+    // next snapshot carries.
+    StationSnapshot next_;
+    SnapshotPtr snapshot_;
+};
+
+}  // namespace nimbrel

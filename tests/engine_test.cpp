@@ -1,0 +1,94 @@
+// The station engine on its own, with no station attached: the snapshot it
+// hands out after loading the stored data carries what the history says
+// about the newest record, in the units chosen since, and forgets it when
+// the history is cleared.
+#include "HistoryStore.h"
+#include "StationEngine.h"
+#include "Units.h"
+#include "support/SimLink.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace nimbrel;
+
+namespace {
+
+bool waitUntil(const std::function<bool()> &done, int timeoutMs = 8000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+}  // namespace
+
+TEST(Snapshot, DerivedFromTheHistoryOnceAndFollowsUnitsAndClearing)
+{
+    QTemporaryDir dir;
+    const QDateTime noon(QDate(2026, 6, 21), QTime(12, 0));
+    {
+        auto opened = HistoryStore::open(QDir(dir.path()).filePath(QStringLiteral("datat")), noon);
+        ASSERT_TRUE(opened.store);
+        // Rain counter and indoor temperature of four records; the hour
+        // ending at noon holds the last two (its start is excluded).
+        const std::pair<int, int> rows[] = {{-120, 90}, {-60, 100}, {-30, 104}, {0, 110}};
+        for (const auto &[minutes, count] : rows) {
+            Measurement m;
+            m.Dat = noon.addSecs(minutes * 60);
+            m.RainCount = count;
+            m.TempDoor = 20 + count / 10.0;
+            m.PressLocal = 1000 + minutes;
+            ASSERT_EQ(opened.store->append(m), AppendResult::Appended);
+        }
+    }
+    sim::SimConfig detached;
+    detached.attached = false;
+    test::SimLink link(detached);
+    AppContext context;
+    context.workDir = dir.path();
+    StationEngine engine(context);
+    engine.useLink(link.api());
+    for (const char *name : {"Form2Timer1", "Form2Timer2"})
+        engine.findChild<QTimer *>(QString::fromLatin1(name))->setInterval(10);
+    engine.openTables();
+    ASSERT_EQ(engine.openStation(), LinkLoadError::None);
+    engine.start();
+    ASSERT_TRUE(waitUntil([&] { return engine.snapshot()->record.Dat == noon; }));
+
+    const int mm = unitCode(RainUnit::Mm);
+    const int inch = unitCode(RainUnit::Inch);
+    struct Row {
+        const char *situation;
+        int rainUnit;
+        double lastHour;
+    };
+    const Row units[] = {{"millimetres", mm, 6 * rainTipFactor(mm)}, {"inches", inch, 6 * rainTipFactor(inch)}};
+    for (const Row &r : units) {
+        UnitChoices choices = engine.snapshot()->units;
+        choices.rain = r.rainUnit;
+        engine.setUnits(choices);
+        const SnapshotPtr s = engine.snapshot();
+        EXPECT_EQ(s->change, SnapshotChange::Units) << r.situation;
+        EXPECT_EQ(s->record.RainUnit, r.rainUnit) << r.situation;
+        EXPECT_DOUBLE_EQ(s->record.RainLastHour, r.lastHour) << r.situation;
+        EXPECT_EQ(s->rain.total.last - s->rain.total.base, 20) << r.situation;
+        EXPECT_DOUBLE_EQ(s->extremes.TempDoorMax.value, 31.0) << r.situation;
+        EXPECT_DOUBLE_EQ(s->record.PressureMin, 880.0) << r.situation;
+        EXPECT_EQ(s->conditions.rainLastHourTips, 6) << r.situation;
+    }
+
+    ASSERT_TRUE(engine.clearHistory());
+    const SnapshotPtr cleared = engine.snapshot();
+    EXPECT_EQ(cleared->change, SnapshotChange::HistoryCleared);
+    EXPECT_TRUE(cleared->extremes.empty);
+    EXPECT_TRUE(cleared->rain.total.empty);
+    EXPECT_DOUBLE_EQ(cleared->record.PressureMax, 0.0);
+    engine.shutDown();
+}
