@@ -10,6 +10,7 @@
 #include "TForm3.h"
 #include "TerminationSignals.h"
 #include "UiDump.h"
+#include "WebFace.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -272,6 +273,8 @@ int main(int argc, char *argv[])
     });
     if (!form1.FormCreate())
         return 1;
+    // The web page, as [web] of nimbrel.ini asks.
+    WebFace web(form1, context);
     TForm3 form3;
     form3.connectTo(form1);
     form3.setToday([&clock] { return clock.now().date(); });
