@@ -64,12 +64,18 @@ struct Station {
     }
 };
 
+// One history for every test: generating it is the slow part.
+const Station &sharedStation()
+{
+    static const Station station;
+    return station;
+}
+
 struct Served {
-    Station station;
+    const Station &station = sharedStation();
     std::unique_ptr<WebServer> server;
 
-    explicit Served(std::int64_t records = 60 * 288)
-        : station(records)
+    Served()
     {
         WebSettings settings;
         settings.port = 0;  // any free port
@@ -341,7 +347,7 @@ TEST(WebPage, HeadlessChromiumShowsTheCurrentValuesDrawsTheChartsAndFollowsUpdat
         GTEST_SKIP() << "chromium is not installed";
     if (!QFile::exists(WebSettings().chartScript))
         GTEST_SKIP() << "libjs-chart.js is not installed";
-    Served served(10 * 288);
+    Served served;
     HeadlessChromium browser;
     ASSERT_TRUE(browser.start());
     browser.call(QStringLiteral("Page.enable"));

@@ -11,7 +11,9 @@
 #include <QTimeZone>
 #include <QVariant>
 #include <algorithm>
+#include <bit>
 #include <charconv>
+#include <unordered_map>
 
 namespace nimbrel::web {
 
@@ -81,18 +83,53 @@ std::optional<PlainSeconds> parseTime(const QString &text)
     return plainSeconds(t);
 }
 
-// One point: [seconds, value] with the value written by the program's
-// number formatter.
-void appendPoint(QByteArray &out, PlainSeconds x, double y, int decimals)
-{
-    char digits[24];
-    const auto written = std::to_chars(digits, digits + sizeof digits, x).ptr;
-    out += '[';
-    out.append(digits, written - digits);
-    out += ',';
-    out += formatFixed(y, decimals, QLatin1Char('.')).toLatin1();
-    out += ']';
-}
+// The texts of the values of one answer, each written once by the
+// program's number formatter: over ten years the same temperatures,
+// humidities and pressures come back thousands of times.
+class ValueTexts {
+public:
+    const QByteArray &text(double y, int decimals)
+    {
+        const auto key = std::pair{std::bit_cast<std::uint64_t>(y), decimals};
+        auto it = texts_.find(key);
+        if (it == texts_.end())
+            it = texts_.emplace(key, formatFixed(y, decimals, QLatin1Char('.')).toLatin1()).first;
+        return it->second;
+    }
+
+private:
+    struct Hash {
+        std::size_t operator()(const std::pair<std::uint64_t, int> &k) const
+        {
+            return std::hash<std::uint64_t>()(k.first * 31 + static_cast<std::uint64_t>(k.second));
+        }
+    };
+    std::unordered_map<std::pair<std::uint64_t, int>, QByteArray, Hash> texts_;
+};
+
+// Writes the points of one series as [seconds, value].
+class PointWriter {
+public:
+    PointWriter(QByteArray &out, ValueTexts &texts, int decimals) : out_(out), texts_(texts), decimals_(decimals) {}
+    void add(PlainSeconds x, double y)
+    {
+        char digits[24];
+        const auto written = std::to_chars(digits, digits + sizeof digits, x).ptr;
+        if (count_++ > 0)
+            out_ += ',';
+        out_ += '[';
+        out_.append(digits, written - digits);
+        out_ += ',';
+        out_ += texts_.text(y, decimals_);
+        out_ += ']';
+    }
+
+private:
+    QByteArray &out_;
+    ValueTexts &texts_;
+    int decimals_;
+    int count_ = 0;
+};
 
 void appendString(QByteArray &out, const QString &text)
 {
@@ -122,9 +159,25 @@ void readRainRecords(QSqlDatabase db, PlainSeconds after, PlainSeconds upTo, std
     }
 }
 
-std::vector<RainSample> rainSamples(QSqlDatabase db, PlainSeconds after, PlainSeconds upTo,
-                                    std::optional<SummaryLevel> level)
+// The counter of the last record at or before t, the start of the first
+// interval's rain.
+std::optional<std::int32_t> counterAtOrBefore(QSqlDatabase db, PlainSeconds t)
 {
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT RainCount FROM MainSet WHERE Dat <= ? ORDER BY Dat DESC LIMIT 1"));
+    q.addBindValue(plainText(t));
+    if (!q.exec() || !q.next())
+        return std::nullopt;
+    return q.value(0).toInt();
+}
+
+}  // namespace
+
+std::vector<RainSample> HistoryQuery::rainSamples(PlainSeconds after, PlainSeconds upTo,
+                                                  std::optional<SummaryLevel> level) const
+{
+    QSqlDatabase db = store_->database();
     std::vector<RainSample> out;
     if (!level) {
         readRainRecords(db, after, upTo, out);
@@ -138,7 +191,12 @@ std::vector<RainSample> rainSamples(QSqlDatabase db, PlainSeconds after, PlainSe
         return out;
     }
     readRainRecords(db, after, firstWhole * size, out);
-    if (!readSummaryRain(db, *level, firstWhole, lastWhole, out)) {
+    if (*level == SummaryLevel::Day && daysReady_) {
+        // The counter stands at each day's end (SummaryReader.h).
+        const auto [begin, end] = days_.range(firstWhole, lastWhole);
+        for (const DaySummaryCache::Day *d = begin; d != end; ++d)
+            out.push_back({(d->slot + 1) * kSecondsPerDay, d->rainLast});
+    } else if (!readSummaryRain(db, *level, firstWhole, lastWhole, out)) {
         QSqlQuery q(db);
         q.setForwardOnly(true);
         q.prepare(QStringLiteral("SELECT RainAt, RainLast FROM HistorySummary WHERE Level = ? AND Slot BETWEEN ? AND ? "
@@ -157,26 +215,44 @@ std::vector<RainSample> rainSamples(QSqlDatabase db, PlainSeconds after, PlainSe
     return out;
 }
 
-// The counter of the last record at or before t, the start of the first
-// interval's rain.
-std::optional<std::int32_t> counterAtOrBefore(QSqlDatabase db, PlainSeconds t)
+std::vector<std::vector<PlotPoint>> HistoryQuery::readSeries(HistorySource::Way way, PlainSeconds after,
+                                                           PlainSeconds upTo, int columns,
+                                                           const std::vector<PlotField> &fields) const
 {
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT RainCount FROM MainSet WHERE Dat <= ? ORDER BY Dat DESC LIMIT 1"));
-    q.addBindValue(plainText(t));
-    if (!q.exec() || !q.next())
-        return std::nullopt;
-    return q.value(0).toInt();
+    if (way == HistorySource::Way::Records)
+        return source_.read(after, upTo, columns, fields);
+    std::vector<MinMaxReducer> reducers;
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        reducers.emplace_back(static_cast<double>(after), static_cast<double>(upTo), columns);
+    const QSqlDatabase db = store_->database();
+    if (way == HistorySource::Way::Days && daysReady_) {
+        // Both extremes of a day stand at its middle, inside the stretch.
+        const auto [begin, end] = days_.range(bucketOf(after + 1, SummaryLevel::Day), bucketOf(upTo, SummaryLevel::Day));
+        for (const DaySummaryCache::Day *d = begin; d != end; ++d) {
+            const double x = static_cast<double>(std::clamp(d->slot * kSecondsPerDay + kSecondsPerDay / 2, after + 1, upTo));
+            for (std::size_t i = 0; i < fields.size(); ++i) {
+                const int c = static_cast<int>(fields[i].column);
+                reducers[i].add(x, fields[i].value(d->min[c]));
+                reducers[i].add(x, fields[i].value(d->max[c]));
+            }
+        }
+    } else if (!readSummaryBuckets(db, way == HistorySource::Way::Days ? SummaryLevel::Day : SummaryLevel::Hour, after,
+                                   upTo, fields, reducers)) {
+        return source_.read(after, upTo, columns, fields);
+    }
+    std::vector<std::vector<PlotPoint>> out;
+    for (MinMaxReducer &r : reducers)
+        out.push_back(r.take());
+    return out;
 }
-
-}  // namespace
 
 HistoryQuery::HistoryQuery(const HistoryStore *store) : store_(store), source_(store) {}
 
 void HistoryQuery::prepare()
 {
     source_.prepare();
+    days_.clear();
+    daysReady_ = false;
 }
 
 HistoryAnswer HistoryQuery::answer(const QUrlQuery &query, const UnitChoices &displayUnits) const
@@ -257,19 +333,11 @@ HistoryAnswer HistoryQuery::answer(const QUrlQuery &query, const UnitChoices &di
     for (const Series &s : series)
         fields.push_back(s.field);
     const auto way = source_.wayFor(after, upTo, columns);
-    std::vector<std::vector<PlotPoint>> read;
-    if (way != HistorySource::Way::Records && hasNativeHandle(store_->database())) {
-        std::vector<MinMaxReducer> reducers;
-        for (std::size_t i = 0; i < fields.size(); ++i)
-            reducers.emplace_back(static_cast<double>(after), static_cast<double>(upTo), columns);
-        readSummaryBuckets(store_->database(), way == HistorySource::Way::Days ? SummaryLevel::Day : SummaryLevel::Hour,
-                           after, upTo, fields, reducers);
-        for (MinMaxReducer &r : reducers)
-            read.push_back(r.take());
-    } else {
-        read = source_.read(after, upTo, columns, fields);
-    }
+    if (source_.summaryUsable())
+        daysReady_ = days_.refresh(store_->database(), *oldest, *newest);
+    const std::vector<std::vector<PlotPoint>> read = readSeries(way, after, upTo, columns, fields);
 
+    ValueTexts texts;
     QByteArray out;
     out.reserve(static_cast<qsizetype>(series.size() + 1) * points * 18 + 256);
     out += "{\"from\":";
@@ -289,13 +357,9 @@ HistoryAnswer HistoryQuery::answer(const QUrlQuery &query, const UnitChoices &di
         out += ",\"unit\":";
         appendString(out, series[i].unit);
         out += ",\"points\":[";
-        bool first = true;
-        for (const PlotPoint &p : read[i]) {
-            if (!first)
-                out += ',';
-            first = false;
-            appendPoint(out, static_cast<PlainSeconds>(p.x), p.y, series[i].decimals);
-        }
+        PointWriter points(out, texts, series[i].decimals);
+        for (const PlotPoint &p : read[i])
+            points.add(static_cast<PlainSeconds>(p.x), p.y);
         out += "]}";
     }
 
@@ -303,14 +367,18 @@ HistoryAnswer HistoryQuery::answer(const QUrlQuery &query, const UnitChoices &di
         // Rain as the rise of the gauge's counter over each of `points`
         // equal intervals; a counter that went down (the station was reset)
         // adds nothing, and the next interval counts from the lower value.
-        const PlainSeconds width = std::max<PlainSeconds>(1, (upTo - after + points - 1) / points);
+        // Over more than two days the intervals are at least an hour long,
+        // so the counter comes from the summaries, never record by record.
+        PlainSeconds width = std::max<PlainSeconds>(1, (upTo - after + points - 1) / points);
+        if (source_.summaryUsable() && upTo - after > 2 * kSecondsPerDay)
+            width = std::max(width, kSecondsPerHour);
         std::optional<SummaryLevel> level;
         if (source_.summaryUsable() && width >= kSecondsPerDay)
             level = SummaryLevel::Day;
         else if (source_.summaryUsable() && width >= kSecondsPerHour)
             level = SummaryLevel::Hour;
         QSqlDatabase db = store_->database();
-        const std::vector<RainSample> samples = rainSamples(db, after, upTo, level);
+        const std::vector<RainSample> samples = rainSamples(after, upTo, level);
         std::vector<std::int64_t> tips(static_cast<std::size_t>(points), 0);
         std::optional<std::int32_t> previous = counterAtOrBefore(db, after);
         for (const RainSample &s : samples) {
@@ -329,13 +397,12 @@ HistoryAnswer HistoryQuery::answer(const QUrlQuery &query, const UnitChoices &di
         out += ",\"interval\":";
         out += QByteArray::number(static_cast<qlonglong>(width));
         out += ",\"points\":[";
+        PointWriter rain(out, texts, decimals);
         for (int i = 0; i < points; ++i) {
             const PlainSeconds t = after + 1 + i * width;
             if (t > upTo)
                 break;
-            if (i > 0)
-                out += ',';
-            appendPoint(out, t, static_cast<double>(tips[static_cast<std::size_t>(i)]) * factor, decimals);
+            rain.add(t, static_cast<double>(tips[static_cast<std::size_t>(i)]) * factor);
         }
         out += "]}";
     }

@@ -5,7 +5,8 @@
 // stretches come from the hourly and daily summaries, so ten years cost
 // about what a day does. Temperatures, humidities, pressure, wind speed and
 // UV keep the smallest and the largest value of each of N/2 columns; rain is
-// the sum over each of N equal intervals.
+// the sum over each of at most N equal intervals (at least an hour long over
+// more than two days).
 //
 // Times: `from` and `to` are ISO 8601 ("2026-12-07", "2026-12-07T10:00",
 // "2026-12-07T10:00:00", optionally with "Z" or "+01:00", which is taken to
@@ -25,6 +26,7 @@
 
 #include "DisplayRules.h"
 #include "HistorySource.h"
+#include "SummaryReader.h"
 
 #include <QByteArray>
 #include <QString>
@@ -60,8 +62,19 @@ public:
     bool summariesUsable() const { return source_.summaryUsable(); }
 
 private:
+    std::vector<std::vector<history::PlotPoint>> readSeries(history::HistorySource::Way way,
+                                                            history::PlainSeconds after, history::PlainSeconds upTo,
+                                                            int columns,
+                                                            const std::vector<history::PlotField> &fields) const;
+    std::vector<history::RainSample> rainSamples(history::PlainSeconds after, history::PlainSeconds upTo,
+                                                 std::optional<history::SummaryLevel> level) const;
+
     const HistoryStore *store_;
     history::HistorySource source_;
+    // Ten years of days in memory; brought up to date at each request that
+    // reads days (the newest day only, unless the oldest record changed).
+    mutable DaySummaryCache days_;
+    mutable bool daysReady_ = false;
 };
 
 }  // namespace nimbrel::web

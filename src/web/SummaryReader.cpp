@@ -3,6 +3,8 @@
 #include <QSqlDriver>
 #include <QStringList>
 #include <QVariant>
+#include <algorithm>
+#include <limits>
 #include <sqlite3.h>
 
 namespace nimbrel::web {
@@ -102,6 +104,80 @@ bool readSummaryRain(const QSqlDatabase &db, SummaryLevel level, std::int64_t fi
     while ((step = sqlite3_step(q.get())) == SQLITE_ROW)
         out.push_back({(sqlite3_column_int64(q.get(), 0) + 1) * size, sqlite3_column_int(q.get(), 1)});
     return step == SQLITE_DONE;
+}
+
+}  // namespace nimbrel::web
+
+namespace nimbrel::web {
+
+void DaySummaryCache::clear()
+{
+    days_.clear();
+    loaded_ = false;
+}
+
+bool DaySummaryCache::refresh(const QSqlDatabase &db, PlainSeconds oldest, PlainSeconds newest)
+{
+    if (loaded_ && oldest == oldest_ && newest == newest_)
+        return true;
+    std::int64_t from = std::numeric_limits<std::int64_t>::min();
+    if (loaded_ && oldest == oldest_ && newest > newest_)
+        from = bucketOf(newest_, SummaryLevel::Day);
+    else
+        days_.clear();
+    if (!readFrom(db, from)) {
+        clear();
+        return false;
+    }
+    loaded_ = true;
+    oldest_ = oldest;
+    newest_ = newest;
+    return true;
+}
+
+bool DaySummaryCache::readFrom(const QSqlDatabase &db, std::int64_t firstSlot)
+{
+    sqlite3 *handle = nativeHandle(db);
+    if (!handle)
+        return false;
+    QStringList selected;
+    for (int c = 0; c < kStoredColumnCount; ++c)
+        selected << summaryMinColumn(columnName(static_cast<StoredColumn>(c)))
+                 << summaryMaxColumn(columnName(static_cast<StoredColumn>(c)));
+    const QByteArray sql = QStringLiteral("SELECT Slot, RainLast, %1 FROM HistorySummary WHERE Level = 1 AND Slot >= ?1 "
+                                          "ORDER BY Slot")
+                               .arg(selected.join(u", "))
+                               .toLatin1();
+    Statement q(handle, sql);
+    if (!q.get())
+        return false;
+    sqlite3_bind_int64(q.get(), 1, firstSlot);
+    // The days from firstSlot on are read again: the last of them may have
+    // grown since.
+    while (!days_.empty() && days_.back().slot >= firstSlot)
+        days_.pop_back();
+    int step;
+    while ((step = sqlite3_step(q.get())) == SQLITE_ROW) {
+        Day d;
+        d.slot = sqlite3_column_int64(q.get(), 0);
+        d.rainLast = sqlite3_column_int(q.get(), 1);
+        for (int c = 0; c < kStoredColumnCount; ++c) {
+            d.min[c] = sqlite3_column_double(q.get(), 2 + 2 * c);
+            d.max[c] = sqlite3_column_double(q.get(), 3 + 2 * c);
+        }
+        days_.push_back(d);
+    }
+    return step == SQLITE_DONE;
+}
+
+std::pair<const DaySummaryCache::Day *, const DaySummaryCache::Day *> DaySummaryCache::range(std::int64_t first,
+                                                                                              std::int64_t last) const
+{
+    const auto begin = std::lower_bound(days_.begin(), days_.end(), first,
+                                        [](const Day &d, std::int64_t slot) { return d.slot < slot; });
+    const auto end =
+        std::upper_bound(begin, days_.end(), last, [](std::int64_t slot, const Day &d) { return slot < d.slot; });
+    return {days_.data() + (begin - days_.begin()), days_.data() + (end - days_.begin())};
 }
 
 }  // namespace nimbrel::web

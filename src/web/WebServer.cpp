@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QTcpServer>
 #include <QUrlQuery>
+#include <ctime>
 
 namespace nimbrel::web {
 
@@ -34,6 +35,18 @@ const Asset kAssets[] = {
     {"/app.js", ":/web/app.js", "text/javascript; charset=utf-8"},
     {"/app.css", ":/web/app.css", "text/css; charset=utf-8"},
 };
+
+// A frame of the window at 60 Hz: no request may hold the thread longer.
+constexpr qint64 kOneFrameNs = 16'000'000;
+
+// Processor time of this thread: unlike the elapsed time it leaves out the
+// moments another process had the processor.
+qint64 threadCpuNs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<qint64>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
 
 // The page may keep its files for a few minutes; data is never kept.
 constexpr char kAssetCache[] = "public, max-age=300";
@@ -129,6 +142,7 @@ bool WebServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *soc
 {
     QElapsedTimer timer;
     timer.start();
+    const qint64 cpuStart = threadCpuNs();
     QHttpServerResponder responder = makeResponder(request, socket);
     const bool head = request.method() == QHttpServerRequest::Method::Head;
     bool eventStream = false;
@@ -141,6 +155,8 @@ bool WebServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *soc
     ++stats_.requests;
     stats_.totalNs += ns;
     stats_.slowestNs = std::max(stats_.slowestNs, ns);
+    stats_.slowestCpuNs = std::max(stats_.slowestCpuNs, threadCpuNs() - cpuStart);
+    stats_.overOneFrame += ns > kOneFrameNs ? 1 : 0;
     return true;
 }
 

@@ -66,11 +66,14 @@ public:
 
     struct Stats {
         qint64 requests = 0;
-        qint64 slowestNs = 0;  // the longest time one request held the thread
+        qint64 slowestNs = 0;     // the longest time one request held the thread
+        qint64 slowestCpuNs = 0;  // the most processor time one request took
         qint64 totalNs = 0;
+        qint64 overOneFrame = 0;  // requests that held the thread over 16 ms
         int eventStreams = 0;
     };
     Stats stats() const;
+    void resetStats() { stats_ = {}; }
 
 protected:
     bool handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) override;
