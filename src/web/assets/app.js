@@ -96,7 +96,7 @@ function lineChart(id, datasets, unit, bars) {
       plugins: { legend: { display: datasets.length > 1, labels: { boxWidth: 12 } },
                  tooltip: { callbacks: { title: (items) => items.length ? plainText(items[0].parsed.x, true, true) : '' } } },
       scales: {
-        x: { type: 'linear', offset: false, min: shownSpan ? shownSpan[0] : undefined, max: shownSpan ? shownSpan[1] : undefined,
+        x: { type: 'linear', offset: false, grid: { offset: false }, min: shownSpan ? shownSpan[0] : undefined, max: shownSpan ? shownSpan[1] : undefined,
              ticks: { maxTicksLimit: 9, stepSize: STEPS[range] || undefined, callback: (value) => {
                const span = shownSpan ? shownSpan[1] - shownSpan[0] : DAY;
                return plainText(value, span > 2 * DAY, span <= 10 * DAY);
