@@ -13,6 +13,7 @@
 #include "TForm3.h"
 #include "TerminationSignals.h"
 #include "UiDump.h"
+#include "WebFace.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -337,6 +338,8 @@ int main(int argc, char *argv[])
     });
     if (!form1.FormCreate())
         return 1;
+    // The web page, as [web] of nimbrel.ini asks.
+    WebFace web(engine, [](const QString &sentence) { std::fprintf(stderr, "nimbrel: %s\n", qPrintable(sentence)); });
     TForm3 form3;
     form3.connectTo(engine);
     form3.setToday([&clock] { return clock.now().date(); });

@@ -6,12 +6,13 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
+#include <QHostAddress>
 
 namespace nimbrel {
 
 namespace {
 
-enum class Section { None, Mqtt, Upload, Unknown };
+enum class Section { None, Mqtt, Upload, Web, Unknown };
 
 // nimbrel.ini is a few lines; a password file's first line, a password.
 constexpr qint64 kIniLimit = 64 * 1024;
@@ -99,10 +100,12 @@ PublishSettings loadPublishSettings(const QString &path)
                 section = Section::Mqtt;
             } else if (name == QLatin1String("upload")) {
                 section = Section::Upload;
+            } else if (name == QLatin1String("web")) {
+                section = Section::Web;
             } else {
                 section = Section::Unknown;
                 complain(name.isEmpty() ? QStringLiteral("a section name needs [ and ]")
-                                        : QStringLiteral("unknown section [%1] (known: [mqtt], [upload])").arg(name));
+                                        : QStringLiteral("unknown section [%1] (known: [mqtt], [upload], [web])").arg(name));
             }
             continue;
         }
@@ -116,7 +119,7 @@ PublishSettings loadPublishSettings(const QString &path)
         const QString key = line.left(equals).trimmed();
         const QString value = line.mid(equals + 1).trimmed();
         if (section == Section::None) {
-            complain(QStringLiteral("\"%1\" stands before any [mqtt] or [upload] section").arg(key));
+            complain(QStringLiteral("\"%1\" stands before any [mqtt], [upload] or [web] section").arg(key));
             continue;
         }
         auto setBool = [&](bool &target) {
@@ -157,6 +160,16 @@ PublishSettings loadPublishSettings(const QString &path)
                 complain(QStringLiteral("url must be an http:// or https:// address, not \"%1\"").arg(value));
         };
 
+        // Only a numeric address: a host name would be looked up, and might
+        // name more machines than the user meant.
+        auto setAddress = [&](QString &target) {
+            if (!QHostAddress(value).isNull())
+                target = value;
+            else
+                complain(QStringLiteral("%1 must be an IP address such as 127.0.0.1 or 0.0.0.0, not \"%2\"")
+                             .arg(key, value));
+        };
+
         if (section == Section::Mqtt) {
             MqttSettings &m = s.mqtt;
             if (key == QLatin1String("enabled"))
@@ -181,6 +194,18 @@ PublishSettings loadPublishSettings(const QString &path)
                 setPrefix(m.discoveryPrefix);
             else
                 complain(QStringLiteral("unknown key \"%1\" in [mqtt]").arg(key));
+        } else if (section == Section::Web) {
+            WebSettings &w = s.web;
+            if (key == QLatin1String("enabled"))
+                setBool(w.enabled);
+            else if (key == QLatin1String("port"))
+                setInt(w.port, 1, 65535);
+            else if (key == QLatin1String("bind"))
+                setAddress(w.bind);
+            else if (key == QLatin1String("chartScript"))
+                w.chartScript = value.isEmpty() ? QString() : besideIni(path, value);
+            else
+                complain(QStringLiteral("unknown key \"%1\" in [web]").arg(key));
         } else {
             UploadSettings &u = s.upload;
             if (key == QLatin1String("enabled"))

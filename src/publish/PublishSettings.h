@@ -18,6 +18,11 @@
 //   stationId=IMYTOWN12
 //   key=abcdef12
 //
+//   [web]
+//   enabled=true
+//   port=8377
+//   bind=127.0.0.1
+//
 // [mqtt]: enabled (true/false, default false), host, port (default 1883),
 // user (empty: no user name), password, or passwordFile (its first line; a
 // relative name is beside the ini; it wins over password), tls (true/false),
@@ -25,8 +30,13 @@
 // (default "nimbrel"), discoveryPrefix (default "homeassistant").
 // [upload]: enabled, url, stationId, key (sent as PASSWORD), channel (the
 // remote channel 1..5 that is outdoors, default 1).
+// [web]: enabled (default false), port (1..65535, default 8377), bind (the
+// address to listen on, default 127.0.0.1: only this computer; a LAN address
+// or 0.0.0.0 opens the page to other machines and is never chosen for the
+// user), chartScript (the charting library the page loads, default the one
+// Debian's libjs-chart.js installs).
 //
-// A missing file means both are off. Lines are `key=value` with the spaces
+// A missing file means all three are off. Lines are `key=value` with the spaces
 // around both trimmed; blank lines and lines starting with ';' or '#' are
 // ignored (there are no comments after a value: a password may hold any
 // character). Every line that cannot be read (no '=', an unknown section or
@@ -63,9 +73,17 @@ struct UploadSettings {
     int channel = 1;  // 1..5: whose temperature and humidity are "outdoor"
 };
 
+struct WebSettings {
+    bool enabled = false;
+    int port = 8377;
+    QString bind = QStringLiteral("127.0.0.1");
+    QString chartScript = QStringLiteral("/usr/share/javascript/chart.js/chart.min.js");
+};
+
 struct PublishSettings {
     MqttSettings mqtt;
     UploadSettings upload;
+    WebSettings web;
     // One sentence per line that was not applied, "nimbrel.ini:7: ..."; also
     // settings that leave a service off (enabled without a host or URL).
     QStringList problems;

@@ -1,0 +1,62 @@
+#include "WebFace.h"
+
+#include "LangTable.h"
+#include "PressureView.h"
+#include "PublishSettings.h"
+#include "StationEngine.h"
+#include "WebServer.h"
+
+namespace nimbrel {
+
+WebFace::WebFace(const StationEngine &engine, const std::function<void(const QString &)> &report, QObject *parent)
+    : QObject(parent)
+{
+    // Problems of the file are reported by publishing, which reads it too.
+    const PublishSettings settings = loadPublishSettings(engine.filePath(QLatin1String(kPublishSettingsFile)));
+    if (!settings.web.enabled)
+        return;
+    server_ = std::make_unique<web::WebServer>(settings.web, engine.history());
+    QString why;
+    if (!server_->start(&why)) {
+        report(why);
+        server_.reset();
+        return;
+    }
+    report(QStringLiteral("the web page is at http://%1:%2/").arg(settings.web.bind).arg(server_->port()));
+    if (const std::unique_ptr<LangTable> lang = engine.openTranslations()) {
+        std::vector<LangRow> rows;
+        for (int form = 1; form <= 3; ++form)
+            for (LangRow &row : lang->rows(form))
+                rows.push_back(std::move(row));
+        server_->setTranslations(std::move(rows));
+    }
+    connect(&engine, &StationEngine::changed, this, &WebFace::show);
+    if (engine.snapshot())
+        show(engine.snapshot());
+}
+
+WebFace::~WebFace() = default;
+
+void WebFace::show(const SnapshotPtr &snapshot)
+{
+    const StationSnapshot &s = *snapshot;
+    switch (s.change) {
+    // The progress of a running read changes nothing the page shows.
+    case SnapshotChange::Progress:
+    case SnapshotChange::Stage:
+    case SnapshotChange::Exchange:
+        return;
+    case SnapshotChange::HistoryCleared: server_->historyChanged(); break;
+    default: break;
+    }
+    web::WebSnapshot page;
+    page.hasConditions = s.record.Dat.isValid() && s.conditions.time.isValid();
+    page.conditions = s.conditions;
+    page.connected = s.connected;
+    page.pressureTrend = pressureTrendIndex(s.summary);
+    page.units = s.units;
+    page.language = s.language;
+    server_->update(page);
+}
+
+}  // namespace nimbrel

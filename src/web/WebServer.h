@@ -1,0 +1,101 @@
+// The web interface: an HTTP server on the program's event loop (Qt HTTP
+// Server) that answers
+//
+//   GET /                 the page (phone and desktop)
+//   GET /app.js, /app.css the page's script and style, built into the program
+//   GET /chart.js         the charting library, read from the one file
+//                         [web] chartScript names (Debian's libjs-chart.js)
+//   GET /api/current      the MQTT state message's JSON plus "connected"
+//   GET /api/display      what the page shows, in the user's units and language
+//   GET /api/events       server-sent events: "display" after every update()
+//   GET /api/history      the history, reduced (HistoryQuery.h)
+//
+// and HEAD for each. Any other method gets 405, any other path 404; no path
+// is ever mapped to a file. The server is a face that is fed: whoever owns
+// the station calls update() on every change, and the server pushes the new
+// display to every open page. Every request is answered at once on the
+// calling thread, from the snapshot and the summaries; how long each took is
+// kept in stats().
+#pragma once
+
+#include "HistoryQuery.h"
+#include "HttpReply.h"
+#include "LangTable.h"
+#include "PublishSettings.h"
+#include "WebSnapshot.h"
+
+#include <QAbstractHttpServer>
+#include <QByteArray>
+#include <QJsonObject>
+#include <QList>
+#include <QPointer>
+#include <QTcpSocket>
+#include <vector>
+
+namespace nimbrel {
+class HistoryStore;
+}
+
+namespace nimbrel::web {
+
+// Open event streams beyond this are refused (503): each holds a socket.
+inline constexpr int kMostEventStreams = 64;
+
+class WebServer : public QAbstractHttpServer {
+    Q_OBJECT
+public:
+    // `history` may be null (no history: /api/history says there are no
+    // records); it must outlive the server.
+    WebServer(const WebSettings &settings, const HistoryStore *history, QObject *parent = nullptr);
+    ~WebServer() override;
+
+    // Prepares the history's summaries and starts listening. False with one
+    // sentence in `why` when the address cannot be used (a port in use, an
+    // address not of this machine); the rest of the program runs on.
+    bool start(QString *why);
+    // The port listened on (the one asked for, or the one chosen for 0).
+    quint16 port() const { return port_; }
+
+    // The new state: answers from now on use it, and every open page gets it.
+    void update(const WebSnapshot &snapshot);
+    // The translation table's rows of both windows (LangTable::rows of forms
+    // 1, 2 and 3); the page's words come from them.
+    void setTranslations(std::vector<LangRow> rows);
+    // The history was cleared or replaced: the summaries are checked again.
+    void historyChanged();
+
+    struct Stats {
+        qint64 requests = 0;
+        qint64 slowestNs = 0;     // the longest time one request held the thread
+        qint64 slowestCpuNs = 0;  // the most processor time one request took
+        qint64 totalNs = 0;
+        qint64 overOneFrame = 0;  // requests that held the thread over 16 ms
+        int eventStreams = 0;
+    };
+    Stats stats() const;
+    void resetStats() { stats_ = {}; }
+
+protected:
+    bool handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) override;
+    void missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) override;
+
+private:
+    HttpReply route(const QHttpServerRequest &request, bool &eventStream);
+    HttpReply asset(const QString &path) const;
+    QByteArray displayDocument();
+    void openEventStream(QHttpServerResponder &responder);
+
+    WebSettings settings_;
+    const HistoryStore *history_;
+    HistoryQuery historyQuery_;
+    WebSnapshot snapshot_;
+    std::vector<LangRow> translations_;
+    QJsonObject words_;
+    int wordsLanguage_ = -1;
+    QByteArray display_;  // built once per update
+    QList<QPointer<QTcpSocket>> streams_;
+    quint16 port_ = 0;
+    Stats stats_;
+};
+
+}  // namespace nimbrel::web

@@ -1,0 +1,23 @@
+// What the web interface is fed on every change: the current conditions as
+// they were handed to MQTT, whether the station is connected, the pressure
+// trend and the user's unit and language choices. The server never reaches
+// into a window or the recorder for them.
+#pragma once
+
+#include "CurrentConditions.h"
+#include "DisplayRules.h"
+
+namespace nimbrel::web {
+
+struct WebSnapshot {
+    // False until the first record is taken over (or loaded from the
+    // history): the page then shows placeholders.
+    bool hasConditions = false;
+    CurrentConditions conditions;
+    bool connected = false;
+    int pressureTrend = kTrendSteady;  // kTrendFalling, kTrendRising, kTrendSteady
+    UnitChoices units;                  // the selectors' codes (datsum)
+    int language = 1;                   // 0 RUS .. 4 ITA
+};
+
+}  // namespace nimbrel::web

@@ -1,0 +1,189 @@
+// The page's script: puts the texts of /api/display into place (the program
+// has already converted and formatted every number), follows its changes
+// through /api/events and draws /api/history with Chart.js.
+'use strict';
+
+const RANGES = { day: 1, week: 7, month: 31, year: 366, all: 0 };
+const DAY = 86400;
+let display = null;
+let range = 'day';
+let charts = {};
+let shownRecord = null;
+
+function $(selector) { return document.querySelector(selector); }
+function $all(selector) { return document.querySelectorAll(selector); }
+
+// A plain time (the station's wall clock counted as UTC seconds) as text.
+function two(n) { return String(n).padStart(2, '0'); }
+function plainText(seconds, withDate, withTime) {
+  const d = new Date(seconds * 1000);
+  const date = two(d.getUTCDate()) + '.' + two(d.getUTCMonth() + 1) + '.' + String(d.getUTCFullYear()).slice(2);
+  const time = two(d.getUTCHours()) + ':' + two(d.getUTCMinutes());
+  return withDate && withTime ? date + ' ' + time : withDate ? date : time;
+}
+function plainIso(seconds) { return new Date(seconds * 1000).toISOString().slice(0, 19); }
+
+function render(d) {
+  display = d;
+  document.documentElement.lang = d.language;
+  for (const el of $all('[data-word]')) {
+    const word = d.words[el.dataset.word];
+    if (word) el.textContent = word;
+  }
+  for (const el of $all('[data-unit]')) el.textContent = d.units[el.dataset.unit] || '';
+  const v = d.values || {};
+  for (const el of $all('[data-value]')) {
+    const text = v[el.dataset.value];
+    el.textContent = text === undefined || text === null || text === '' ? '–' : text;
+  }
+  const conn = $('#connection');
+  conn.dataset.connected = String(d.connected);
+  $('#connection-text').textContent = d.connected ? d.words.connected : d.words.disconnected;
+  $('#record-time').textContent = d.time_text || d.words.no_records;
+  if (d.time) $('#record-time').setAttribute('datetime', d.time);
+
+  const trend = v.pressure_trend || 'steady';
+  $('#trend').dataset.trend = trend;
+  $('#trend-word').textContent = d.words['pressure_trend'] + ': ' + d.words['trend_' + trend];
+  const arrow = $('#wind-arrow');
+  if (typeof v.wind_direction_degrees === 'number') {
+    arrow.hidden = false;
+    // The arrow points where the wind blows to.
+    arrow.style.transform = 'rotate(' + v.wind_direction_degrees + 'deg)';
+  } else {
+    arrow.hidden = true;
+  }
+
+  const body = $('#channels tbody');
+  body.replaceChildren();
+  for (const ch of v.channels || []) {
+    const row = document.createElement('tr');
+    const cells = ['CH' + ch.channel, ch.temperature + ' ' + d.units.temperature, ch.humidity + ' %'];
+    for (const text of cells) {
+      const td = document.createElement('td');
+      td.textContent = text;
+      row.appendChild(td);
+    }
+    body.appendChild(row);
+  }
+
+  // A new record: the charts follow.
+  if (d.record_plain !== shownRecord) {
+    shownRecord = d.record_plain;
+    loadHistory();
+  }
+}
+
+const COLORS = ['#c0392b', '#1f6fb2', '#2e9d4f', '#8e44ad', '#d35400', '#16a085'];
+
+// Tick spacing of the time axis for each range, in seconds.
+const STEPS = { day: 3 * 3600, week: DAY, month: 7 * DAY, year: 30 * DAY, all: 0 };
+let shownSpan = null;  // [from, to] of the charts, plain seconds
+
+function lineChart(id, datasets, unit, bars) {
+  const canvas = document.getElementById(id);
+  if (charts[id]) charts[id].destroy();
+  if (typeof Chart === 'undefined') return;
+  let drawnPoints = 0;
+  for (const ds of datasets) drawnPoints += ds.data.length;
+  charts[id] = new Chart(canvas, {
+    type: bars ? 'bar' : 'line',
+    data: { datasets: datasets },
+    options: {
+      animation: false, responsive: true, maintainAspectRatio: false, parsing: false, normalized: true,
+      interaction: { mode: 'nearest', intersect: false },
+      elements: { point: { radius: 0 }, line: { borderWidth: 1.5 } },
+      plugins: { legend: { display: datasets.length > 1, labels: { boxWidth: 12 } },
+                 tooltip: { callbacks: { title: (items) => items.length ? plainText(items[0].parsed.x, true, true) : '' } } },
+      scales: {
+        x: { type: 'linear', offset: false, grid: { offset: false }, min: shownSpan ? shownSpan[0] : undefined, max: shownSpan ? shownSpan[1] : undefined,
+             ticks: { maxTicksLimit: 9, stepSize: STEPS[range] || undefined, callback: (value) => {
+               const span = shownSpan ? shownSpan[1] - shownSpan[0] : DAY;
+               return plainText(value, span > 2 * DAY, span <= 10 * DAY);
+             } } },
+        y: { title: { display: true, text: unit }, ticks: { format: { useGrouping: false, maximumFractionDigits: 2 } } },
+      },
+    },
+    plugins: [{ id: 'drawn', afterRender: () => { canvas.dataset.drawn = String(drawnPoints); } }],
+  });
+}
+
+function series(history, key) { return history.series.find((s) => s.key === key); }
+function dataset(s, label, i, fill) {
+  return { label: label, data: s.points.map((p) => ({ x: p[0], y: p[1] })),
+           borderColor: COLORS[i % COLORS.length], backgroundColor: fill ? COLORS[i % COLORS.length] : 'transparent' };
+}
+
+function drawHistory(h) {
+  const w = display ? display.words : {};
+  const channels = display && display.values && display.values.channels ? display.values.channels : [];
+  const temps = [dataset(series(h, 'indoor_temperature'), w.indoor_temperature, 0)];
+  const hums = [dataset(series(h, 'indoor_humidity'), w.indoor_humidity, 0)];
+  channels.forEach((ch, i) => {
+    const t = series(h, 'channel' + ch.channel + '_temperature');
+    const u = series(h, 'channel' + ch.channel + '_humidity');
+    if (t) temps.push(dataset(t, 'CH' + ch.channel, i + 1));
+    if (u) hums.push(dataset(u, 'CH' + ch.channel, i + 1));
+  });
+  lineChart('chart-temperature', temps, series(h, 'indoor_temperature').unit);
+  lineChart('chart-humidity', hums, '%');
+  const one = (id, key, bars) => {
+    const s = series(h, key);
+    lineChart(id, [dataset(s, s.unit, 0, bars)], s.unit, bars);
+  };
+  one('chart-pressure', 'pressure_sea_level');
+  one('chart-wind', 'wind_speed');
+  one('chart-rain', 'rain', true);
+  one('chart-uv', 'uv_index');
+}
+
+function loadHistory() {
+  const note = $('#history-note');
+  const params = new URLSearchParams({ units: 'display' });
+  const width = Math.max(200, Math.min(1000, Math.round(document.querySelector('.plot').clientWidth)));
+  params.set('points', String(2 * width));
+  const keys = ['indoor_temperature', 'indoor_humidity', 'pressure_sea_level', 'wind_speed', 'uv_index', 'rain'];
+  for (const ch of (display && display.values && display.values.channels) || [])
+    keys.push('channel' + ch.channel + '_temperature', 'channel' + ch.channel + '_humidity');
+  params.set('series', keys.join(','));
+  let span = null;
+  if (display && typeof display.record_plain === 'number') {
+    span = [RANGES[range] ? display.record_plain - RANGES[range] * DAY : -2208988800, display.record_plain];
+    params.set('from', plainIso(span[0]));
+    params.set('to', plainIso(span[1]));
+  }
+  fetch('/api/history?' + params.toString())
+    .then((r) => r.json().then((body) => ({ ok: r.ok, body: body })))
+    .then((r) => {
+      if (!r.ok) {
+        note.hidden = false;
+        note.textContent = (display && !display.time) ? display.words.no_records : r.body.error;
+        return;
+      }
+      note.hidden = true;
+      // "all" starts at the oldest record the answer names.
+      shownSpan = span && !RANGES[range] ? [Date.parse(r.body.from + 'Z') / 1000, span[1]] : span;
+      drawHistory(r.body);
+    })
+    .catch(() => { note.hidden = false; note.textContent = display ? display.words.server_lost : ''; });
+}
+
+function follow() {
+  const events = new EventSource('/api/events');
+  events.addEventListener('display', (e) => render(JSON.parse(e.data)));
+  events.addEventListener('error', () => {
+    if (display) $('#connection-text').textContent = display.words.server_lost;
+    $('#connection').dataset.connected = 'false';
+  });
+}
+
+for (const button of $all('#ranges button')) {
+  button.addEventListener('click', () => {
+    range = button.dataset.range;
+    for (const b of $all('#ranges button')) b.setAttribute('aria-pressed', String(b === button));
+    loadHistory();
+  });
+}
+
+fetch('/api/display').then((r) => r.json()).then((d) => { render(d); follow(); })
+  .catch(() => { $('#connection-text').textContent = 'Nimbrel?'; });
