@@ -171,28 +171,9 @@ public:
             if (!parseInteger(value, 0, 0xFFFFFFFFLL, &number)) return "seed must be a whole number 0..4294967295";
             config_.seed = static_cast<std::uint32_t>(number);
         } else if (key == "saveimage") {
-            if (value.empty()) return "saveImage needs a file name";
-            std::filesystem::path path = value;
-            if (path.is_relative()) path = folder_ / path;
-            std::error_code failure;
-            // Fixed now: the file is written long after, whatever the working folder is by then.
-            path = std::filesystem::absolute(path, failure);
-            const std::filesystem::path folder = path.parent_path().empty() ? "." : path.parent_path();
-            if (!std::filesystem::is_directory(folder, failure))
-                return "saveImage folder \"" + folder.string() + "\" does not exist";
-            if (std::filesystem::is_directory(path, failure)) return "saveImage \"" + path.string() + "\" is a folder";
-            config_.saveImagePath = path.string();
+            return outputFile("saveImage", value, config_.saveImagePath);
         } else if (key == "statefile") {
-            if (value.empty()) return "stateFile needs a file name";
-            std::filesystem::path path = value;
-            if (path.is_relative()) path = folder_ / path;
-            std::error_code failure;
-            path = std::filesystem::absolute(path, failure);
-            const std::filesystem::path folder = path.parent_path().empty() ? "." : path.parent_path();
-            if (!std::filesystem::is_directory(folder, failure))
-                return "stateFile folder \"" + folder.string() + "\" does not exist";
-            if (std::filesystem::is_directory(path, failure)) return "stateFile \"" + path.string() + "\" is a folder";
-            config_.stateFilePath = path.string();
+            return outputFile("stateFile", value, config_.stateFilePath);
         } else if (key == "speed") {
             double speed = 0;
             if (!parseNumber(value, 0, 1e6, &speed) || speed == 0)
@@ -314,6 +295,25 @@ public:
 
 private:
     SimConfig &config_;
+    // A file the station writes later (saveImage, stateFile): relative to
+    // stationsim.ini's folder, fixed now as an absolute path, since it is
+    // written long after, whatever the working folder is by then.
+    std::string outputFile(const char *name, const std::string &value, std::string &target) const
+    {
+        const std::string key = name;
+        if (value.empty()) return key + " needs a file name";
+        std::filesystem::path path = value;
+        if (path.is_relative()) path = folder_ / path;
+        std::error_code failure;
+        path = std::filesystem::absolute(path, failure);
+        const std::filesystem::path folder = path.parent_path().empty() ? "." : path.parent_path();
+        if (!std::filesystem::is_directory(folder, failure))
+            return key + " folder \"" + folder.string() + "\" does not exist";
+        if (std::filesystem::is_directory(path, failure)) return key + " \"" + path.string() + "\" is a folder";
+        target = path.string();
+        return {};
+    }
+
     std::filesystem::path folder_;
 };
 

@@ -351,22 +351,17 @@ StationState SimulatedStation::state(double stationSeconds) const
 
 namespace {
 constexpr char kStateMagic[] = "stationsim-state 1";
-}
 
-// A text line "stationsim-state 1 SECONDS ATTACHED CLOSED_MS", then the
-// 8192 bytes of memory.
-bool saveStationState(const std::string &path, const StationState &state)
+// Writes FILE.part and renames it over FILE, so that a reader sees the old
+// or the new content, never half of it.
+bool replaceFile(const std::string &path, const std::string &bytes)
 {
     const std::filesystem::path target = path;
     std::filesystem::path temporary = target;
     temporary += ".part";
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        char line[128];
-        const int length = std::snprintf(line, sizeof line, "%s %.17g %d %lld\n", kStateMagic, state.stationSeconds,
-                                         state.attached ? 1 : 0, static_cast<long long>(state.closedAtMs));
-        out.write(line, length);
-        out.write(reinterpret_cast<const char *>(state.memory.data()), kMemorySize);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         out.close();
         if (!out) {
             std::error_code ignored;
@@ -378,6 +373,19 @@ bool saveStationState(const std::string &path, const StationState &state)
     std::filesystem::rename(temporary, target, failure);
     if (failure) std::filesystem::remove(temporary, failure);
     return !failure;
+}
+}  // namespace
+
+// A text line "stationsim-state 1 SECONDS ATTACHED CLOSED_MS", then the
+// 8192 bytes of memory.
+bool saveStationState(const std::string &path, const StationState &state)
+{
+    char line[128];
+    const int length = std::snprintf(line, sizeof line, "%s %.17g %d %lld\n", kStateMagic, state.stationSeconds,
+                                     state.attached ? 1 : 0, static_cast<long long>(state.closedAtMs));
+    std::string bytes(line, static_cast<std::size_t>(length));
+    bytes.append(reinterpret_cast<const char *>(state.memory.data()), kMemorySize);
+    return replaceFile(path, bytes);
 }
 
 std::optional<StationState> loadStationState(const std::string &path)
@@ -539,23 +547,8 @@ void SimulatedStation::saveImageAfterWrite()
 bool SimulatedStation::saveImage() const
 {
     if (config_.saveImagePath.empty()) return true;
-    const std::filesystem::path target = config_.saveImagePath;
-    std::filesystem::path temporary = target;
-    temporary += ".part";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char *>(memory_.data()), kMemorySize);
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            return false;
-        }
-    }
-    std::error_code failure;
-    std::filesystem::rename(temporary, target, failure);
-    if (failure) std::filesystem::remove(temporary, failure);
-    return !failure;
+    return replaceFile(config_.saveImagePath,
+                       std::string(reinterpret_cast<const char *>(memory_.data()), kMemorySize));
 }
 
 bool SimulatedStation::takeFault(int address, ReadFault *fault)
