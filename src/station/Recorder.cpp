@@ -25,6 +25,7 @@ int blockOf(int address) { return address / kBlockSize; }
 
 Recorder::Recorder(QObject *parent) : QObject(parent)
 {
+    summary_.Unread = true;
     auto make = [this](const char *name, int intervalMs) {
         auto *timer = new QTimer(this);
         timer->setObjectName(QString::fromLatin1(name));
@@ -255,6 +256,7 @@ void Recorder::shutDown()
 void Recorder::redecodeHeader()
 {
     decodeHeader(image_, measurement_.Dat, summary_, userCity_ ? userCity_() : std::nullopt);
+    summary_.Unread = !headerRead_;
 }
 
 void Recorder::forgetMirror()
