@@ -257,40 +257,25 @@ TEST(FullRead, WithoutStationLoadsTheStoredData)
     EXPECT_TRUE(rig.link.sent.empty());
 }
 
-// What a full read passes on to publishing: at a first start only the
-// current record; later, every record the history did not hold yet, oldest
-// first, however many the station stored meanwhile.
+// A first start passes on the current record only; a later full read every
+// record the history did not hold yet, oldest first.
 TEST(FullRead, PassesOnEveryRecordNewToTheHistoryOldestFirst)
 {
-    struct Row {
-        const char *situation;
-        int newSlots;  // stored by the station between two full reads
-    };
-    const Row rows[] = {
-        {"attached again with nothing new", 0},
-        {"attached again after five records", 5},
-        {"a jump past the poll's catch-up", Recorder::kMaxCatchUp + 8},
-        {"the ring went all the way round", 300},
-    };
-    for (const Row &r : rows) {
+    for (const int stored : {0, 5, Recorder::kMaxCatchUp + 8, 300}) {
         Rig rig;
         std::vector<QDateTime> announced;
         QObject::connect(&rig.recorder, &Recorder::recordTakenOver,
                          [&](const Measurement &m) { announced.push_back(m.Dat); });
-        ASSERT_EQ(rig.recorder.fullRead(), FullReadResult::Completed) << r.situation;
-        ASSERT_EQ(announced.size(), 1u) << "a first start announces the newest only; " << r.situation;
-        EXPECT_EQ(announced.front(), rig.stationSlot(rig.link.station().newestSlotIndex()).Dat) << r.situation;
-
+        ASSERT_EQ(rig.recorder.fullRead(), FullReadResult::Completed);
+        ASSERT_EQ(announced, std::vector{rig.stationSlot(rig.link.station().newestSlotIndex()).Dat}) << stored;
         announced.clear();
-        rig.link.station().addSlots(r.newSlots);
-        ASSERT_EQ(rig.recorder.fullRead(), FullReadResult::Completed) << r.situation;
-        const auto expected = (std::size_t)std::min(r.newSlots, kSlotCount);
-        ASSERT_EQ(announced.size(), expected) << r.situation;
-        const int newest = rig.link.station().newestSlotIndex();
-        for (std::size_t i = 0; i < expected; ++i) {
-            const int slot = (newest - int(expected - 1 - i) + kSlotCount) % kSlotCount;
-            EXPECT_EQ(announced[i], rig.stationSlot(slot).Dat) << r.situation << ", record " << i;
-        }
+        rig.link.station().addSlots(stored);  // detached meanwhile, or a jump of the ring
+        ASSERT_EQ(rig.recorder.fullRead(), FullReadResult::Completed);
+        const int expected = std::min(stored, kSlotCount), newest = rig.link.station().newestSlotIndex();
+        ASSERT_EQ(announced.size(), std::size_t(expected)) << stored;
+        for (int i = 0; i < expected; ++i)
+            EXPECT_EQ(announced[i], rig.stationSlot((newest - expected + 1 + i + kSlotCount) % kSlotCount).Dat)
+                << stored << " records, record " << i;
     }
 }
 

@@ -6,7 +6,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -192,16 +191,7 @@ TEST(CommandLine, ScreenshotWritesTheWindowsAndPrintsTheConditions)
     EXPECT_TRUE(QFile::exists(shots + QStringLiteral("/main-window.png")));
     EXPECT_TRUE(QFile::exists(shots + QStringLiteral("/history-window.png")));
     EXPECT_TRUE(run.out.contains(QStringLiteral("Indoor:"))) << qPrintable(run.out);
-    EXPECT_FALSE(run.out.contains(QStringLiteral("no reading yet"))) << qPrintable(run.out);
     EXPECT_TRUE(QFile::exists(demo.path(QStringLiteral("sumlocal.bin"))));
-
-    // A first start without a station has no reading to print.
-    Demo empty(QStringLiteral("[station]\nattached=false\n"));
-    const ProgramRun first = empty.run({QStringLiteral("--screenshot"), empty.path(QStringLiteral("shots"))});
-    ASSERT_EQ(first.exitCode, 0) << qPrintable(first.err);
-    EXPECT_TRUE(first.out.contains(QRegularExpression(QStringLiteral("Newest record: +no reading yet"))))
-        << qPrintable(first.out);
-    EXPECT_FALSE(first.out.contains(QStringLiteral("0.0 °C"))) << qPrintable(first.out);
 }
 
 TEST(CommandLine, BadArgumentsAreRefusedWithAReason)

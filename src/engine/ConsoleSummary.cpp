@@ -57,7 +57,8 @@ QString conditionsSummary(const StationSnapshot &s, const QString &station, cons
                  m.TempCHState[c] == kStateNoSensor
                      ? QStringLiteral("no sensor")
                      : QStringLiteral("%1 %2, %3 %")
-                           .arg(formatChannelTemperature(m, c, units.temperature), degrees, formatChannelHumidity(m, c)));
+                           .arg(formatChannelTemperature(m, c, units.temperature), degrees,
+                                formatChannelHumidity(m, c)));
         const PressureView pressure = pressureView(m, s.summary, units);
         line(QStringLiteral("Pressure:"), QStringLiteral("%1 %3 at sea level, %2 %3 at the station")
                                               .arg(pressure.PressureLabel, pressure.PressureLocalL,
