@@ -257,6 +257,28 @@ TEST(FullRead, WithoutStationLoadsTheStoredData)
     EXPECT_TRUE(rig.link.sent.empty());
 }
 
+// A first start passes on the current record only; a later full read every
+// record the history did not hold yet, oldest first.
+TEST(FullRead, PassesOnEveryRecordNewToTheHistoryOldestFirst)
+{
+    for (const int stored : {0, 5, Recorder::kMaxCatchUp + 8, 300}) {
+        Rig rig;
+        std::vector<QDateTime> announced;
+        QObject::connect(&rig.recorder, &Recorder::recordTakenOver,
+                         [&](const Measurement &m) { announced.push_back(m.Dat); });
+        ASSERT_EQ(rig.recorder.fullRead(), FullReadResult::Completed);
+        ASSERT_EQ(announced, std::vector{rig.stationSlot(rig.link.station().newestSlotIndex()).Dat}) << stored;
+        announced.clear();
+        rig.link.station().addSlots(stored);  // detached meanwhile, or a jump of the ring
+        ASSERT_EQ(rig.recorder.fullRead(), FullReadResult::Completed);
+        const int expected = std::min(stored, kSlotCount), newest = rig.link.station().newestSlotIndex();
+        ASSERT_EQ(announced.size(), std::size_t(expected)) << stored;
+        for (int i = 0; i < expected; ++i)
+            EXPECT_EQ(announced[i], rig.stationSlot((newest - expected + 1 + i + kSlotCount) % kSlotCount).Dat)
+                << stored << " records, record " << i;
+    }
+}
+
 TEST(IncrementalRead, NewSlotsAreCountedAroundTheRing)
 {
     struct Row {

@@ -137,7 +137,7 @@ struct Station {
     }
 
     // The dump after the given actions; empty when the run failed.
-    QJsonObject dump(const QStringList &actions, QString *why)
+    QJsonObject dump(const QStringList &actions, QString *why, const QStringList &options = {})
     {
         const QString out = dir.filePath(QStringLiteral("ui.json"));
         QFile::remove(out);
@@ -145,6 +145,7 @@ struct Station {
                               QStringLiteral("2026-03-01T10:00:00")};
         for (const QString &action : actions)
             arguments << QStringLiteral("--action") << action;
+        arguments << options;
         const test::ProcessRun run = runProcess(QStringLiteral(NIMBREL_BINARY), arguments, dir.path(),
                                                 {{QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen")}}, 90000);
         *why = QStringLiteral("exit %1: %2").arg(run.exitCode).arg(QString::fromUtf8(run.err));
@@ -190,6 +191,17 @@ QJsonArray points(std::initializer_list<std::pair<double, double>> xy)
 }
 
 QString text(const char *utf8) { return QString::fromUtf8(utf8); }
+
+void expectShows(const QJsonObject &form, const std::vector<Shows> &shows, const char *situation)
+{
+    for (const Shows &s : shows) {
+        const QJsonValue actual = form[QLatin1String(s.component)][QLatin1String(s.key)];
+        EXPECT_TRUE(same(actual, s.value))
+            << situation << ": " << s.component << "." << s.key << " is "
+            << qPrintable(QJsonDocument(QJsonArray{actual}).toJson(QJsonDocument::Compact)) << ", expected "
+            << qPrintable(QJsonDocument(QJsonArray{s.value}).toJson(QJsonDocument::Compact));
+    }
+}
 
 }  // namespace
 
@@ -292,14 +304,15 @@ TEST(DisplayEndToEnd, EveryPanelShowsTheStationsReadingsInTheChosenUnits)
              {"UTAL", "text", "Hi:86.0"},
              {"LTAL", "text", "Lo:41.0"},
              {"WindChillL", "text", "40.1"},
-             // The channel thermometer follows the unit at once, still for channel 1.
-             {"Termo2", "value", 41.9},
-             {"Termo2", "max", 48.2},
-             {"Termo2", "min", 28.4},
+             // The whole channel side follows the channel at once: channel 4
+             // reads exactly zero and its stored extremes are 0 °C.
+             {"Termo2", "value", 0},
+             {"Termo2", "max", 32},
+             {"Termo2", "min", 32},
              {"Termo2", "scaleMin", -40},
              {"Termo2", "scaleMax", 176},
-             {"MaxTempCHL", "text", "48.2"},
-             {"MinTempCHL", "text", "28.4"},
+             {"MaxTempCHL", "text", "32.0"},
+             {"MinTempCHL", "text", "32.0"},
              // An all-zero channel is not converted.
              {"CHBox", "index", 3},
              {"TempCHLabel", "text", "0.0"},
@@ -312,6 +325,12 @@ TEST(DisplayEndToEnd, EveryPanelShowsTheStationsReadingsInTheChosenUnits)
              {"TempCHLabel", "text", "--,-"},
              {"HumCHLabel", "text", "--"},
              {"BatCH", "image", 2},
+             // Nothing of channel 1 stays beside it.
+             {"TochkaRosCHL", "text", "--,-"},
+             {"ComfState1L", "text", ""},
+             {"HumMeter1", "value", 0},
+             {"FromTempCHLM", "text", "27.02.2026 12:00"},
+             {"TempCHTrend", "image", -1},
              {"RainBox", "index", 2},
              {"RainLL", "text", "68.75"},
              {"RainLV", "value", 68.75},
@@ -325,13 +344,7 @@ TEST(DisplayEndToEnd, EveryPanelShowsTheStationsReadingsInTheChosenUnits)
         const QJsonObject ui = station.dump(r.actions, &why);
         ASSERT_FALSE(ui.isEmpty()) << r.situation << ": " << qPrintable(why);
         const QJsonObject form = ui[QStringLiteral("TForm1")].toObject();
-        for (const Shows &s : r.shows) {
-            const QJsonValue actual = form[QLatin1String(s.component)][QLatin1String(s.key)];
-            EXPECT_TRUE(same(actual, s.value))
-                << r.situation << ": " << s.component << "." << s.key << " is "
-                << qPrintable(QJsonDocument(QJsonArray{actual}).toJson(QJsonDocument::Compact)) << ", expected "
-                << qPrintable(QJsonDocument(QJsonArray{s.value}).toJson(QJsonDocument::Compact));
-        }
+        expectShows(form, r.shows, r.situation);
         if (r.actions.isEmpty()) {
             // The status bar carries the newest record's time, not the clock's.
             EXPECT_EQ(form[QStringLiteral("sStatusBar1")][QStringLiteral("panels")][2].toString(), statusTime);
@@ -361,4 +374,52 @@ TEST(DisplayEndToEnd, TheSameReadingsGiveTheSameScreenAgain)
             EXPECT_EQ(a[name], b[name]) << qPrintable(window) << "." << qPrintable(name);
     }
     EXPECT_EQ(first, second);
+}
+
+// Without a station and its header copy nothing decoded from the memory's
+// filler (every byte 0x30) shows as a value; a copy's unknown interval code
+// chooses no interval.
+TEST(DisplayEndToEnd, BeforeAnyHeaderIsReadNothingShowsAsAReading)
+{
+    const QString from = text("С :");
+    const struct {
+        const char *situation;
+        int headerCopyPeriod;  // byte 254 of sumlocal.bin; 0: no copy
+        std::vector<Shows> shows;
+    } runs[] = {
+        {"first start, no station and no header copy", 0,
+         {{"PressLevel", "text", ""}, {"PeriodBox", "index", -1}, {"PressureLocalL", "text", "----,-"},
+          {"PressureChart", "points", QJsonArray()}, {"UVIChart", "points", QJsonArray()},
+          {"MaxTempDoorLabel", "text", "--,-"}, {"UTAL", "text", "Hi:--,-"}, {"MaxTempCHL", "text", "--,-"},
+          {"MaxWindGustL", "text", "--,-"}, {"WSAS", "image", 1}, {"RainLL", "text", "--,-"},
+          {"BatUVI", "image", 2}, {"FromTempDoorLM", "text", from}, {"FromRainL", "text", from}}},
+        {"a header copy with an interval code past the list", 12, {{"PeriodBox", "index", -1}}},
+        {"a header copy with the 2-hour interval", 7, {{"PeriodBox", "index", 6}}},
+    };
+    // No record yet: both windows' last update is the computer's time.
+    const QString clock = QLocale().toString(QDate(2026, 3, 1), QLocale::ShortFormat) + QStringLiteral(" 10:00");
+    for (const auto &r : runs) {
+        Station station;
+        QFile ini(station.dir.filePath(QStringLiteral("stationsim.ini")));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly) && ini.write("[station]\nattached=false\n") > 0);
+        ini.close();
+        sim::Memory memory{};
+        sim::HeaderValues h;
+        h.periodCode = r.headerCopyPeriod;
+        sim::writeHeader(memory, h);
+        QFile copy(station.dir.filePath(QStringLiteral("sumlocal.bin")));
+        if (r.headerCopyPeriod)
+            ASSERT_TRUE(copy.open(QIODevice::WriteOnly) &&
+                        copy.write(reinterpret_cast<const char *>(memory.data()), 255) == 255);
+        copy.close();
+        QString why;
+        const QJsonObject ui = station.dump({}, &why, {QStringLiteral("--open-history")});
+        ASSERT_FALSE(ui.isEmpty()) << r.situation << ": " << qPrintable(why);
+        expectShows(ui[QStringLiteral("TForm1")].toObject(), r.shows, r.situation);
+        auto panel = [&](const char *form, int i) {
+            return ui[QLatin1String(form)][QStringLiteral("sStatusBar1")][QStringLiteral("panels")][i];
+        };
+        EXPECT_EQ(panel("TForm1", 2).toString(), clock) << r.situation;
+        EXPECT_EQ(panel("TForm3", 1).toString(), clock) << r.situation;
+    }
 }

@@ -226,7 +226,7 @@ void TForm1::SpeedButton1Click()
 {
     const std::optional<int> altitude = parseAltitude(ui.PressLevel->text());
     if (!altitude) {
-        ui.PressLevel->setText(QString::number(summary().Altitude));
+        ui.PressLevel->setText(summary().Unread ? QString() : QString::number(summary().Altitude));
         status_->showMessage(ui.AltitudeRefused->text());
         return;
     }

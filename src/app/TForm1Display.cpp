@@ -5,6 +5,7 @@
 #include "TForm1.h"
 
 #include "ExtremesView.h"
+#include "FromTimeText.h"
 #include "PanelStatusBar.h"
 #include "PressureView.h"
 #include "TemperatureView.h"
@@ -48,14 +49,12 @@ void TForm1::RefreshDisplay()
     const UnitChoices units = takeUnitChoices();                // 2 (and 8, 9: every unit and the channel)
     const DisplayViews v = currentViews(*shown_, units);
     // 3: the time stamp of the newest readings, not the computer's clock.
-    const QDateTime &dat = measurement().Dat;
-    ui.sStatusBar1->setPanelText(2, QLocale().toString(dat.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-                                        dat.toString(QStringLiteral("h:mm")));
+    ui.sStatusBar1->setPanelText(2, lastUpdateText(measurement().Dat, now()));
     ui.showCalendar(now().date());                              // 4
     refreshLocation();                                          // 5
     ui.showDaylightSaving(summary().DstCode);                   // 6
     ui.pressure().showReadings(v.pressure);                     // 7
-    ui.PressLevel->setText(QString::number(v.pressure.PressLevel));
+    ui.PressLevel->setText(v.pressure.PressLevel ? QString::number(*v.pressure.PressLevel) : QString());
     ui.temperature().showIndoorReadings(v.temperature);         // 8
     ui.temperature().showChannelReadings(v.temperature);        // 9
     ui.temperature().showThermometers(v.temperature);           // 10
@@ -95,11 +94,11 @@ void TForm1::RefreshDisplay()
 void TForm1::showHistoryInterval()
 {
     // The history interval the station stores records at (codes 1..11).
+    // Before any header has been read, or for a code outside the list,
+    // nothing is chosen.
     const int period = shown_->stationPeriodCode - 1;
-    if (period >= 0 && period < ui.PeriodBox->count()) {
-        const QSignalBlocker block(ui.PeriodBox);
-        ui.PeriodBox->setCurrentIndex(period);
-    }
+    const QSignalBlocker block(ui.PeriodBox);
+    ui.PeriodBox->setCurrentIndex(shown_->headerRead && period >= 0 && period < ui.PeriodBox->count() ? period : -1);
 }
 
 // Every unit and the channel as the selectors show them now, passed to the
@@ -176,12 +175,14 @@ void TForm1::RainBoxChange()
     ui.rain().showPeriod(rainPeriodView(summary(), measurement().RainUnit, ui.rain().periodBox()->currentIndex()));
 }
 
-// The new channel's temperature, humidity, comfort word and battery at
-// once; its thermometer, dew point and extremes follow at the next refresh.
+// The whole channel side for the new channel at once: readings, dew point,
+// comfort word, thermometer, extremes with their times, trends, battery.
 void TForm1::CHBoxChange()
 {
     const UnitChoices units = takeUnitChoices();
-    ui.temperature().showChannelChoice(channelSide(measurement(), summary(), units));
+    Measurement shown = measurement();
+    applyUnitChoices(shown, units);
+    ui.temperature().showChannelChoice(channelSide(shown, summary(), units), extremesView(shown, shown_->extremes));
 }
 
 }  // namespace nimbrel

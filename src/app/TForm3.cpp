@@ -2,6 +2,7 @@
 
 #include "Component.h"
 #include "DateFormat.h"
+#include "FromTimeText.h"
 #include "HistoryStore.h"
 #include "KitStyle.h"
 #include "NumberFormat.h"
@@ -235,6 +236,7 @@ void TForm3::connectTo(StationEngine &engine)
 {
     setHistory([&engine] { return engine.history(); });
     setReadings([&engine] { return engine.snapshot()->record; });
+    clock_ = [&engine] { return engine.now(); };
     connect(&engine, &StationEngine::changed, this, [this, &engine](const SnapshotPtr &s) {
         switch (s->change) {
         case SnapshotChange::Record:
@@ -364,16 +366,17 @@ void TForm3::HistoryTempClick()
     showMaximized();
     layoutPanels();
     IntervalBoxChange();
-    showReadingsTime(at);
+    showReadingsTime(readings.Dat);
     for (int c = 0; c < ChartCount; ++c)
         chart(static_cast<Chart>(c))->replotNow();
     openMs_ = static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
 
-void TForm3::showReadingsTime(const QDateTime &at)
+// The main window's "last update" says the same: the record's time, or the
+// computer's before any record has been read.
+void TForm3::showReadingsTime(const QDateTime &recordTime)
 {
-    sStatusBar1->setPanelText(1, QLocale().toString(at.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-                                     formatDateTime(at, QStringLiteral("h:mm")));
+    sStatusBar1->setPanelText(1, lastUpdateText(recordTime, clock_ ? clock_() : QDateTime::currentDateTime()));
 }
 
 void TForm3::DateTimePicker1Change()
@@ -566,8 +569,7 @@ void TForm3::recordTaken()
         readChart(c);
     RainEdBoxChange();
     const Measurement readings = readings_ ? readings_() : Measurement();
-    if (readings.Dat.isValid())
-        showReadingsTime(readings.Dat);
+    showReadingsTime(readings.Dat);
 }
 
 QJsonObject TForm3::measureIntervalSwitches()

@@ -104,7 +104,7 @@ private:
     void layoutPanels();
     // One left margin for every shown chart: the widest value labels'.
     void alignCharts();
-    void showReadingsTime(const QDateTime &at);
+    void showReadingsTime(const QDateTime &recordTime);
     history::Interval interval() const;
     void translate(const StationEngine &engine, int language);
 
@@ -112,6 +112,7 @@ private:
     std::function<const HistoryStore *()> history_;
     std::function<Measurement()> readings_;
     std::function<QDate()> today_;
+    std::function<QDateTime()> clock_;  // the computer's time, as the engine reads it
     history::PlainSeconds start_ = 0;
     history::PlainSeconds end_ = history::kSecondsPerDay - 1;
     int intervalIndex_ = static_cast<int>(history::Interval::Week);

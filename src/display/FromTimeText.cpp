@@ -2,6 +2,8 @@
 
 #include "DateFormat.h"
 
+#include <QLocale>
+
 namespace nimbrel {
 
 QDateTime zeroDateTime()
@@ -11,7 +13,16 @@ QDateTime zeroDateTime()
 
 QString fromTimeText(const QDateTime &when)
 {
-    return formatDateTime(when.isValid() ? when : zeroDateTime(), QStringLiteral("dd.mm.yyyy hh:mm"));
+    if (!when.isValid())
+        return QString::fromUtf8(kFromCaption);
+    return formatDateTime(when, QStringLiteral("dd.mm.yyyy hh:mm"));
+}
+
+QString lastUpdateText(const QDateTime &recordTime, const QDateTime &now)
+{
+    const QDateTime at = recordTime.isValid() ? recordTime : now;
+    return QLocale().toString(at.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+           formatDateTime(at, QStringLiteral("h:mm"));
 }
 
 QDateTime wallClock(const QDateTime &when)

@@ -40,6 +40,13 @@ PressureView pressureView(const Measurement &m, const StationSummary &s, const U
     v.WeatherImage = forecastImageIndex(m);
     v.PressLevel = s.Altitude;
     v.PressureChart = pressureChartView(s.PressureHistory, units.pressure);
+    if (s.Unread) {
+        // No header yet: neither the altitude nor the hourly pressures are known.
+        v.PressureLocalL = QString::fromLatin1(kPlaceholderPressure);
+        v.PressureTrend = -1;
+        v.PressLevel.reset();
+        v.PressureChart = pressureChartView({}, units.pressure);
+    }
     return v;
 }
 

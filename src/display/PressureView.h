@@ -9,6 +9,7 @@
 #include "StationSummary.h"
 
 #include <QString>
+#include <optional>
 
 namespace nimbrel {
 
@@ -27,7 +28,7 @@ struct PressureView {
     int PressureTrend = kTrendSteady;  // arrow picture
     int WeatherImage = 0;              // forecast strip, animated
     bool WeatherStateVisible = false;  // WeatherStateImage and WeatherStateL stay hidden
-    int PressLevel = 0;                // the altitude edit, metres
+    std::optional<int> PressLevel;     // the altitude edit, metres; empty before any header was read
     ChartView PressureChart;
 };
 
@@ -41,6 +42,8 @@ int pressureTrendIndex(const StationSummary &s);
 
 // The whole panel. The station pressure is reduced with the summary's
 // altitude and the indoor temperature in °C (its state is not consulted).
+// Before any header has been read the station pressure is "----,-", the
+// altitude edit empty, the chart without points and no trend arrow shown.
 PressureView pressureView(const Measurement &m, const StationSummary &s, const UnitChoices &units);
 
 }  // namespace nimbrel

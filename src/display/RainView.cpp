@@ -4,6 +4,7 @@
 #include "FromTimeText.h"
 #include "HistoryAggregates.h"
 #include "NumberFormat.h"
+#include "Placeholders.h"
 #include "Units.h"
 
 namespace nimbrel {
@@ -48,6 +49,11 @@ RainPeriodView rainPeriodView(const StationSummary &s, int rainUnit, int rainBox
     }
     RainPeriodView v;
     v.shown = true;
+    if (s.Unread) {
+        // No header yet: the station's rain counters are unknown.
+        v.RainLL = QString::fromUtf8(kPlaceholderNoReading);
+        return v;
+    }
     v.RainLV = rainInUnit(tips, rainUnit);
     v.RainLL = formatFloat(kPatternTwoDecimals, v.RainLV);
     return v;
@@ -91,6 +97,11 @@ RainView rainView(const Measurement &m, const StationSummary &s, const RainWindo
     v.FromRainL = fromTimeText(v.RainTotalStart);
     v.RAS = s.RainAlarmFlag;
     v.BatRain = gaugeValid ? s.BatteryFlag[kBatteryFlagRain] : kBatteryNoReading;
+    if (s.Unread) {
+        v.RAL = QStringLiteral("Hi:") + QString::fromUtf8(kPlaceholderNoReading);
+        v.RAS = kAlarmQuiet;
+        v.BatRain = kBatteryNoReading;
+    }
     v.unitCaption = rainUnitName(unit);
     return v;
 }

@@ -154,6 +154,15 @@ IndoorSide indoorSide(const Measurement &m, const StationSummary &s, int tempera
     v.LTAL = alarmText("Lo:", s.TempAlarmLow, s.TempAlarmLowState, temperatureUnit);
     v.TempDoorTrend = trendImage(s.Trend[kIndoorTemperatureTrend]);
     v.HumDoorTrend = trendImage(s.Trend[kIndoorHumidityTrend]);
+    if (s.Unread) {
+        // No header yet: no extremes, alarm limits or trends are known.
+        const QString missing = QString::fromUtf8(kPlaceholderNoReading);
+        v.Termo1.maxMarker = v.Termo1.minMarker = 0.0;
+        v.MaxTempDoorLabel = v.MinTempDoorLabel = missing;
+        v.UTAL = QStringLiteral("Hi:") + missing;
+        v.LTAL = QStringLiteral("Lo:") + missing;
+        v.TempDoorTrend = v.HumDoorTrend = -1;
+    }
     return v;
 }
 
@@ -173,6 +182,11 @@ ChannelSide channelSide(const Measurement &m, const StationSummary &s, const Uni
     v.Termo2.value = channelThermometerValue(m, c, unit);
     if (!isChannel(c))
         return v;
+    if (s.Unread) {
+        // No header yet: the channel's extremes, trends and battery are unknown.
+        v.MaxTempCHL = v.MinTempCHL = QString::fromUtf8(kPlaceholderNoReading);
+        return v;
+    }
 
     // A channel's missing extreme counts as 0 °C before the conversion.
     const int e = channelExtreme(c);

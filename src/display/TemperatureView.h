@@ -109,6 +109,8 @@ IndoorSide indoorSide(const Measurement &m, const StationSummary &s, int tempera
 // The channel chosen in units.channel. The channel selector shows
 // TempCHLabel, HumCHLabel, the comfort word and BatCH of this at once; the
 // rest follows at the next refresh.
+// Before any header has been read (s.Unread) the extremes, alarm limits,
+// trends and battery show as missing: "--,-", no marker, no arrow.
 ChannelSide channelSide(const Measurement &m, const StationSummary &s, const UnitChoices &units);
 TemperatureView temperatureView(const Measurement &m, const StationSummary &s, const UnitChoices &units);
 

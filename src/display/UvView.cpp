@@ -53,9 +53,11 @@ UvView uvView(const Measurement &m, const StationSummary &s)
     const double shownUv = uvInUnit(m.UV, m.UvUnit);
     v.UVLabel = formatFloat(kPatternOneDecimal, shownUv);
     v.UVIImage = uvPictureIndex(shownUv);
-    v.BatUVI = s.BatteryFlag[kBatteryFlagUv];
+    v.BatUVI = s.Unread ? kBatteryNoReading : s.BatteryFlag[kBatteryFlagUv];
     v.UVIL1 = uvUnitName(m.UvUnit);
-    v.UVIChart = uvChartView(s, m.UvUnit);
+    // No header yet: no daily maxima to draw.
+    if (!s.Unread)
+        v.UVIChart = uvChartView(s, m.UvUnit);
     return v;
 }
 

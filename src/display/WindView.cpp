@@ -172,6 +172,14 @@ WindView windView(const Measurement &m, const StationSummary &s, const WindDays 
     v.BatWind = batteryImage(s.BatteryFlag[kBatteryFlagWind], anyState);
     v.SpeedUnitCaption = speedUnitName(unit);
     v.WindSpeedChart = windSpeedChart(days, unit);
+    if (s.Unread) {
+        // No header yet: the station's maxima, alarms and battery are unknown.
+        const QString missing = QString::fromUtf8(kPlaceholderNoReading);
+        v.MaxWindSpeedL = v.MaxWindGustL = missing;
+        v.WSAL = v.WGAL = QStringLiteral("Hi:") + missing;
+        v.WSAS = v.WGAS = kAlarmQuiet;
+        v.BatWind = kBatteryNoReading;
+    }
     return v;
 }
 

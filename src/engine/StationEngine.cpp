@@ -104,6 +104,7 @@ void StationEngine::connectRecorder()
     connect(r, &Recorder::recordTakenOver, this, &StationEngine::publish);
     connect(r, &Recorder::recordTaken, this, [this] {
         location_.reset();  // the header was decoded again
+        feedStationState();  // a full read may bring no record new to the program
         deriveFromHistory();
         emitChange(SnapshotChange::Record);
     });

@@ -19,6 +19,10 @@ constexpr int kUvDayCount = 8;           // today and the seven days before
 constexpr int kPressureHistoryCount = 25;  // hourly, newest first
 
 struct StationSummary {
+    // No header has been read yet, from the station or its copy: the values
+    // below come from the memory image's filler (every byte 0x30), not from
+    // a station, and are shown as missing readings.
+    bool Unread = false;
     QDateTime RecordTime;  // the Dat of the decoded record
 
     // Location: whole degrees and minutes.

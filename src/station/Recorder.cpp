@@ -25,6 +25,7 @@ int blockOf(int address) { return address / kBlockSize; }
 
 Recorder::Recorder(QObject *parent) : QObject(parent)
 {
+    summary_.Unread = true;
     auto make = [this](const char *name, int intervalMs) {
         auto *timer = new QTimer(this);
         timer->setObjectName(QString::fromLatin1(name));
@@ -255,6 +256,7 @@ void Recorder::shutDown()
 void Recorder::redecodeHeader()
 {
     decodeHeader(image_, measurement_.Dat, summary_, userCity_ ? userCity_() : std::nullopt);
+    summary_.Unread = !headerRead_;
 }
 
 void Recorder::forgetMirror()
@@ -376,7 +378,13 @@ FullReadResult Recorder::fullRead()
         Q_EMIT repaintRequested();
         return FullReadResult::BadSlotIndex;
     }
-    const FullReadResult taken = takeOverRing();
+    // What the history held before: the records of the ring past its newest
+    // are new to the program (the station was away, the ring jumped, another
+    // recorder stopped) and are passed on like a poll's.
+    HistoryRow newestStored;
+    const bool historyHeldRecords = history_ && history_->newest(newestStored);
+    std::vector<Measurement> fresh;
+    const FullReadResult taken = takeOverRing(historyHeldRecords ? newestStored.Dat : QDateTime(), fresh);
     if (taken != FullReadResult::Completed)
         return taken;
 
@@ -385,7 +393,12 @@ FullReadResult Recorder::fullRead()
     lastRecordPosition_ = recordPosition_ = image_.newestSlotPosition();
     headerRead_ = true;
     redecodeHeader();
-    Q_EMIT recordTakenOver(measurement_);
+    // A first start passes on only the current record: the ring's older
+    // records are history, not news.
+    if (!historyHeldRecords)
+        Q_EMIT recordTakenOver(measurement_);
+    for (const Measurement &record : fresh)
+        Q_EMIT recordTakenOver(record);
     Q_EMIT recordTaken();
     // Records the station stored while the ring was taken over.
     incrementalRead();
@@ -393,8 +406,10 @@ FullReadResult Recorder::fullRead()
 }
 
 // Takes over every slot of the ring, oldest first, so each record's year and
-// rain counter can be judged by the records around it.
-FullReadResult Recorder::takeOverRing()
+// rain counter can be judged by the records around it. The records stored
+// (or kept for a failing history) that are newer than `storedUpTo` are
+// collected in `fresh`, oldest first; with no `storedUpTo` none are.
+FullReadResult Recorder::takeOverRing(const QDateTime &storedUpTo, std::vector<Measurement> &fresh)
 {
     Q_EMIT stageChanged(ReadStage::SavingToComputer);
     const int newest = image_[kSlotIndexByte];
@@ -431,7 +446,10 @@ FullReadResult Recorder::takeOverRing()
             ++slotsTakenOver_;
             if (inBatch++ == 0)
                 writer_.beginBatch();
-            store(m);
+            const HistoryWriter::Outcome outcome = store(m);
+            if (storedUpTo.isValid() && outcome != HistoryWriter::Outcome::None && m.Dat > storedUpTo &&
+                (fresh.empty() || m.Dat > fresh.back().Dat))
+                fresh.push_back(m);
             if (inBatch == kSlotsPerBatch) {
                 if (!writer_.commitBatch())
                     Q_EMIT storeFailed(writer_.lastError());
@@ -490,10 +508,12 @@ bool Recorder::decodeResolved(int position, const QDateTime &reference, Measurem
 // A record that cannot be stored (a locked file, a read-only or full disk)
 // is still shown and kept until the history works again (HistoryWriter.h);
 // the user is told when the history starts failing.
-void Recorder::store(const Measurement &m)
+HistoryWriter::Outcome Recorder::store(const Measurement &m)
 {
-    if (writer_.write(m) == HistoryWriter::Outcome::Failed)
+    const HistoryWriter::Outcome outcome = writer_.write(m);
+    if (outcome == HistoryWriter::Outcome::Failed)
         Q_EMIT storeFailed(writer_.lastError());
+    return outcome;
 }
 
 // Stores the kept records once the history works again. Rows lost on the way

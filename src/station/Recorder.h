@@ -32,6 +32,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QTimer;
 
@@ -171,9 +172,10 @@ Q_SIGNALS:
     void progressChanged(int position);  // 0..16000
     // A new current record was taken over and stored: refresh.
     void recordTaken();
-    // One record new to the program, for whoever passes records on: after a
-    // full read the newest one, after a poll each one it brought, oldest
-    // first. Emitted once the records are stored and the header decoded,
+    // One record new to the program, for whoever passes records on, oldest
+    // first: after a poll each one it brought; after a full read each one
+    // newer than the newest the history held before (at a first start, with
+    // an empty history, only the newest). Emitted once the records are stored and the header decoded,
     // just before recordTaken.
     void recordTakenOver(const nimbrel::Measurement &record);
     // Without a station: the newest stored record and the header copy were
@@ -195,10 +197,10 @@ private:
     bool readInvalidBlocks();
     void invalidateSlot(int index);
     void invalidateChangedSlots(int oldIndex, int newIndex);
-    FullReadResult takeOverRing();
+    FullReadResult takeOverRing(const QDateTime &storedUpTo, std::vector<Measurement> &fresh);
     bool decodeResolved(int position, const QDateTime &reference, Measurement &m) const;
     QDateTime newestReference(const QDateTime &decoded) const;
-    void store(const Measurement &m);
+    HistoryWriter::Outcome store(const Measurement &m);
     void retryStore();
     void loadStoredData();
     void runFullReadExchange();

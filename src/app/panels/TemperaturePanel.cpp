@@ -235,12 +235,25 @@ void TemperaturePanel::showUnit(const TemperatureView &view)
         sign->setIndex(view.TemperatureUnitPicture);
 }
 
-void TemperaturePanel::showChannelChoice(const ChannelSide &side)
+// The whole channel side at once, so that no value of the channel shown
+// before stays beside the new one's; the comfort word follows the
+// refresh's rule (cleared for a channel without a reading).
+void TemperaturePanel::showChannelChoice(const ChannelSide &side, const ExtremesView &extremes)
 {
     TempCHLabel->setText(side.TempCHLabel);
     HumCHLabel->setText(side.HumCHLabel);
-    // The word of the list, without the refresh's "no reading" test.
-    showComfort(ComfState1L, ComfStateCH, side.ComfStateCH, false);
+    HumMeter1->setValue(side.HumMeter1);
+    TochkaRosCHL->setText(side.TochkaRosCHL);
+    showComfort(ComfState1L, ComfStateCH, side.ComfStateCH, side.ComfState1LEmpty);
+    Termo2->setValue(side.Termo2.value);
+    Termo2->setMaxMarker(side.Termo2.maxMarker);
+    Termo2->setMinMarker(side.Termo2.minMarker);
+    MaxTempCHL->setText(side.MaxTempCHL);
+    MinTempCHL->setText(side.MinTempCHL);
+    FromTempCHLM->setText(extremes.FromTempCHLM);
+    FromTempCHLN->setText(extremes.FromTempCHLN);
+    TempCHTrend->setIndex(side.TempCHTrend);
+    HumCHTrend->setIndex(side.HumCHTrend);
     BatCH->setIndex(side.BatCH);
 }
 

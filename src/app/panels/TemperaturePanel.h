@@ -39,7 +39,7 @@ public:
     void showUnit(const TemperatureView &view);  // scales and TL1 .. TL8
     // A new channel chosen in CHBox: its temperature, humidity, comfort word
     // and battery at once; the rest follows at the next refresh.
-    void showChannelChoice(const ChannelSide &side);
+    void showChannelChoice(const ChannelSide &side, const ExtremesView &extremes);
     // The times of the four temperature extremes.
     void showExtremes(const ExtremesView &view);
 
