@@ -378,10 +378,18 @@ TEST(DisplayEndToEnd, TheSameReadingsGiveTheSameScreenAgain)
 
 // Without a station and its header copy nothing decoded from the memory's
 // filler (every byte 0x30) shows as a value; a copy's unknown interval code
-// chooses no interval.
+// chooses no interval. With no record either (nothing in the history), header
+// copy or not, the empty record's zeros show as missing readings.
 TEST(DisplayEndToEnd, BeforeAnyHeaderIsReadNothingShowsAsAReading)
 {
     const QString from = text("С :");
+    const std::vector<Shows> noRecord = {
+        {"TempDoorLabel", "text", "--,-"}, {"HumDoorLabel", "text", "--"}, {"TochkaRosCHL", "text", "--,-"},
+        {"ComfStateL", "text", ""}, {"ComfState1L", "text", ""}, {"Termo1", "value", -10}, {"HumMeter1", "value", 0},
+        {"PressureLabel", "text", "----,-"}, {"MinPressureL", "text", "----,-"}, {"WeatherImage", "image", 7},
+        {"WindGustL", "text", "--,-"}, {"WindChillL", "text", "--,-"}, {"WindDirectionLabel", "text", ""},
+        {"Compass", "image", -1}, {"UVLabel", "text", "--,-"}, {"UVIImage", "image", -1},
+        {"RainLHL", "text", "--,-"}, {"AllRainL", "text", "--,-"}};
     const struct {
         const char *situation;
         int headerCopyPeriod;  // byte 254 of sumlocal.bin; 0: no copy
@@ -416,6 +424,7 @@ TEST(DisplayEndToEnd, BeforeAnyHeaderIsReadNothingShowsAsAReading)
         const QJsonObject ui = station.dump({}, &why, {QStringLiteral("--open-history")});
         ASSERT_FALSE(ui.isEmpty()) << r.situation << ": " << qPrintable(why);
         expectShows(ui[QStringLiteral("TForm1")].toObject(), r.shows, r.situation);
+        expectShows(ui[QStringLiteral("TForm1")].toObject(), noRecord, r.situation);
         auto panel = [&](const char *form, int i) {
             return ui[QLatin1String(form)][QStringLiteral("sStatusBar1")][QStringLiteral("panels")][i];
         };

@@ -11,7 +11,8 @@ namespace {
 
 QString pressureText(double pressureHpa, const Measurement &m)
 {
-    if (m.PressLocalInvalid != 0)
+    // No record yet: the history has no pressure to show the extremes of.
+    if (m.PressLocalInvalid != 0 || m.NoRecord)
         return QString::fromLatin1(kPressurePlaceholder);
     return formatFloat(kPatternOneDecimal, pressureInUnit(pressureHpa, m.PressureUnit));
 }

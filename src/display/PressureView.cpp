@@ -47,6 +47,11 @@ PressureView pressureView(const Measurement &m, const StationSummary &s, const U
         v.PressLevel.reset();
         v.PressureChart = pressureChartView({}, units.pressure);
     }
+    if (m.NoRecord) {
+        // No record yet: no pressure and no forecast, the neutral picture.
+        v.PressureLabel = v.PressureLocalL = QString::fromLatin1(kPlaceholderPressure);
+        v.WeatherImage = kForecastNone;
+    }
     return v;
 }
 

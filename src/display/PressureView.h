@@ -44,6 +44,8 @@ int pressureTrendIndex(const StationSummary &s);
 // altitude and the indoor temperature in °C (its state is not consulted).
 // Before any header has been read the station pressure is "----,-", the
 // altitude edit empty, the chart without points and no trend arrow shown.
+// Before any record both pressures are "----,-" and the forecast picture
+// the neutral one.
 PressureView pressureView(const Measurement &m, const StationSummary &s, const UnitChoices &units);
 
 }  // namespace nimbrel

@@ -102,6 +102,11 @@ RainView rainView(const Measurement &m, const StationSummary &s, const RainWindo
         v.RAS = kAlarmQuiet;
         v.BatRain = kBatteryNoReading;
     }
+    if (m.NoRecord) {
+        // No record yet: the history holds no rain to count.
+        v.RainLHL = v.RainLDL = v.AllRainL = QString::fromUtf8(kPlaceholderNoReading);
+        v.RainLHV = v.RainLDV = 0.0;
+    }
     v.unitCaption = rainUnitName(unit);
     return v;
 }

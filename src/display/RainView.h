@@ -67,6 +67,7 @@ RainWindows rainWindows(const HistoryStore *store, const QDateTime &readingsTime
 
 // The whole panel from the current record (Dat, RainState, RainUnit), the
 // summary and the history (null: no history). rainBoxIndex is RainBox's item.
+// Before any record the hour, day and total figures show "--,-".
 RainView rainView(const Measurement &m, const StationSummary &s, const HistoryStore *store, int rainBoxIndex);
 RainView rainView(const Measurement &m, const StationSummary &s, const RainWindows &windows, int rainBoxIndex);
 

@@ -30,6 +30,8 @@ bool isChannel(int channel) { return channel >= 0 && channel < kChannelCount; }
 
 QString noText() { return {}; }
 
+QString missing() { return QString::fromUtf8(kPlaceholderNoReading); }
+
 QString alarmText(const char *prefix, double celsius, int state, int unit)
 {
     const QString value = state == kStateReading ? oneDecimal(shownTemperature(celsius, unit))
@@ -156,12 +158,19 @@ IndoorSide indoorSide(const Measurement &m, const StationSummary &s, int tempera
     v.HumDoorTrend = trendImage(s.Trend[kIndoorHumidityTrend]);
     if (s.Unread) {
         // No header yet: no extremes, alarm limits or trends are known.
-        const QString missing = QString::fromUtf8(kPlaceholderNoReading);
         v.Termo1.maxMarker = v.Termo1.minMarker = 0.0;
-        v.MaxTempDoorLabel = v.MinTempDoorLabel = missing;
-        v.UTAL = QStringLiteral("Hi:") + missing;
-        v.LTAL = QStringLiteral("Lo:") + missing;
+        v.MaxTempDoorLabel = v.MinTempDoorLabel = missing();
+        v.UTAL = QStringLiteral("Hi:") + missing();
+        v.LTAL = QStringLiteral("Lo:") + missing();
         v.TempDoorTrend = v.HumDoorTrend = -1;
+    }
+    if (m.NoRecord) {
+        // No record yet: no reading, no comfort word, an empty column.
+        v.TempDoorLabel = v.TochkaRosDoorL = missing();
+        v.HumDoorLabel = QString::fromUtf8(kPlaceholderHumidity);
+        v.HumMeter = 0.0;
+        v.ComfStateLEmpty = true;
+        v.Termo1.value = v.Termo1.scale.minimum;
     }
     return v;
 }
@@ -180,11 +189,19 @@ ChannelSide channelSide(const Measurement &m, const StationSummary &s, const Uni
     v.ComfState1LEmpty = !isChannel(c) || v.TempCHLabel == QLatin1String(kPlaceholderNoReading);
     v.Termo2.scale = channelThermometerScale(unit);
     v.Termo2.value = channelThermometerValue(m, c, unit);
+    if (m.NoRecord) {
+        // No record yet: no reading, no comfort word, an empty column.
+        v.TempCHLabel = v.TochkaRosCHL = missing();
+        v.HumCHLabel = QString::fromUtf8(kPlaceholderHumidity);
+        v.HumMeter1 = 0.0;
+        v.ComfState1LEmpty = true;
+        v.Termo2.value = v.Termo2.scale.minimum;
+    }
     if (!isChannel(c))
         return v;
     if (s.Unread) {
         // No header yet: the channel's extremes, trends and battery are unknown.
-        v.MaxTempCHL = v.MinTempCHL = QString::fromUtf8(kPlaceholderNoReading);
+        v.MaxTempCHL = v.MinTempCHL = missing();
         return v;
     }
 

@@ -72,6 +72,7 @@ struct IndoorSide {
     double HumMeter = 0;
     QString TochkaRosDoorL;
     int ComfState = kComfortCold;  // ComfStateL shows this item's text
+    bool ComfStateLEmpty = false;  // ComfStateL is cleared instead (no record yet)
     ThermometerView Termo1;
     QString MaxTempDoorLabel;  // the stored maximum even when its state is set
     QString MinTempDoorLabel;
@@ -111,6 +112,8 @@ IndoorSide indoorSide(const Measurement &m, const StationSummary &s, int tempera
 // rest follows at the next refresh.
 // Before any header has been read (s.Unread) the extremes, alarm limits,
 // trends and battery show as missing: "--,-", no marker, no arrow.
+// Before any record (m.NoRecord) the readings and dew points show "--,-",
+// the humidities "--", no comfort word, and the columns and bars sit empty.
 ChannelSide channelSide(const Measurement &m, const StationSummary &s, const UnitChoices &units);
 TemperatureView temperatureView(const Measurement &m, const StationSummary &s, const UnitChoices &units);
 

@@ -2,6 +2,7 @@
 
 #include "DisplayRules.h"
 #include "NumberFormat.h"
+#include "Placeholders.h"
 #include "Units.h"
 
 #include <algorithm>
@@ -58,6 +59,11 @@ UvView uvView(const Measurement &m, const StationSummary &s)
     // No header yet: no daily maxima to draw.
     if (!s.Unread)
         v.UVIChart = uvChartView(s, m.UvUnit);
+    if (m.NoRecord) {
+        // No record yet: no index and no picture.
+        v.UVLabel = QString::fromUtf8(kPlaceholderNoReading);
+        v.UVIImage = -1;
+    }
     return v;
 }
 

@@ -23,7 +23,7 @@ struct UvChartView {
 
 struct UvView {
     QString UVLabel;      // UV in the chosen unit, one decimal
-    int UVIImage = 0;     // UVIList picture 0..10
+    int UVIImage = 0;     // UVIList picture 0..10; -1 none (no record yet: UVLabel "--,-")
     int BatUVI = 0;       // VrBitmapList1 index: the UV battery flag
     QString UVIL1;        // "UVI" or "MED/h"; empty for an unknown code (keep it)
     UvChartView UVIChart;

@@ -54,6 +54,8 @@ QString formatWindGust(const Measurement &m, int speedUnit)
 
 QString formatWindChill(const Measurement &m, int temperatureUnit)
 {
+    if (m.NoRecord)
+        return QString::fromUtf8(kPlaceholderNoReading);
     const double celsius = m.WindChill > kWindChillLimitC ? 0.0 : m.WindChill;
     return readingText(Reading::WindChill, m.WindChillState, shownTemperature(celsius, temperatureUnit), 1);
 }
@@ -179,6 +181,14 @@ WindView windView(const Measurement &m, const StationSummary &s, const WindDays 
         v.WSAL = v.WGAL = QStringLiteral("Hi:") + missing;
         v.WSAS = v.WGAS = kAlarmQuiet;
         v.BatWind = kBatteryNoReading;
+    }
+    if (m.NoRecord) {
+        // No record yet: no speed and no direction, no day to chart.
+        v.WindSpeedL = v.WindGustL = QString::fromUtf8(kPlaceholderNoReading);
+        v.WindDirectionLabel.clear();
+        v.WindDirectionLabel1.clear();
+        v.Compass = -1;
+        v.WindSpeedChart.points.clear();
     }
     return v;
 }

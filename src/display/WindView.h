@@ -30,7 +30,8 @@ inline constexpr int kWindChartDays = 7;
 // as 0.
 QString formatWindSpeed(const Measurement &m, int speedUnit);
 QString formatWindGust(const Measurement &m, int speedUnit);
-// Wind chill in the temperature unit ("UU.UU" for state 1, "--,-" for 4).
+// Wind chill in the temperature unit ("UU.UU" for state 1, "--,-" for 4
+// and before any record).
 QString formatWindChill(const Measurement &m, int temperatureUnit);
 // The station's maxima and alarm limits: always a number.
 QString formatMaxWindSpeed(const StationSummary &s, int speedUnit);
@@ -73,7 +74,7 @@ struct WindView {
     int WGAS = kAlarmQuiet;
     QString WindDirectionLabel;
     QString WindDirectionLabel1;
-    int Compass = 0;  // the sector itself is the picture index
+    int Compass = 0;  // the sector itself is the picture index; -1 none (no record yet)
     QString WindChillL;
     int BatWind = kBatteryNoReading;
     QString SpeedUnitCaption;  // SL1 .. SL6: the unit's item text; empty for an unknown unit
@@ -81,7 +82,8 @@ struct WindView {
 };
 
 // The whole panel, the chart from `history` (may be null) ending at the
-// readings' time stamp m.Dat.
+// readings' time stamp m.Dat. Before any record the speeds show "--,-",
+// the direction nothing and the chart no points.
 WindView windView(const Measurement &m, const StationSummary &s, const HistoryStore *history,
                   const UnitChoices &units);
 WindView windView(const Measurement &m, const StationSummary &s, const WindDays &days, const UnitChoices &units);

@@ -14,6 +14,12 @@ namespace nimbrel {
 constexpr int kChannelCount = 5;
 
 struct Measurement {
+    // No record at all yet: nothing taken over from the station, nothing
+    // loaded from the history. The fields below are then an empty record's
+    // zeros, not readings, and every reading shows as missing. Set by the
+    // recorder; a record decoded or loaded is never one.
+    bool NoRecord = false;
+
     std::uint16_t DayWeek = 0;
     QDateTime Dat;
 

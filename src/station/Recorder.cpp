@@ -26,6 +26,7 @@ int blockOf(int address) { return address / kBlockSize; }
 Recorder::Recorder(QObject *parent) : QObject(parent)
 {
     summary_.Unread = true;
+    measurement_.NoRecord = true;
     auto make = [this](const char *name, int intervalMs) {
         auto *timer = new QTimer(this);
         timer->setObjectName(QString::fromLatin1(name));
@@ -257,6 +258,8 @@ void Recorder::redecodeHeader()
 {
     decodeHeader(image_, measurement_.Dat, summary_, userCity_ ? userCity_() : std::nullopt);
     summary_.Unread = !headerRead_;
+    // Every record taken over or loaded has its time; the empty one has none.
+    measurement_.NoRecord = !measurement_.Dat.isValid();
 }
 
 void Recorder::forgetMirror()

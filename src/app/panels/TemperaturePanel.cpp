@@ -210,7 +210,7 @@ void TemperaturePanel::showDewPointsAndComfort(const TemperatureView &view)
 {
     TochkaRosDoorL->setText(view.indoor.TochkaRosDoorL);
     TochkaRosCHL->setText(view.channel.TochkaRosCHL);
-    showComfort(ComfStateL, ComfState, view.indoor.ComfState, false);
+    showComfort(ComfStateL, ComfState, view.indoor.ComfState, view.indoor.ComfStateLEmpty);
     showComfort(ComfState1L, ComfStateCH, view.channel.ComfStateCH, view.channel.ComfState1LEmpty);
 }
 
