@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileSystemWatcher>
 #include <QTimer>
 #include <cstdio>
 
@@ -136,6 +137,9 @@ public:
         socket_.setOwner(SingleInstance::Owner::Recorder);
         retry_.setInterval(kLockRetryMs);
         connect(&retry_, &QTimer::timeout, this, &StationOwnership::tryToTake);
+        // A window that ends removes its lock file: the station is taken
+        // back at once. One that died leaves it, and the retry finds it stale.
+        connect(&lockWatch_, &QFileSystemWatcher::fileChanged, this, &StationOwnership::tryToTake);
         connect(&socket_, &SingleInstance::stationRequested, this, &StationOwnership::handOver);
         connect(&socket_, &SingleInstance::handoverFinished, this, [this] {
             handing_ = false;
@@ -160,9 +164,16 @@ private:
     {
         if (lock_.held() || handing_)
             return;
-        if (lock_.tryLock() != DataFolderLock::State::Held)
+        if (lock_.tryLock() != DataFolderLock::State::Held) {
+            // Watched again: a removed file leaves the watch.
+            const QString lockFile = QDir(lock_.folder()).filePath(DataFolderLock::fileName());
+            if (!lockWatch_.files().contains(lockFile))
+                lockWatch_.addPath(lockFile);
             return;
+        }
         retry_.stop();
+        if (!lockWatch_.files().isEmpty())
+            lockWatch_.removePaths(lockWatch_.files());
         socket_.listen();
         if (!started_) {
             started_ = true;
@@ -195,6 +206,7 @@ private:
     SingleInstance &socket_;
     const EventLog &log_;
     QTimer retry_;
+    QFileSystemWatcher lockWatch_;
     bool started_ = false;
     bool handing_ = false;
 };

@@ -280,7 +280,13 @@ void Recorder::resume()
         return;
     }
     timers_.linkCheck->start();
-    timers_.fullReadStart->start();
+    // The station has been away from this program: it is looked for and
+    // read at once rather than after the usual second.
+    QTimer::singleShot(0, this, [this] {
+        linkCheck();
+        if (connected_)
+            startFullRead();
+    });
 }
 
 void Recorder::redecodeHeader()
