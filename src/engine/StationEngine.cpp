@@ -551,7 +551,8 @@ void StationEngine::emitChange(SnapshotChange change)
     keepPressureExtremes(extremesView(s.record, s.extremes), s.record);
     s.headerRead = recorder_->headerRead();
     s.stationPeriodCode = recorder_->image()[kPeriodByte];
-    s.connected = recorder_->connected();
+    // While another program has the station this one is not connected to it.
+    s.connected = held_ && recorder_->connected();
     s.slotsTakenOver = recorder_->slotsTakenOver();
     s.recordsStored = recorder_->recordsStored();
     s.stationHeld = held_;
