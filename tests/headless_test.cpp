@@ -143,7 +143,7 @@ QDateTime stationNewest(const StationFolder &folder)
 // its first ring to the last one read, each once and with its own date:
 // five-minute steps with nothing missing, doubled or moved. Records the
 // station took after the last read wait in its ring for the next start.
-void expectHistoryIsTheStations(const StationFolder &folder)
+void expectHistoryIsTheStations(const StationFolder &folder, qint64 spanAtLeastSecs = 0)
 {
     const QDateTime stationNewestRecord = stationNewest(folder);
     ASSERT_TRUE(stationNewestRecord.isValid());
@@ -155,8 +155,7 @@ void expectHistoryIsTheStations(const StationFolder &folder)
     ASSERT_FALSE(rows.empty());
     const QDateTime newest = rows.back().Dat;
     EXPECT_LE(newest, stationNewestRecord);
-    // Several hours of records went by.
-    EXPECT_GE(oldest.secsTo(newest), 4 * 3600);
+    EXPECT_GE(oldest.secsTo(newest), spanAtLeastSecs);
     const qint64 expected = oldest.secsTo(newest) / kPeriodSecs + 1;
     EXPECT_EQ(qint64(rows.size()), expected) << "stored records from " << qPrintable(rows.front().Dat.toString(Qt::ISODate))
                                              << " to " << qPrintable(rows.back().Dat.toString(Qt::ISODate));
@@ -246,7 +245,8 @@ TEST(BackgroundRecorder, HandsTheStationToEachWindowAndTakesItBackWithoutLosingA
     EXPECT_TRUE(endsCleanly(recorder, SIGTERM));
     EXPECT_TRUE(log.waitFor(QStringLiteral("nimbrel: stopping$")).hasMatch());
     EXPECT_FALSE(QFile::exists(folder.path(QStringLiteral(".nimbrel.lock"))));
-    expectHistoryIsTheStations(folder);
+    // Several simulated hours went by.
+    expectHistoryIsTheStations(folder, 4 * 3600);
 }
 
 TEST(BackgroundRecorder, TakesTheStationBackFromAWindowThatWasKilled)
@@ -269,6 +269,28 @@ TEST(BackgroundRecorder, TakesTheStationBackFromAWindowThatWasKilled)
     EXPECT_GE(takenBack(log), 0) << qPrintable(log.all());
 
     EXPECT_TRUE(endsCleanly(recorder, SIGTERM));
+    expectHistoryIsTheStations(folder);
+}
+
+// The service starts while a window is open: it waits for the window to end.
+TEST(BackgroundRecorder, WaitsForAWindowThatWasThereFirst)
+{
+    StationFolder folder;
+    QProcess window;
+    window.setReadChannel(QProcess::StandardError);
+    folder.start(window, {});
+    ASSERT_TRUE(folder.waitForRecordAfter({}));
+    QProcess recorder;
+    recorder.setReadChannel(QProcess::StandardError);
+    folder.start(recorder, {QStringLiteral("--headless")});
+    RecorderLog log(recorder);
+    ASSERT_TRUE(log.waitFor(QStringLiteral("is using the data folder .* The station is taken once it ends\\.$"))
+                    .hasMatch())
+        << qPrintable(log.all());
+    ASSERT_TRUE(endsCleanly(window, SIGTERM));
+    ASSERT_TRUE(log.waitFor(QStringLiteral("nimbrel: full read done: \\d+ records taken over")).hasMatch())
+        << qPrintable(log.all());
+    EXPECT_TRUE(endsCleanly(recorder, SIGINT));
     expectHistoryIsTheStations(folder);
 }
 

@@ -178,14 +178,15 @@ private:
         if (!started_) {
             started_ = true;
             engine_.openTables();
-            if (!engine_.tableProblems().isEmpty())
-                log_.say(engine_.tableProblems());
             engine_.openStation();
             engine_.start();
         } else {
             engine_.takeStation();
             log_.say(QStringLiteral("station taken back"));
         }
+        // A table file found damaged (and set aside), at start or after a window.
+        if (!engine_.tableProblems().isEmpty())
+            log_.say(engine_.tableProblems());
     }
 
     void handOver()
