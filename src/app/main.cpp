@@ -193,26 +193,29 @@ bool savePicture(QWidget &window, const QString &path)
 // The program that owns the folder may be starting right now and not yet
 // listening: it is asked a few times before this start gives up on it. A
 // background recorder hands the station over and lets the folder go; the
-// folder is then taken here (false when that fails all the same).
+// folder is then taken here. Two windows started together may both be told
+// so: the one that loses the lock asks again and finds the other's window.
 SingleInstance::Answer askOwner(SingleInstance &instance, DataFolderLock &lock)
 {
     SingleInstance::Answer answer = SingleInstance::Answer::NoAnswer;
-    for (int tries = 0; tries < 10 && answer == SingleInstance::Answer::NoAnswer; ++tries) {
+    for (int tries = 0; tries < 10; ++tries) {
         if (tries > 0)
             QThread::msleep(200);
         answer = instance.askForStation(2500);
-        // The lock may have come free meanwhile (the owner ended).
-        if (answer == SingleInstance::Answer::NoAnswer && lock.tryLock() == DataFolderLock::State::Held)
+        if (answer == SingleInstance::Answer::Window)
+            return answer;
+        // Handed over, or the owner ended meanwhile: the lock is free. The
+        // recorder unlocks before it answers.
+        for (int wait = 0; wait < 5 && lock.tryLock() != DataFolderLock::State::Held; ++wait) {
+            if (answer != SingleInstance::Answer::Handed)
+                break;
+            QThread::msleep(100);
+        }
+        instance.endHandover();
+        if (lock.held())
             return SingleInstance::Answer::Handed;
     }
-    if (answer != SingleInstance::Answer::Handed)
-        return answer;
-    // The recorder has unlocked before answering; the lock is taken at the
-    // first try unless something else was quicker.
-    for (int tries = 0; tries < 10 && lock.tryLock() != DataFolderLock::State::Held; ++tries)
-        QThread::msleep(100);
-    instance.endHandover();
-    return lock.held() ? SingleInstance::Answer::Handed : SingleInstance::Answer::NoAnswer;
+    return answer == SingleInstance::Answer::Window ? answer : SingleInstance::Answer::NoAnswer;
 }
 
 // Says why the program cannot go on, on stderr and, for a window started
