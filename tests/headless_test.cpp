@@ -130,13 +130,10 @@ QDateTime stationNewest(const StationFolder &folder)
     QFile file(folder.path(QStringLiteral("station.bin")));
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    const QByteArray bytes = file.readAll();
     StationImage image;
-    std::copy_n(bytes.constData(), qMin<qsizetype>(bytes.size(), kStationMemorySize), image.data());
+    file.read(reinterpret_cast<char *>(image.data()), kStationMemorySize);
     Measurement m;
-    if (!decodeSlot(image, image.newestSlotPosition(), m))
-        return {};
-    return m.Dat;
+    return decodeSlot(image, image.newestSlotPosition(), m) ? m.Dat : QDateTime();
 }
 
 // The stored history holds every record the station took, from the oldest of
@@ -156,9 +153,6 @@ void expectHistoryIsTheStations(const StationFolder &folder, qint64 spanAtLeastS
     const QDateTime newest = rows.back().Dat;
     EXPECT_LE(newest, stationNewestRecord);
     EXPECT_GE(oldest.secsTo(newest), spanAtLeastSecs);
-    const qint64 expected = oldest.secsTo(newest) / kPeriodSecs + 1;
-    EXPECT_EQ(qint64(rows.size()), expected) << "stored records from " << qPrintable(rows.front().Dat.toString(Qt::ISODate))
-                                             << " to " << qPrintable(rows.back().Dat.toString(Qt::ISODate));
     QDateTime want = oldest;
     for (const HistoryRow &row : rows) {
         if (row.Dat.toString(Qt::ISODate) != want.toString(Qt::ISODate)) {
@@ -249,36 +243,14 @@ TEST(BackgroundRecorder, HandsTheStationToEachWindowAndTakesItBackWithoutLosingA
     expectHistoryIsTheStations(folder, 4 * 3600);
 }
 
-TEST(BackgroundRecorder, TakesTheStationBackFromAWindowThatWasKilled)
+// The service starts while a window is open and waits for it to end; a
+// later window is killed, leaving its lock file and socket behind and its
+// station unclosed, and the recorder still takes the station back.
+TEST(BackgroundRecorder, WaitsForAWindowAndTakesTheStationBackFromOneThatWasKilled)
 {
     StationFolder folder;
-    QProcess recorder;
-    recorder.setReadChannel(QProcess::StandardError);
-    folder.start(recorder, {QStringLiteral("--headless")});
-    RecorderLog log(recorder);
-    ASSERT_TRUE(log.waitFor(QStringLiteral("nimbrel: full read done")).hasMatch()) << qPrintable(log.all());
-
-    const QDateTime beforeWindow = folder.newestStored();
-    QProcess window;
-    folder.start(window, {});
-    ASSERT_TRUE(log.waitFor(QStringLiteral("nimbrel: station handed to the window$")).hasMatch());
-    ASSERT_TRUE(folder.waitForRecordAfter(beforeWindow));
-    // Killed: its lock file and socket stay behind, its station is not closed.
-    window.kill();
-    ASSERT_TRUE(window.waitForFinished(kWaitMs));
-    EXPECT_GE(takenBack(log), 0) << qPrintable(log.all());
-
-    EXPECT_TRUE(endsCleanly(recorder, SIGTERM));
-    expectHistoryIsTheStations(folder);
-}
-
-// The service starts while a window is open: it waits for the window to end.
-TEST(BackgroundRecorder, WaitsForAWindowThatWasThereFirst)
-{
-    StationFolder folder;
-    QProcess window;
-    window.setReadChannel(QProcess::StandardError);
-    folder.start(window, {});
+    QProcess first;
+    folder.start(first, {});
     ASSERT_TRUE(folder.waitForRecordAfter({}));
     QProcess recorder;
     recorder.setReadChannel(QProcess::StandardError);
@@ -287,9 +259,18 @@ TEST(BackgroundRecorder, WaitsForAWindowThatWasThereFirst)
     ASSERT_TRUE(log.waitFor(QStringLiteral("is using the data folder .* The station is taken once it ends\\.$"))
                     .hasMatch())
         << qPrintable(log.all());
-    ASSERT_TRUE(endsCleanly(window, SIGTERM));
-    ASSERT_TRUE(log.waitFor(QStringLiteral("nimbrel: full read done: \\d+ records taken over")).hasMatch())
-        << qPrintable(log.all());
+    ASSERT_TRUE(endsCleanly(first, SIGTERM));
+    ASSERT_TRUE(log.waitFor(QStringLiteral("nimbrel: full read done")).hasMatch()) << qPrintable(log.all());
+
+    const QDateTime beforeWindow = folder.newestStored();
+    QProcess killed;
+    folder.start(killed, {});
+    ASSERT_TRUE(log.waitFor(QStringLiteral("nimbrel: station handed to the window$")).hasMatch());
+    ASSERT_TRUE(folder.waitForRecordAfter(beforeWindow));
+    killed.kill();
+    ASSERT_TRUE(killed.waitForFinished(kWaitMs));
+    EXPECT_GE(takenBack(log), 0) << qPrintable(log.all());
+
     EXPECT_TRUE(endsCleanly(recorder, SIGINT));
     expectHistoryIsTheStations(folder);
 }
