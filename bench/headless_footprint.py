@@ -26,17 +26,26 @@ import tempfile
 import time
 
 
+_pending = {}
+
+
 def wait_line(proc, pattern, timeout=120):
-    """Reads the recorder's stderr until a line holds `pattern`."""
+    """Reads a program's stderr until a line holds `pattern`."""
+    fd = proc.stderr.fileno()
     end = time.monotonic() + timeout
     while time.monotonic() < end:
-        ready, _, _ = select.select([proc.stderr], [], [], 0.5)
+        buffered = _pending.get(fd, b"")
+        while b"\n" in buffered:
+            line, buffered = buffered.split(b"\n", 1)
+            _pending[fd] = buffered
+            if pattern in line.decode():
+                return time.monotonic(), line.decode()
+        ready, _, _ = select.select([fd], [], [], 0.5)
         if ready:
-            line = proc.stderr.readline().decode()
-            if not line:
-                raise RuntimeError("the recorder ended")
-            if pattern in line:
-                return time.monotonic(), line.strip()
+            chunk = os.read(fd, 65536)
+            if not chunk:
+                raise RuntimeError("the program ended")
+            _pending[fd] = buffered + chunk
     raise RuntimeError("no line with " + pattern)
 
 
@@ -79,7 +88,6 @@ def main():
         cpu_start, wall_start = cpu_seconds(recorder.pid), time.monotonic()
         time.sleep(args.seconds)
         cpu = (cpu_seconds(recorder.pid) - cpu_start) / (time.monotonic() - wall_start)
-        memory = peak_memory_mb(recorder.pid)
 
         window_env = dict(env, QT_QPA_PLATFORM="offscreen")
         to_window, to_recorder = [], []
@@ -97,6 +105,7 @@ def main():
             back, _ = wait_line(recorder, "station taken back")
             to_recorder.append(back - ended)
             wait_line(recorder, "full read done")
+        memory = peak_memory_mb(recorder.pid)
         recorder.send_signal(signal.SIGTERM)
         recorder.wait()
         print(f"peak memory over a 10-year history: {memory:.1f} MB (goal <= 50)")
