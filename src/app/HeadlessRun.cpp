@@ -174,7 +174,9 @@ private:
         retry_.stop();
         if (!lockWatch_.files().isEmpty())
             lockWatch_.removePaths(lockWatch_.files());
-        socket_.listen();
+        if (!socket_.listen())
+            log_.say(QStringLiteral("the folder's socket cannot be opened: a window started on this folder "
+                                    "cannot ask for the station"));
         if (!started_) {
             started_ = true;
             engine_.openTables();
