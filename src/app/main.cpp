@@ -201,7 +201,9 @@ SingleInstance::Answer askOwner(SingleInstance &instance, DataFolderLock &lock)
     for (int tries = 0; tries < 10; ++tries) {
         if (tries > 0)
             QThread::msleep(200);
-        answer = instance.askForStation(2500);
+        // A recorder answers once its running read has ended: a full read
+        // of a real station takes a few seconds.
+        answer = instance.askForStation(8000);
         if (answer == SingleInstance::Answer::Window)
             return answer;
         // Handed over, or the owner ended meanwhile: the lock is free. The
