@@ -118,6 +118,16 @@ private:
     QStringList all_;
 };
 
+// Runs the program in the folder to its end: its exit code and what it said.
+std::pair<int, QByteArray> runToEnd(const StationFolder &folder, const QStringList &arguments)
+{
+    QProcess p;
+    folder.start(p, arguments);
+    if (!p.waitForFinished(kWaitMs))
+        return {-1, {}};
+    return {p.exitCode(), p.readAllStandardError()};
+}
+
 bool endsCleanly(QProcess &p, int signalNumber)
 {
     ::kill(static_cast<pid_t>(p.processId()), signalNumber);
@@ -197,14 +207,9 @@ TEST(BackgroundRecorder, HandsTheStationToEachWindowAndTakesItBackWithoutLosingA
     EXPECT_FALSE(maps.readAll().contains("/platforms/"));
 
     // A second recorder on the folder says so and ends.
-    {
-        QProcess second;
-        second.setReadChannel(QProcess::StandardError);
-        folder.start(second, {QStringLiteral("--headless")});
-        ASSERT_TRUE(second.waitForFinished(kWaitMs));
-        EXPECT_EQ(second.exitCode(), 1);
-        EXPECT_TRUE(second.readAllStandardError().contains("already records the data folder"));
-    }
+    const auto [secondRecorder, recorderSaid] = runToEnd(folder, {QStringLiteral("--headless")});
+    EXPECT_EQ(secondRecorder, 1);
+    EXPECT_TRUE(recorderSaid.contains("already records the data folder"));
 
     // Ten windows one after another, ended the ways a session ends them.
     // The station records all the while: each window finds new records in
@@ -223,11 +228,9 @@ TEST(BackgroundRecorder, HandsTheStationToEachWindowAndTakesItBackWithoutLosingA
         ASSERT_TRUE(folder.waitForRecordAfter(beforeWindow));
         if (round == 0) {
             // A second window brings the first to the front and ends.
-            QProcess second;
-            folder.start(second, {});
-            ASSERT_TRUE(second.waitForFinished(kWaitMs));
-            EXPECT_EQ(second.exitCode(), 0);
-            EXPECT_TRUE(second.readAllStandardError().contains("its window was brought to the front"));
+            const auto [secondWindow, windowSaid] = runToEnd(folder, {});
+            EXPECT_EQ(secondWindow, 0);
+            EXPECT_TRUE(windowSaid.contains("its window was brought to the front"));
         }
         ASSERT_TRUE(endsCleanly(window, endings[round % 3])) << qPrintable(window.readAllStandardError());
         const int taken = takenBack(log);
@@ -293,11 +296,8 @@ TEST(BackgroundRecorder, RefusesWhatItCannotDo)
         StationFolder folder;
         if (!c.withLibrary)
             QFile::remove(folder.path(QStringLiteral("libUSB.so")));
-        QProcess p;
-        folder.start(p, c.arguments);
-        ASSERT_TRUE(p.waitForFinished(kWaitMs)) << c.situation;
-        EXPECT_EQ(p.exitCode(), c.exitCode) << c.situation;
-        const QByteArray err = p.readAllStandardError();
+        const auto [exitCode, err] = runToEnd(folder, c.arguments);
+        EXPECT_EQ(exitCode, c.exitCode) << c.situation;
         EXPECT_TRUE(err.contains(c.says)) << c.situation << ": " << err.constData();
         EXPECT_EQ(err.count('\n'), 1) << c.situation << ": " << err.constData();
     }
