@@ -92,3 +92,66 @@ TEST(Snapshot, DerivedFromTheHistoryOnceAndFollowsUnitsAndClearing)
     EXPECT_DOUBLE_EQ(cleared->record.PressureMax, 0.0);
     engine.shutDown();
 }
+
+// A window asks for the station while the recorder is in the middle of a
+// full read (the request arrives while the read waits for an answer): the
+// read ends first, then the device and the tables are closed. Taken back,
+// the engine reads the station again and stores only what it recorded
+// meanwhile.
+TEST(Handover, ReleasedAfterTheRunningReadAndTakenBackWithOnlyTheNewRecords)
+{
+    QTemporaryDir dir;
+    test::SimLink link;
+    AppContext context;
+    context.workDir = dir.path();
+    StationEngine engine(context);
+    engine.useLink(link.api());
+    engine.findChild<QTimer *>(QStringLiteral("Form2Timer1"))->setInterval(10);
+    engine.openTables();
+    ASSERT_EQ(engine.openStation(), LinkLoadError::None);
+
+    bool released = false;
+    bool busyWhenReleased = true;
+    int closesWhenReleased = -1;
+    link.whileWaiting = [&] {
+        if (link.statusPolls != 40)
+            return;
+        engine.releaseStation([&] {
+            released = true;
+            busyWhenReleased = engine.recorder().busy();
+            closesWhenReleased = link.closes;
+        });
+    };
+    engine.start();
+    ASSERT_TRUE(waitUntil([&] { return released; }));
+    link.whileWaiting = nullptr;
+    EXPECT_FALSE(busyWhenReleased);
+    EXPECT_EQ(closesWhenReleased, 1);
+    EXPECT_FALSE(engine.stationHeld());
+    EXPECT_EQ(engine.history(), nullptr);
+    const SnapshotPtr handed = engine.snapshot();
+    EXPECT_EQ(handed->change, SnapshotChange::Handover);
+    EXPECT_FALSE(handed->connected);
+    // The read went on to its end and stored the whole ring.
+    EXPECT_EQ(handed->recordsStored, kSlotCount);
+    const int readsWhenReleased = int(link.readAddresses().size());
+
+    // Held by the window: nothing of this engine's is due to talk to it.
+    QCoreApplication::processEvents();
+    const RecorderTimers &timers = engine.recorder().timers();
+    for (const QTimer *timer : {timers.linkCheck, timers.poll, timers.fullReadStart})
+        EXPECT_FALSE(timer->isActive()) << qPrintable(timer->objectName());
+    EXPECT_EQ(int(link.readAddresses().size()), readsWhenReleased);
+
+    link.station().addSlots(3);
+    engine.takeStation();
+    EXPECT_EQ(link.opens, 2);
+    ASSERT_TRUE(waitUntil([&] { return engine.snapshot()->recordsStored > kSlotCount && !engine.recorder().busy(); }))
+        << engine.snapshot()->recordsStored;
+    EXPECT_EQ(engine.snapshot()->recordsStored, kSlotCount + 3);
+    EXPECT_TRUE(engine.snapshot()->stationHeld);
+    ASSERT_NE(engine.history(), nullptr);
+    EXPECT_EQ(engine.history()->count(), kSlotCount + 3);
+    engine.shutDown();
+    EXPECT_EQ(link.closes, 2);
+}

@@ -5,6 +5,7 @@
 #include "Clock.h"
 #include "DataFolder.h"
 #include "DataFolderLock.h"
+#include "HeadlessRun.h"
 #include "PublishSettings.h"
 #include "SafeFile.h"
 #include "SingleInstance.h"
@@ -43,6 +44,7 @@ struct Options {
     QString screenshotDir;
     QString dataDir;
     bool openHistory = false;
+    bool headless = false;
     QList<Action> actions;
     bool diagnostic() const { return !dumpUiFile.isEmpty() || !screenshotDir.isEmpty(); }
 };
@@ -87,7 +89,12 @@ bool parseOptions(const QStringList &arguments, Options &options, QString &error
                                               "missing). Without it: the folder started in when it already "
                                               "holds datat, datsum or libUSB.so, else $XDG_DATA_HOME/nimbrel."),
                                QStringLiteral("DIR"));
-    parser.addOptions({clock, dump, shot, history, action, dataDir});
+    QCommandLineOption headless(QStringLiteral("headless"),
+                                QStringLiteral("Record with no window and no display, logging each event on "
+                                               "stderr, until SIGTERM, SIGINT or SIGHUP. A window started on "
+                                               "the same data folder takes the station over and hands it back "
+                                               "when it ends. Takes only --data-dir and --clock."));
+    parser.addOptions({clock, dump, shot, history, action, dataDir, headless});
     if (!parser.parse(arguments)) {
         error = parser.errorText();
         return false;
@@ -129,6 +136,14 @@ bool parseOptions(const QStringList &arguments, Options &options, QString &error
         if (!options.clockStart.isValid()) {
             error = QStringLiteral("--clock wants a date and time like 2026-12-07T14:30:00, not \"%1\".")
                         .arg(parser.value(clock));
+            return false;
+        }
+    }
+    options.headless = parser.isSet(headless);
+    for (const QCommandLineOption *windowOnly : {&dump, &shot, &history, &action}) {
+        if (options.headless && parser.isSet(*windowOnly)) {
+            error = QStringLiteral("--headless runs without a window and cannot be combined with --%1.")
+                        .arg(windowOnly->names().first());
             return false;
         }
     }
@@ -177,15 +192,33 @@ bool savePicture(QWidget &window, const QString &path)
 }
 
 // The program that owns the folder may be starting right now and not yet
-// listening: it is asked a few times before this start gives up on it.
-bool raiseOwner(SingleInstance &instance)
+// listening: it is asked a few times before this start gives up on it. A
+// background recorder hands the station over and lets the folder go; the
+// folder is then taken here. Two windows started together may both be told
+// so: the one that loses the lock asks again and finds the other's window.
+SingleInstance::Answer askOwner(SingleInstance &instance, DataFolderLock &lock)
 {
+    SingleInstance::Answer answer = SingleInstance::Answer::NoAnswer;
     for (int tries = 0; tries < 10; ++tries) {
-        if (instance.notifyRunning())
-            return true;
-        QThread::msleep(200);
+        if (tries > 0)
+            QThread::msleep(200);
+        // A recorder answers once its running read has ended: a full read
+        // of a real station takes a few seconds.
+        answer = instance.askForStation(8000);
+        if (answer == SingleInstance::Answer::Window)
+            return answer;
+        // Handed over, or the owner ended meanwhile: the lock is free. The
+        // recorder unlocks before it answers.
+        for (int wait = 0; wait < 5 && lock.tryLock() != DataFolderLock::State::Held; ++wait) {
+            if (answer != SingleInstance::Answer::Handed)
+                break;
+            QThread::msleep(100);
+        }
+        instance.endHandover();
+        if (lock.held())
+            return SingleInstance::Answer::Handed;
     }
-    return false;
+    return answer == SingleInstance::Answer::Window ? answer : SingleInstance::Answer::NoAnswer;
 }
 
 // Says why the program cannot go on, on stderr and, for a window started
@@ -253,6 +286,9 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "nimbrel: %s\n", qPrintable(error));
         return 2;
     }
+    // The background recorder: no window, no display, no GUI plugin.
+    if (options.headless)
+        return runHeadless(argc, argv, {options.dataDir, options.clockStart});
     if (!hasDisplay())
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
@@ -285,14 +321,26 @@ int main(int argc, char *argv[])
         if (!options.diagnostic())
             instance.listen();
         break;
-    case DataFolderLock::State::HeldByOther:
-        if (!options.diagnostic() && raiseOwner(instance)) {
+    case DataFolderLock::State::HeldByOther: {
+        // A background recorder gives the station to the window; a window
+        // comes to the front instead of a second one.
+        const SingleInstance::Answer answer = askOwner(instance, folderLock);
+        if (answer == SingleInstance::Answer::Handed) {
+            if (!options.diagnostic())
+                instance.listen();
+            break;
+        }
+        if (answer == SingleInstance::Answer::Window && !options.diagnostic() && instance.notifyRunning()) {
+            std::fprintf(stderr, "nimbrel: Nimbrel is already running on the data folder %s; its window was "
+                                 "brought to the front\n",
+                         qPrintable(QDir::toNativeSeparators(dataFolder)));
             if (!options.actions.isEmpty())
                 std::fputs("nimbrel: Nimbrel is already running; the actions were not carried out\n", stderr);
             return 0;
         }
         tellStartFailure(options, folderLock.errorString() + QStringLiteral(" This one ends."));
         return 1;
+    }
     case DataFolderLock::State::Unavailable:
         // A read-only folder: nothing in it can be written, and it is shown
         // read-only; the window still comes forward for a second start.

@@ -8,6 +8,7 @@
 #include "Publishing.h"
 
 #include <QDir>
+#include <QTimer>
 
 namespace nimbrel {
 
@@ -86,6 +87,10 @@ void StationEngine::connectRecorder()
     connect(r, &Recorder::exchangeActive, this, [this](bool active) {
         next_.exchangeActive = active;
         emitChange(SnapshotChange::Exchange);
+        // A handover waits for the running exchange; it goes on once the
+        // exchange's handler has returned to the event loop.
+        if (!active && releasing_)
+            QTimer::singleShot(0, this, &StationEngine::finishRelease);
     });
     connect(r, &Recorder::stageChanged, this, [this](ReadStage stage) {
         next_.stage = stage;
@@ -148,6 +153,7 @@ void StationEngine::noteTableProblem(const QString &sentence)
 void StationEngine::openTables()
 {
     const QDateTime opening = now();
+    tableProblems_.clear();
 
     // The translation table, only looked at: each language switch reads it.
     const QString langPath = filePath(QStringLiteral("lang"));
@@ -212,17 +218,31 @@ void StationEngine::openTables()
     emitChange(SnapshotChange::Opened);
 }
 
+LinkLoadError StationEngine::loadLink()
+{
+    if (linkInjected_ || linkApi_.open)
+        return LinkLoadError::None;
+    const LinkLoadError error = library_.load(context_.libraryFolders);
+    if (error == LinkLoadError::None)
+        linkApi_ = library_.api();
+    return error;
+}
+
 LinkLoadError StationEngine::openStation()
 {
     deviceHandle_ = nullptr;
-    if (!linkInjected_) {
-        const LinkLoadError error = library_.load(context_.libraryFolders);
-        if (error != LinkLoadError::None)
-            return error;
-        linkApi_ = library_.api();
-    }
+    const LinkLoadError error = loadLink();
+    if (error != LinkLoadError::None)
+        return error;
     openDevice();
     return LinkLoadError::None;
+}
+
+QString StationEngine::linkLibraryName() const
+{
+    if (linkInjected_)
+        return QStringLiteral("the built-in link");
+    return QDir::toNativeSeparators(library_.fileName());
 }
 
 void StationEngine::openDevice()
@@ -242,7 +262,19 @@ void StationEngine::shutDown()
     if (shutDown_)
         return;
     shutDown_ = true;
+    releasing_ = false;
+    releaseDone_.clear();
     recorder_->shutDown();
+    closeTables();
+    recorder_->setLink(nullptr, nullptr);
+    library_.unload();
+}
+
+// Saves the choices, closes the device and every table file, and stops
+// publishing: what the program holds of a data folder, so that another
+// program may take it.
+void StationEngine::closeTables()
+{
     if (!keepStoredSettings_) {
         saveSettings();
         saveCityTable();
@@ -252,11 +284,61 @@ void StationEngine::shutDown()
     if (linkApi_.close && deviceHandle_)
         linkApi_.close(deviceHandle_, 0);
     deviceHandle_ = nullptr;
-    recorder_->setLink(nullptr, nullptr);
+    recorder_->setLink(&linkApi_, nullptr);
     recorder_->setHistory(nullptr);
-    library_.unload();
     publishing_.reset();
     history_.reset();
+}
+
+// ---- The station between programs -------------------------------------------
+
+void StationEngine::releaseStation(std::function<void()> done)
+{
+    if (shutDown_)
+        return;
+    if (!held_) {
+        if (done)
+            QTimer::singleShot(0, this, done);
+        return;
+    }
+    if (done)
+        releaseDone_.push_back(std::move(done));
+    if (releasing_)
+        return;
+    releasing_ = true;
+    // Nothing new starts; a running exchange ends first (exchangeActive).
+    recorder_->suspend();
+    QTimer::singleShot(0, this, &StationEngine::finishRelease);
+}
+
+void StationEngine::finishRelease()
+{
+    if (!releasing_ || shutDown_ || recorder_->busy())
+        return;
+    releasing_ = false;
+    held_ = false;
+    closeTables();
+    next_.connected = false;
+    next_.linkAvailable = false;
+    next_.fullReadActive = false;
+    next_.stationHeld = false;
+    emitChange(SnapshotChange::Handover);
+    const std::vector<std::function<void()>> done = std::move(releaseDone_);
+    releaseDone_.clear();
+    for (const std::function<void()> &call : done)
+        call();
+}
+
+void StationEngine::takeStation()
+{
+    if (shutDown_ || held_ || releasing_)
+        return;
+    held_ = true;
+    openTables();
+    openDevice();
+    next_.stationHeld = true;
+    emitChange(SnapshotChange::Handover);
+    recorder_->resume();
 }
 
 void StationEngine::saveSettings()
@@ -470,8 +552,11 @@ void StationEngine::emitChange(SnapshotChange change)
     keepPressureExtremes(extremesView(s.record, s.extremes), s.record);
     s.headerRead = recorder_->headerRead();
     s.stationPeriodCode = recorder_->image()[kPeriodByte];
-    s.connected = recorder_->connected();
+    // While another program has the station this one is not connected to it.
+    s.connected = held_ && recorder_->connected();
     s.slotsTakenOver = recorder_->slotsTakenOver();
+    s.recordsStored = recorder_->recordsStored();
+    s.stationHeld = held_;
     snapshot_ = std::make_shared<const StationSnapshot>(s);
     // A copy: a face's request during the emission makes a newer snapshot,
     // and the faces after it must still see this one.

@@ -20,8 +20,10 @@
 #include "StationSnapshot.h"
 
 #include <QObject>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace nimbrel {
 
@@ -56,10 +58,29 @@ public:
     // set aside, see tableProblems) and the stored choices; publishing as
     // nimbrel.ini asks. openStation: the link library and the device; an
     // error other than None means the program cannot talk to a station at
-    // all. start: the link check runs and the first full read is due.
+    // all (loadLink alone loads the library without opening the device).
+    // start: the link check runs and the first full read is due.
     void openTables();
+    LinkLoadError loadLink();
     LinkLoadError openStation();
     void start();
+    // The link library in use ("the simulator" or the file), after loadLink.
+    QString linkLibraryName() const;
+    // Why loadLink failed, in the system's words (the file and the reason).
+    QString linkLoadProblem() const { return library_.errorText(); }
+
+    // ---- The station between programs ------------------------------------
+    // One program at a time talks to the station and writes the tables of a
+    // data folder. releaseStation lets the running exchange end (a read is
+    // never cut short), commits what it stored, saves the choices, closes
+    // the device, the tables and publishing, and then calls `done` (from
+    // the event loop, never from inside an exchange). takeStation opens
+    // them again and starts over with a full read, which catches up with
+    // what the station recorded meanwhile; records already stored are
+    // skipped by their dates.
+    void releaseStation(std::function<void()> done);
+    void takeStation();
+    bool stationHeld() const { return held_; }
     // Saves the choices and the user-defined city, closes the device and
     // unloads the library. Runs once; nothing starts again.
     void shutDown();
@@ -124,6 +145,8 @@ Q_SIGNALS:
 private:
     void connectRecorder();
     void openDevice();
+    void finishRelease();
+    void closeTables();
     std::optional<LocationOverride> userCityOverride() const;
     // Recomputes what the history says about the current record.
     void deriveFromHistory();
@@ -149,6 +172,9 @@ private:
     bool shutDown_ = false;
     bool keepStoredSettings_ = false;
     QStringList shutDownProblems_;
+    bool held_ = true;
+    bool releasing_ = false;
+    std::vector<std::function<void()>> releaseDone_;
 
     // The user's choices.
     Settings stored_;

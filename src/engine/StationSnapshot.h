@@ -42,6 +42,7 @@ enum class SnapshotChange {
     HeaderCopyNotSaved,   // sumlocal.bin could not be written: headerCopyError
     Repaint,          // a read ended without a new record
     Publishing,       // the MQTT or upload state changed: publishWord, publishLines
+    Handover,         // the station was handed to another program, or taken back: stationHeld
 };
 
 struct StationSnapshot {
@@ -78,6 +79,10 @@ struct StationSnapshot {
     int stageAttempt = 1;
     int progress = 0;            // 0..16000
     int slotsTakenOver = 0;
+    long long recordsStored = 0;  // records new to the history since the start
+    // This program has the station and the tables; false while another
+    // program on the same data folder (a window) has them.
+    bool stationHeld = true;
     int writeAddress = 0;
     WriteError writeResult = WriteError::None;
     QString storeError;

@@ -98,7 +98,7 @@ int Recorder::ringDistance(int fromIndex, int toIndex)
 
 void Recorder::linkCheck()
 {
-    if (!device_ || !api_ || shutDown_)
+    if (!device_ || !api_ || shutDown_ || suspended_)
         return;
     const bool attached = api_->check(device_) != 0;
     const int error = api_->getError ? api_->getError() : 0;
@@ -137,7 +137,7 @@ void Recorder::linkCheck()
 void Recorder::startFullRead()
 {
     timers_.fullReadStart->stop();
-    if (shutDown_)
+    if (shutDown_ || suspended_)
         return;
     // Another exchange (or the no-station pause) is pumping events and this
     // handler runs inside it: start after it rather than inside it.
@@ -157,7 +157,7 @@ void Recorder::pauseOver()
 
 void Recorder::poll()
 {
-    if (shutDown_)
+    if (shutDown_ || suspended_)
         return;
     // Records the history could not take are tried again every poll, also
     // without a station.
@@ -202,7 +202,7 @@ void Recorder::endExchange()
 {
     busy_ = false;
     Q_EMIT exchangeActive(false);
-    if (shutDown_)
+    if (shutDown_ || suspended_)
         return;
     timers_.poll->start();
     while (!pendingWrites_.empty() && !busy_) {
@@ -223,6 +223,8 @@ void Recorder::endExchange()
 
 void Recorder::requestWrite(const StationWrite &write)
 {
+    if (suspended_)
+        return;
     pendingWrites_.push_back(write);
     if (busy_ || shutDown_)
         return;
@@ -252,6 +254,41 @@ void Recorder::shutDown()
         if (t)
             t->stop();
     pendingWrites_.clear();
+}
+
+void Recorder::suspend()
+{
+    suspended_ = true;
+    for (QTimer *t : {timers_.linkCheck, timers_.poll, timers_.fullReadStart, timers_.noStationPause})
+        t->stop();
+    pendingWrites_.clear();
+    pollDeferred_ = false;
+}
+
+void Recorder::resume()
+{
+    if (!suspended_ || shutDown_)
+        return;
+    suspended_ = false;
+    // The station went on recording while another program held it, and that
+    // program may have written settings: nothing of the mirror still holds.
+    forgetMirror();
+    connected_ = false;
+    linkChecked_ = false;
+    fullReadPending_ = true;
+    lastRecordPosition_ = 0;
+    if (!started_) {
+        start();
+        return;
+    }
+    timers_.linkCheck->start();
+    // The station has been away from this program: it is looked for and
+    // read at once rather than after the usual second.
+    QTimer::singleShot(0, this, [this] {
+        linkCheck();
+        if (connected_)
+            startFullRead();
+    });
 }
 
 void Recorder::redecodeHeader()
@@ -535,7 +572,7 @@ void Recorder::loadStoredData()
     // The no-station pause, pumping events: the link check may find the
     // station meanwhile and ask for a full read, which runs after this one.
     timers_.noStationPause->start();
-    while (timers_.noStationPause->isActive() && !shutDown_)
+    while (timers_.noStationPause->isActive() && !shutDown_ && !suspended_)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 
     HistoryRow newest;

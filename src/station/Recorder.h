@@ -123,6 +123,14 @@ public:
     bool clearHistory();
     // Stops every timer; nothing starts again.
     void shutDown();
+    // The station is about to be handed to another program: the timers stop
+    // and no new exchange starts; one already running goes on to its end
+    // (busy tells when). Queued settings writes are dropped. resume()
+    // starts again as start() does, with a full read, for a station that
+    // may have moved on meanwhile.
+    void suspend();
+    void resume();
+    bool suspended() const { return suspended_; }
     // Decodes the header again (the user's city changed).
     void redecodeHeader();
 
@@ -145,6 +153,8 @@ public:
     const StationSummary &summary() const { return summary_; }
     USBHandle device() const { return device_; }
     int slotsTakenOver() const { return slotsTakenOver_; }
+    // Records new to the history so far (a date already stored is not).
+    long long recordsStored() const { return writer_.appendedCount(); }
     int blockRetries() const { return blockRetries_; }
     // Records taken over that wait in memory for the history to work again.
     std::size_t recordsKept() const { return writer_.keptCount(); }
@@ -231,6 +241,7 @@ private:
     bool fullReadRunning_ = false;
     bool pollDeferred_ = false;
     bool shutDown_ = false;
+    bool suspended_ = false;
     bool started_ = false;
     bool headerRead_ = false;
     int lastRecordPosition_ = 0;

@@ -8,8 +8,8 @@
 namespace nimbrel {
 
 
-DataFolderLock::DataFolderLock(const QString &folder)
-    : folder_(folder), file_(std::make_unique<QLockFile>(QDir(folder).filePath(fileName())))
+DataFolderLock::DataFolderLock(const QString &folder, const QString &lockName)
+    : folder_(folder), file_(std::make_unique<QLockFile>(QDir(folder).filePath(lockName)))
 {
     // Stale only when its process is gone: a program that runs for months
     // keeps its lock.
@@ -24,6 +24,11 @@ DataFolderLock::~DataFolderLock()
 QString DataFolderLock::fileName()
 {
     return QStringLiteral(".nimbrel.lock");
+}
+
+QString DataFolderLock::recorderFileName()
+{
+    return QStringLiteral(".nimbrel-recorder.lock");
 }
 
 DataFolderLock::State DataFolderLock::tryLock()

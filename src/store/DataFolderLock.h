@@ -27,7 +27,10 @@ public:
         Unavailable,  // the lock file cannot be made (a read-only folder): see errorString
     };
 
-    explicit DataFolderLock(const QString &folder);
+    // `lockName`: the lock file's name inside the folder; another name
+    // makes a lock of its own (the background recorder's, of which one runs
+    // per folder beside the owner's).
+    explicit DataFolderLock(const QString &folder, const QString &lockName = fileName());
     ~DataFolderLock();  // releases the lock when held
     DataFolderLock(const DataFolderLock &) = delete;
     DataFolderLock &operator=(const DataFolderLock &) = delete;
@@ -41,8 +44,10 @@ public:
     QString errorString() const { return error_; }
     QString folder() const { return folder_; }
 
-    // The lock file's name inside the folder.
+    // The owner's lock file's name inside the folder, and the background
+    // recorder's.
     static QString fileName();
+    static QString recorderFileName();
     // The local socket of the program that owns `folder`, for `user`: the
     // user and a hash of the folder's canonical path, so that two names of
     // one folder (a link, "..") meet at one socket and two folders never do.

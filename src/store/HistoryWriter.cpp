@@ -59,7 +59,10 @@ HistoryWriter::Outcome HistoryWriter::write(const Measurement &m)
         keep(m);
         return Outcome::Kept;
     }
-    if (store_->append(m) != AppendResult::Failed) {
+    const AppendResult appended = store_->append(m);
+    if (appended != AppendResult::Failed) {
+        if (appended == AppendResult::Appended)
+            ++appended_;
         if (batch_ && !batch_->first.isValid())
             batch_->first = m.Dat;
         return Outcome::Stored;
@@ -97,13 +100,16 @@ bool HistoryWriter::retry()
 {
     if (!store_ || !failing_ || kept_.empty() || batch_)
         return !failing_;
+    long long appended = 0;
     {
         HistoryStore::Batch transaction(*store_);
         for (const Measurement &m : kept_) {
-            if (store_->append(m) == AppendResult::Failed) {
+            const AppendResult result = store_->append(m);
+            if (result == AppendResult::Failed) {
                 lastError_ = store_->lastError();
                 return false;  // the batch ends with nothing of it lost: all are still kept
             }
+            appended += result == AppendResult::Appended ? 1 : 0;
         }
         if (!transaction.commit()) {
             lastError_ = store_->lastError();
@@ -112,6 +118,7 @@ bool HistoryWriter::retry()
     }
     kept_.clear();
     failing_ = false;
+    appended_ += appended;
     return true;
 }
 

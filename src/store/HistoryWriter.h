@@ -72,6 +72,9 @@ public:
     bool readBackDue() const { return firstLost_.isValid() && !failing_; }
     bool takeReadBack();
     QString lastError() const { return lastError_; }
+    // Records new to the store so far (appends of a date already stored do
+    // not count), for telling how much a read brought.
+    long long appendedCount() const { return appended_; }
 
 private:
     void fail(const QString &why);
@@ -83,6 +86,7 @@ private:
     bool failing_ = false;
     QDateTime firstLost_;
     QString lastError_;
+    long long appended_ = 0;
     struct OpenBatch;
     std::unique_ptr<OpenBatch> batch_;
 };

@@ -56,7 +56,12 @@ int32_t simRead(USBHandle h, uint8_t *buffer, int32_t length)
     return current->station().send(buffer, length);
 }
 
-int32_t simClose(USBHandle, int32_t) { return 1; }
+int32_t simClose(USBHandle h, int32_t)
+{
+    if (current && h == &handleToken)
+        ++current->closes;
+    return 1;
+}
 int32_t simGetError() { return 0; }
 
 }  // namespace

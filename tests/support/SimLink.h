@@ -29,6 +29,7 @@ public:
     std::vector<SentCommand> sent;       // in order
     int statusPolls = 0;
     int opens = 0;
+    int closes = 0;
     // Runs inside USBGetStatus, i.e. while the program waits for an answer.
     std::function<void()> whileWaiting;
 

@@ -1,0 +1,304 @@
+// The background recorder as the service runs it, and windows started on its
+// data folder taking the station over and giving it back, on the simulated
+// station kept in a state file so that the processes see one station whose
+// ring fills on while they change places. Every record the station took must
+// be stored exactly once, with its own date.
+#include "Decoding.h"
+#include "HistoryStore.h"
+#include "StationImage.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+#include <csignal>
+#include <memory>
+
+using namespace nimbrel;
+
+namespace {
+
+// Five-minute records arriving ten times a wall second: a handover always
+// has some of them to catch up. The ring starts with 20 records, so that
+// none is written over before the first read.
+constexpr int kPeriodSecs = 300;
+constexpr int kSlotsAtStart = 20;
+const QDateTime kNewestAtStart(QDate(2026, 6, 21), QTime(12, 0));
+constexpr int kWaitMs = 30000;  // for any one event: far beyond what it takes
+
+// A data folder holding the simulated station as its link library.
+struct StationFolder {
+    StationFolder()
+    {
+        QFile::copy(QStringLiteral(SIM_LINK_DIR "/libUSB.so"), dir.filePath(QStringLiteral("libUSB.so")));
+        QFile ini(dir.filePath(QStringLiteral("stationsim.ini")));
+        ini.open(QIODevice::WriteOnly);
+        ini.write("[station]\nattached=true\nperiod=1\nslots=20\nstart=2026-06-21T12:00:00\n"
+                  "advanceSeconds=300\nspeed=3000\nstateFile=station.state\nsaveImage=station.bin\n");
+    }
+    QString path(const QString &name) const { return dir.filePath(name); }
+
+    // Starts the program in the folder, for a user of its own so that no
+    // other running copy meets it. A window gets the offscreen platform; the
+    // recorder gets no display at all.
+    void start(QProcess &p, const QStringList &arguments) const
+    {
+        p.setWorkingDirectory(dir.path());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QString::fromLatin1(name));
+        if (!arguments.contains(QStringLiteral("--headless")))
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("USER"), QStringLiteral("headless-test-%1").arg(QCoreApplication::applicationPid()));
+        env.insert(QStringLiteral("TZ"), QStringLiteral("UTC"));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(NIMBREL_BINARY), arguments + QStringList{QStringLiteral("--data-dir"), dir.path()});
+    }
+
+    // The newest stored record's date; invalid while there is none.
+    QDateTime newestStored() const
+    {
+        const std::unique_ptr<HistoryStore> store = HistoryStore::openForReading(path(QStringLiteral("datat")));
+        HistoryRow row;
+        return store && store->newest(row) ? row.Dat : QDateTime();
+    }
+
+    // Waits until a record newer than `than` is stored.
+    bool waitForRecordAfter(const QDateTime &than) const
+    {
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < kWaitMs) {
+            const QDateTime newest = newestStored();
+            if (newest.isValid() && (!than.isValid() || newest > than))
+                return true;
+            QThread::msleep(50);
+        }
+        return false;
+    }
+
+    QTemporaryDir dir;
+};
+
+// The recorder's log, read line by line as it comes.
+class RecorderLog {
+public:
+    explicit RecorderLog(QProcess &p) : p_(p) {}
+
+    // The next line (after those already waited for) that matches; its
+    // match, or an empty one when none came in time.
+    QRegularExpressionMatch waitFor(const QString &pattern)
+    {
+        const QRegularExpression re(pattern);
+        QElapsedTimer waited;
+        waited.start();
+        for (;;) {
+            while (p_.canReadLine()) {
+                const QString line = QString::fromUtf8(p_.readLine()).trimmed();
+                all_ << line;
+                const QRegularExpressionMatch m = re.match(line);
+                if (m.hasMatch())
+                    return m;
+            }
+            if (waited.elapsed() > kWaitMs || p_.state() == QProcess::NotRunning)
+                return {};
+            p_.waitForReadyRead(200);
+        }
+    }
+    QString all() const { return all_.join(QLatin1Char('\n')); }
+
+private:
+    QProcess &p_;
+    QStringList all_;
+};
+
+// Runs the program in the folder to its end: its exit code and what it said.
+std::pair<int, QByteArray> runToEnd(const StationFolder &folder, const QStringList &arguments)
+{
+    QProcess p;
+    folder.start(p, arguments);
+    if (!p.waitForFinished(kWaitMs))
+        return {-1, {}};
+    return {p.exitCode(), p.readAllStandardError()};
+}
+
+bool endsCleanly(QProcess &p, int signalNumber)
+{
+    ::kill(static_cast<pid_t>(p.processId()), signalNumber);
+    return p.waitForFinished(kWaitMs) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+// The station's newest record as it stood when the last program closed it.
+QDateTime stationNewest(const StationFolder &folder)
+{
+    QFile file(folder.path(QStringLiteral("station.bin")));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    StationImage image;
+    file.read(reinterpret_cast<char *>(image.data()), kStationMemorySize);
+    Measurement m;
+    return decodeSlot(image, image.newestSlotPosition(), m) ? m.Dat : QDateTime();
+}
+
+// The stored history holds every record the station took, from the oldest of
+// its first ring to the last one read, each once and with its own date:
+// five-minute steps with nothing missing, doubled or moved. Records the
+// station took after the last read wait in its ring for the next start.
+void expectHistoryIsTheStations(const StationFolder &folder, qint64 spanAtLeastSecs = 0)
+{
+    const QDateTime stationNewestRecord = stationNewest(folder);
+    ASSERT_TRUE(stationNewestRecord.isValid());
+    const QDateTime oldest = kNewestAtStart.addSecs(-qint64(kSlotsAtStart - 1) * kPeriodSecs);
+    const std::unique_ptr<HistoryStore> store = HistoryStore::openForReading(folder.path(QStringLiteral("datat")));
+    ASSERT_TRUE(store);
+    const std::vector<HistoryRow> rows =
+        store->rowsBetween(oldest.addSecs(-365LL * 86400), stationNewestRecord.addSecs(365LL * 86400));
+    ASSERT_FALSE(rows.empty());
+    const QDateTime newest = rows.back().Dat;
+    EXPECT_LE(newest, stationNewestRecord);
+    EXPECT_GE(oldest.secsTo(newest), spanAtLeastSecs);
+    QDateTime want = oldest;
+    for (const HistoryRow &row : rows) {
+        if (row.Dat.toString(Qt::ISODate) != want.toString(Qt::ISODate)) {
+            ADD_FAILURE() << "expected a record of " << qPrintable(want.toString(Qt::ISODate)) << ", found "
+                          << qPrintable(row.Dat.toString(Qt::ISODate));
+            return;
+        }
+        want = want.addSecs(kPeriodSecs);
+    }
+}
+
+// The recorder has taken the station back and read what it recorded
+// meanwhile: returns how many records were new.
+int takenBack(RecorderLog &log)
+{
+    if (!log.waitFor(QStringLiteral("nimbrel: station taken back$")).hasMatch())
+        return -1;
+    const QRegularExpressionMatch read = log.waitFor(QStringLiteral("nimbrel: full read done: .* (\\d+) new"));
+    return read.hasMatch() ? read.captured(1).toInt() : -1;
+}
+
+}  // namespace
+
+TEST(BackgroundRecorder, HandsTheStationToEachWindowAndTakesItBackWithoutLosingARecord)
+{
+    StationFolder folder;
+    QProcess recorder;
+    recorder.setReadChannel(QProcess::StandardError);
+    folder.start(recorder, {QStringLiteral("--headless")});
+    RecorderLog log(recorder);
+    ASSERT_TRUE(log.waitFor(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d nimbrel: started with data "
+                                           "folder .* and link library .*libUSB\\.so$"))
+                    .hasMatch())
+        << qPrintable(log.all());
+    ASSERT_TRUE(log.waitFor(QStringLiteral("nimbrel: station connected$")).hasMatch()) << qPrintable(log.all());
+    ASSERT_TRUE(log.waitFor(QStringLiteral("nimbrel: full read done: \\d+ records taken over, \\d+ new")).hasMatch())
+        << qPrintable(log.all());
+
+    // No display, and no platform plugin loaded.
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(recorder.processId()));
+    ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(maps.readAll().contains("/platforms/"));
+
+    // A second recorder on the folder says so and ends.
+    const auto [secondRecorder, recorderSaid] = runToEnd(folder, {QStringLiteral("--headless")});
+    EXPECT_EQ(secondRecorder, 1);
+    EXPECT_TRUE(recorderSaid.contains("already records the data folder"));
+
+    // Ten windows one after another, ended the ways a session ends them.
+    // The station records all the while: each window finds new records in
+    // its first read. Giving the station back is quicker than a record
+    // comes, so only some take-backs find new ones; all are checked below.
+    const int endings[] = {SIGTERM, SIGHUP, SIGINT};
+    int newAtTakeBack = 0;
+    for (int round = 0; round < 10; ++round) {
+        SCOPED_TRACE(round);
+        const QDateTime beforeWindow = folder.newestStored();
+        QProcess window;
+        folder.start(window, {});
+        ASSERT_TRUE(log.waitFor(QStringLiteral("nimbrel: station handed to the window$")).hasMatch())
+            << qPrintable(log.all());
+        // The window stores what the station recorded during the handover.
+        ASSERT_TRUE(folder.waitForRecordAfter(beforeWindow));
+        if (round == 0) {
+            // A second window brings the first to the front and ends.
+            const auto [secondWindow, windowSaid] = runToEnd(folder, {});
+            EXPECT_EQ(secondWindow, 0);
+            EXPECT_TRUE(windowSaid.contains("its window was brought to the front"));
+        }
+        ASSERT_TRUE(endsCleanly(window, endings[round % 3])) << qPrintable(window.readAllStandardError());
+        const int taken = takenBack(log);
+        ASSERT_GE(taken, 0) << qPrintable(log.all());
+        newAtTakeBack += taken;
+    }
+    EXPECT_GE(newAtTakeBack, 1);
+
+    EXPECT_TRUE(endsCleanly(recorder, SIGTERM));
+    EXPECT_TRUE(log.waitFor(QStringLiteral("nimbrel: stopping$")).hasMatch());
+    EXPECT_FALSE(QFile::exists(folder.path(QStringLiteral(".nimbrel.lock"))));
+    // Several simulated hours went by.
+    expectHistoryIsTheStations(folder, 4 * 3600);
+}
+
+// The service starts while a window is open and waits for it to end; a
+// later window is killed, leaving its lock file and socket behind and its
+// station unclosed, and the recorder still takes the station back.
+TEST(BackgroundRecorder, WaitsForAWindowAndTakesTheStationBackFromOneThatWasKilled)
+{
+    StationFolder folder;
+    QProcess first;
+    folder.start(first, {});
+    ASSERT_TRUE(folder.waitForRecordAfter({}));
+    QProcess recorder;
+    recorder.setReadChannel(QProcess::StandardError);
+    folder.start(recorder, {QStringLiteral("--headless")});
+    RecorderLog log(recorder);
+    ASSERT_TRUE(log.waitFor(QStringLiteral("is using the data folder .* The station is taken once it ends\\.$"))
+                    .hasMatch())
+        << qPrintable(log.all());
+    ASSERT_TRUE(endsCleanly(first, SIGTERM));
+    ASSERT_TRUE(log.waitFor(QStringLiteral("nimbrel: full read done")).hasMatch()) << qPrintable(log.all());
+
+    const QDateTime beforeWindow = folder.newestStored();
+    QProcess killed;
+    folder.start(killed, {});
+    ASSERT_TRUE(log.waitFor(QStringLiteral("nimbrel: station handed to the window$")).hasMatch());
+    ASSERT_TRUE(folder.waitForRecordAfter(beforeWindow));
+    killed.kill();
+    ASSERT_TRUE(killed.waitForFinished(kWaitMs));
+    EXPECT_GE(takenBack(log), 0) << qPrintable(log.all());
+
+    EXPECT_TRUE(endsCleanly(recorder, SIGINT));
+    expectHistoryIsTheStations(folder);
+}
+
+TEST(BackgroundRecorder, RefusesWhatItCannotDo)
+{
+    struct Case {
+        const char *situation;
+        QStringList arguments;
+        bool withLibrary;
+        int exitCode;
+        const char *says;
+    };
+    const Case cases[] = {
+        {"with a window's option", {"--headless", "--dump-ui", "ui.json"}, true, 2, "cannot be combined with --dump-ui"},
+        {"with the history window", {"--headless", "--open-history"}, true, 2, "cannot be combined with --open-history"},
+        {"no link library", {"--headless"}, false, 1, "nothing can be recorded"},
+    };
+    for (const Case &c : cases) {
+        StationFolder folder;
+        if (!c.withLibrary)
+            QFile::remove(folder.path(QStringLiteral("libUSB.so")));
+        const auto [exitCode, err] = runToEnd(folder, c.arguments);
+        EXPECT_EQ(exitCode, c.exitCode) << c.situation;
+        EXPECT_TRUE(err.contains(c.says)) << c.situation << ": " << err.constData();
+        EXPECT_EQ(err.count('\n'), 1) << c.situation << ": " << err.constData();
+    }
+}
