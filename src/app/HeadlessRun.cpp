@@ -256,13 +256,7 @@ int runHeadless(int argc, char *argv[], const HeadlessOptions &options)
         return 1;
     }
 
-    AppContext context;
-    const QString executableFolder = QCoreApplication::applicationDirPath();
-    context.workDir = dataFolder;
-    context.libraryFolders = linkLibraryFolders(dataFolder, startFolder, executableFolder);
-    context.clock = &clock;
-    context.defaultCityTable = shippedFile(executableFolder, QStringLiteral("citycodes"));
-    context.defaultLangTable = shippedFile(executableFolder, QStringLiteral("lang"));
+    AppContext context = programContext(dataFolder, startFolder, QCoreApplication::applicationDirPath(), &clock);
     context.quietMessages = true;
 
     StationEngine engine(context);

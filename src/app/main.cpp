@@ -362,13 +362,7 @@ int main(int argc, char *argv[])
                      qPrintable(QDir::toNativeSeparators(QDir(dataFolder).filePath(QLatin1String(kPublishSettingsFile)))));
 
     const Clock clock = options.clockStart.isValid() ? Clock(options.clockStart) : Clock();
-    AppContext context;
-    const QString executableFolder = QCoreApplication::applicationDirPath();
-    context.workDir = dataFolder;
-    context.libraryFolders = linkLibraryFolders(dataFolder, startFolder, executableFolder);
-    context.clock = &clock;
-    context.defaultCityTable = shippedFile(executableFolder, QStringLiteral("citycodes"));
-    context.defaultLangTable = shippedFile(executableFolder, QStringLiteral("lang"));
+    AppContext context = programContext(dataFolder, startFolder, QCoreApplication::applicationDirPath(), &clock);
     context.quietMessages = options.diagnostic() || QGuiApplication::platformName() == QLatin1String("offscreen");
 
     // The program itself; the windows are its faces.

@@ -1,5 +1,5 @@
-// What the windows are given from outside: the data folder that holds
-// the table files, the folders searched for the link library, and the clock.
+// What the engine is given from outside: the data folder that holds the
+// table files, the folders searched for the link library, and the clock.
 #pragma once
 
 #include "Clock.h"
@@ -20,5 +20,11 @@ struct AppContext {
     // Start-up messages go to stderr instead of message boxes (diagnostic runs).
     bool quietMessages = false;
 };
+
+// The context of a program started in `startFolder` from `executableFolder`
+// (its shipped tables and link library are found from there) that keeps its
+// files in `dataFolder`.
+AppContext programContext(const QString &dataFolder, const QString &startFolder, const QString &executableFolder,
+                          const Clock *clock);
 
 }  // namespace nimbrel
