@@ -193,11 +193,11 @@ void HistorySource::readBuckets(SummaryLevel level, PlainSeconds after, PlainSec
     }
 }
 
-void HistorySource::readRainRecords(PlainSeconds after, PlainSeconds upTo, std::vector<RainSample> &out) const
+void readRainRecords(const QSqlDatabase &db, PlainSeconds after, PlainSeconds upTo, std::vector<RainSample> &out)
 {
     if (upTo <= after)
         return;
-    QSqlQuery q(db());
+    QSqlQuery q(db);
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT Dat, RainCount FROM MainSet WHERE Dat > ? AND Dat <= ? ORDER BY Dat"));
     q.addBindValue(plainText(after));
@@ -221,12 +221,12 @@ std::vector<RainSample> HistorySource::rainSamples(PlainSeconds after, PlainSeco
     const std::int64_t lastWhole = bucketOf(upTo + 1, SummaryLevel::Day) - 1;  // ends at or before `upTo`
     // A few weeks are read record by record as quickly.
     if (lastWhole - firstWhole < 40 || !summaryForLongReads()) {
-        readRainRecords(after, upTo, out);
+        readRainRecords(db(), after, upTo, out);
         return out;
     }
     const PlainSeconds wholeFrom = firstWhole * kSecondsPerDay;
     const PlainSeconds wholeTo = (lastWhole + 1) * kSecondsPerDay;
-    readRainRecords(after, wholeFrom, out);
+    readRainRecords(db(), after, wholeFrom, out);
     QSqlQuery q(db());
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT RainAt, RainLast FROM HistorySummary WHERE Level = 1 AND Slot BETWEEN ? AND ? "
@@ -253,7 +253,7 @@ std::vector<RainSample> HistorySource::rainSamples(PlainSeconds after, PlainSeco
             out.push_back({*t, q.value(1).toInt()});
         }
     }
-    readRainRecords(wholeTo, upTo, out);
+    readRainRecords(db(), wholeTo, upTo, out);
     return out;
 }
 

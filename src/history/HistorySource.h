@@ -25,6 +25,11 @@ class HistoryStore;
 
 namespace nimbrel::history {
 
+// The rain counter of every record with after < Dat <= upTo, in ascending
+// time, read record by record (the pieces of a stretch the summaries do not
+// cover whole).
+void readRainRecords(const QSqlDatabase &db, PlainSeconds after, PlainSeconds upTo, std::vector<RainSample> &out);
+
 class HistorySource {
 public:
     // Null store: an empty history.
@@ -64,7 +69,6 @@ private:
                      std::vector<MinMaxReducer> &reducers) const;
     void readBuckets(SummaryLevel level, PlainSeconds after, PlainSeconds upTo, const std::vector<PlotField> &fields,
                      std::vector<MinMaxReducer> &reducers) const;
-    void readRainRecords(PlainSeconds after, PlainSeconds upTo, std::vector<RainSample> &out) const;
 
     // Builds a stale summary now; false when there is none to use.
     bool summaryForLongReads() const;

@@ -139,26 +139,6 @@ void appendString(QByteArray &out, const QString &text)
     out += '"';
 }
 
-// The rain counter's samples for after < Dat <= upTo: every record for short
-// intervals, else the last record of each hour or day from the summary, with
-// the pieces of buckets at both ends read record by record.
-void readRainRecords(QSqlDatabase db, PlainSeconds after, PlainSeconds upTo, std::vector<RainSample> &out)
-{
-    if (upTo <= after)
-        return;
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT Dat, RainCount FROM MainSet WHERE Dat > ? AND Dat <= ? ORDER BY Dat"));
-    q.addBindValue(plainText(after));
-    q.addBindValue(plainText(upTo));
-    if (!q.exec())
-        return;
-    while (q.next()) {
-        if (const auto t = plainSecondsFromText(q.value(0).toString()))
-            out.push_back({*t, q.value(1).toInt()});
-    }
-}
-
 // The counter of the last record at or before t, the start of the first
 // interval's rain.
 std::optional<std::int32_t> counterAtOrBefore(QSqlDatabase db, PlainSeconds t)
@@ -174,6 +154,9 @@ std::optional<std::int32_t> counterAtOrBefore(QSqlDatabase db, PlainSeconds t)
 
 }  // namespace
 
+// The rain counter's samples for after < Dat <= upTo: every record for short
+// intervals, else the last record of each hour or day from the summary, with
+// the pieces of buckets at both ends read record by record.
 std::vector<RainSample> HistoryQuery::rainSamples(PlainSeconds after, PlainSeconds upTo,
                                                   std::optional<SummaryLevel> level) const
 {
