@@ -2,6 +2,9 @@
 // hands out after loading the stored data carries what the history says
 // about the newest record, in the units chosen since, and forgets it when
 // the history is cleared.
+#include "ClockSkew.h"
+#include "Clock.h"
+#include "DurationText.h"
 #include "HistoryStore.h"
 #include "StationEngine.h"
 #include "Units.h"
@@ -10,6 +13,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -154,4 +158,81 @@ TEST(Handover, ReleasedAfterTheRunningReadAndTakenBackWithOnlyTheNewRecords)
     EXPECT_EQ(engine.history()->count(), kSlotCount + 3);
     engine.shutDown();
     EXPECT_EQ(link.closes, 2);
+}
+
+// The station's clock against the computer's: only a record dated ahead by
+// more than one history period says that they differ; an old record is no
+// sign of it. The availability counts such a record's age from now.
+TEST(ClockSkew, AheadByMoreThanOnePeriodIsReportedWithItsSize)
+{
+    const QDateTime now(QDate(2026, 12, 7), QTime(19, 15));
+    struct Row {
+        const char *situation;
+        qint64 recordOffsetSecs;
+        int periodMinutes;
+        qint64 aheadSecs;
+        const char *sentence;
+    };
+    const Row rows[] = {
+        {"clocks agree", 0, 5, 0, ""},
+        {"within one period", 300, 5, 0, ""},
+        {"one second past the period", 301, 5, 301, "The station's clock is 5 min ahead of the computer's"},
+        {"another zone", 3 * 3600 + 5 * 60, 30, 3 * 3600 + 5 * 60, "The station's clock is 3 h 05 min ahead of the computer's"},
+        {"a day period hides a few hours", 5 * 3600, 1440, 0, ""},
+        {"days ahead", 2 * 86400 + 4 * 3600, 60, 2 * 86400 + 4 * 3600, "The station's clock is 2 d 4 h ahead of the computer's"},
+        {"period not known: ten minutes pass", 600, 0, 0, ""},
+        {"period not known: eleven minutes do not", 660, 0, 660, "The station's clock is 11 min ahead of the computer's"},
+        {"an old record", -6 * 3600, 5, 0, ""},
+    };
+    for (const Row &r : rows) {
+        const QDateTime record = now.addSecs(r.recordOffsetSecs);
+        const ClockSkew skew = clockSkew(record, now, r.periodMinutes);
+        EXPECT_EQ(skew.aheadSecs, r.aheadSecs) << r.situation;
+        EXPECT_EQ(clockSkewSentence(skew), QLatin1String(r.sentence)) << r.situation;
+        EXPECT_EQ(ageFrom(record, now), r.recordOffsetSecs > 0 ? now : record) << r.situation;
+    }
+    EXPECT_FALSE(clockSkew({}, now, 5).differs());
+    EXPECT_FALSE(ageFrom({}, now).isValid());
+    EXPECT_EQ(durationText(29), QLatin1String("0 min"));
+    EXPECT_EQ(durationText(-3599), QLatin1String("1 h 00 min"));
+}
+
+// A station whose clock is three hours ahead of the computer's, with the
+// upload on: every record is stored, the snapshot says how far the clocks
+// differ, and the weather network gets nothing.
+TEST(ClockSkew, RecordsOfAStationAheadAreStoredAndNotUploaded)
+{
+    QTemporaryDir dir;
+    QTcpServer network;
+    ASSERT_TRUE(network.listen(QHostAddress::LocalHost, 0));
+    int requests = 0;
+    QObject::connect(&network, &QTcpServer::newConnection, [&] { ++requests; });
+    QFile ini(QDir(dir.path()).filePath(QStringLiteral("nimbrel.ini")));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write(QStringLiteral("[upload]\nenabled=true\nurl=http://127.0.0.1:%1/up\nstationId=I1\nkey=k\n")
+                  .arg(network.serverPort())
+                  .toUtf8());
+    ini.close();
+
+    test::SimLink link;  // its newest record: 2026-06-21 12:00, five-minute period
+    const Clock clock(QDateTime(QDate(2026, 6, 21), QTime(9, 0, 30)));
+    AppContext context;
+    context.workDir = dir.path();
+    context.clock = &clock;
+    StationEngine engine(context);
+    engine.useLink(link.api());
+    engine.findChild<QTimer *>(QStringLiteral("Form2Timer1"))->setInterval(10);
+    engine.openTables();
+    ASSERT_EQ(engine.openStation(), LinkLoadError::None);
+    engine.start();
+    ASSERT_TRUE(waitUntil([&] { return engine.snapshot()->recordsStored == kSlotCount && !engine.recorder().busy(); }));
+    const SnapshotPtr s = engine.snapshot();
+    EXPECT_NEAR(double(s->clockAheadSecs), 3 * 3600 - 30, 60);
+    EXPECT_EQ(engine.history()->count(), kSlotCount);
+    EXPECT_TRUE(s->publishLines.join(QLatin1Char(' ')).contains(QLatin1String("ahead of the computer's clock")))
+        << qPrintable(s->publishLines.join(QLatin1Char('|')));
+    EXPECT_EQ(s->publishWord, QLatin1String("Upload failed"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(requests, 0);
+    engine.shutDown();
 }
