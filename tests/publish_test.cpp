@@ -610,6 +610,37 @@ TEST(Mqtt, PublishingNeverWaitsForADeadOrSilentBroker)
     }
 }
 
+// The caFile is looked at before every connection and mosquitto reads a
+// private copy: a FIFO put in its place after the start is refused in words,
+// and the shut-down does not wait for a writer that never comes.
+TEST(Mqtt, AFifoSwappedInForTheCaFileIsRefusedAndNeverHangsTheShutDown)
+{
+    QTemporaryDir dir;
+    const QString ca = dir.filePath(QStringLiteral("ca.pem"));
+    QFile pem(ca);
+    ASSERT_TRUE(pem.open(QIODevice::WriteOnly));
+    pem.write("-----BEGIN CERTIFICATE-----\nMIIB\n-----END CERTIFICATE-----\n");
+    pem.close();
+    MqttSettings settings = localBroker(freePort());  // nobody listens: every attempt fails at once
+    settings.tls = true;
+    settings.caFile = ca;
+    QStringList reports;
+    {
+        MqttPublisher publisher(settings, QStringLiteral("t"));
+        publisher.setReconnectDelays(10, 20);
+        QObject::connect(&publisher, &MqttPublisher::connectionChanged,
+                         [&](bool, const QString &why) { reports << why; });
+        publisher.start();
+        ASSERT_TRUE(waitUntil([&] { return !reports.isEmpty(); }));
+        EXPECT_FALSE(reports[0].contains(QLatin1String("caFile"))) << qPrintable(reports[0]);
+        ASSERT_TRUE(QFile::remove(ca));
+        ASSERT_EQ(::mkfifo(QFile::encodeName(ca).constData(), 0600), 0);
+        ASSERT_TRUE(waitUntil([&] { return reports.last().contains(QLatin1String("caFile")); }))
+            << qPrintable(reports.join(QLatin1Char('|')));
+        EXPECT_TRUE(reports.last().startsWith(QLatin1String("TLS cannot be set up: the caFile"))) << qPrintable(reports.last());
+    }  // the publisher's thread has ended: nothing opened the FIFO
+}
+
 namespace {
 
 // One answer of the upload endpoint: a status and the body.
