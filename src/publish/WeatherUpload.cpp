@@ -48,10 +48,6 @@ std::optional<double> inches(std::optional<int> tips)
     return tips ? std::optional(tipsToInch(*tips)) : std::nullopt;
 }
 
-}  // namespace
-
-namespace {
-
 // A server's answer as a status line may show it.
 QString shownWords(const QByteArray &answer)
 {
@@ -67,14 +63,15 @@ QString shownWords(const QByteArray &answer)
     return words;
 }
 
-}  // namespace
-
+// Empty when the answer is the service's success, else the words to show.
 QString uploadRefusal(const QByteArray &answer)
 {
     if (QString::fromUtf8(answer).trimmed().compare(QLatin1String("success"), Qt::CaseInsensitive) == 0)
         return {};
     return shownWords(answer);
 }
+
+}  // namespace
 
 QUrlQuery uploadQuery(const UploadSettings &settings, const CurrentConditions &c, const QString &softwareType)
 {

@@ -36,11 +36,6 @@ inline constexpr int kUploadMaxAgeSecs = 600;
 // The most of the service's answer that is read; a longer one is a failure.
 inline constexpr int kUploadMaxAnswerBytes = 4096;
 
-// What the service's answer to an upload says: empty when it is the
-// service's success, else the words to show, on one line and at most 200
-// characters ("INVALID PASSWORDID|Password or key and/or id are incorrect").
-QString uploadRefusal(const QByteArray &answer);
-
 // The query of one upload: ID, PASSWORD, action, dateutc, then the values
 // that have a reading (tempf, humidity, dewptf from the outdoor channel;
 // windspeedmph, windgustmph, winddir, rainin for the last hour, dailyrainin
