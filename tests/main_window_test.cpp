@@ -2,7 +2,6 @@
 // without a station, the full read and the poll, unplugging, faults, and
 // handlers that re-enter while an exchange is waiting.
 #include "TForm1.h"
-#include "Clock.h"
 #include "BlinkLed.h"
 #include "PanelStatusBar.h"
 #include "ThermoMeter.h"
@@ -52,10 +51,9 @@ sim::SimConfig station(bool attached = true)
 }
 
 struct Window {
-    explicit Window(SimLink &link, const Clock *clock = nullptr)
+    explicit Window(SimLink &link)
     {
         context.workDir = dir.path();
-        context.clock = clock;
         engine = std::make_unique<StationEngine>(context);
         form = std::make_unique<TForm1>(*engine);
         form->setMessageSink([this](const QString &text) { messages << text; });
@@ -109,20 +107,6 @@ private Q_SLOTS:
         link.station().addSlots(1);
         QTRY_COMPARE_WITH_TIMEOUT(w.form->engine().recorder().lastRecordPosition(), first + 38, 3000);
         QCOMPARE(w.form->measurement().Dat.isValid(), true);
-    }
-
-    // The station's clock three hours ahead of the computer's: the status
-    // bar says so, and by how much, beside the link state.
-    void stationClockAheadIsSaidBesideTheLinkState()
-    {
-        SimLink link(station());  // its newest record: 2026-06-21 12:00
-        const Clock clock(QDateTime(QDate(2026, 6, 21), QTime(9, 0)));
-        Window w(link, &clock);
-        QVERIFY(w.form->FormCreate());
-        QTRY_VERIFY_WITH_TIMEOUT(w.form->engine().recorder().lastRecordPosition() != 0, 5000);
-        const QRegularExpression said(QStringLiteral(
-            "^Станция подключена \u2014 The station's clock is (2 h 5\\d|3 h 00) min ahead of the computer's$"));
-        QTRY_VERIFY_WITH_TIMEOUT(said.match(w.form->ui.sStatusBar1->panelText(0)).hasMatch(), 15000);
     }
 
     void unpluggedDuringPollingThenReplugged()
