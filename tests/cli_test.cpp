@@ -104,12 +104,15 @@ TEST(CommandLine, DumpUiDescribesBothWindowsAfterTheFirstRefresh)
         const char *situation;
         const char *ini;
         const char *linkState;
+        const char *clockNote;  // after the link state; "" when none
     };
     // A first start speaks English, the language box's default, from the
-    // translation table shipped beside the program.
+    // translation table shipped beside the program. The station's newest
+    // record (2026-06-21 12:00) lies months ahead of the clock given.
     const Row rows[] = {
-        {"station attached", "[station]\nattached=true\n", "Station connected"},
-        {"no station: stored data after the pause", "[station]\nattached=false\n", "Station disconnected"},
+        {"station attached", "[station]\nattached=true\n", "Station connected",
+         " \u2014 The station's clock is 112 d "},
+        {"no station: stored data after the pause", "[station]\nattached=false\n", "Station disconnected", ""},
     };
     for (const Row &r : rows) {
         Demo demo(QString::fromUtf8(r.ini));
@@ -124,7 +127,10 @@ TEST(CommandLine, DumpUiDescribesBothWindowsAfterTheFirstRefresh)
         const QJsonObject bar = form1[QStringLiteral("sStatusBar1")].toObject();
         EXPECT_EQ(bar[QStringLiteral("kind")].toString(), QStringLiteral("TStatusBar"));
         EXPECT_EQ(bar[QStringLiteral("panels")].toArray().size(), 5);
-        EXPECT_EQ(bar[QStringLiteral("panels")][0].toString(), QString::fromUtf8(r.linkState)) << r.situation;
+        const QString panel = bar[QStringLiteral("panels")][0].toString();
+        EXPECT_TRUE(panel.startsWith(QString::fromUtf8(r.linkState) + QString::fromUtf8(r.clockNote)))
+            << r.situation << ": " << qPrintable(panel);
+        EXPECT_EQ(panel.endsWith(QLatin1String(" ahead of the computer's")), *r.clockNote != 0) << r.situation;
 
         const QJsonObject led = form1[QStringLiteral("ObmenLed")].toObject();
         EXPECT_EQ(led[QStringLiteral("kind")].toString(), QStringLiteral("TVrBlinkLed"));

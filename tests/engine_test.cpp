@@ -2,6 +2,8 @@
 // hands out after loading the stored data carries what the history says
 // about the newest record, in the units chosen since, and forgets it when
 // the history is cleared.
+#include "ClockSkew.h"
+#include "Clock.h"
 #include "HistoryStore.h"
 #include "StationEngine.h"
 #include "Units.h"
@@ -10,6 +12,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -154,4 +157,69 @@ TEST(Handover, ReleasedAfterTheRunningReadAndTakenBackWithOnlyTheNewRecords)
     EXPECT_EQ(engine.history()->count(), kSlotCount + 3);
     engine.shutDown();
     EXPECT_EQ(link.closes, 2);
+}
+
+// Only a record dated ahead by more than one history period says that the
+// clocks differ; an old record is no sign of it. Availability counts a
+// future-dated record's age from now.
+TEST(ClockSkew, AheadByMoreThanOnePeriodIsReportedWithItsSize)
+{
+    const QDateTime now(QDate(2026, 12, 7), QTime(19, 15));
+    // Seconds the record is dated ahead, the period in minutes, the sentence.
+    const std::tuple<qint64, int, const char *> rows[] = {
+        {300, 5, ""},
+        {301, 5, "The station's clock is 5 min ahead of the computer's"},
+        {3 * 3600 + 5 * 60, 30, "The station's clock is 3 h 05 min ahead of the computer's"},
+        {2 * 86400 + 4 * 3600, 1440, "The station's clock is 2 d 4 h ahead of the computer's"},
+        {600, 0, ""},  // period not known: ten minutes pass
+        {660, 0, "The station's clock is 11 min ahead of the computer's"},
+        {-6 * 3600, 5, ""},
+    };
+    for (const auto &[ahead, period, sentence] : rows) {
+        const QDateTime record = now.addSecs(ahead);
+        const ClockSkew skew = clockSkew(record, now, period);
+        EXPECT_EQ(skew.aheadSecs, *sentence ? ahead : 0) << ahead;
+        EXPECT_EQ(clockSkewSentence(skew), QLatin1String(sentence)) << ahead;
+        EXPECT_EQ(ageFrom(record, now), ahead > 0 ? now : record) << ahead;
+    }
+}
+
+// A station whose clock is three hours ahead of the computer's, with the
+// upload on: every record is stored, the snapshot says how far the clocks
+// differ, and the weather network gets nothing.
+TEST(ClockSkew, RecordsOfAStationAheadAreStoredAndNotUploaded)
+{
+    QTemporaryDir dir;
+    QTcpServer network;
+    ASSERT_TRUE(network.listen(QHostAddress::LocalHost, 0));
+    int requests = 0;
+    QObject::connect(&network, &QTcpServer::newConnection, [&] { ++requests; });
+    QFile ini(QDir(dir.path()).filePath(QStringLiteral("nimbrel.ini")));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write(QStringLiteral("[upload]\nenabled=true\nurl=http://127.0.0.1:%1/up\nstationId=I1\nkey=k\n")
+                  .arg(network.serverPort())
+                  .toUtf8());
+    ini.close();
+
+    test::SimLink link;  // its newest record: 2026-06-21 12:00, five-minute period
+    const Clock clock(QDateTime(QDate(2026, 6, 21), QTime(9, 0, 30)));
+    AppContext context;
+    context.workDir = dir.path();
+    context.clock = &clock;
+    StationEngine engine(context);
+    engine.useLink(link.api());
+    engine.findChild<QTimer *>(QStringLiteral("Form2Timer1"))->setInterval(10);
+    engine.openTables();
+    ASSERT_EQ(engine.openStation(), LinkLoadError::None);
+    engine.start();
+    ASSERT_TRUE(waitUntil([&] { return engine.snapshot()->recordsStored == kSlotCount && !engine.recorder().busy(); }));
+    const SnapshotPtr s = engine.snapshot();
+    EXPECT_NEAR(double(s->clockAheadSecs), 3 * 3600 - 30, 60);
+    EXPECT_EQ(engine.history()->count(), kSlotCount);
+    EXPECT_TRUE(s->publishLines.join(QLatin1Char(' ')).contains(QLatin1String("ahead of the computer's clock")))
+        << qPrintable(s->publishLines.join(QLatin1Char('|')));
+    EXPECT_EQ(s->publishWord, QLatin1String("Upload failed"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(requests, 0);
+    engine.shutDown();
 }

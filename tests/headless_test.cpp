@@ -5,6 +5,7 @@
 // be stored exactly once, with its own date.
 #include "Decoding.h"
 #include "HistoryStore.h"
+#include "RecorderEvents.h"
 #include "StationImage.h"
 
 #include <QCoreApplication>
@@ -300,5 +301,60 @@ TEST(BackgroundRecorder, RefusesWhatItCannotDo)
         EXPECT_EQ(exitCode, c.exitCode) << c.situation;
         EXPECT_TRUE(err.contains(c.says)) << c.situation << ": " << err.constData();
         EXPECT_EQ(err.count('\n'), 1) << c.situation << ": " << err.constData();
+    }
+}
+
+// The log of a recorder left alone for hours: a station that is missing at
+// start, an upload refused and a broker down for over an hour, a station
+// whose clock runs ahead. Each is told when it starts, at most once an hour
+// while it lasts (by the program's clock), and when it ends.
+TEST(RecorderEvents, LastingFailuresAreToldAtTheStartHourlyAndAtTheEnd)
+{
+    const QDateTime start(QDate(2026, 12, 7), QTime(8, 0));
+    QDateTime now = start;
+    QStringList said;
+    RecorderEvents events([&now] { return now; }, [&said](const QString &line) { said << line; });
+    const QStringList failing = {
+        QStringLiteral("MQTT: cannot reach broker:1883: Connection refused"),
+        QStringLiteral("Upload failed: the service answered \"INVALID PASSWORDID|Password or key and/or id are "
+                       "incorrect\"; next try in 30 s")};
+    const QStringList working = {QStringLiteral("MQTT: connected"), QStringLiteral("Uploaded 09:10")};
+    struct Step {
+        int minute;
+        SnapshotChange change;
+        bool connected;
+        QStringList lines;
+        qint64 clockAheadSecs;
+        QStringList says;
+    };
+    const Step steps[] = {
+        {0, SnapshotChange::Connection, false, {}, 0,
+         {"no station found; it is recorded as soon as it is plugged in"}},
+        {1, SnapshotChange::Connection, true, {}, 0, {"station connected"}},
+        {2, SnapshotChange::Connection, false, {}, 0, {"station disconnected"}},
+        {3, SnapshotChange::Connection, true, {}, 0, {"station connected"}},
+        {4, SnapshotChange::Publishing, true, failing, 0, {failing[1], "MQTT offline: cannot reach broker:1883: Connection refused"}},
+        {30, SnapshotChange::Publishing, true, failing, 0, {}},
+        {63, SnapshotChange::Publishing, true, failing, 0, {}},
+        {64, SnapshotChange::Publishing, true, failing, 0, {failing[1], "MQTT offline: cannot reach broker:1883: Connection refused"}},
+        {70, SnapshotChange::Publishing, true, working, 0, {"upload works again: Uploaded 09:10", "MQTT connected"}},
+        {71, SnapshotChange::Publishing, true, working, 0, {}},
+        {72, SnapshotChange::Record, true, working, 3 * 3600 + 300,
+         {"The station's clock is 3 h 05 min ahead of the computer's; its records are stored but not uploaded as current"}},
+        {100, SnapshotChange::Repaint, true, working, 3 * 3600, {}},
+        {132, SnapshotChange::Repaint, true, working, 3 * 3600,
+         {"The station's clock is 3 h 00 min ahead of the computer's; its records are stored but not uploaded as current"}},
+        {133, SnapshotChange::Repaint, true, working, 0, {"the station's clock and the computer's agree again"}},
+    };
+    for (const Step &step : steps) {
+        now = start.addSecs(step.minute * 60);
+        StationSnapshot s;
+        s.change = step.change;
+        s.connected = step.connected;
+        s.publishLines = step.lines;
+        s.clockAheadSecs = step.clockAheadSecs;
+        said.clear();
+        events.show(s);
+        EXPECT_EQ(said, step.says) << "minute " << step.minute << ": " << qPrintable(said.join(QLatin1Char('|')));
     }
 }

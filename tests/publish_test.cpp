@@ -610,10 +610,48 @@ TEST(Mqtt, PublishingNeverWaitsForADeadOrSilentBroker)
     }
 }
 
+// The caFile is looked at before every connection and mosquitto reads a
+// private copy: a FIFO put in its place after the start is refused in words,
+// and the shut-down does not wait for a writer that never comes.
+TEST(Mqtt, AFifoSwappedInForTheCaFileIsRefusedAndNeverHangsTheShutDown)
+{
+    QTemporaryDir dir;
+    const QString ca = dir.filePath(QStringLiteral("ca.pem"));
+    QFile pem(ca);
+    ASSERT_TRUE(pem.open(QIODevice::WriteOnly));
+    pem.write("-----BEGIN CERTIFICATE-----\nMIIB\n-----END CERTIFICATE-----\n");
+    pem.close();
+    MqttSettings settings = localBroker(freePort());  // nobody listens: every attempt fails at once
+    settings.tls = true;
+    settings.caFile = ca;
+    QStringList reports;
+    {
+        MqttPublisher publisher(settings, QStringLiteral("t"));
+        publisher.setReconnectDelays(10, 20);
+        QObject::connect(&publisher, &MqttPublisher::connectionChanged,
+                         [&](bool, const QString &why) { reports << why; });
+        publisher.start();
+        ASSERT_TRUE(waitUntil([&] { return !reports.isEmpty(); }));
+        EXPECT_FALSE(reports[0].contains(QLatin1String("caFile"))) << qPrintable(reports[0]);
+        ASSERT_TRUE(QFile::remove(ca));
+        ASSERT_EQ(::mkfifo(QFile::encodeName(ca).constData(), 0600), 0);
+        ASSERT_TRUE(waitUntil([&] { return reports.last().contains(QLatin1String("caFile")); }))
+            << qPrintable(reports.join(QLatin1Char('|')));
+        EXPECT_TRUE(reports.last().startsWith(QLatin1String("TLS cannot be set up: the caFile"))) << qPrintable(reports.last());
+    }  // the publisher's thread has ended: nothing opened the FIFO
+}
+
 namespace {
 
+// One answer of the upload endpoint: a status and the body.
+struct UploadAnswer {
+    UploadAnswer(int status, QByteArray body = "success") : status(status), body(std::move(body)) {}
+    int status;
+    QByteArray body;
+};
+
 // A weather network's upload endpoint: notes each query and answers with
-// the next status of `answers` (200 once they are used up).
+// the next of `answers` (200 "success" once they are used up).
 struct UploadServer {
     UploadServer()
     {
@@ -626,10 +664,12 @@ struct UploadServer {
                     return;
                 targets << buffer[s].split(' ').value(1);
                 requests << QUrlQuery(QUrl(QString::fromUtf8(targets.last())).query());
-                const int status = answers.isEmpty() ? 200 : answers.takeFirst();
-                s->write(QStringLiteral("HTTP/1.1 %1 X\r\nContent-Length: 7\r\nConnection: close\r\n\r\nsuccess")
-                             .arg(status)
-                             .toUtf8());
+                const UploadAnswer answer = answers.isEmpty() ? UploadAnswer(200) : answers.takeFirst();
+                s->write(QStringLiteral("HTTP/1.1 %1 X\r\nContent-Length: %2\r\nConnection: close\r\n\r\n")
+                             .arg(answer.status)
+                             .arg(answer.body.size())
+                             .toUtf8() +
+                         answer.body);
                 s->disconnectFromHost();
             });
         });
@@ -648,7 +688,7 @@ struct UploadServer {
     QMap<QTcpSocket *, QByteArray> buffer;
     QList<QByteArray> targets;  // as sent
     QList<QUrlQuery> requests;
-    QList<int> answers;
+    QList<UploadAnswer> answers;
 };
 
 }  // namespace
@@ -723,4 +763,59 @@ TEST(WeatherUpload, OneUploadPerCurrentRecordAndFailuresAreRetriedLater)
         QCoreApplication::processEvents();
         EXPECT_EQ(server.requests.size(), 2);
     }
+}
+
+// The service answers 200 to almost everything, a wrong key included: only
+// its word "success" is success; anything else reaches the status line in
+// its own words, safe for one line of a log, and is tried again.
+TEST(WeatherUpload, OnlyTheServicesSuccessIsSuccessAndAnythingElseShowsItsWords)
+{
+    const std::pair<UploadAnswer, const char *> rows[] = {
+        {{200, "success\n"}, nullptr},
+        {{200, "INVALID PASSWORDID|Password or key and/or id are incorrect"},
+         "the service answered \"INVALID PASSWORDID|Password or key and/or id are incorrect\"; next try in 60 s"},
+        {{200, ""}, "the service answered \"an empty answer\""},
+        {{503, "down for maintenance"}, "HTTP 503 \"down for maintenance\""},
+        {{200, "bad\x1b[2Jline\rtwo"}, "\"bad?[2Jline two\""},
+        {{200, QByteArray(64 * 1024, 'x')}, "the answer is longer than 4096 bytes"},
+    };
+    const QDateTime now = QDateTime::currentDateTime();
+    for (const auto &[answer, failure] : rows) {
+        UploadServer server;
+        server.answers = {answer};
+        WeatherUpload upload(server.settings(), QStringLiteral("Nimbrel test"));
+        upload.setRetryDelays(60000, 60000);
+        upload.setClock([now] { return now; });
+        QString said;
+        QObject::connect(&upload, &WeatherUpload::uploadFailed, [&](const QString &why) { said = why; });
+        QObject::connect(&upload, &WeatherUpload::uploaded, [&] { said = QStringLiteral("uploaded"); });
+        upload.offer(currentConditions(goodRecord(now.addSecs(-60)), {}, nullptr));
+        ASSERT_TRUE(waitUntil([&] { return !said.isEmpty(); })) << answer.body.left(40).constData();
+        EXPECT_EQ(said == QLatin1String("uploaded"), !failure) << qPrintable(said);
+        EXPECT_TRUE(!failure || (said.contains(QLatin1String(failure)) && upload.waiting() && said.size() < 300))
+            << qPrintable(said);
+    }
+}
+
+// A station whose clock runs ahead dates its records in the future: they
+// are never sent as current, and once the clocks agree the records dated
+// before the refused ones go out.
+TEST(WeatherUpload, RecordsDatedAheadOfTheComputersClockAreNotSent)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    UploadServer server;
+    WeatherUpload upload(server.settings(), QStringLiteral("Nimbrel test"));
+    upload.setClock([now] { return now; });
+    upload.setHistoryPeriod(5);
+    QString said;
+    QObject::connect(&upload, &WeatherUpload::uploadFailed, [&](const QString &why) { said = why; });
+    QObject::connect(&upload, &WeatherUpload::uploaded, [&] { said = QStringLiteral("uploaded"); });
+    // Seconds ahead of the computer's clock, and whether the record is sent.
+    for (const auto &[ahead, sent] : {std::pair{3 * 3600, false}, {5 * 60 + 1, false}, {-60, true}, {4 * 60, true}}) {
+        said.clear();
+        upload.offer(currentConditions(goodRecord(now.addSecs(ahead)), {}, nullptr));
+        ASSERT_TRUE(waitUntil([&] { return !said.isEmpty(); })) << ahead;
+        EXPECT_EQ(said.contains(QLatin1String("ahead of the computer's clock")), !sent) << ahead << qPrintable(said);
+    }
+    EXPECT_EQ(server.requests.size(), 2);
 }

@@ -4,6 +4,7 @@
 #include "Clock.h"
 #include "DataFolder.h"
 #include "DataFolderLock.h"
+#include "RecorderEvents.h"
 #include "SingleInstance.h"
 #include "StationEngine.h"
 #include "TerminationSignals.h"
@@ -41,92 +42,6 @@ public:
 
 private:
     const Clock &clock_;
-};
-
-QString recordText(const QDateTime &date)
-{
-    return date.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
-}
-
-QString recordsText(long long count)
-{
-    return count == 1 ? QStringLiteral("1 record") : QStringLiteral("%1 records").arg(count);
-}
-
-// Turns the engine's snapshots into the log's sentences. Only changes are
-// told: the connection, the end of a full read, records stored by a poll,
-// a failing history, MQTT coming and going, and the station handed over.
-class SnapshotLog {
-public:
-    explicit SnapshotLog(const EventLog &log) : log_(log) {}
-
-    void show(const StationSnapshot &s)
-    {
-        switch (s.change) {
-        case SnapshotChange::Connection:
-            if (s.stationHeld && s.connected != connected_) {
-                connected_ = s.connected;
-                log_.say(connected_ ? QStringLiteral("station connected") : QStringLiteral("station disconnected"));
-            }
-            break;
-        case SnapshotChange::FullRead:
-            if (s.fullReadActive) {
-                readStart_ = s;
-            } else if (s.slotsTakenOver > readStart_.slotsTakenOver) {
-                log_.say(QStringLiteral("full read done: %1 taken over, %2 new, the newest of %3")
-                             .arg(recordsText(s.slotsTakenOver - readStart_.slotsTakenOver))
-                             .arg(s.recordsStored - readStart_.recordsStored)
-                             .arg(recordText(s.record.Dat)));
-                stored_ = s.recordsStored;
-            } else if (s.connected && s.stationHeld) {
-                log_.say(QStringLiteral("full read stopped before its end; it is tried again"));
-            }
-            break;
-        case SnapshotChange::Record:
-            // A full read's records are told at its end.
-            if (!s.fullReadActive && s.recordsStored > stored_) {
-                const long long count = s.recordsStored - stored_;
-                log_.say(count == 1 ? QStringLiteral("record of %1 stored").arg(recordText(s.record.Dat))
-                                    : QStringLiteral("%1 stored, the newest of %2")
-                                          .arg(recordsText(count), recordText(s.record.Dat)));
-                stored_ = s.recordsStored;
-            }
-            break;
-        case SnapshotChange::StoreFailed:
-            log_.say(QStringLiteral("the history cannot be written (%1); records are kept in memory and stored "
-                                    "once it can")
-                         .arg(s.storeError));
-            break;
-        case SnapshotChange::Publishing: showMqtt(s.publishLines); break;
-        case SnapshotChange::Handover:
-            if (!s.stationHeld) {
-                connected_ = false;
-                mqtt_.clear();
-            }
-            break;
-        default: break;
-        }
-    }
-
-private:
-    void showMqtt(const QStringList &lines)
-    {
-        QString mqtt;
-        for (const QString &line : lines)
-            if (line.startsWith(QLatin1String("MQTT: ")))
-                mqtt = line.mid(6);
-        if (mqtt.isEmpty() || mqtt == mqtt_)
-            return;
-        mqtt_ = mqtt;
-        log_.say(mqtt == QLatin1String("connected") ? QStringLiteral("MQTT connected")
-                                                     : QStringLiteral("MQTT offline: %1").arg(mqtt));
-    }
-
-    const EventLog &log_;
-    bool connected_ = false;
-    StationSnapshot readStart_;
-    long long stored_ = 0;
-    QString mqtt_;
 };
 
 // Who has the station of the data folder: this recorder, or a window it
@@ -270,13 +185,13 @@ int runHeadless(int argc, char *argv[], const HeadlessOptions &options)
     log.say(QStringLiteral("started with data folder %1 and link library %2")
                 .arg(shownFolder, engine.linkLibraryName()));
 
-    SnapshotLog snapshots(log);
+    RecorderEvents snapshots([&clock] { return clock.now(); }, [&log](const QString &sentence) { log.say(sentence); });
     QObject::connect(&engine, &StationEngine::changed, &app,
                      [&snapshots](const SnapshotPtr &snapshot) { snapshots.show(*snapshot); });
 
     DataFolderLock folderLock(dataFolder);
     SingleInstance socket(
-        DataFolderLock::socketName(dataFolder, qEnvironmentVariable("USER", QStringLiteral("user"))));
+        DataFolderLock::socketName(dataFolder, qEnvironmentVariable("USER", QStringLiteral("user"))), dataFolder);
     StationOwnership ownership(engine, folderLock, socket, log);
 
     TerminationSignals termination;

@@ -4,6 +4,7 @@
 // It records, publishes and uploads as the window does and tells what
 // happens, one line per event, on standard error:
 //   2026-12-07T14:30:00 nimbrel: station connected
+// (RecorderEvents says which events and how often a lasting failure is told.)
 // A window started on the same data folder asks it for the station; it
 // hands the station over and takes it back when the window ends.
 #pragma once

@@ -1,13 +1,86 @@
 #include "SingleInstance.h"
 
+#include <QDir>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QTimer>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 namespace nimbrel {
 
-SingleInstance::SingleInstance(const QString &key, QObject *parent) : QObject(parent), key_(key) {}
+namespace {
+
+// A folder only this user can create files in: the user's own, with no
+// write access for the group or others.
+bool privateFolder(const QString &path)
+{
+    struct stat st {};
+    const QByteArray native = QFile::encodeName(path);
+    return !path.isEmpty() && ::stat(native.constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           st.st_uid == ::geteuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// A socket path must fit the address structure (108 bytes on Linux).
+bool fitsAddress(const QString &path)
+{
+    return QFile::encodeName(path).size() < qsizetype(sizeof(sockaddr_un::sun_path));
+}
+
+QStringList placesFor(const QString &key, const QString &dataFolder)
+{
+    QStringList paths;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (privateFolder(runtime))
+        paths << QDir(runtime).filePath(key);
+    if (!dataFolder.isEmpty())
+        paths << QDir(dataFolder).filePath(QLatin1Char('.') + key);
+    paths.removeIf([](const QString &p) { return !fitsAddress(p); });
+    // Neither can be used: the shared temporary folder, where the peer's
+    // credentials alone keep a squatter out.
+    if (paths.isEmpty())
+        paths << QDir(QDir::tempPath()).filePath(key);
+    return paths;
+}
+
+bool sameUser(const QLocalSocket &socket)
+{
+    return SingleInstance::peerUid(socket.socketDescriptor()) == static_cast<long long>(::geteuid());
+}
+
+}  // namespace
+
+SingleInstance::SingleInstance(const QString &key, const QString &dataFolder, QObject *parent)
+    : QObject(parent), paths_(placesFor(key, dataFolder))
+{
+}
+
+long long SingleInstance::peerUid(qintptr descriptor)
+{
+    struct ucred credentials {};
+    socklen_t length = sizeof credentials;
+    if (descriptor < 0 ||
+        ::getsockopt(int(descriptor), SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0 ||
+        length != sizeof credentials)
+        return -1;
+    return credentials.uid;
+}
+
+bool SingleInstance::connectToOwner(QLocalSocket &socket)
+{
+    for (const QString &path : std::as_const(paths_)) {
+        socket.connectToServer(path);
+        if (socket.waitForConnected(500) && sameUser(socket))
+            return true;
+        socket.abort();
+    }
+    return false;
+}
 
 SingleInstance::~SingleInstance()
 {
@@ -17,8 +90,7 @@ SingleInstance::~SingleInstance()
 bool SingleInstance::notifyRunning()
 {
     QLocalSocket socket;
-    socket.connectToServer(key_);
-    if (!socket.waitForConnected(500))
+    if (!connectToOwner(socket))
         return false;
     socket.write("raise\n");
     socket.waitForBytesWritten(500);
@@ -30,8 +102,7 @@ SingleInstance::Answer SingleInstance::askForStation(int waitMs)
 {
     endHandover();
     client_ = new QLocalSocket(this);
-    client_->connectToServer(key_);
-    if (!client_->waitForConnected(500)) {
+    if (!connectToOwner(*client_)) {
         endHandover();
         return Answer::NoAnswer;
     }
@@ -69,6 +140,11 @@ bool SingleInstance::listen()
         server_->setSocketOptions(QLocalServer::UserAccessOption);
         connect(server_, &QLocalServer::newConnection, this, [this] {
             while (QLocalSocket *peer = server_->nextPendingConnection()) {
+                if (!sameUser(*peer)) {
+                    peer->abort();
+                    peer->deleteLater();
+                    continue;
+                }
                 connect(peer, &QLocalSocket::disconnected, this, [this, peer] { forget(peer); });
                 connect(peer, &QLocalSocket::readyRead, this, [this, peer] { readRequest(peer); });
                 if (peer->canReadLine())
@@ -76,15 +152,18 @@ bool SingleInstance::listen()
             }
         });
     }
-    if (!server_->listen(key_)) {
-        // Nobody answered, so the socket is a leftover of a crashed
-        // instance (or of a recorder that handed the folder over): remove
-        // it and take the name.
-        QLocalServer::removeServer(key_);
-        if (!server_->listen(key_))
-            return false;
+    // Only the folder's owner listens: a socket found in a place is a
+    // leftover of a crashed instance (or of a recorder that handed the
+    // folder over), removed and taken. A place where that fails (a
+    // squatter's socket in the shared temporary folder) is passed by.
+    for (const QString &path : std::as_const(paths_)) {
+        if (server_->listen(path))
+            return true;
+        QLocalServer::removeServer(path);
+        if (server_->listen(path))
+            return true;
     }
-    return true;
+    return false;
 }
 
 void SingleInstance::close()

@@ -9,12 +9,20 @@
 //              lock; the asking window keeps the connection open until it
 //              has taken the lock (or given up), and the recorder waits
 //              for that before it tries the lock again.
+//
+// The socket lies where only the user can create it: the user's runtime
+// folder (XDG_RUNTIME_DIR, when it is a folder of the user's that nobody
+// else may write), else the data folder. An answer is trusted, and a
+// request heard, only from a process of the same user (the peer's
+// credentials of the socket): a socket of another user's is never taken
+// for the folder's owner.
 #pragma once
 
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 class QLocalServer;
 class QLocalSocket;
@@ -31,7 +39,9 @@ public:
         Handed,    // a background recorder released the station and the lock
     };
 
-    explicit SingleInstance(const QString &key, QObject *parent = nullptr);
+    // key: DataFolderLock::socketName; dataFolder: where the socket lies
+    // when the runtime folder cannot be used.
+    explicit SingleInstance(const QString &key, const QString &dataFolder = QString(), QObject *parent = nullptr);
     ~SingleInstance() override;
 
     // ---- A later start -----------------------------------------------------
@@ -53,6 +63,13 @@ public:
     // told so.
     void stationHanded();
 
+    // The socket's paths, the one listened on first; a later start tries
+    // each in turn.
+    QStringList socketPaths() const { return paths_; }
+    // The user id of the process at the other end of a connected local
+    // socket; -1 when it cannot be told.
+    static long long peerUid(qintptr descriptor);
+
 Q_SIGNALS:
     void activationRequested();
     // A window asks a recorder owner for the station.
@@ -62,10 +79,13 @@ Q_SIGNALS:
     void handoverFinished();
 
 private:
+    // Connects `socket` to the first path where a process of this user
+    // listens; false when there is none.
+    bool connectToOwner(QLocalSocket &socket);
     void readRequest(QLocalSocket *peer);
     void forget(QLocalSocket *peer);
 
-    QString key_;
+    QStringList paths_;
     Owner owner_ = Owner::Window;
     QLocalServer *server_ = nullptr;
     QLocalSocket *client_ = nullptr;

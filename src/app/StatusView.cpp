@@ -1,6 +1,7 @@
 #include "StatusView.h"
 
 #include "BlinkLed.h"
+#include "ClockSkew.h"
 #include "LinkApi.h"
 #include "MainWindowUi.h"
 #include "PanelStatusBar.h"
@@ -37,6 +38,15 @@ void StatusView::show(const StationSnapshot &s)
 {
     connected_ = s.connected;
     linkError_ = s.linkError;
+    // The clocks' difference goes with the link state; a passing message
+    // keeps the panel until it is over.
+    const QString clock = clockSkewSentence(ClockSkew{s.clockAheadSecs});
+    if (clock != clockText_) {
+        clockText_ = clock;
+        if (linkStateShown_ && !messageTimer_->isActive() && s.change != SnapshotChange::Connection &&
+            s.change != SnapshotChange::LinkError)
+            showLinkState();
+    }
     switch (s.change) {
     case SnapshotChange::Connection:
         showLinkState();
@@ -72,6 +82,8 @@ void StatusView::showLinkState()
         text = ui_.NoAccess->text();
     else if (!connected_ && linkError_ == USBLINK_OPEN_FAILED)
         text = ui_.NoOpen->text();
+    if (!clockText_.isEmpty())
+        text += QStringLiteral(" \u2014 ") + clockText_;
     ui_.sStatusBar1->setPanelText(0, text);
 }
 

@@ -1,6 +1,7 @@
 // What the main window says about the station link, from the engine's
-// snapshots: the link state and passing messages in the status bar's first
-// panel, the exchange LED, the start-up progress panel with the controls a
+// snapshots: the link state (with the difference between the station's
+// clock and the computer's, when they differ) and passing messages in the
+// status bar's first panel, the exchange LED, the start-up progress panel with the controls a
 // full read locks, and publishing's state in the site panel.
 #pragma once
 
@@ -41,6 +42,7 @@ private:
     bool linkStateShown_ = false;  // panel 0 holds the link state, not its caption
     bool connected_ = false;
     int linkError_ = 0;
+    QString clockText_;  // the station's clock and the computer's differ: by how much
 };
 
 }  // namespace nimbrel

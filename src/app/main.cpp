@@ -313,7 +313,7 @@ int main(int argc, char *argv[])
     // opened. A second window on the folder brings the first to the front.
     DataFolderLock folderLock(dataFolder);
     SingleInstance instance(
-        DataFolderLock::socketName(dataFolder, qEnvironmentVariable("USER", QStringLiteral("user"))));
+        DataFolderLock::socketName(dataFolder, qEnvironmentVariable("USER", QStringLiteral("user"))), dataFolder);
     switch (folderLock.tryLock()) {
     case DataFolderLock::State::Held:
         // Only the folder's owner gets here: a socket of that name is a

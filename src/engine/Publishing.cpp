@@ -66,6 +66,8 @@ void Publishing::setStationState(bool connected, const QDateTime &newestRecord, 
 {
     if (mqtt_)
         mqtt_->setStationState(connected, newestRecord, periodMinutes);
+    if (upload_)
+        upload_->setHistoryPeriod(periodMinutes);
 }
 
 Publishing::~Publishing() = default;

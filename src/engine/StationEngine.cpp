@@ -1,5 +1,6 @@
 #include "StationEngine.h"
 
+#include "ClockSkew.h"
 #include "ConsoleSummary.h"
 #include "StationCity.h"
 #include "ExtremesView.h"
@@ -524,8 +525,8 @@ void StationEngine::feedStationState()
 {
     if (!publishing_)
         return;
-    publishing_->setStationState(recorder_->connected() && recorder_->headerRead(), recorder_->measurement().Dat,
-                                 historyPeriodMs(recorder_->image()[kPeriodByte]) / 60000);
+    publishing_->setStationState(recorder_->connected() && recorder_->headerRead(),
+                                 ageFrom(recorder_->measurement().Dat, now()), historyPeriodMs(recorder_->image()[kPeriodByte]) / 60000);
 }
 
 // The snapshot: the recorder's record and header as decoded, the choices
@@ -552,6 +553,8 @@ void StationEngine::emitChange(SnapshotChange change)
     keepPressureExtremes(extremesView(s.record, s.extremes), s.record);
     s.headerRead = recorder_->headerRead();
     s.stationPeriodCode = recorder_->image()[kPeriodByte];
+    s.clockAheadSecs =
+        clockSkew(s.record.Dat, now(), historyPeriodMs(s.stationPeriodCode) / 60000).aheadSecs;
     // While another program has the station this one is not connected to it.
     s.connected = held_ && recorder_->connected();
     s.slotsTakenOver = recorder_->slotsTakenOver();

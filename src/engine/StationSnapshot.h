@@ -57,6 +57,9 @@ struct StationSnapshot {
     StationSummary summary;
     bool headerRead = false;     // a real header, not the filler of a station never read
     int stationPeriodCode = 0;   // the station's history interval, byte 254 (1..11)
+    // How far the newest record is dated ahead of the computer's clock when
+    // that is more than one history period (the clocks differ); 0 otherwise.
+    qint64 clockAheadSecs = 0;
 
     // The user's choices.
     UnitChoices units;

@@ -2,10 +2,13 @@
 #include "MqttPublisher.h"
 
 #include "FromTimeText.h"
+#include "SafeFile.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QJsonDocument>
+#include <QTemporaryFile>
 #include <mosquitto.h>
 
 #include <algorithm>
@@ -37,6 +40,8 @@ constexpr int kQos = 1;
 // States waiting for the network loop while connected; more than a poll
 // can bring (a ring of 209 slots) before the oldest are let go.
 constexpr std::size_t kMaxQueuedStates = 256;
+// The largest caFile taken (a system's whole bundle is about 200 KB).
+constexpr qint64 kCaFileMaxBytes = 1024 * 1024;
 
 void initLibrary()
 {
@@ -74,6 +79,40 @@ public:
             thread_.join();
         if (mosq_)
             mosquitto_destroy(mosq_);
+    }
+
+    // The caFile as it is now, copied to a private file that mosquitto reads
+    // instead: the file is opened without waiting and taken only when it is
+    // a regular file of at most kCaFileMaxBytes, so a FIFO or a device
+    // swapped in for it never blocks this thread (nor the shut-down, which
+    // waits for it), and mosquitto never opens the user's file by name.
+    // Empty, with the reason in *why, when it cannot be used.
+    QString privateCaCopy(QString *why)
+    {
+        QByteArray bytes;
+        bool whole = false;
+        const FileRead read = readFileStart(settings_.caFile, kCaFileMaxBytes, bytes, *why, true, &whole);
+        if (read == FileRead::Missing)
+            *why = QStringLiteral("no such file");
+        else if (read == FileRead::Read && !whole)
+            *why = QStringLiteral("it is larger than %1 KB").arg(kCaFileMaxBytes / 1024);
+        if (read != FileRead::Read || !whole) {
+            *why = QStringLiteral("the caFile %1 cannot be used (%2)").arg(settings_.caFile, *why);
+            return {};
+        }
+        if (!caCopy_) {
+            caCopy_ = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("nimbrel-ca-XXXXXX.pem")));
+            if (!caCopy_->open()) {
+                *why = QStringLiteral("no private copy of the caFile can be made: %1").arg(caCopy_->errorString());
+                caCopy_.reset();
+                return {};
+            }
+        }
+        if (!caCopy_->resize(0) || !caCopy_->seek(0) || caCopy_->write(bytes) != bytes.size() || !caCopy_->flush()) {
+            *why = QStringLiteral("no private copy of the caFile can be written: %1").arg(caCopy_->errorString());
+            return {};
+        }
+        return caCopy_->fileName();
     }
 
     void start()
@@ -148,7 +187,13 @@ private:
             if (settings_.caFile.isEmpty()) {
                 rc = mosquitto_int_option(mosq_, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
             } else {
-                const QByteArray ca = settings_.caFile.toLocal8Bit();
+                QString why;
+                const QString copy = privateCaCopy(&why);
+                if (copy.isEmpty()) {
+                    report(false, QStringLiteral("TLS cannot be set up: %1").arg(why));
+                    return false;
+                }
+                const QByteArray ca = QFile::encodeName(copy);
                 rc = mosquitto_tls_set(mosq_, ca.constData(), nullptr, nullptr, nullptr, nullptr);
             }
             if (rc != MOSQ_ERR_SUCCESS) {
@@ -183,7 +228,10 @@ private:
         const QByteArray host = settings_.host.toUtf8();
         while (!stopping()) {
             if (!configured_) {
+                // The caFile may have been put right meanwhile.
                 pause(largestDelayMs);
+                if (!stopping())
+                    resetClient();
                 continue;
             }
             if (!attempting) {
@@ -348,6 +396,7 @@ private:
     const MqttTopics topics_;
     QByteArray clientId_;
     mosquitto *mosq_ = nullptr;
+    std::unique_ptr<QTemporaryFile> caCopy_;  // what mosquitto reads for the caFile
     std::thread thread_;
     bool configured_ = false;
     QString refusal_;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "WeatherUpload.h"
 
+#include "DurationText.h"
 #include "NumberFormat.h"
 #include "Units.h"
 
@@ -15,6 +16,8 @@ namespace nimbrel {
 namespace {
 
 constexpr int kTransferTimeoutMs = 20000;
+// The service's words in a status line: one line, no longer than this.
+constexpr int kMaxWordsShown = 200;
 
 // Numbers in the query: a point whatever the locale, no needless zeros.
 QString text(double value, int decimals)
@@ -43,6 +46,29 @@ std::optional<double> fahrenheit(std::optional<double> celsius)
 std::optional<double> inches(std::optional<int> tips)
 {
     return tips ? std::optional(tipsToInch(*tips)) : std::nullopt;
+}
+
+// A server's answer as a status line may show it.
+QString shownWords(const QByteArray &answer)
+{
+    QString words = QString::fromUtf8(answer).simplified();
+    // Control characters of a hostile or broken server never reach a log line.
+    for (QChar &c : words)
+        if (!c.isPrint())
+            c = QLatin1Char('?');
+    if (words.isEmpty())
+        return QStringLiteral("an empty answer");
+    if (words.size() > kMaxWordsShown)
+        words = words.left(kMaxWordsShown - 1) + QChar(0x2026);
+    return words;
+}
+
+// Empty when the answer is the service's success, else the words to show.
+QString uploadRefusal(const QByteArray &answer)
+{
+    if (QString::fromUtf8(answer).trimmed().compare(QLatin1String("success"), Qt::CaseInsensitive) == 0)
+        return {};
+    return shownWords(answer);
 }
 
 }  // namespace
@@ -114,6 +140,14 @@ bool WeatherUpload::stale(const CurrentConditions &c) const
     return !local.isValid() || local.secsTo(now()) > kUploadMaxAgeSecs;
 }
 
+qint64 WeatherUpload::secsAhead(const CurrentConditions &c) const
+{
+    const QDateTime local(c.time.date(), c.time.time());
+    const qint64 ahead = now().secsTo(local);
+    const qint64 allowed = periodMinutes_ > 0 ? qint64(periodMinutes_) * 60 : kUploadMaxAgeSecs;
+    return ahead > allowed ? ahead : 0;
+}
+
 bool WeatherUpload::waiting() const
 {
     return reply_ || retry_->isActive();
@@ -123,6 +157,14 @@ void WeatherUpload::offer(const CurrentConditions &conditions)
 {
     if (!conditions.time.isValid() || (lastOffered_.isValid() && conditions.time <= lastOffered_))
         return;
+    // Not remembered as offered: once the clocks agree again, the records
+    // dated before this one are current and go out.
+    if (const qint64 ahead = secsAhead(conditions)) {
+        Q_EMIT uploadFailed(QStringLiteral("Upload failed: the record is dated %1 ahead of the computer's clock; "
+                                           "the station's clock and the computer's differ")
+                                .arg(durationText(ahead)));
+        return;
+    }
     lastOffered_ = conditions.time;
     if (stale(conditions))
         return;
@@ -154,8 +196,19 @@ void WeatherUpload::sendPending()
     request.setTransferTimeout(kTransferTimeoutMs);
     request.setHeader(QNetworkRequest::UserAgentHeader, softwareType_);
     reply_ = network_->get(request);
+    answer_.clear();
+    answerTooLong_ = false;
     inFlight_ = std::move(pending_);
     pending_.reset();
+    connect(reply_, &QNetworkReply::readyRead, this, [this, reply = reply_] {
+        if (reply != reply_)
+            return;
+        answer_ += reply->read(kUploadMaxAnswerBytes + 1 - answer_.size());
+        if (answer_.size() > kUploadMaxAnswerBytes) {
+            answerTooLong_ = true;
+            reply->abort();
+        }
+    });
     connect(reply_, &QNetworkReply::finished, this, [this, reply = reply_] { finished(reply); });
 }
 
@@ -168,7 +221,11 @@ void WeatherUpload::finished(QNetworkReply *reply)
     std::optional<CurrentConditions> sent = std::move(inFlight_);
     inFlight_.reset();
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (reply->error() == QNetworkReply::NoError && status >= 200 && status < 300) {
+    if (!answerTooLong_)
+        answer_ += reply->read(kUploadMaxAnswerBytes - answer_.size());
+    const bool httpOk = !answerTooLong_ && reply->error() == QNetworkReply::NoError && status >= 200 && status < 300;
+    const QString refusal = httpOk ? uploadRefusal(answer_) : QString();
+    if (httpOk && refusal.isEmpty()) {
         delayMs_ = firstDelayMs_;
         Q_EMIT uploaded(sent ? sent->time : QDateTime());
         sendPending();  // a newer record that came during the request
@@ -184,7 +241,16 @@ void WeatherUpload::finished(QNetworkReply *reply)
     if (ok && retryAfterSecs > 0)
         wait = std::clamp(std::min(retryAfterSecs, largestDelayMs_ / 1000) * 1000, delayMs_, largestDelayMs_);
     delayMs_ = std::min(delayMs_ * 2, largestDelayMs_);
-    const QString why = status > 0 ? QStringLiteral("HTTP %1").arg(status) : reply->errorString();
+    QString why;
+    if (answerTooLong_)
+        why = QStringLiteral("the answer is longer than %1 bytes").arg(kUploadMaxAnswerBytes);
+    else if (httpOk)
+        why = QStringLiteral("the service answered \"%1\"").arg(refusal);
+    else if (status > 0)
+        why = answer_.trimmed().isEmpty() ? QStringLiteral("HTTP %1").arg(status)
+                                          : QStringLiteral("HTTP %1 \"%2\"").arg(status).arg(shownWords(answer_));
+    else
+        why = reply->errorString();
     Q_EMIT uploadFailed(QStringLiteral("Upload failed: %1; next try in %2 s").arg(why).arg((wait + 999) / 1000));
     retry_->start(wait);
 }

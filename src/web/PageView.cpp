@@ -116,6 +116,9 @@ QJsonObject displayJson(const WebSnapshot &s, const QJsonObject &words)
                                             ? QJsonValue(static_cast<qint64>(history::plainSeconds(c.time)))
                                             : QJsonValue();
     o[QStringLiteral("connected")] = s.connected;
+    // Said beside the connection while the station's clock and the computer's differ.
+    o[QStringLiteral("clock_ahead_seconds")] = s.clockAheadSecs;
+    o[QStringLiteral("clock_note")] = s.clockNote;
     o[QStringLiteral("values")] = v;
     o[QStringLiteral("units")] = units;
     o[QStringLiteral("words")] = words;

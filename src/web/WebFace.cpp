@@ -1,5 +1,6 @@
 #include "WebFace.h"
 
+#include "ClockSkew.h"
 #include "LangTable.h"
 #include "PressureView.h"
 #include "PublishSettings.h"
@@ -56,6 +57,8 @@ void WebFace::show(const SnapshotPtr &snapshot)
     page.pressureTrend = pressureTrendIndex(s.summary);
     page.units = s.units;
     page.language = s.language;
+    page.clockAheadSecs = s.clockAheadSecs;
+    page.clockNote = clockSkewSentence(ClockSkew{s.clockAheadSecs});
     server_->update(page);
 }
 

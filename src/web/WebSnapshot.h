@@ -18,6 +18,10 @@ struct WebSnapshot {
     int pressureTrend = kTrendSteady;  // kTrendFalling, kTrendRising, kTrendSteady
     UnitChoices units;                  // the selectors' codes (datsum)
     int language = 1;                   // 0 RUS .. 4 ITA
+    // The station's clock runs this far ahead of the computer's (0: they
+    // agree within a history period), and the sentence that says so.
+    qint64 clockAheadSecs = 0;
+    QString clockNote;
 };
 
 }  // namespace nimbrel::web

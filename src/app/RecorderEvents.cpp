@@ -1,0 +1,162 @@
+#include "RecorderEvents.h"
+
+#include "ClockSkew.h"
+
+namespace nimbrel {
+
+namespace {
+
+// How often a failure that lasts is told again.
+constexpr qint64 kRetellSecs = 3600;
+
+QString recordText(const QDateTime &date)
+{
+    return date.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+}
+
+QString recordsText(long long count)
+{
+    return count == 1 ? QStringLiteral("1 record") : QStringLiteral("%1 records").arg(count);
+}
+
+// The newest of publishing's sentences that starts with `prefix`.
+QString lineStarting(const QStringList &lines, QLatin1String prefix)
+{
+    for (const QString &line : lines)
+        if (line.startsWith(prefix))
+            return line;
+    return {};
+}
+
+}  // namespace
+
+LastingFailure::Tell LastingFailure::note(bool failing, const QDateTime &now)
+{
+    if (!failing) {
+        const bool was = std::exchange(failing_, false);
+        return was ? Tell::Ended : Tell::Nothing;
+    }
+    if (!failing_) {
+        failing_ = true;
+        toldAt_ = now;
+        return Tell::Started;
+    }
+    // A clock set back restarts the hour rather than silencing the log.
+    if (!toldAt_.isValid() || toldAt_.secsTo(now) >= kRetellSecs || toldAt_ > now) {
+        toldAt_ = now;
+        return Tell::Lasts;
+    }
+    return Tell::Nothing;
+}
+
+RecorderEvents::RecorderEvents(std::function<QDateTime()> now, std::function<void(const QString &)> say)
+    : now_(std::move(now)), say_(std::move(say))
+{
+}
+
+void RecorderEvents::show(const StationSnapshot &s)
+{
+    switch (s.change) {
+    case SnapshotChange::Connection: showConnection(s); break;
+    case SnapshotChange::FullRead:
+        if (s.fullReadActive) {
+            readStart_ = s;
+        } else if (s.slotsTakenOver > readStart_.slotsTakenOver) {
+            say_(QStringLiteral("full read done: %1 taken over, %2 new, the newest of %3")
+                     .arg(recordsText(s.slotsTakenOver - readStart_.slotsTakenOver))
+                     .arg(s.recordsStored - readStart_.recordsStored)
+                     .arg(recordText(s.record.Dat)));
+            stored_ = s.recordsStored;
+        } else if (s.connected && s.stationHeld) {
+            say_(QStringLiteral("full read stopped before its end; it is tried again"));
+        }
+        break;
+    case SnapshotChange::Record:
+        // A full read's records are told at its end.
+        if (!s.fullReadActive && s.recordsStored > stored_) {
+            const long long count = s.recordsStored - stored_;
+            say_(count == 1 ? QStringLiteral("record of %1 stored").arg(recordText(s.record.Dat))
+                            : QStringLiteral("%1 stored, the newest of %2").arg(recordsText(count), recordText(s.record.Dat)));
+            stored_ = s.recordsStored;
+        }
+        break;
+    case SnapshotChange::StoreFailed:
+        say_(QStringLiteral("the history cannot be written (%1); records are kept in memory and stored once it can")
+                 .arg(s.storeError));
+        break;
+    case SnapshotChange::Publishing: showPublishing(s.publishLines); break;
+    case SnapshotChange::Handover:
+        // Publishing starts afresh when the station is taken back.
+        if (!s.stationHeld) {
+            stationKnown_ = false;
+            connected_ = false;
+            upload_ = {};
+            mqtt_ = {};
+            mqttSeen_ = false;
+        }
+        break;
+    default: break;
+    }
+    if (s.stationHeld)
+        showClock(s);
+}
+
+void RecorderEvents::showConnection(const StationSnapshot &s)
+{
+    if (!s.stationHeld)
+        return;
+    if (!stationKnown_) {
+        stationKnown_ = true;
+        connected_ = s.connected;
+        say_(s.connected ? QStringLiteral("station connected")
+                         : QStringLiteral("no station found; it is recorded as soon as it is plugged in"));
+        return;
+    }
+    if (s.connected != connected_) {
+        connected_ = s.connected;
+        say_(connected_ ? QStringLiteral("station connected") : QStringLiteral("station disconnected"));
+    }
+}
+
+void RecorderEvents::showPublishing(const QStringList &lines)
+{
+    const QDateTime now = now_();
+    const QString upload = lineStarting(lines, QLatin1String("Upload"));
+    if (!upload.isEmpty()) {
+        switch (upload_.note(!upload.startsWith(QLatin1String("Uploaded")), now)) {
+        case LastingFailure::Tell::Started:
+        case LastingFailure::Tell::Lasts: say_(upload); break;
+        case LastingFailure::Tell::Ended: say_(QStringLiteral("upload works again: %1").arg(upload)); break;
+        case LastingFailure::Tell::Nothing: break;
+        }
+    }
+    const QString mqtt = lineStarting(lines, QLatin1String("MQTT: ")).mid(6);
+    if (mqtt.isEmpty())
+        return;
+    const bool connected = mqtt == QLatin1String("connected");
+    switch (mqtt_.note(!connected, now)) {
+    case LastingFailure::Tell::Started:
+    case LastingFailure::Tell::Lasts: say_(QStringLiteral("MQTT offline: %1").arg(mqtt)); break;
+    case LastingFailure::Tell::Ended: say_(QStringLiteral("MQTT connected")); break;
+    case LastingFailure::Tell::Nothing:
+        if (connected && !mqttSeen_)
+            say_(QStringLiteral("MQTT connected"));
+        break;
+    }
+    mqttSeen_ = true;
+}
+
+void RecorderEvents::showClock(const StationSnapshot &s)
+{
+    const ClockSkew skew{s.clockAheadSecs};
+    switch (clock_.note(skew.differs(), now_())) {
+    case LastingFailure::Tell::Started:
+    case LastingFailure::Tell::Lasts:
+        say_(QStringLiteral("%1; its records are stored but not uploaded as current").arg(clockSkewSentence(skew)));
+        break;
+    case LastingFailure::Tell::Ended: say_(QStringLiteral("the station's clock and the computer's agree again")); break;
+    case LastingFailure::Tell::Nothing: break;
+    }
+}
+
+}  // namespace nimbrel
