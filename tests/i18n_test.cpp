@@ -102,9 +102,11 @@ const QStringList kWrittenByRefresh = {"FromPressureLM", "FromPressureLN", "From
 
 struct MainWindow {
     // Only one window at a time has a (detached) station link.
-    explicit MainWindow(const QString &shipped = QString::fromLatin1(BUILT_LANG_TABLE), bool linked = true)
+    explicit MainWindow(const QString &shipped = QString::fromLatin1(BUILT_LANG_TABLE), bool linked = true,
+                        const Clock *clock = nullptr)
     {
         context.workDir = dir.path();
+        context.clock = clock;
         context.defaultLangTable = shipped;
         context.quietMessages = true;
         engine = std::make_unique<StationEngine>(context);
@@ -294,6 +296,37 @@ private Q_SLOTS:
         m.select(4);
         QCOMPARE(indoor->text(), QString("Confortevole"));
         QCOMPARE(channel->text(), QString());
+    }
+
+    // Names of days and months, and the "from" labels before anything is
+    // stored, speak the chosen language (the system's locale here is C).
+    void datesAndCaptionsFollowTheSwitch()
+    {
+        const Clock monday(QDateTime(QDate(2026, 12, 7), QTime(12, 0)));
+        MainWindow m(QString::fromLatin1(BUILT_LANG_TABLE), true, &monday);
+        QVERIFY(m.form->FormCreate());
+        const struct {
+            int language;
+            const char *date;
+            const char *weekday;
+            const char *since;
+        } rows[] = {
+            {0, "07 декабря 2026", "Понедельник", "С :"},
+            {2, "07 Dezember 2026", "Montag", "Seit:"},
+            {3, "07 décembre 2026", "Lundi", "Depuis :"},
+            {4, "07 dicembre 2026", "Lunedì", "Dal:"},
+            {1, "07 December 2026", "Monday", "From:"},
+        };
+        for (const auto &r : rows) {
+            m.select(r.language);
+            QCOMPARE(m.form->ui.LocalDate->text(), QString::fromUtf8(r.date));
+            QCOMPARE(m.form->findChild<QLabel *>("WeekDayL")->text(), QString::fromUtf8(r.weekday));
+            for (const QString &name : kWrittenByRefresh)
+                QCOMPARE(m.form->findChild<QLabel *>(name)->text(), QString::fromUtf8(r.since));
+        }
+        // A refresh with nothing stored keeps the caption in the language.
+        m.form->RefreshDisplay();
+        QCOMPARE(m.form->findChild<QLabel *>("FromRainL")->text(), QStringLiteral("From:"));
     }
 
     void startUpWithAFaultyTable_data()

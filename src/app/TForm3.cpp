@@ -250,6 +250,7 @@ void TForm3::connectTo(StationEngine &engine)
 
 void TForm3::translate(const StationEngine &engine, int language)
 {
+    dateLocale_ = languageLocale(language);
     std::unique_ptr<LangTable> table = engine.openTranslations();
     // A table that went missing leaves every text as it is.
     if (table && !languageColumn(language).isEmpty())
@@ -376,7 +377,7 @@ void TForm3::HistoryTempClick()
 // computer's before any record has been read.
 void TForm3::showReadingsTime(const QDateTime &recordTime)
 {
-    sStatusBar1->setPanelText(1, lastUpdateText(recordTime, clock_ ? clock_() : QDateTime::currentDateTime()));
+    sStatusBar1->setPanelText(1, lastUpdateText(recordTime, clock_ ? clock_() : QDateTime::currentDateTime(), dateLocale_));
 }
 
 void TForm3::DateTimePicker1Change()
@@ -550,7 +551,7 @@ void TForm3::showHint(Chart c, const QPoint &position)
         p = target->pointAt(position, 1);
     QString text;
     if (p) {
-        text = QLocale().toString(plainDateTime(static_cast<PlainSeconds>(p->x())), QLocale::ShortFormat) +
+        text = dateLocale_.toString(plainDateTime(static_cast<PlainSeconds>(p->x())), QLocale::ShortFormat) +
                QStringLiteral(" : ") + formatFloat(kPatternTwoDecimals, p->y());
     }
     if (c == Rain)

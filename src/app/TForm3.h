@@ -16,6 +16,7 @@
 #include "Measurement.h"
 
 #include <QJsonObject>
+#include <QLocale>
 #include <QWidget>
 #include <functional>
 
@@ -113,6 +114,7 @@ private:
     std::function<Measurement()> readings_;
     std::function<QDate()> today_;
     std::function<QDateTime()> clock_;  // the computer's time, as the engine reads it
+    QLocale dateLocale_;                // dates in the chosen language
     history::PlainSeconds start_ = 0;
     history::PlainSeconds end_ = history::kSecondsPerDay - 1;
     int intervalIndex_ = static_cast<int>(history::Interval::Week);
