@@ -4,6 +4,7 @@
 // languages, every text from the table and fitting its component.
 #include "LangTable.h"
 #include "TForm1.h"
+#include "TForm3.h"
 #include "Translation.h"
 #include "support/SimLink.h"
 
@@ -16,6 +17,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -327,6 +329,29 @@ private Q_SLOTS:
         // A refresh with nothing stored keeps the caption in the language.
         m.form->RefreshDisplay();
         QCOMPARE(m.form->findChild<QLabel *>("FromRainL")->text(), QStringLiteral("From:"));
+    }
+
+    // Every check box of the history window shows its whole caption, on a
+    // narrow screen too: none runs under the period strip or off the edge.
+    void historyCheckBoxesShowWhole_data() { everyTextFromTheTable_data(); }
+    void historyCheckBoxesShowWhole()
+    {
+        QFETCH(int, language);
+        MainWindow m;
+        QVERIFY(m.form->FormCreate());
+        TForm3 f;
+        f.connectTo(*m.engine);
+        for (int width : {796, 1200}) {
+            f.resize(width, 800);
+            m.select(language);
+            const QWidget *strip = f.Label1->parentWidget();
+            for (QCheckBox *box : f.Panel3->findChildren<QCheckBox *>()) {
+                const QString what = QStringLiteral("%1 at %2 px").arg(box->text()).arg(width);
+                QVERIFY2(!box->geometry().intersects(strip->geometry()), qPrintable(what));
+                QVERIFY2(box->geometry().right() < width && box->width() >= box->sizeHint().width(), qPrintable(what));
+                QVERIFY2(box->geometry().bottom() < f.Panel3->height(), qPrintable(what));
+            }
+        }
     }
 
     void startUpWithAFaultyTable_data()

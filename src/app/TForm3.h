@@ -94,6 +94,12 @@ protected:
 
 private:
     enum Chart { Pressure, Temper, Hum, Wind, Rain, Uvi, ChartCount };
+    // Pixels: one row of the tool bar, each further row of check boxes, the
+    // period strip at its right and the status bar.
+    static constexpr int kToolBarHeight = 33;
+    static constexpr int kCheckRowHeight = 26;
+    static constexpr int kPeriodStripWidth = 380;
+    static constexpr int kStatusBarHeight = 22;
     void build();
     QComboBox *selector(QWidget *panel, const char *name, const QStringList &items, int x, int width);
     std::vector<history::PlotField> fieldsOf(Chart chart) const;
