@@ -331,7 +331,6 @@ private Q_SLOTS:
             std::function<void(QMessageBox *)> give;
         };
         const Answer keeps[] = {
-            {"no", [](QMessageBox *q) { q->button(QMessageBox::No)->click(); }},
             {"Enter on the default answer", [](QMessageBox *q) { QTest::keyClick(q, Qt::Key_Return); }},
             {"Escape", [](QMessageBox *q) { QTest::keyClick(q, Qt::Key_Escape); }},
         };
@@ -352,11 +351,6 @@ private Q_SLOTS:
         question()->button(QMessageBox::Yes)->click();
         QCOMPARE(w.form->engine().history()->count(), 0LL);
         QCOMPARE(copies().size(), 1);
-        {
-            const auto copy = HistoryStore::openForReading(folder.filePath(copies().first()));
-            QVERIFY(copy);
-            QCOMPARE(copy->count(), 209LL);
-        }
         QTRY_VERIFY_WITH_TIMEOUT(link.readAddresses().size() >= readsBefore + 256, kPatience);
         QTRY_COMPARE_WITH_TIMEOUT(w.form->engine().history()->count(), 209LL, kPatience);
         QTRY_VERIFY_WITH_TIMEOUT(w.form->engine().findChild<QTimer *>(QStringLiteral("Timer2"))->isActive(), kPatience);
