@@ -446,7 +446,14 @@ StationEngine::ClearOutcome StationEngine::clearHistory()
         outcome.result = Result::StationBusy;
         return outcome;
     }
-    if (history_ && history_->count() > 0) {
+    // No table to clear (datat unusable, or handed over with the station):
+    // saying it was cleared would be untrue.
+    if (!history_) {
+        outcome.result = Result::NotCleared;
+        outcome.why = QStringLiteral("the history file is not open");
+        return outcome;
+    }
+    if (history_->count() > 0) {
         // Two clearings within a second get copies of their own.
         const QString stem = QStringLiteral("datat.cleared-") + now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
         outcome.copyPath = filePath(stem);
