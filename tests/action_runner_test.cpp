@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QEventLoop>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
 
@@ -48,6 +49,18 @@ struct Window {
             QObject::connect(pick, &QComboBox::activated, &dialog, &QDialog::accept);
             dialog.exec();
             note("Open.closed", pick->currentIndex());
+        });
+        // A button whose click asks first, as clearing the history does.
+        auto *ask = named(new QPushButton(&window), "Ask", "TButton");
+        ask->setProperty(kAsksFirstProperty, true);
+        QObject::connect(ask, &QPushButton::clicked, [this] {
+            auto *q = new QMessageBox(QMessageBox::Question, QString(), QStringLiteral("Sure?"),
+                                      QMessageBox::Yes | QMessageBox::No, &window);
+            q->setAttribute(Qt::WA_DeleteOnClose);
+            QObject::connect(q, &QMessageBox::finished, [this, q] {
+                note("Ask.answer", q->clickedButton() == q->button(QMessageBox::Yes) ? "yes" : "no");
+            });
+            q->open();
         });
         window.resize(400, 300);
         window.show();
@@ -114,4 +127,49 @@ TEST(ActionRunner, StopsAtTheFirstActionThatCannotBeDone)
     EXPECT_EQ(w.seen, QStringList({"Box.changed 1", "Box.activated 1"}));
     EXPECT_TRUE(w.play({"select Spin 1"}).contains(QStringLiteral("not a drop-down list")));
     EXPECT_TRUE(w.play({"hover Chart 500 5"}).contains(QStringLiteral("lies outside Chart")));
+}
+
+// A run is checked whole first: a mistake anywhere in it, however late,
+// and not even the actions before it are carried out.
+TEST(ActionRunner, ARunWithAMistakeDoesNothing)
+{
+    const struct {
+        QStringList actions;
+        const char *why;
+    } rows[] = {
+        {{"select Box 1", "type Nothing 3"}, "has no component named Nothing"},
+        {{"select Box 1", "wait 0", "select Box 7"}, "has no item 7"},
+        {{"select Box 1", "hover Chart 500 5"}, "lies outside Chart"},
+        {{"select Box 1", "type Check x"}, "not an edit"},
+        {{"select Box 1", "click Check", "answer yes"}, "no question to answer"},
+    };
+    for (const auto &r : rows) {
+        Window w;
+        const QString failure = w.play(r.actions);
+        EXPECT_TRUE(failure.contains(QLatin1String(r.why)) && failure.contains(QStringLiteral("no action was carried out")))
+            << qPrintable(failure);
+        EXPECT_EQ(w.seen, QStringList()) << qPrintable(r.actions.join(" | "));
+    }
+}
+
+// A click that asks is answered by the action after it; left unanswered,
+// nothing is answered for the user.
+TEST(ActionRunner, AnswerGoesToTheQuestionTheClickOpened)
+{
+    const struct {
+        QStringList actions;
+        QStringList seen;
+    } rows[] = {
+        {{"click Ask", "answer yes"}, {"Ask.answer yes"}},
+        {{"click Ask", "answer no"}, {"Ask.answer no"}},
+        {{"click Ask"}, {}},
+    };
+    for (const auto &r : rows) {
+        Window w;
+        EXPECT_EQ(w.play(r.actions), QString()) << qPrintable(r.actions.join(" | "));
+        EXPECT_EQ(w.seen, r.seen) << qPrintable(r.actions.join(" | "));
+    }
+    QString error;
+    for (const char *wrong : {"answer maybe", "Form3.answer yes", "answer"})
+        EXPECT_FALSE(parseAction(QString::fromLatin1(wrong), error)) << wrong;
 }

@@ -399,6 +399,39 @@ TEST(CommandLine, StationSettingsReachTheStationsMemory)
     EXPECT_EQ(recordTime((newest + 208) % 209).secsTo(recordTime(newest)), 86400);
 }
 
+// A run with a mistake in it writes nothing to the station, even what the
+// actions before the mistake asked for; clearing the history wants its
+// question answered yes, and keeps the rows as a dated copy.
+TEST(CommandLine, ARefusedRunChangesNothingAndClearingWantsAYes)
+{
+    Demo demo(QStringLiteral("[station]\nattached=true\nperiod=5\nsaveImage=station.img\n"));
+    auto copies = [&] { return QDir(demo.dir.path()).entryList({QStringLiteral("datat.cleared-*")}); };
+    const struct {
+        QStringList actions;
+        int exitCode;
+        int copies;
+    } rows[] = {
+        {{"select PeriodBox 3", "click NoSuchComponent"}, 2, 0},
+        {{"click N1"}, 0, 0},
+        {{"click N1", "answer yes"}, 0, 1},
+    };
+    for (const auto &r : rows) {
+        QStringList arguments{QStringLiteral("--dump-ui"), demo.path(QStringLiteral("ui.json"))};
+        for (const QString &a : r.actions)
+            arguments << QStringLiteral("--action") << a;
+        const ProgramRun run = demo.run(arguments);
+        const QString situation = r.actions.join(QStringLiteral(" | "));
+        ASSERT_EQ(run.exitCode, r.exitCode) << qPrintable(situation) << qPrintable(run.err);
+        EXPECT_EQ(copies().size(), r.copies) << qPrintable(situation);
+    }
+    QFile image(demo.path(QStringLiteral("station.img")));
+    ASSERT_TRUE(image.open(QIODevice::ReadOnly));
+    EXPECT_EQ(std::uint8_t(image.readAll().at(254)), 5) << "the 30-minute interval stays";
+    const auto copy = nimbrel::HistoryStore::openForReading(demo.path(copies().value(0)));
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(copy->count(), 209);
+}
+
 // ---- The data folder ------------------------------------------------------------
 
 // Two windows started at the same moment on one data folder: one runs, the

@@ -212,8 +212,9 @@ TEST(DisplayEndToEnd, EveryPanelShowsTheStationsReadingsInTheChosenUnits)
         QStringList actions;
         std::vector<Shows> shows;
     };
+    // The stored language is Russian: so is the date's form.
     const QString statusTime =
-        QLocale().toString(QDate(2026, 3, 1), QLocale::ShortFormat) + QStringLiteral(" 9:55");
+        QLocale(QLocale::Russian).toString(QDate(2026, 3, 1), QLocale::ShortFormat) + QStringLiteral(" 9:55");
     // 25 hourly values, 1001 hPa a day ago up to 1013 hPa now, in mmHg.
     QJsonArray pressure;
     for (int x = -24; x <= 0; ++x)
@@ -405,7 +406,8 @@ TEST(DisplayEndToEnd, BeforeAnyHeaderIsReadNothingShowsAsAReading)
         {"a header copy with the 2-hour interval", 7, {{"PeriodBox", "index", 6}}},
     };
     // No record yet: both windows' last update is the computer's time.
-    const QString clock = QLocale().toString(QDate(2026, 3, 1), QLocale::ShortFormat) + QStringLiteral(" 10:00");
+    const QString clock =
+        QLocale(QLocale::Russian).toString(QDate(2026, 3, 1), QLocale::ShortFormat) + QStringLiteral(" 10:00");
     for (const auto &r : runs) {
         Station station;
         QFile ini(station.dir.filePath(QStringLiteral("stationsim.ini")));

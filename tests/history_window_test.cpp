@@ -207,7 +207,7 @@ TEST(HistoryWindowTest, HidingGroupsSharesTheHeight)
     EXPECT_EQ(f.TemperPanel->height(), 1);
     EXPECT_EQ(f.HumPanel->height(), 1);
     EXPECT_FALSE(f.TempChart->seriesVisible(0));
-    EXPECT_EQ(f.PressurePanel->height(), (f.frameGeometry().height() - 22 - 33 - 30) / 4);
+    EXPECT_EQ(f.PressurePanel->height(), (f.frameGeometry().height() - 22 - f.Panel3->height() - 30) / 4);
 }
 
 // Pressure labels ("1013.5") are wider than humidity's ("50"): the plots

@@ -4,6 +4,7 @@
 // languages, every text from the table and fitting its component.
 #include "LangTable.h"
 #include "TForm1.h"
+#include "TForm3.h"
 #include "Translation.h"
 #include "support/SimLink.h"
 
@@ -16,6 +17,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -102,9 +104,11 @@ const QStringList kWrittenByRefresh = {"FromPressureLM", "FromPressureLN", "From
 
 struct MainWindow {
     // Only one window at a time has a (detached) station link.
-    explicit MainWindow(const QString &shipped = QString::fromLatin1(BUILT_LANG_TABLE), bool linked = true)
+    explicit MainWindow(const QString &shipped = QString::fromLatin1(BUILT_LANG_TABLE), bool linked = true,
+                        const Clock *clock = nullptr)
     {
         context.workDir = dir.path();
+        context.clock = clock;
         context.defaultLangTable = shipped;
         context.quietMessages = true;
         engine = std::make_unique<StationEngine>(context);
@@ -294,6 +298,60 @@ private Q_SLOTS:
         m.select(4);
         QCOMPARE(indoor->text(), QString("Confortevole"));
         QCOMPARE(channel->text(), QString());
+    }
+
+    // Names of days and months, and the "from" labels before anything is
+    // stored, speak the chosen language (the system's locale here is C).
+    void datesAndCaptionsFollowTheSwitch()
+    {
+        const Clock monday(QDateTime(QDate(2026, 12, 7), QTime(12, 0)));
+        MainWindow m(QString::fromLatin1(BUILT_LANG_TABLE), true, &monday);
+        QVERIFY(m.form->FormCreate());
+        const struct {
+            int language;
+            const char *date;
+            const char *weekday;
+            const char *since;
+        } rows[] = {
+            {0, "07 декабря 2026", "Понедельник", "С :"},
+            {2, "07 Dezember 2026", "Montag", "Seit:"},
+            {3, "07 décembre 2026", "Lundi", "Depuis :"},
+            {4, "07 dicembre 2026", "Lunedì", "Dal:"},
+            {1, "07 December 2026", "Monday", "From:"},
+        };
+        for (const auto &r : rows) {
+            m.select(r.language);
+            QCOMPARE(m.form->ui.LocalDate->text(), QString::fromUtf8(r.date));
+            QCOMPARE(m.form->findChild<QLabel *>("WeekDayL")->text(), QString::fromUtf8(r.weekday));
+            for (const QString &name : kWrittenByRefresh)
+                QCOMPARE(m.form->findChild<QLabel *>(name)->text(), QString::fromUtf8(r.since));
+        }
+        // A refresh with nothing stored keeps the caption in the language.
+        m.form->RefreshDisplay();
+        QCOMPARE(m.form->findChild<QLabel *>("FromRainL")->text(), QStringLiteral("From:"));
+    }
+
+    // Every check box of the history window shows its whole caption, on a
+    // narrow screen too: none runs under the period strip or off the edge.
+    void historyCheckBoxesShowWhole_data() { everyTextFromTheTable_data(); }
+    void historyCheckBoxesShowWhole()
+    {
+        QFETCH(int, language);
+        MainWindow m;
+        QVERIFY(m.form->FormCreate());
+        TForm3 f;
+        f.connectTo(*m.engine);
+        for (int width : {796, 1200}) {
+            f.resize(width, 800);
+            m.select(language);
+            const QWidget *strip = f.Label1->parentWidget();
+            for (QCheckBox *box : f.Panel3->findChildren<QCheckBox *>()) {
+                const QString what = QStringLiteral("%1 at %2 px").arg(box->text()).arg(width);
+                QVERIFY2(!box->geometry().intersects(strip->geometry()), qPrintable(what));
+                QVERIFY2(box->geometry().right() < width && box->width() >= box->sizeHint().width(), qPrintable(what));
+                QVERIFY2(box->geometry().bottom() < f.Panel3->height(), qPrintable(what));
+            }
+        }
     }
 
     void startUpWithAFaultyTable_data()

@@ -49,7 +49,7 @@ struct Window {
         QObject::connect(form.get(), &TForm1::displayRefreshed, [&] { done = true; });
         if (!form->FormCreate())
             return false;
-        return QTest::qWaitFor([&] { return done; }, 5000);
+        return QTest::qWaitFor([&] { return done; }, 60000);  // the net under a stalled machine
     }
 
     QTemporaryDir dir;

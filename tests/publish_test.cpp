@@ -35,7 +35,8 @@ using namespace nimbrel;
 namespace {
 
 // Pumps events until `done` or the time is up.
-bool waitUntil(const std::function<bool()> &done, int timeoutMs = 8000)
+// The time-out is only the net under a stalled machine: every wait ends at its event.
+bool waitUntil(const std::function<bool()> &done, int timeoutMs = 60000)
 {
     QElapsedTimer t;
     t.start();

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -21,6 +22,9 @@ using namespace nimbrel;
 using nimbrel::test::SimLink;
 
 namespace {
+
+// Every wait ends at its event; this is only the net under a stalled machine.
+constexpr int kPatience = 60000;
 
 sim::SimConfig quietStation()
 {
@@ -49,7 +53,7 @@ struct Window {
     {
         return form->FormCreate() &&
                QTest::qWaitFor([&] { return form->engine().recorder().lastRecordPosition() != 0 && !form->engine().recorder().busy(); },
-                               5000);
+                               kPatience);
     }
     int writeFrames(int address) const
     {
@@ -97,13 +101,13 @@ private Q_SLOTS:
 
         w.form->ui.PressLevel->setText(typed);
         w.form->ui.SpeedButton1->click();
-        QTRY_VERIFY(!w.form->engine().recorder().busy());
+        QTRY_VERIFY_WITH_TIMEOUT(!w.form->engine().recorder().busy(), kPatience);
         const auto &memory = link.station().memory();
         if (written) {
-            QTRY_COMPARE(w.writeFrames(90), 1);
+            QTRY_COMPARE_WITH_TIMEOUT(w.writeFrames(90), 1, kPatience);
             QCOMPARE((QList<int>{memory[90], memory[91], memory[92]}), bytes);
             QCOMPARE(w.form->summary().Altitude, typed.trimmed().toInt());
-            QTRY_COMPARE(w.status(), w.form->ui.SettingWritten->text());
+            QTRY_COMPARE_WITH_TIMEOUT(w.status(), w.form->ui.SettingWritten->text(), kPatience);
         } else {
             QCOMPARE(w.writeFrames(90), 0);
             QVERIFY(std::equal(before.begin(), before.begin() + 256, memory.begin()));
@@ -124,8 +128,8 @@ private Q_SLOTS:
         const auto slot = link.station().memory();
         w.form->ui.PeriodBox->setCurrentIndex(10);
         Q_EMIT w.form->ui.PeriodBox->activated(10);
-        QTRY_COMPARE(w.writeFrames(254), 1);
-        QTRY_VERIFY(!w.form->engine().recorder().busy());
+        QTRY_COMPARE_WITH_TIMEOUT(w.writeFrames(254), 1, kPatience);
+        QTRY_VERIFY_WITH_TIMEOUT(!w.form->engine().recorder().busy(), kPatience);
         QCOMPARE(link.station().memory()[254], 11);
         QCOMPARE(int(link.station().memory()[255]), newest);
         QVERIFY(std::equal(slot.begin() + 256, slot.begin() + 286, link.station().memory().begin() + 256));
@@ -154,7 +158,7 @@ private Q_SLOTS:
         QCOMPARE(link.sent[0].address, 90);
         QCOMPARE(int(link.sent[1].kind), 0xAE);
         QCOMPARE(link.sent[2].address, 90);
-        QTRY_VERIFY(link.sent.size() >= 4u && link.sent[3].address == 224);
+        QTRY_VERIFY_WITH_TIMEOUT(link.sent.size() >= 4u && link.sent[3].address == 224, kPatience);
     }
 
     void unconfirmedWriteIsShownAndFreesTheStation_data()
@@ -172,12 +176,12 @@ private Q_SLOTS:
         link.station().setWriteAck(ack < 0 ? std::nullopt : std::optional<std::uint8_t>(std::uint8_t(ack)));
         w.form->ui.PressLevel->setText(QStringLiteral("300"));
         w.form->ui.SpeedButton1->click();
-        QTRY_COMPARE(w.status(), w.form->ui.SettingNotWritten->text());
+        QTRY_COMPARE_WITH_TIMEOUT(w.status(), w.form->ui.SettingNotWritten->text(), kPatience);
         QVERIFY(!w.form->engine().recorder().busy());
         // The poll goes on.
         link.station().addSlots(1);
         const int next = Recorder::slotPosition(link.station().newestSlotIndex());
-        QTRY_COMPARE(w.form->engine().recorder().lastRecordPosition(), next);
+        QTRY_COMPARE_WITH_TIMEOUT(w.form->engine().recorder().lastRecordPosition(), next, kPatience);
     }
 
     void withoutStationNothingIsWritten()
@@ -186,12 +190,14 @@ private Q_SLOTS:
         Window w(link);
         QVERIFY(w.started());
         link.station().setAttached(false);
-        QTRY_VERIFY(!w.form->engine().recorder().connected());
+        QTRY_VERIFY_WITH_TIMEOUT(!w.form->engine().recorder().connected(), kPatience);
         link.sent.clear();
         w.form->ui.PressLevel->setText(QStringLiteral("-12"));
         w.form->ui.SpeedButton1->click();
         Q_EMIT w.form->ui.PeriodBox->activated(3);
-        QTest::qWait(100);
+        // The next poll comes and goes without writing either.
+        QSignalSpy poll(w.form->engine().findChild<QTimer *>(QStringLiteral("Timer2")), &QTimer::timeout);
+        QVERIFY(poll.wait(kPatience));
         QCOMPARE(w.writeFrames(90) + w.writeFrames(254), 0);
         QCOMPARE(w.form->ui.PressLevel->text(), QStringLiteral("-12"));
     }
@@ -237,7 +243,7 @@ private Q_SLOTS:
         bool refreshed = false;
         QObject::connect(w.form.get(), &TForm1::displayRefreshed, [&] { refreshed = true; });
         QVERIFY(w.form->FormCreate());
-        QTRY_VERIFY(refreshed);
+        QTRY_VERIFY_WITH_TIMEOUT(refreshed, kPatience);
         QVERIFY(!w.form->engine().recorder().headerRead());
         QCOMPARE(w.form->ui.CityBox->currentText(), QStringLiteral("New York"));
         QCOMPARE(w.form->summary().LatMin, 40);

@@ -1,6 +1,7 @@
-// nimbrel-tool gen-history and export, run as a user runs them: synthetic
+// nimbrel-tool gen-history, export and restore-cleared, run as a user runs them: synthetic
 // histories of the right length and plausible values, CSV that reads back as
 // the stored values, date bounds, and refusals of bad arguments.
+#include "DataFolderLock.h"
 #include "HistoryStore.h"
 
 #include <QDir>
@@ -350,3 +351,51 @@ TEST_F(Folder, AFailedExportKeepsTheOldCsvAndSaysWhy)
 }
 
 }  // namespace
+
+// ---- restore-cleared ------------------------------------------------------------
+
+// A cleared history comes back into the folder's datat beside what was
+// recorded since; a date stored since keeps its stored row; the copy stays.
+// Refused while Nimbrel owns the folder, and when there is no copy.
+TEST_F(Folder, RestoreClearedMergesTheNewestCopyBack)
+{
+    auto store = [&](const char *name, std::initializer_list<std::pair<const char *, double>> rows) {
+        auto opened = HistoryStore::open(file(name), QDateTime::currentDateTime());
+        ASSERT_TRUE(opened.store);
+        for (const auto &[date, temperature] : rows) {
+            Measurement m;
+            m.Dat = at(date);
+            m.TempDoor = temperature;
+            ASSERT_EQ(opened.store->append(m), AppendResult::Appended);
+        }
+    };
+    store("datat.cleared-20260101-120000", {{"2025-06-01T00:00:00", 1}});  // an older clearing
+    store("datat.cleared-20260301-120000",
+          {{"2026-02-01T00:00:00", 10}, {"2026-02-02T00:00:00", 11}, {"2026-03-01T12:00:00", 12}});
+    store("datat", {{"2026-03-01T12:00:00", 20}, {"2026-03-02T00:00:00", 21}});
+
+    const ToolRun noCopy = runTool({"restore-cleared", "--data-dir", dir.filePath("missing")});
+    EXPECT_EQ(noCopy.exitCode, 2) << qPrintable(noCopy.err);
+    {
+        DataFolderLock owner(dir.path());
+        ASSERT_EQ(owner.tryLock(), DataFolderLock::State::Held);
+        const ToolRun running = runTool({"restore-cleared", "--data-dir", dir.path()});
+        EXPECT_EQ(running.exitCode, 1);
+        EXPECT_TRUE(running.err.contains(QStringLiteral("close it first"))) << qPrintable(running.err);
+    }
+
+    const ToolRun run = runTool({"restore-cleared", "--data-dir", dir.path()});
+    ASSERT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    EXPECT_TRUE(run.out.contains("restored 2 records")) << run.out.constData();
+    const auto history = HistoryStore::openForReading(file("datat"));
+    ASSERT_TRUE(history);
+    std::vector<std::pair<QDateTime, double>> rows;
+    for (const HistoryRow &r : history->rowsBetween(at("2000-01-01T00:00:00"), at("2100-01-01T00:00:00")))
+        rows.emplace_back(r.Dat, r.TempDoor);
+    const std::vector<std::pair<QDateTime, double>> expected = {{at("2026-02-01T00:00:00"), 10},
+                                                                {at("2026-02-02T00:00:00"), 11},
+                                                                {at("2026-03-01T12:00:00"), 20},
+                                                                {at("2026-03-02T00:00:00"), 21}};
+    EXPECT_EQ(rows, expected);
+    EXPECT_TRUE(QFileInfo::exists(file("datat.cleared-20260301-120000")));
+}

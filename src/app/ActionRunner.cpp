@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QTimer>
 #include <QWidget>
@@ -80,6 +81,7 @@ constexpr VerbShape kVerbs[] = {
     {"check", Action::Verb::Check, 2, "check NAME on|off"},
     {"hover", Action::Verb::Hover, 3, "hover NAME X Y"},
     {"wait", Action::Verb::Wait, 1, "wait SECONDS"},
+    {"answer", Action::Verb::Answer, 1, "answer yes|no"},
 };
 
 bool parseWholeNumber(const QString &word, int &out)
@@ -137,7 +139,7 @@ std::optional<Action> parseAction(const QString &text, QString &error)
             shape = &v;
     }
     if (!shape) {
-        error = QStringLiteral("unknown verb \"%1\" (known: select, click, type, check, hover, wait)").arg(words[0]);
+        error = QStringLiteral("unknown verb \"%1\" (known: select, click, type, check, hover, wait, answer)").arg(words[0]);
         return std::nullopt;
     }
     if (words.size() - 1 != shape->arguments) {
@@ -158,6 +160,14 @@ std::optional<Action> parseAction(const QString &text, QString &error)
             return std::nullopt;
         }
         action.waitMs = static_cast<int>(std::lround(seconds * 1000));
+        return action;
+    }
+    if (action.verb == Action::Verb::Answer) {
+        if (historyWindow || (words[1] != QLatin1String("yes") && words[1] != QLatin1String("no"))) {
+            error = QStringLiteral("answer wants yes or no, not \"%1\"").arg(words[1]);
+            return std::nullopt;
+        }
+        action.on = words[1] == QLatin1String("yes");
         return action;
     }
 
@@ -202,6 +212,7 @@ std::optional<Action> parseAction(const QString &text, QString &error)
     }
     case Action::Verb::Click:
     case Action::Verb::Wait:
+    case Action::Verb::Answer:
         break;
     }
     return action;
@@ -223,7 +234,37 @@ void ActionRunner::start()
 {
     position_ = 0;
     stopped_ = false;
-    next_->start(0);
+    const QString problem = check();
+    if (problem.isEmpty()) {
+        next_->start(0);
+        return;
+    }
+    stopped_ = true;
+    QMetaObject::invokeMethod(this, [this, problem] { Q_EMIT failed(problem); }, Qt::QueuedConnection);
+}
+
+QString ActionRunner::check() const
+{
+    for (qsizetype i = 0; i < actions_.size(); ++i) {
+        const Action &action = actions_.at(i);
+        QString problem;
+        if (action.verb == Action::Verb::Answer) {
+            const Action *before = i > 0 ? &actions_.at(i - 1) : nullptr;
+            QObject *asker = before && before->verb == Action::Verb::Click ? find(*before, problem) : nullptr;
+            if (!asker || !asker->property(kAsksFirstProperty).toBool())
+                problem = QStringLiteral("no question to answer: answer follows a click that asks one (click N1)");
+        } else if (action.verb != Action::Verb::Wait) {
+            if (QObject *object = find(action, problem))
+                problem = unsuitable(action, object);
+            // A component in a window the click before it opens (a modal
+            // dialog) is only there once that click has run.
+            else if (i > 0 && actions_.at(i - 1).verb == Action::Verb::Click)
+                problem.clear();
+        }
+        if (!problem.isEmpty())
+            return QStringLiteral("--action \"%1\": %2; no action was carried out").arg(action.source, problem);
+    }
+    return {};
 }
 
 void ActionRunner::step()
@@ -253,33 +294,27 @@ void ActionRunner::step()
     }
 }
 
-QString ActionRunner::perform(const Action &action)
+QObject *ActionRunner::find(const Action &action, QString &problem) const
 {
-    if (action.verb == Action::Verb::Wait)
-        return {};
-
     QWidget *window = action.historyWindow ? historyWindow_ : mainWindow_;
-    const QString windowName = action.historyWindow ? QStringLiteral("the history window (Form3)")
-                                                    : QStringLiteral("the main window");
-    QObject *object = nullptr;
     if (window) {
         const QList<QObject *> candidates = window->findChildren<QObject *>(action.name);
         for (QObject *candidate : candidates) {
-            if (!componentKind(candidate).isEmpty()) {
-                object = candidate;
-                break;
-            }
+            if (!componentKind(candidate).isEmpty())
+                return candidate;
         }
     }
-    if (!object)
-        return QStringLiteral("%1 has no component named %2").arg(windowName, action.name);
+    problem = QStringLiteral("%1 has no component named %2")
+                  .arg(action.historyWindow ? QStringLiteral("the history window (Form3)")
+                                            : QStringLiteral("the main window"),
+                       action.name);
+    return nullptr;
+}
 
+QString ActionRunner::unsuitable(const Action &action, QObject *object) const
+{
     auto *widget = qobject_cast<QWidget *>(object);
     auto *menuItem = qobject_cast<QAction *>(object);
-    // A disabled component, or one inside a disabled panel, takes no input.
-    if ((widget && !widget->isEnabled()) || (menuItem && !menuItem->isEnabled()))
-        return QStringLiteral("%1 is disabled").arg(describe(object));
-
     switch (action.verb) {
     case Action::Verb::Select: {
         auto *combo = qobject_cast<QComboBox *>(object);
@@ -292,6 +327,86 @@ QString ActionRunner::perform(const Action &action)
                                              .arg(action.index)
                                              .arg(combo->count() - 1);
         }
+        return {};
+    }
+    case Action::Verb::Check: {
+        auto *box = qobject_cast<QAbstractButton *>(object);
+        if ((box && box->isCheckable()) || (menuItem && menuItem->isCheckable()))
+            return {};
+        return QStringLiteral("%1 is not a check box").arg(describe(object));
+    }
+    case Action::Verb::Type: {
+        QLineEdit *edit = qobject_cast<QLineEdit *>(object);
+        if (auto *spin = qobject_cast<QAbstractSpinBox *>(object))
+            edit = spin->findChild<QLineEdit *>();
+        else if (auto *combo = qobject_cast<QComboBox *>(object); combo && combo->isEditable())
+            edit = combo->lineEdit();
+        if (!edit)
+            return QStringLiteral("%1 is not an edit").arg(describe(object));
+        if (edit->isReadOnly())
+            return QStringLiteral("%1 is read-only").arg(describe(object));
+        return {};
+    }
+    case Action::Verb::Hover:
+        if (!widget)
+            return QStringLiteral("%1 is not shown on the screen").arg(describe(object));
+        if (!widget->rect().contains(action.position)) {
+            return QStringLiteral("%1, %2 lies outside %3, which is %4 x %5 pixels")
+                .arg(action.position.x())
+                .arg(action.position.y())
+                .arg(describe(object))
+                .arg(widget->width())
+                .arg(widget->height());
+        }
+        return {};
+    case Action::Verb::Click:
+    case Action::Verb::Wait:
+    case Action::Verb::Answer:
+        break;
+    }
+    return {};
+}
+
+// The question is the main window's open message box; its buttons are
+// pressed as a user's would be.
+QString ActionRunner::answer(const Action &action)
+{
+    const QList<QMessageBox *> boxes = mainWindow_ ? mainWindow_->findChildren<QMessageBox *>() : QList<QMessageBox *>();
+    for (QMessageBox *box : boxes) {
+        if (!box->isVisible())
+            continue;
+        QAbstractButton *button = box->button(action.on ? QMessageBox::Yes : QMessageBox::No);
+        if (!button)
+            continue;
+        button->click();
+        return {};
+    }
+    return QStringLiteral("no question is open");
+}
+
+QString ActionRunner::perform(const Action &action)
+{
+    if (action.verb == Action::Verb::Wait)
+        return {};
+    if (action.verb == Action::Verb::Answer)
+        return answer(action);
+
+    QString problem;
+    QObject *object = find(action, problem);
+    if (!object)
+        return problem;
+    auto *widget = qobject_cast<QWidget *>(object);
+    auto *menuItem = qobject_cast<QAction *>(object);
+    // A disabled component, or one inside a disabled panel, takes no input.
+    if ((widget && !widget->isEnabled()) || (menuItem && !menuItem->isEnabled()))
+        return QStringLiteral("%1 is disabled").arg(describe(object));
+    problem = unsuitable(action, object);
+    if (!problem.isEmpty())
+        return problem;
+
+    switch (action.verb) {
+    case Action::Verb::Select: {
+        auto *combo = qobject_cast<QComboBox *>(object);
         // What the list does when the user picks an item from its popup:
         // the index changes (currentIndexChanged when it differs), then the
         // choice is announced even when it is the item already shown.
@@ -354,16 +469,6 @@ QString ActionRunner::perform(const Action &action)
         return {};
     }
     case Action::Verb::Hover: {
-        if (!widget)
-            return QStringLiteral("%1 is not shown on the screen").arg(describe(object));
-        if (!widget->rect().contains(action.position)) {
-            return QStringLiteral("%1, %2 lies outside %3, which is %4 x %5 pixels")
-                .arg(action.position.x())
-                .arg(action.position.y())
-                .arg(describe(object))
-                .arg(widget->width())
-                .arg(widget->height());
-        }
         // The move reaches the innermost widget under the pointer (a chart's
         // plot area), in its own coordinates, as the pointer's would.
         QWidget *target = widget->childAt(action.position);
@@ -376,6 +481,7 @@ QString ActionRunner::perform(const Action &action)
         return {};
     }
     case Action::Verb::Wait:
+    case Action::Verb::Answer:
         break;
     }
     return {};

@@ -48,6 +48,12 @@ void MainWindowUi::buildShell(QWidget *form)
     AltitudeRefused = hidden("AltitudeRefused", QStringLiteral("Высота: целое от -65535 до 65535"));
     SettingWritten = hidden("SettingWritten", QStringLiteral("Настройка записана в станцию"));
     SettingNotWritten = hidden("SettingNotWritten", QStringLiteral("Станция не подтвердила запись"));
+    ClearAsk = hidden("ClearAsk", QStringLiteral("Удалить сохранённую историю: %1 записей с %2 по %3? Копия останется "
+                                                 "в папке данных; её восстанавливает nimbrel-tool restore-cleared."));
+    ClearRefused = hidden("ClearRefused", QStringLiteral("Идёт чтение станции: история не очищена. Повторите, когда "
+                                                         "чтение закончится."));
+    ClearNotCopied = hidden("ClearNotCopied", QStringLiteral("История не очищена: не удалось сохранить её копию (%1)."));
+    SinceCaption = hidden("SinceCaption", QStringLiteral("С :"));
     // Shown after the progress text while a block is read again.
     RepeatRead = hidden("RepeatRead", QStringLiteral("повтор"));
 

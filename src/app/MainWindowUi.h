@@ -139,6 +139,13 @@ public:
     QLabel *AltitudeRefused = nullptr;
     QLabel *SettingWritten = nullptr;
     QLabel *SettingNotWritten = nullptr;
+    // Clearing the history: the question (%1 records, %2 to %3), the
+    // refusal while the station is read, and the copy that failed (%1 why).
+    QLabel *ClearAsk = nullptr;
+    QLabel *ClearRefused = nullptr;
+    QLabel *ClearNotCopied = nullptr;
+    // What the "from" labels say while nothing is stored.
+    QLabel *SinceCaption = nullptr;
 
     // Status bar and start-up progress panel.
     PanelStatusBar *sStatusBar1 = nullptr;

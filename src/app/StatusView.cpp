@@ -6,6 +6,7 @@
 #include "MainWindowUi.h"
 #include "PanelStatusBar.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -95,16 +96,18 @@ void StatusView::showMessage(const QString &text)
 
 QList<QWidget *> StatusView::lockedControls() const
 {
-    return {ui_.TempEdBox, ui_.PressureEdBox, ui_.SpeedEdBox, ui_.RainEdBox,
-            ui_.PeriodBox, ui_.UVIEdBox,      ui_.SpeedButton1, ui_.PressLevel};
+    return {ui_.TempEdBox, ui_.PressureEdBox, ui_.SpeedEdBox,   ui_.RainEdBox, ui_.PeriodBox,
+            ui_.UVIEdBox,  ui_.SpeedButton1,  ui_.PressLevel,   ui_.BitBtn1};
 }
 
 // A full read shows the progress panel and keeps the unit and station
-// settings locked until it ends.
+// settings, and the menu with the clearing of the history, locked until it
+// ends.
 void StatusView::showFullRead(bool active)
 {
     for (QWidget *w : lockedControls())
         w->setEnabled(!active);
+    ui_.N1->setEnabled(!active);
     ui_.TempPanel->setVisible(active);
     if (active)
         ui_.TempPanel->raise();

@@ -1,6 +1,8 @@
 #include "TForm1.h"
 
+#include "ActionRunner.h"
 #include "DateFormat.h"
+#include "HistoryStore.h"
 #include "PanelStatusBar.h"
 #include "StatusView.h"
 
@@ -19,6 +21,14 @@
 
 namespace nimbrel {
 
+namespace {
+
+// The open question before clearing the history, found by this name (an
+// --action answers it).
+constexpr char kClearQuestionName[] = "ClearHistoryQuestion";
+
+}  // namespace
+
 TForm1::TForm1(StationEngine &engine, QWidget *parent) : QWidget(parent), engine_(engine), shown_(engine.snapshot())
 {
     setObjectName(QStringLiteral("TForm1"));
@@ -36,6 +46,7 @@ TForm1::TForm1(StationEngine &engine, QWidget *parent) : QWidget(parent), engine
     connect(ui.HistoryTemp, &QPushButton::clicked, this, &TForm1::historyRequested);
     connect(ui.BitBtn1, &QPushButton::clicked, this, &TForm1::BitBtn1Click);
     connect(ui.N1, &QAction::triggered, this, &TForm1::N1Click);
+    ui.N1->setProperty(kAsksFirstProperty, true);
     connect(ui.ExportHistoryItem, &QAction::triggered, this, &TForm1::ExportHistoryItemClick);
     connect(ui.OpenDataFolderItem, &QAction::triggered, this, &TForm1::OpenDataFolderItemClick);
     connect(ui.SpeedButton1, &QPushButton::clicked, this, &TForm1::SpeedButton1Click);
@@ -128,8 +139,9 @@ void TForm1::Timer4Timer() { engine_.recorder().timers().writeTimeout->stop(); }
 void TForm1::Timer5Timer()
 {
     const QDateTime clock = now();
-    ui.LocalDate->setText(formatDateTime(clock, QStringLiteral("dd mmmm yyyy")));
-    ui.LocalTime->setText(formatDateTime(clock, QStringLiteral("hh:mm:ss")));
+    const QLocale locale = dateLocale();
+    ui.LocalDate->setText(formatDateTime(clock, QStringLiteral("dd mmmm yyyy"), locale));
+    ui.LocalTime->setText(formatDateTime(clock, QStringLiteral("hh:mm:ss"), locale));
 }
 
 void TForm1::BitBtn1Click()
@@ -140,7 +152,54 @@ void TForm1::BitBtn1Click()
 
 void TForm1::N1Click()
 {
-    engine_.clearHistory();
+    // Refused at once rather than asked and refused: the menu is locked
+    // during a full read, but a poll or a settings write may be running.
+    if (engine_.recorder().busy()) {
+        showMessage(ui.ClearRefused->text());
+        return;
+    }
+    if (findChild<QMessageBox *>(QLatin1String(kClearQuestionName)))
+        return;  // already asked
+    long long count = 0;
+    HistoryRow oldest, newest;
+    if (const HistoryStore *history = engine_.history()) {
+        count = history->count();
+        if (count > 0 && !(history->oldest(oldest) && history->newest(newest)))
+            count = 0;
+    }
+    const QString dateFormat = QStringLiteral("dd.mm.yyyy hh:mm");
+    const QString text = ui.ClearAsk->text()
+                             .arg(count)
+                             .arg(count > 0 ? formatDateTime(oldest.Dat, dateFormat) : QStringLiteral("–"),
+                                  count > 0 ? formatDateTime(newest.Dat, dateFormat) : QStringLiteral("–"));
+    // Window-modal and not waiting here: the station exchange carries on
+    // while the question is open, and the answer is checked against it.
+    auto *question = new QMessageBox(QMessageBox::Question, QApplication::applicationDisplayName(), text,
+                                     QMessageBox::Yes | QMessageBox::No, this);
+    question->setObjectName(QLatin1String(kClearQuestionName));
+    question->setAttribute(Qt::WA_DeleteOnClose);
+    question->setDefaultButton(QMessageBox::No);
+    question->setEscapeButton(QMessageBox::No);
+    connect(question, &QMessageBox::finished, this, [this, question] {
+        question->setObjectName(QString());
+        if (question->clickedButton() == question->button(QMessageBox::Yes))
+            clearConfirmed();
+    });
+    question->open();
+}
+
+void TForm1::clearConfirmed()
+{
+    using Result = StationEngine::ClearOutcome::Result;
+    const StationEngine::ClearOutcome outcome = engine_.clearHistory();
+    switch (outcome.result) {
+    case Result::Cleared: break;
+    case Result::StationBusy: showMessage(ui.ClearRefused->text()); break;
+    case Result::NotCopied: showMessage(ui.ClearNotCopied->text().arg(outcome.why)); break;
+    case Result::NotCleared:
+        showMessage(QStringLiteral("The history could not be cleared: %1").arg(outcome.why));
+        break;
+    }
 }
 
 // ---- What the engine reports ----------------------------------------------------

@@ -5,6 +5,7 @@
 // always had stay as the ways in.
 #pragma once
 
+#include "LangTable.h"
 #include "MainWindowUi.h"
 #include "StationEngine.h"
 
@@ -72,6 +73,8 @@ public:
     void Form2Timer2Timer();
     void BitBtn1Click();
     void Panel4Click() {}
+    // "Clear the stored history": asks first (the answer's default keeps
+    // it), naming the number of records and their span.
     void N1Click();
     // The station settings.
     void SpeedButton1Click();
@@ -106,6 +109,13 @@ private:
     void refreshSky();
     void keepLocation();
 
+    void showSinceCaptions();
+    // Month and weekday names of the chosen language.
+    QLocale dateLocale() const;
+
+    // Clearing the history, once the user said yes.
+    void clearConfirmed();
+
     void showMessage(const QString &text);
     void showFileError();
     QDateTime now() const { return engine_.now(); }
@@ -116,6 +126,7 @@ private:
     bool destroyed_ = false;
     bool storeFailureShown_ = false;
     bool headerCopyFailureShown_ = false;
+    QString sinceShown_;  // the "from" caption last put into the labels
     double lastRefreshMs_ = 0;
     StatusView *status_ = nullptr;
     QTimer *Timer5 = nullptr;

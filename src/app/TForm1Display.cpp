@@ -13,6 +13,7 @@
 
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLocale>
 #include <QLineEdit>
 
@@ -49,8 +50,8 @@ void TForm1::RefreshDisplay()
     const UnitChoices units = takeUnitChoices();                // 2 (and 8, 9: every unit and the channel)
     const DisplayViews v = currentViews(*shown_, units);
     // 3: the time stamp of the newest readings, not the computer's clock.
-    ui.sStatusBar1->setPanelText(2, lastUpdateText(measurement().Dat, now()));
-    ui.showCalendar(now().date());                              // 4
+    ui.sStatusBar1->setPanelText(2, lastUpdateText(measurement().Dat, now(), dateLocale()));
+    ui.showCalendar(now().date(), dateLocale());                // 4
     refreshLocation();                                          // 5
     ui.showDaylightSaving(summary().DstCode);                   // 6
     ui.pressure().showReadings(v.pressure);                     // 7
@@ -131,6 +132,24 @@ TForm1::DisplayViews TForm1::currentViews(const StationSnapshot &s, const UnitCh
 void TForm1::ScanRecordedExtremes()
 {
     ui.showExtremes(extremesView(measurement(), shown_->extremes));
+    showSinceCaptions();
+}
+
+// The views say "nothing stored yet" in the designed caption; the labels
+// show it in the chosen language.
+void TForm1::showSinceCaptions()
+{
+    static const char *const kSinceLabels[] = {"FromTempDoorLM", "FromTempDoorLN", "FromTempCHLM",
+                                               "FromTempCHLN",   "FromWindSpeedL", "FromWindGustL",
+                                               "FromPressureLM", "FromPressureLN", "FromRainL"};
+    const QString designed = QString::fromUtf8(kFromCaption);
+    for (const char *name : kSinceLabels) {
+        // The caption put there before a language switch counts as the caption.
+        auto *label = findChild<QLabel *>(QLatin1String(name));
+        if (label && (label->text() == designed || label->text() == sinceShown_))
+            label->setText(ui.SinceCaption->text());
+    }
+    sinceShown_ = ui.SinceCaption->text();
 }
 
 // ---- Selector handlers ------------------------------------------------------------
@@ -160,6 +179,7 @@ void TForm1::RainEdBoxChange()
 {
     takeUnitChoices();
     ui.showRainUnit(rainView(measurement(), summary(), shown_->rain, ui.rain().periodBox()->currentIndex()));
+    showSinceCaptions();
 }
 
 // The reading, the picture chosen for the value in the new unit, the chart.
@@ -173,6 +193,7 @@ void TForm1::RainBoxChange()
 {
     takeUnitChoices();
     ui.rain().showPeriod(rainPeriodView(summary(), measurement().RainUnit, ui.rain().periodBox()->currentIndex()));
+    showSinceCaptions();
 }
 
 // The whole channel side for the new channel at once: readings, dew point,
@@ -183,6 +204,7 @@ void TForm1::CHBoxChange()
     Measurement shown = measurement();
     applyUnitChoices(shown, units);
     ui.temperature().showChannelChoice(channelSide(shown, summary(), units), extremesView(shown, shown_->extremes));
+    showSinceCaptions();
 }
 
 }  // namespace nimbrel

@@ -3,7 +3,9 @@
 // translates itself when the engine's language changes.
 #include "TForm1.h"
 
+#include "FromTimeText.h"
 #include "LangTable.h"
+#include "PanelStatusBar.h"
 #include "StatusView.h"
 #include "Translation.h"
 
@@ -11,6 +13,11 @@
 #include <QLabel>
 
 namespace nimbrel {
+
+QLocale TForm1::dateLocale() const
+{
+    return languageLocale(ui.LangBox->currentIndex());
+}
 
 void TForm1::LangBoxChange()
 {
@@ -30,6 +37,12 @@ void TForm1::LangBoxChange()
     // put the panel's caption there, so the state is said again, in the
     // new language.
     status_->retell();
+    // The dates with names follow at once.
+    Timer5Timer();
+    ui.showCalendar(now().date(), dateLocale());
+    if (!ui.sStatusBar1->panelText(2).isEmpty())
+        ui.sStatusBar1->setPanelText(2, lastUpdateText(measurement().Dat, now(), dateLocale()));
+    showSinceCaptions();
 
     // The comfort words on screen follow at once. A label the refresh left
     // empty (no channel sensor) stays empty.

@@ -27,8 +27,6 @@ using namespace history;
 
 namespace {
 
-constexpr int kToolBarHeight = 33;
-constexpr int kStatusBarHeight = 22;
 const QColor kPink(255, 128, 255);
 const QColor kOrange(255, 128, 0);
 const QColor kOlive(128, 128, 0);
@@ -250,10 +248,16 @@ void TForm3::connectTo(StationEngine &engine)
 
 void TForm3::translate(const StationEngine &engine, int language)
 {
+    dateLocale_ = languageLocale(language);
     std::unique_ptr<LangTable> table = engine.openTranslations();
     // A table that went missing leaves every text as it is.
     if (table && !languageColumn(language).isEmpty())
         translateWindow(this, table->rows(3), language, true);
+    SelDate->setLocale(dateLocale_);
+    // The check boxes' new texts take new room; the time shown speaks the language.
+    layoutPanels();
+    if (!sStatusBar1->panelText(1).isEmpty())
+        showReadingsTime(engine.snapshot()->record.Dat);
 }
 
 HistoryChart *TForm3::chart(Chart c) const
@@ -376,7 +380,7 @@ void TForm3::HistoryTempClick()
 // computer's before any record has been read.
 void TForm3::showReadingsTime(const QDateTime &recordTime)
 {
-    sStatusBar1->setPanelText(1, lastUpdateText(recordTime, clock_ ? clock_() : QDateTime::currentDateTime()));
+    sStatusBar1->setPanelText(1, lastUpdateText(recordTime, clock_ ? clock_() : QDateTime::currentDateTime(), dateLocale_));
 }
 
 void TForm3::DateTimePicker1Change()
@@ -459,82 +463,6 @@ void TForm3::ComboBox1Change()
         aggregateRain(start_, end_, period, factor, source_.rainSamples(start_, end_), empty));
 }
 
-void TForm3::CheckBox1Click()
-{
-    layoutPanels();
-}
-
-void TForm3::layoutPanels()
-{
-    const bool shown[6] = {CheckBox1->isChecked(),
-                           CheckBox2->isChecked() || CheckBox7->isChecked(),
-                           CheckBox3->isChecked() || CheckBox8->isChecked(),
-                           CheckBox4->isChecked(),
-                           CheckBox5->isChecked(),
-                           CheckBox6->isChecked()};
-    const PanelHeights heights = panelHeights(shown, frameGeometry().height(), kStatusBarHeight, kToolBarHeight);
-    Panel3->setGeometry(0, 0, width(), kToolBarHeight);
-    // The check boxes take the room their texts need in the chosen language.
-    int right = 6;
-    for (QCheckBox *box : {CheckBox1, CheckBox2, CheckBox7, CheckBox3, CheckBox8, CheckBox4, CheckBox5, CheckBox6}) {
-        const int w = box->sizeHint().width() + 4;
-        box->setGeometry(right, 7, w, 20);
-        right += w + 4;
-    }
-    checksRight_ = right;
-    // The period and the date stay reachable on a narrow screen: they keep
-    // to the right edge and cover the last check boxes if need be.
-    const int x = std::max(4, std::min(checksRight_ + 4, width() - 380));
-    periodStrip_->setGeometry(x, 0, std::max(380, width() - x), kToolBarHeight);
-    periodStrip_->raise();
-    Label1->setGeometry(6, 7, 52, 20);
-    IntervalBox->setGeometry(60, 6, 90, 22);
-    Label2->setGeometry(158, 7, 104, 20);
-    SelDate->setGeometry(264, 6, 110, 22);
-    int y = kToolBarHeight;
-    QWidget *panels[] = {PressurePanel, TemperPanel, HumPanel, WindPanel, RainPanel, UVIPanel};
-    for (int i = 0; i < ChartCount; ++i) {
-        panels[i]->setGeometry(0, y, width(), heights.heights[i]);
-        chart(static_cast<Chart>(i))->setGeometry(0, 0, width(), heights.heights[i]);
-        // A hidden group's panel keeps one pixel row; its chart would paint a
-        // strip of its lines there.
-        chart(static_cast<Chart>(i))->setVisible(heights.heights[i] > 1);
-        y += heights.heights[i];
-    }
-    sStatusBar1->setGeometry(0, height() - kStatusBarHeight, width(), kStatusBarHeight);
-    alignCharts();
-}
-
-void TForm3::alignCharts()
-{
-    int widest = 0;
-    for (int c = 0; c < ChartCount; ++c) {
-        const HistoryChart *ch = chart(static_cast<Chart>(c));
-        // A hidden group's labels do not widen the others.
-        if (ch && ch->height() > 1)
-            widest = std::max(widest, ch->valueLabelWidth());
-    }
-    if (widest == chartMargin_)
-        return;
-    chartMargin_ = widest;
-    for (int c = 0; c < ChartCount; ++c)
-        if (HistoryChart *ch = chart(static_cast<Chart>(c)))
-            ch->setLeftMargin(std::max(widest, 1));
-}
-
-void TForm3::resizeEvent(QResizeEvent *event)
-{
-    QWidget::resizeEvent(event);
-    layoutPanels();
-    CheckBox1Click();
-    if (isVisible()) {
-        // The widths changed: read again at the new resolution.
-        for (int c = 0; c < ChartCount; ++c)
-            rereadPending_[c] = c != Rain;
-        rereadTimer_->start();
-    }
-}
-
 void TForm3::closeEvent(QCloseEvent *event)
 {
     // Only hidden: the selectors and the window keep their state.
@@ -550,7 +478,7 @@ void TForm3::showHint(Chart c, const QPoint &position)
         p = target->pointAt(position, 1);
     QString text;
     if (p) {
-        text = QLocale().toString(plainDateTime(static_cast<PlainSeconds>(p->x())), QLocale::ShortFormat) +
+        text = dateLocale_.toString(plainDateTime(static_cast<PlainSeconds>(p->x())), QLocale::ShortFormat) +
                QStringLiteral(" : ") + formatFloat(kPatternTwoDecimals, p->y());
     }
     if (c == Rain)

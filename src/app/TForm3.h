@@ -16,6 +16,7 @@
 #include "Measurement.h"
 
 #include <QJsonObject>
+#include <QLocale>
 #include <QWidget>
 #include <functional>
 
@@ -93,6 +94,12 @@ protected:
 
 private:
     enum Chart { Pressure, Temper, Hum, Wind, Rain, Uvi, ChartCount };
+    // Pixels: one row of the tool bar, each further row of check boxes, the
+    // period strip at its right and the status bar.
+    static constexpr int kToolBarHeight = 33;
+    static constexpr int kCheckRowHeight = 26;
+    static constexpr int kPeriodStripWidth = 380;
+    static constexpr int kStatusBarHeight = 22;
     void build();
     QComboBox *selector(QWidget *panel, const char *name, const QStringList &items, int x, int width);
     std::vector<history::PlotField> fieldsOf(Chart chart) const;
@@ -113,6 +120,7 @@ private:
     std::function<Measurement()> readings_;
     std::function<QDate()> today_;
     std::function<QDateTime()> clock_;  // the computer's time, as the engine reads it
+    QLocale dateLocale_;                // dates in the chosen language
     history::PlainSeconds start_ = 0;
     history::PlainSeconds end_ = history::kSecondsPerDay - 1;
     int intervalIndex_ = static_cast<int>(history::Interval::Week);

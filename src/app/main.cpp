@@ -60,7 +60,11 @@ bool hasDisplay()
 bool parseOptions(const QStringList &arguments, Options &options, QString &error)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Desktop companion of a USB home weather station."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Desktop companion of a USB home weather station.\n\n"
+        "Publishing (MQTT, the weather-network upload, the web page) is set in nimbrel.ini, read once at "
+        "start from the data folder (see --data-dir); a nimbrel.ini in the folder started in is not read "
+        "unless that is the data folder."));
     parser.addHelpOption();
     parser.addVersionOption();
     QCommandLineOption clock(QStringLiteral("clock"),
@@ -81,8 +85,10 @@ bool parseOptions(const QStringList &arguments, Options &options, QString &error
     QCommandLineOption action(QStringLiteral("action"),
                               QStringLiteral("After the first display refresh (before --dump-ui or --screenshot), "
                                              "act as the user would: select NAME INDEX, click NAME, type NAME TEXT, "
-                                             "check NAME on|off, hover NAME X Y, wait SECONDS. A name with the "
-                                             "prefix Form3. is in the history window. Repeatable; runs in order."),
+                                             "check NAME on|off, hover NAME X Y, wait SECONDS, answer yes|no (the question the click "
+                                             "before it opened: click N1, answer yes clears the history). A name "
+                                             "with the prefix Form3. is in the history window. Repeatable; runs in "
+                                             "order; a run with any mistake does nothing."),
                               QStringLiteral("VERB NAME [ARG]"));
     QCommandLineOption dataDir(QStringLiteral("data-dir"),
                                QStringLiteral("Keep the history, settings and tables in DIR (created when "

@@ -18,11 +18,11 @@ QString fromTimeText(const QDateTime &when)
     return formatDateTime(when, QStringLiteral("dd.mm.yyyy hh:mm"));
 }
 
-QString lastUpdateText(const QDateTime &recordTime, const QDateTime &now)
+QString lastUpdateText(const QDateTime &recordTime, const QDateTime &now, const QLocale &locale)
 {
     const QDateTime at = recordTime.isValid() ? recordTime : now;
-    return QLocale().toString(at.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-           formatDateTime(at, QStringLiteral("h:mm"));
+    return locale.toString(at.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+           formatDateTime(at, QStringLiteral("h:mm"), locale);
 }
 
 QDateTime wallClock(const QDateTime &when)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 
 namespace nimbrel {
@@ -21,7 +22,7 @@ QString fromTimeText(const QDateTime &when);
 // The time of the newest readings as the status bars show it: the short
 // date of the locale, a blank and "h:mm". Before any record has been read
 // (an invalid time) the record's time is the computer's clock, `now`.
-QString lastUpdateText(const QDateTime &recordTime, const QDateTime &now);
+QString lastUpdateText(const QDateTime &recordTime, const QDateTime &now, const QLocale &locale = QLocale());
 
 // The same wall-clock time with no time zone rules, for window arithmetic on
 // record times: the station's clock and the stored dates know no daylight

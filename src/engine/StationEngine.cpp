@@ -9,6 +9,7 @@
 #include "Publishing.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTimer>
 
 namespace nimbrel {
@@ -438,14 +439,42 @@ bool StationEngine::writeHistoryInterval(int code)
     return true;
 }
 
-bool StationEngine::clearHistory()
+StationEngine::ClearOutcome StationEngine::clearHistory()
 {
-    const bool cleared = recorder_->clearHistory();
-    if (!cleared)
-        qWarning("The history could not be cleared: %s", qPrintable(history_->lastError()));
+    using Result = ClearOutcome::Result;
+    ClearOutcome outcome;
+    if (recorder_->busy()) {
+        outcome.result = Result::StationBusy;
+        return outcome;
+    }
+    // No table to clear (datat unusable, or handed over with the station):
+    // saying it was cleared would be untrue.
+    if (!history_) {
+        outcome.result = Result::NotCleared;
+        outcome.why = QStringLiteral("the history file is not open");
+        return outcome;
+    }
+    if (history_->count() > 0) {
+        // Two clearings within a second get copies of their own.
+        const QString stem = QStringLiteral("datat.cleared-") + now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        outcome.copyPath = filePath(stem);
+        for (int n = 2; QFileInfo::exists(outcome.copyPath) || QFileInfo(outcome.copyPath).isSymLink(); ++n)
+            outcome.copyPath = filePath(QStringLiteral("%1-%2").arg(stem).arg(n));
+        if (!history_->copyTo(outcome.copyPath)) {
+            outcome.result = Result::NotCopied;
+            outcome.why = history_->lastError();
+            outcome.copyPath.clear();
+            return outcome;
+        }
+    }
+    if (!recorder_->clearHistory()) {
+        outcome.result = Result::NotCleared;
+        outcome.why = history_->lastError();
+        qWarning("The history could not be cleared: %s", qPrintable(outcome.why));
+    }
     deriveFromHistory();
     emitChange(SnapshotChange::HistoryCleared);
-    return cleared;
+    return outcome;
 }
 
 // ---- What the history says ------------------------------------------------------

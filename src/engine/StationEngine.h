@@ -135,8 +135,18 @@ public:
     // nothing is written and nothing changes.
     bool writeAltitude(int metres);
     bool writeHistoryInterval(int code);
-    // Empties the history; the next link check starts a full read.
-    bool clearHistory();
+    // Empties the history; the next link check starts a full read. The
+    // rows are first kept in the data folder as `datat.cleared-YYYYMMDD-HHMMSS`
+    // (`nimbrel-tool restore-cleared` puts them back); without that copy
+    // nothing is cleared. Refused while the station is being read: the rows
+    // a read stores and the mirror it fills would go half-way.
+    struct ClearOutcome {
+        enum class Result { Cleared, StationBusy, NotCopied, NotCleared };
+        Result result = Result::Cleared;
+        QString copyPath;  // empty when there was no row to keep
+        QString why;       // the store's reason for NotCopied and NotCleared
+    };
+    ClearOutcome clearHistory();
 
 Q_SIGNALS:
     // After every change, with what changed in snapshot->change.

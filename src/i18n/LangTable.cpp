@@ -91,6 +91,16 @@ bool validName(const QString &name)
 
 }  // namespace
 
+QLocale languageLocale(int language, const QLocale &system)
+{
+    static constexpr QLocale::Language kLanguages[kLanguageCount] = {
+        QLocale::Russian, QLocale::English, QLocale::German, QLocale::French, QLocale::Italian};
+    if (language < 0 || language >= kLanguageCount)
+        return system;
+    const QLocale::Language spoken = system.language() == QLocale::C ? QLocale::English : system.language();
+    return spoken == kLanguages[language] ? system : QLocale(kLanguages[language]);
+}
+
 QString languageColumn(int language)
 {
     if (language < 0 || language >= kLanguageCount)

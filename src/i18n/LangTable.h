@@ -11,6 +11,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 #include <memory>
 #include <vector>
@@ -22,6 +23,11 @@ namespace nimbrel {
 constexpr int kLanguageCount = 5;
 // "RUS" .. "ITA" for 0..4, empty for any other index.
 QString languageColumn(int language);
+// Whose month and weekday names and date order the windows' dates use in a
+// language: the system's own locale when it speaks that language (its
+// country's habits kept; the C locale counts as English), else the
+// language's main locale. Any other index: the system's locale.
+QLocale languageLocale(int language, const QLocale &system = QLocale());
 
 constexpr int kLangNameLength = 30;
 constexpr int kLangTextLength = 255;

@@ -4,6 +4,7 @@
 #include "SafeFile.h"
 #include "TableFile.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -415,6 +416,23 @@ bool HistoryStore::clear()
         lastError_ = why;
     execSql(db, QStringLiteral("ROLLBACK TO ClearHistory"), why);
     execSql(db, QStringLiteral("RELEASE ClearHistory"), why);
+    return false;
+}
+
+bool HistoryStore::copyTo(const QString &path) const
+{
+    if (QFileInfo::exists(path) || QFileInfo(path).isSymLink()) {
+        lastError_ = QStringLiteral("%1 already exists").arg(path);
+        return false;
+    }
+    QSqlQuery q(database());
+    q.prepare(QStringLiteral("VACUUM INTO ?"));
+    q.addBindValue(path);
+    if (q.exec())
+        return true;
+    lastError_ = q.lastError().text();
+    // A copy cut short (a full disk) is no copy.
+    QFile::remove(path);
     return false;
 }
 

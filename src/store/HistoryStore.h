@@ -116,6 +116,10 @@ public:
     void forEachBetween(const QDateTime &after, const QDateTime &upTo, RowOrder order, Visit visit) const;
 
     bool clear();
+    // A consistent copy of the whole file (rows, kept extremes, indexes) as
+    // a new file at `path`, taken through this connection, so appends that
+    // are committed are in it. Fails, leaving no file, when `path` exists.
+    bool copyTo(const QString &path) const;
 
     QString path() const { return path_; }
     QString lastError() const { return lastError_; }

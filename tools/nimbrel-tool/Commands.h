@@ -22,5 +22,6 @@ inline int report(const char *command, const QString &why, int status, const cha
 }
 int runAstro(const QStringList &arguments);
 int runReport(const QStringList &arguments);
+int runRestoreCleared(const QStringList &arguments);
 
 }  // namespace nimbrel::tool

@@ -23,6 +23,9 @@ void usage(FILE *to)
                "  astro --at YYYY-MM-DDTHH:MM:SS --lat DEG --latmin MIN --lon DEG --lonmin MIN\n"
                "        --hemispheres N --zone HOURS --dst CODE [--record-time YYYY-MM-DDTHH:MM:SS]\n"
                "      sun, moon, daylight-saving and calendar labels for a local clock and location as JSON\n"
+               "  restore-cleared [--data-dir DIR] [COPY]\n"
+               "      merge a cleared history (datat.cleared-YYYYMMDD-HHMMSS, the newest by default) back\n"
+               "      into datat; Nimbrel must not be running on the folder\n"
                "\n"
                "Without --db, report and export read ./datat when it exists, else the history in\n"
                "Nimbrel's data folder ($XDG_DATA_HOME/nimbrel, by default ~/.local/share/nimbrel).\n",
@@ -50,6 +53,8 @@ int main(int argc, char *argv[])
         return nimbrel::tool::runReport(arguments);
     if (command == QLatin1String("astro"))
         return nimbrel::tool::runAstro(arguments);
+    if (command == QLatin1String("restore-cleared"))
+        return nimbrel::tool::runRestoreCleared(arguments);
     if (command == QLatin1String("--version")) {
         std::printf("nimbrel-tool %s\n", NIMBREL_VERSION);
         return 0;

@@ -231,9 +231,9 @@ void TimeLocationPanel::show(const astro::SkyLabels &sky)
     ZemlyImage->setIndex(sky.earthPicture);
 }
 
-void TimeLocationPanel::showCalendar(const QDate &today)
+void TimeLocationPanel::showCalendar(const QDate &today, const QLocale &locale)
 {
-    WeekDayL->setText(astro::WeekdayText(today, QLocale()));
+    WeekDayL->setText(astro::WeekdayText(today, locale));
     NumWeekL->setText(QString::number(astro::WeekNumber(today)));
     NumDayL->setText(astro::DayOfYearText(today));
 }

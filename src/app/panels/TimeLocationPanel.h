@@ -7,6 +7,8 @@
 // and the time zone directly, so they are public.
 #pragma once
 
+#include <QLocale>
+
 #include "Component.h"
 #include "PanelKit.h"
 #include "CityTable.h"
@@ -61,8 +63,8 @@ public:
 
     // Sun and moon times, day length and the two pictures.
     void show(const astro::SkyLabels &sky);
-    // The weekday, week number and day of the year of `today`.
-    void showCalendar(const QDate &today);
+    // The weekday (named in `locale`), week number and day of the year of `today`.
+    void showCalendar(const QDate &today, const QLocale &locale);
     // The hemispheres, time zone and coordinates of a location, and the
     // name of its daylight-saving rule (kept when the code has none).
     void showHemispheresAndZone(const StationSummary &s);
