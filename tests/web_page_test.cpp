@@ -14,6 +14,7 @@
 #include "support/DevTools.h"
 #include "support/LoopbackHttp.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -120,9 +121,34 @@ struct Page {
             return;
         browser.call(QStringLiteral("Page.enable"));
         browser.call(QStringLiteral("Runtime.enable"));
+        viewport(1280, 900, false);
+    }
+
+    void viewport(int width, int height, bool phone)
+    {
         browser.call(QStringLiteral("Emulation.setDeviceMetricsOverride"),
-                     {{QStringLiteral("width"), 1280}, {QStringLiteral("height"), 900},
-                      {QStringLiteral("deviceScaleFactor"), 1}, {QStringLiteral("mobile"), false}});
+                     {{QStringLiteral("width"), width}, {QStringLiteral("height"), height},
+                      {QStringLiteral("deviceScaleFactor"), 1}, {QStringLiteral("mobile"), phone}});
+    }
+
+    // The whole page at a phone's and a desktop's width into `folder`, as
+    // NAME-phone.png and NAME-desktop.png; the desktop viewport stays.
+    void photograph(const QString &folder, const QString &name)
+    {
+        const QString settle = QStringLiteral(
+            "new Promise(done => requestAnimationFrame(() => requestAnimationFrame(() => "
+            "done(document.documentElement.scrollHeight))))");
+        for (const auto &[suffix, width, phone] : {std::tuple{"-phone.png", 390, true}, std::tuple{"-desktop.png", 1280, false}}) {
+            viewport(width, 900, phone);
+            viewport(width, browser.evaluate(settle).toInt(), phone);
+            browser.evaluate(settle);
+            const QJsonObject shot =
+                browser.call(QStringLiteral("Page.captureScreenshot"), {{QStringLiteral("format"), QStringLiteral("png")}});
+            QFile png(QDir(folder).filePath(name + QLatin1String(suffix)));
+            if (png.open(QIODevice::WriteOnly))
+                png.write(QByteArray::fromBase64(shot[QStringLiteral("data")].toString().toLatin1()));
+        }
+        viewport(1280, 900, false);
     }
 
     void load(const QString &url)
@@ -182,7 +208,8 @@ bool chartPrerequisites()
 
 }  // namespace
 
-// Every rain unit with every pressure unit, one page load each.
+// Every rain unit with every pressure unit, one page load each. With
+// NIMBREL_WEB_SCREENSHOTS set to a folder, each inch row is photographed.
 TEST(WebPage, EveryChartDrawsInEveryRainAndPressureUnit)
 {
     if (!chartPrerequisites())
@@ -211,6 +238,9 @@ TEST(WebPage, EveryChartDrawsInEveryRainAndPressureUnit)
                     EXPECT_GT(c[QStringLiteral("largest")].toDouble(), 0.0) << "the afternoon's rain shows";
                 }
             }
+            const QString shots = qEnvironmentVariable("NIMBREL_WEB_SCREENSHOTS");
+            if (!shots.isEmpty() && rain == RainUnit::Inch)
+                page.photograph(shots, QStringLiteral("web-rain-inch-%1").arg(pressureUnitName(unitCode(pressure))));
         }
     }
 }

@@ -177,39 +177,52 @@ function drawHistory(h) {
   one('chart-uv', 'uv_index');
 }
 
+// One /api/history request: {ok, body}, or null when the program did not
+// answer at all.
+function ask(params) {
+  return fetch('/api/history?' + params.toString())
+    .then((r) => r.json().then((body) => ({ ok: r.ok, body: body }), () => ({ ok: false, body: {} })),
+          () => null);
+}
+
 function loadHistory() {
   if (!chartsAvailable()) return;
-  const params = new URLSearchParams({ units: 'display' });
+  const lines = new URLSearchParams({ units: 'display' });
   const width = Math.max(200, Math.min(1000, Math.round(document.querySelector('.plot').clientWidth)));
-  params.set('points', String(2 * width));
-  const keys = ['indoor_temperature', 'indoor_humidity', 'pressure_sea_level', 'wind_speed', 'uv_index', 'rain'];
+  lines.set('points', String(2 * width));
+  const keys = ['indoor_temperature', 'indoor_humidity', 'pressure_sea_level', 'wind_speed', 'uv_index'];
   for (const ch of (display && display.values && display.values.channels) || [])
     keys.push('channel' + ch.channel + '_temperature', 'channel' + ch.channel + '_humidity');
-  params.set('series', keys.join(','));
+  lines.set('series', keys.join(','));
+  // Rain as bars about a dozen pixels wide: at one interval per pixel a
+  // shower is a hairline nobody sees.
+  const rain = new URLSearchParams({ units: 'display', series: 'rain' });
+  rain.set('points', String(Math.max(12, Math.min(120, Math.round(width / 12)))));
   let span = null;
   if (display && typeof display.record_plain === 'number') {
     span = [RANGES[range] ? display.record_plain - RANGES[range] * DAY : -2208988800, display.record_plain];
-    params.set('from', plainIso(span[0]));
-    params.set('to', plainIso(span[1]));
+    for (const params of [lines, rain]) {
+      params.set('from', plainIso(span[0]));
+      params.set('to', plainIso(span[1]));
+    }
   }
   const asked = ++historyAsked;
-  fetch('/api/history?' + params.toString())
-    .then((r) => r.json().then((body) => ({ ok: r.ok, body: body }), () => ({ ok: false, body: {} })),
-          () => null)
-    .then((r) => {
+  Promise.all([ask(lines), ask(rain)])
+    .then(([l, r]) => {
       if (asked !== historyAsked) return;  // a newer range was chosen meanwhile
-      if (r === null) {
+      if (l === null || r === null) {
         note(words().server_lost);
         return;
       }
-      if (!r.ok) {
-        note((display && !display.time) ? words().no_records : r.body.error);
+      const refused = !l.ok ? l : !r.ok ? r : null;
+      if (refused) {
+        note((display && !display.time) ? words().no_records : refused.body.error);
         return;
       }
       note('');
       // "all" starts at the oldest record the answer names.
-      shownSpan = span && !RANGES[range] ? [Date.parse(r.body.from + 'Z') / 1000, span[1]] : span;
-      drawHistory(r.body);
+      shownSpan = span && !RANGES[range] ? [Date.parse(l.body.from + 'Z') / 1000, span[1]] : span;
+      drawHistory({ series: l.body.series.concat(r.body.series) });
     })
     .catch(pageFault);
 }
