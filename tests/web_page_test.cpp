@@ -185,7 +185,7 @@ TEST(WebPage, EveryChartDrawsInEveryRainAndPressureUnit)
             for (const QJsonValue &c : charts) {
                 EXPECT_GT(c[QStringLiteral("values")].toInt(), 0) << c[QStringLiteral("id")].toString().toStdString();
                 if (c[QStringLiteral("id")] == QStringLiteral("chart-rain")) {
-                    EXPECT_GT(c[QStringLiteral("largest")].toDouble(), 0.0) << "the afternoon's rain shows";
+                    EXPECT_GT(c[QStringLiteral("largest")].toDouble(), 0.0) << "the day's rain shows";
                 }
             }
         }
