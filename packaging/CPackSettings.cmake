@@ -21,7 +21,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # (the SQLite driver of Qt, the font the windows are drawn for) is named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, fonts-dejavu-core")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "udev, qt6-wayland")
+# The web page loads Debian's chart library from its package's folder (the
+# [web] chartScript default); without it the page shows no charts and says so.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "udev, qt6-wayland, libjs-chart.js")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     "${CMAKE_CURRENT_LIST_DIR}/postinst;${CMAKE_CURRENT_LIST_DIR}/postrm")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

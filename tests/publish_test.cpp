@@ -306,7 +306,10 @@ TEST(PublishedState, BaseUnitsAndNullWhereAPanelShowsAPlaceholder)
         EXPECT_DOUBLE_EQ(good[QLatin1String(key)].toDouble(-999), value) << key;
     }
     EXPECT_EQ(good[QStringLiteral("wind_direction_point")].toString(), QStringLiteral("SW"));
-    EXPECT_FALSE(good.contains(QStringLiteral("channel2_temperature"))) << "no sensor, no channel";
+    for (const char *key : {"channel2_temperature", "channel2_humidity", "channel5_dew_point"}) {
+        EXPECT_TRUE(good.contains(QLatin1String(key)) && good[QLatin1String(key)].isNull())
+            << key << ": no sensor, a null rather than 0";
+    }
 
     struct Fault {
         const char *situation;

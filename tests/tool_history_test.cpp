@@ -247,6 +247,10 @@ TEST_F(Folder, ExportWritesTheHeaderAndEachRowAsStored)
         m.HumCH[0] = 91;
         m.TempCH[1] = 0.1;
         m.HumCH[1] = 80;
+        m.TempCH[2] = 0.0;  // a real freezing reading
+        m.HumCH[2] = 55;
+        m.TempCH[3] = -2.5;
+        m.TempCHState[3] = 1;  // too cold: stored as 0
         m.TempCHState[4] = 4;
         m.TempCH[4] = 12.5;  // no sensor: stored as 0
         m.HumCH[4] = 50;
@@ -263,14 +267,15 @@ TEST_F(Folder, ExportWritesTheHeaderAndEachRowAsStored)
         m.WindGust = 14.1;
         ASSERT_EQ(opened.store->append(m), AppendResult::Appended);
     }
-    // The history in the current folder by default.
+    // The history in the current folder by default. Channels without a
+    // reading (4: too cold, 5: no sensor) are empty cells, not 0 °C and 0 %.
     const ToolRun run = runTool({"export", "history.csv"}, dir.path());
     ASSERT_EQ(run.exitCode, 0) << qPrintable(run.err);
     EXPECT_EQ(csvLines(file("history.csv")),
               (QList<QByteArray>{kHeader,
-                                 "2026-01-05T06:00:00,1,21.7,38,-17.3,91,0.1,80,0,0,0,0,0,0,0.3,1003.4375,2,-25.9,14.1,"
+                                 "2026-01-05T06:00:00,1,21.7,38,-17.3,91,0.1,80,0,55,,,,,0.3,1003.4375,2,-25.9,14.1,"
                                  "12.3,40123,0,15",
-                                 "2026-01-05T06:30:00,1,21.7,38,-17.3,91,0.1,80,0,0,0,0,0,0,0.3,1003.4375,2,-25.9,0,"
+                                 "2026-01-05T06:30:00,1,21.7,38,-17.3,91,0.1,80,0,55,,,,,0.3,1003.4375,2,-25.9,0,"
                                  "12.3,40123,0,15"}));
 }
 

@@ -146,14 +146,14 @@ QJsonObject stateJson(const CurrentConditions &c)
     o[QStringLiteral("indoor_temperature")] = number(c.indoorTemperatureC, 1);
     o[QStringLiteral("indoor_humidity")] = whole(c.indoorHumidity);
     o[QStringLiteral("indoor_dew_point")] = number(c.indoorDewPointC, 1);
+    // Every channel has its keys; one without a sensor has nothing but
+    // nulls, never the 0.0 °C and 0 % it is stored as.
     for (int i = 0; i < kChannelCount; ++i) {
         const ChannelConditions &ch = c.channels[i];
-        if (!ch.present)
-            continue;
         const QString prefix = QStringLiteral("channel%1_").arg(i + 1);
-        o[prefix + QStringLiteral("temperature")] = number(ch.temperatureC, 1);
-        o[prefix + QStringLiteral("humidity")] = whole(ch.humidity);
-        o[prefix + QStringLiteral("dew_point")] = number(ch.dewPointC, 1);
+        o[prefix + QStringLiteral("temperature")] = number(ch.present ? ch.temperatureC : std::nullopt, 1);
+        o[prefix + QStringLiteral("humidity")] = whole(ch.present ? ch.humidity : std::nullopt);
+        o[prefix + QStringLiteral("dew_point")] = number(ch.present ? ch.dewPointC : std::nullopt, 1);
     }
     o[QStringLiteral("pressure_sea_level")] = number(c.pressureSeaLevelHpa, 1);
     o[QStringLiteral("pressure_station")] = number(c.pressureStationHpa, 1);

@@ -77,7 +77,8 @@ QString isoWithOffset(const QDateTime &localTime);
 // The retained MQTT state message: base units (°C, %, hPa, km/h, degrees,
 // mm, UV index) rounded as the panels show them, null for missing values.
 // Keys: time, indoor_temperature, indoor_humidity, indoor_dew_point,
-// channelN_temperature / _humidity / _dew_point for present channels,
+// channelN_temperature / _humidity / _dew_point for channels 1..5 (null for
+// a channel without a sensor),
 // pressure_sea_level, pressure_station, wind_speed, wind_gust,
 // wind_direction, wind_direction_point, wind_chill, rain_last_hour, rain_24h,
 // rain_total, rain_total_since, rain_today, rain_counter (tips),

@@ -38,6 +38,13 @@ QByteArray historyCsvLine(const HistoryRow &r)
     appendReal(line, r.TempDoor);
     appendInteger(line, r.HumDoor);
     for (int c = 0; c < kChannelCount; ++c) {
+        // A channel without a reading (no sensor, or one reporting too low,
+        // too high or an error) is stored as 0.0 °C and 0 %, which no sensor
+        // reads: two empty cells, so a spreadsheet does not average a 0 in.
+        if (r.TempCH[c] == 0.0 && r.HumCH[c] == 0) {
+            line += ",,";
+            continue;
+        }
         appendReal(line, r.TempCH[c]);
         appendInteger(line, r.HumCH[c]);
     }

@@ -1,7 +1,8 @@
 // The history as CSV, one row per record, oldest first, for spreadsheets and
 // scripts: the fields of the table under their own names, dates as
 // "YYYY-MM-DDTHH:MM:SS", numbers in the C locale as the shortest text that
-// reads back as the stored value. Written by `nimbrel-tool export` and by the
+// reads back as the stored value; a remote channel's two cells are empty
+// where it had no reading (stored as 0.0 and 0). Written by `nimbrel-tool export` and by the
 // main window's "Export history…".
 #pragma once
 

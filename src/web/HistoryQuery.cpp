@@ -11,6 +11,7 @@
 #include <QTimeZone>
 #include <QVariant>
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <charconv>
 #include <unordered_map>
@@ -34,6 +35,7 @@ struct Series {
     PlotField field;
     int decimals = 1;
     QString unit;
+    int channel = 0;  // 1..5 for a remote channel's series
 };
 
 std::vector<Series> allSeries(const UnitChoices &u)
@@ -47,8 +49,8 @@ std::vector<Series> allSeries(const UnitChoices &u)
     s.push_back({QStringLiteral("indoor_humidity"), indoorHumidityField(), 0, percent});
     for (int ch = 1; ch <= kChannelCount; ++ch) {
         s.push_back({QStringLiteral("channel%1_temperature").arg(ch), channelTemperatureField(ch, u.temperature), 1,
-                     degrees});
-        s.push_back({QStringLiteral("channel%1_humidity").arg(ch), channelHumidityField(ch), 0, percent});
+                     degrees, ch});
+        s.push_back({QStringLiteral("channel%1_humidity").arg(ch), channelHumidityField(ch), 0, percent, ch});
     }
     s.push_back({QStringLiteral("wind_speed"), windSpeedField(u.speed), 1, speedUnitName(u.speed)});
     s.push_back({QStringLiteral("uv_index"), uvField(u.uv), 1, uvUnitName(u.uv)});
@@ -107,11 +109,16 @@ private:
     std::unordered_map<std::pair<std::uint64_t, int>, QByteArray, Hash> texts_;
 };
 
-// Writes the points of one series as [seconds, value].
+// Writes the points of one series as [seconds, value], or [seconds, null]
+// where there is no reading.
 class PointWriter {
 public:
     PointWriter(QByteArray &out, ValueTexts &texts, int decimals) : out_(out), texts_(texts), decimals_(decimals) {}
-    void add(PlainSeconds x, double y)
+    void add(PlainSeconds x, double y) { put(x, texts_.text(y, decimals_)); }
+    void addMissing(PlainSeconds x) { put(x, QByteArrayLiteral("null")); }
+
+private:
+    void put(PlainSeconds x, const QByteArray &value)
     {
         char digits[24];
         const auto written = std::to_chars(digits, digits + sizeof digits, x).ptr;
@@ -120,11 +127,10 @@ public:
         out_ += '[';
         out_.append(digits, written - digits);
         out_ += ',';
-        out_ += texts_.text(y, decimals_);
+        out_ += value;
         out_ += ']';
     }
 
-private:
     QByteArray &out_;
     ValueTexts &texts_;
     int decimals_;
@@ -137,6 +143,18 @@ void appendString(QByteArray &out, const QString &text)
     out += '"';
     out += text.toUtf8();
     out += '"';
+}
+
+// A channel without a reading is stored as 0.0 °C and 0 % (no sensor, or a
+// sensor reporting too low, too high or an error); a real sensor never
+// reads 0 % humidity. A channel whose every record in the stretch is
+// stored so had no sensor there: its points are null, not zero.
+bool noReading(const std::vector<PlotPoint> &temperature, const PlotField &temperatureField,
+               const std::vector<PlotPoint> &humidity)
+{
+    const double zero = temperatureField.value(0.0);
+    return std::all_of(temperature.begin(), temperature.end(), [&](const PlotPoint &p) { return p.y == zero; }) &&
+           std::all_of(humidity.begin(), humidity.end(), [](const PlotPoint &p) { return p.y == 0.0; });
 }
 
 // The counter of the last record at or before t, the start of the first
@@ -312,13 +330,40 @@ HistoryAnswer HistoryQuery::answer(const QUrlQuery &query, const UnitChoices &di
         return refuse(503, QStringLiteral("The history's summaries are not ready; ask for a shorter range or try again "
                                           "in a minute."));
 
+    // A channel's temperature and humidity are read together, even when only
+    // one is asked for: whether the channel had a reading needs both.
     std::vector<PlotField> fields;
     for (const Series &s : series)
         fields.push_back(s.field);
+    std::array<int, kChannelCount> temperatureAt;
+    std::array<int, kChannelCount> humidityAt;
+    temperatureAt.fill(-1);
+    humidityAt.fill(-1);
+    for (int ch = 1; ch <= kChannelCount; ++ch) {
+        const bool asked = std::any_of(series.begin(), series.end(), [&](const Series &s) { return s.channel == ch; });
+        if (!asked)
+            continue;
+        const PlotField t = channelTemperatureField(ch, units.temperature);
+        const PlotField h = channelHumidityField(ch);
+        for (const PlotField &f : {t, h}) {
+            auto it = std::find(fields.begin(), fields.end(), f);
+            if (it == fields.end())
+                it = fields.insert(fields.end(), f);
+            (f == t ? temperatureAt : humidityAt)[static_cast<std::size_t>(ch - 1)] =
+                static_cast<int>(it - fields.begin());
+        }
+    }
     const auto way = source_.wayFor(after, upTo, columns);
     if (source_.summaryUsable())
         daysReady_ = days_.refresh(store_->database(), *oldest, *newest);
     const std::vector<std::vector<PlotPoint>> read = readSeries(way, after, upTo, columns, fields);
+    std::array<bool, kChannelCount> channelUnused{};
+    for (std::size_t c = 0; c < channelUnused.size(); ++c) {
+        if (temperatureAt[c] >= 0)
+            channelUnused[c] = noReading(read[static_cast<std::size_t>(temperatureAt[c])],
+                                         fields[static_cast<std::size_t>(temperatureAt[c])],
+                                         read[static_cast<std::size_t>(humidityAt[c])]);
+    }
 
     ValueTexts texts;
     QByteArray out;
@@ -341,8 +386,13 @@ HistoryAnswer HistoryQuery::answer(const QUrlQuery &query, const UnitChoices &di
         appendString(out, series[i].unit);
         out += ",\"points\":[";
         PointWriter points(out, texts, series[i].decimals);
-        for (const PlotPoint &p : read[i])
-            points.add(static_cast<PlainSeconds>(p.x), p.y);
+        const bool missing = series[i].channel > 0 && channelUnused[static_cast<std::size_t>(series[i].channel - 1)];
+        for (const PlotPoint &p : read[i]) {
+            if (missing)
+                points.addMissing(static_cast<PlainSeconds>(p.x));
+            else
+                points.add(static_cast<PlainSeconds>(p.x), p.y);
+        }
         out += "]}";
     }
 

@@ -72,6 +72,22 @@ const OwnWord kOwnWords[] = {
                     u"Aucun enregistrement pour l’instant", u"Ancora nessuna registrazione"}},
     {"server_lost", {u"Нет связи с программой", u"The program cannot be reached", u"Das Programm ist nicht erreichbar",
                      u"Le programme est injoignable", u"Il programma non è raggiungibile"}},
+    // The page's own fault (a script error), never to be taken for a lost
+    // connection; the error's text follows.
+    {"page_error", {u"Страница не смогла построить графики:", u"The page failed to draw the charts:",
+                    u"Die Seite konnte die Diagramme nicht zeichnen:", u"La page n’a pas pu tracer les graphiques :",
+                    u"La pagina non è riuscita a disegnare i grafici:"}},
+    {"chart_library_missing",
+     {u"Графики не показаны: нет библиотеки графиков. Установите пакет libjs-chart.js или укажите chartScript "
+      u"в разделе [web] файла nimbrel.ini.",
+      u"No charts: the chart library is missing. Install the package libjs-chart.js or name it as chartScript "
+      u"under [web] in nimbrel.ini.",
+      u"Keine Diagramme: Die Diagrammbibliothek fehlt. Installieren Sie das Paket libjs-chart.js oder geben Sie "
+      u"sie als chartScript unter [web] in nimbrel.ini an.",
+      u"Pas de graphiques : la bibliothèque de graphiques manque. Installez le paquet libjs-chart.js ou indiquez-la "
+      u"comme chartScript dans la section [web] de nimbrel.ini.",
+      u"Nessun grafico: manca la libreria dei grafici. Installate il pacchetto libjs-chart.js o indicatela come "
+      u"chartScript nella sezione [web] di nimbrel.ini."}},
 };
 
 QString key(int form, const QString &name, int item, int type)

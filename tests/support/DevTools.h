@@ -119,6 +119,21 @@ public:
         return waitFor([&](const QJsonObject &m) { return m[QStringLiteral("method")].toString() == method; });
     }
 
+    // The events named `method` that have come in so far, oldest first,
+    // without waiting for more (a command's answer comes after the events
+    // the command caused).
+    QList<QJsonObject> takeEvents(const QString &method)
+    {
+        QList<QJsonObject> taken;
+        for (qsizetype i = 0; i < messages_.size();) {
+            if (messages_[i][QStringLiteral("method")].toString() == method)
+                taken.append(messages_.takeAt(i));
+            else
+                ++i;
+        }
+        return taken;
+    }
+
     // Evaluates `expression` in the page; a promise is awaited. The value.
     QJsonValue evaluate(const QString &expression)
     {

@@ -9,6 +9,7 @@ let display = null;
 let range = 'day';
 let charts = {};
 let shownRecord = null;
+let historyAsked = 0;  // the newest history request; older answers are dropped
 
 function $(selector) { return document.querySelector(selector); }
 function $all(selector) { return document.querySelectorAll(selector); }
@@ -22,6 +23,38 @@ function plainText(seconds, withDate, withTime) {
   return withDate && withTime ? date + ' ' + time : withDate ? date : time;
 }
 function plainIso(seconds) { return new Date(seconds * 1000).toISOString().slice(0, 19); }
+
+function words() { return display ? display.words : {}; }
+
+// The line under the range buttons: a sentence, or nothing.
+function note(text) {
+  const el = $('#history-note');
+  el.hidden = !text;
+  el.textContent = text || '';
+}
+
+// A fault of this script is said as one, never as a lost connection, and
+// goes to the console where a developer looks.
+function pageFault(error) {
+  console.error(error);
+  note((words().page_error || 'The page failed:') + ' ' + (error && error.message ? error.message : String(error)));
+}
+
+// The program stopped answering.
+function serverLost() {
+  $('#connection-text').textContent = words().server_lost || 'Nimbrel?';
+  $('#connection').dataset.connected = 'false';
+}
+
+// The charting library is served from the system's package; without it the
+// page says so instead of showing empty frames.
+function chartsAvailable() {
+  const ok = typeof Chart !== 'undefined';
+  $('.charts').hidden = !ok;
+  if (!ok)
+    note(words().chart_library_missing || 'The chart library (Debian package libjs-chart.js) is missing.');
+  return ok;
+}
 
 function render(d) {
   display = d;
@@ -83,7 +116,7 @@ let shownSpan = null;  // [from, to] of the charts, plain seconds
 function lineChart(id, datasets, unit, bars) {
   const canvas = document.getElementById(id);
   if (charts[id]) charts[id].destroy();
-  if (typeof Chart === 'undefined') return;
+  delete charts[id];
   let drawnPoints = 0;
   for (const ds of datasets) drawnPoints += ds.data.length;
   charts[id] = new Chart(canvas, {
@@ -101,21 +134,28 @@ function lineChart(id, datasets, unit, bars) {
                const span = shownSpan ? shownSpan[1] - shownSpan[0] : DAY;
                return plainText(value, span > 2 * DAY, span <= 10 * DAY);
              } } },
-        y: { title: { display: true, text: unit }, ticks: { format: { useGrouping: false, maximumFractionDigits: 2 } } },
+        // Chart.js picks the decimals from the tick step (0.005 inHg, 0.01 in
+        // of rain); fixing a maximum below its pick makes Intl throw.
+        y: { title: { display: true, text: unit }, ticks: { format: { useGrouping: false } } },
       },
     },
     plugins: [{ id: 'drawn', afterRender: () => { canvas.dataset.drawn = String(drawnPoints); } }],
   });
 }
 
-function series(history, key) { return history.series.find((s) => s.key === key); }
+// A series the answer lacks draws as an empty one rather than stopping
+// every chart after it.
+function series(history, key) {
+  return history.series.find((s) => s.key === key) || { key: key, unit: '', points: [] };
+}
+// A null value (no reading) is a gap in the line.
 function dataset(s, label, i, fill) {
   return { label: label, data: s.points.map((p) => ({ x: p[0], y: p[1] })),
            borderColor: COLORS[i % COLORS.length], backgroundColor: fill ? COLORS[i % COLORS.length] : 'transparent' };
 }
 
 function drawHistory(h) {
-  const w = display ? display.words : {};
+  const w = words();
   const channels = display && display.values && display.values.channels ? display.values.channels : [];
   const temps = [dataset(series(h, 'indoor_temperature'), w.indoor_temperature, 0)];
   const hums = [dataset(series(h, 'indoor_humidity'), w.indoor_humidity, 0)];
@@ -137,44 +177,66 @@ function drawHistory(h) {
   one('chart-uv', 'uv_index');
 }
 
+// One /api/history request: {ok, body}, or null when the program did not
+// answer at all.
+function ask(params) {
+  return fetch('/api/history?' + params.toString())
+    .then((r) => r.json().then((body) => ({ ok: r.ok, body: body }), () => ({ ok: false, body: {} })),
+          () => null);
+}
+
 function loadHistory() {
-  const note = $('#history-note');
-  const params = new URLSearchParams({ units: 'display' });
+  if (!chartsAvailable()) return;
+  const lines = new URLSearchParams({ units: 'display' });
   const width = Math.max(200, Math.min(1000, Math.round(document.querySelector('.plot').clientWidth)));
-  params.set('points', String(2 * width));
-  const keys = ['indoor_temperature', 'indoor_humidity', 'pressure_sea_level', 'wind_speed', 'uv_index', 'rain'];
+  lines.set('points', String(2 * width));
+  const keys = ['indoor_temperature', 'indoor_humidity', 'pressure_sea_level', 'wind_speed', 'uv_index'];
   for (const ch of (display && display.values && display.values.channels) || [])
     keys.push('channel' + ch.channel + '_temperature', 'channel' + ch.channel + '_humidity');
-  params.set('series', keys.join(','));
+  lines.set('series', keys.join(','));
+  // Rain as bars about a dozen pixels wide: at one interval per pixel a
+  // shower is a hairline nobody sees.
+  const rain = new URLSearchParams({ units: 'display', series: 'rain' });
+  rain.set('points', String(Math.max(12, Math.min(120, Math.round(width / 12)))));
   let span = null;
   if (display && typeof display.record_plain === 'number') {
     span = [RANGES[range] ? display.record_plain - RANGES[range] * DAY : -2208988800, display.record_plain];
-    params.set('from', plainIso(span[0]));
-    params.set('to', plainIso(span[1]));
+    for (const params of [lines, rain]) {
+      params.set('from', plainIso(span[0]));
+      params.set('to', plainIso(span[1]));
+    }
   }
-  fetch('/api/history?' + params.toString())
-    .then((r) => r.json().then((body) => ({ ok: r.ok, body: body })))
-    .then((r) => {
-      if (!r.ok) {
-        note.hidden = false;
-        note.textContent = (display && !display.time) ? display.words.no_records : r.body.error;
+  const asked = ++historyAsked;
+  Promise.all([ask(lines), ask(rain)])
+    .then(([l, r]) => {
+      if (asked !== historyAsked) return;  // a newer range was chosen meanwhile
+      if (l === null || r === null) {
+        note(words().server_lost);
         return;
       }
-      note.hidden = true;
+      const refused = !l.ok ? l : !r.ok ? r : null;
+      if (refused) {
+        note((display && !display.time) ? words().no_records : refused.body.error);
+        return;
+      }
+      note('');
       // "all" starts at the oldest record the answer names.
-      shownSpan = span && !RANGES[range] ? [Date.parse(r.body.from + 'Z') / 1000, span[1]] : span;
-      drawHistory(r.body);
+      shownSpan = span && !RANGES[range] ? [Date.parse(l.body.from + 'Z') / 1000, span[1]] : span;
+      drawHistory({ series: l.body.series.concat(r.body.series) });
     })
-    .catch(() => { note.hidden = false; note.textContent = display ? display.words.server_lost : ''; });
+    .catch(pageFault);
 }
 
 function follow() {
   const events = new EventSource('/api/events');
-  events.addEventListener('display', (e) => render(JSON.parse(e.data)));
-  events.addEventListener('error', () => {
-    if (display) $('#connection-text').textContent = display.words.server_lost;
-    $('#connection').dataset.connected = 'false';
+  events.addEventListener('display', (e) => {
+    try {
+      render(JSON.parse(e.data));
+    } catch (error) {
+      pageFault(error);
+    }
   });
+  events.addEventListener('error', serverLost);
 }
 
 for (const button of $all('#ranges button')) {
@@ -185,5 +247,17 @@ for (const button of $all('#ranges button')) {
   });
 }
 
-fetch('/api/display').then((r) => r.json()).then((d) => { render(d); follow(); })
-  .catch(() => { $('#connection-text').textContent = 'Nimbrel?'; });
+fetch('/api/display')
+  .then((r) => r.json(), () => null)
+  .then((d) => {
+    if (d === null) {
+      serverLost();
+      return;
+    }
+    try {
+      render(d);
+    } finally {
+      follow();  // a page that failed to draw still follows the next record
+    }
+  })
+  .catch(pageFault);
