@@ -74,6 +74,11 @@ function render(d) {
   $('#connection-text').textContent = d.connected ? d.words.connected : d.words.disconnected;
   $('#record-time').textContent = d.time_text || d.words.no_records;
   if (d.time) $('#record-time').setAttribute('datetime', d.time);
+  // The station's clock running ahead of the computer's: its records are not
+  // uploaded as current until the clocks agree.
+  const clockNote = $('#clock-note');
+  clockNote.textContent = d.clock_note || '';
+  clockNote.hidden = !d.clock_note;
 
   const trend = v.pressure_trend || 'steady';
   $('#trend').dataset.trend = trend;
