@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -95,10 +96,13 @@ TEST(Snapshot, DerivedFromTheHistoryOnceAndFollowsUnitsAndClearing)
 
 // A window asks for the station while the recorder is in the middle of a
 // full read (the request arrives while the read waits for an answer): the
-// read ends first, then the device and the tables are closed. Taken back,
-// the engine reads the station again and stores only what it recorded
-// meanwhile.
-TEST(Handover, ReleasedAfterTheRunningReadAndTakenBackWithOnlyTheNewRecords)
+// read stops at that block, and the device and the tables are closed. A read
+// cut short leaves no mirror, so taking the station back reads it in full.
+// Handed over while polling, the engine leaves its mirror, and taking the
+// station back reads only the header (eight blocks, the slot index among
+// them) and the slots the station stored meanwhile, and shows the newest
+// record as the current conditions whether or not it was new.
+TEST(Handover, StopsTheRunningReadAtItsBlockAndCarriesOnFromTheMirrorItLeft)
 {
     QTemporaryDir dir;
     test::SimLink link;
@@ -109,18 +113,24 @@ TEST(Handover, ReleasedAfterTheRunningReadAndTakenBackWithOnlyTheNewRecords)
     engine.findChild<QTimer *>(QStringLiteral("Form2Timer1"))->setInterval(10);
     engine.openTables();
     ASSERT_EQ(engine.openStation(), LinkLoadError::None);
+    const QString mirrorFile = dir.filePath(QStringLiteral("handover.bin"));
 
     bool released = false;
     bool busyWhenReleased = true;
     int closesWhenReleased = -1;
-    link.whileWaiting = [&] {
-        if (link.statusPolls != 40)
-            return;
+    std::size_t readsWhenAsked = 0;
+    auto release = [&] {
+        released = false;
+        readsWhenAsked = link.readAddresses().size();
         engine.releaseStation([&] {
             released = true;
             busyWhenReleased = engine.recorder().busy();
             closesWhenReleased = link.closes;
         });
+    };
+    link.whileWaiting = [&] {
+        if (link.statusPolls == 40)
+            release();
     };
     engine.start();
     ASSERT_TRUE(waitUntil([&] { return released; }));
@@ -132,26 +142,77 @@ TEST(Handover, ReleasedAfterTheRunningReadAndTakenBackWithOnlyTheNewRecords)
     const SnapshotPtr handed = engine.snapshot();
     EXPECT_EQ(handed->change, SnapshotChange::Handover);
     EXPECT_FALSE(handed->connected);
-    // The read went on to its end and stored the whole ring.
-    EXPECT_EQ(handed->recordsStored, kSlotCount);
-    const int readsWhenReleased = int(link.readAddresses().size());
+    // Not one block was asked for after the request.
+    EXPECT_EQ(link.readAddresses().size(), readsWhenAsked);
+    EXPECT_LT(handed->recordsStored, kSlotCount);
+    EXPECT_FALSE(QFile::exists(mirrorFile));
 
     // Held by the window: nothing of this engine's is due to talk to it.
     QCoreApplication::processEvents();
     const RecorderTimers &timers = engine.recorder().timers();
     for (const QTimer *timer : {timers.linkCheck, timers.poll, timers.fullReadStart})
         EXPECT_FALSE(timer->isActive()) << qPrintable(timer->objectName());
-    EXPECT_EQ(int(link.readAddresses().size()), readsWhenReleased);
+    EXPECT_EQ(link.readAddresses().size(), readsWhenAsked);
 
-    link.station().addSlots(3);
     engine.takeStation();
     EXPECT_EQ(link.opens, 2);
-    ASSERT_TRUE(waitUntil([&] { return engine.snapshot()->recordsStored > kSlotCount && !engine.recorder().busy(); }))
+    ASSERT_TRUE(waitUntil([&] { return engine.snapshot()->recordsStored == kSlotCount && !engine.recorder().busy(); }))
         << engine.snapshot()->recordsStored;
-    EXPECT_EQ(engine.snapshot()->recordsStored, kSlotCount + 3);
     EXPECT_TRUE(engine.snapshot()->stationHeld);
     ASSERT_NE(engine.history(), nullptr);
-    EXPECT_EQ(engine.history()->count(), kSlotCount + 3);
+
+    // Handed over between polls, and taken back after 0 and 3 new records.
+    for (const int added : {3, 0}) {
+        SCOPED_TRACE(added);
+        const long long storedBefore = engine.snapshot()->recordsStored;
+        const int continuedBefore = engine.snapshot()->handoversContinued;
+        release();
+        ASSERT_TRUE(waitUntil([&] { return released; }));
+        ASSERT_TRUE(QFile::exists(mirrorFile));
+        link.station().addSlots(added);
+        const std::size_t readsBefore = link.readAddresses().size();
+        engine.takeStation();
+        EXPECT_FALSE(QFile::exists(mirrorFile));  // used once
+        ASSERT_TRUE(waitUntil([&] {
+            return engine.snapshot()->handoversContinued == continuedBefore + 1 && !engine.recorder().busy();
+        }));
+        EXPECT_EQ(link.readAddresses().size() - readsBefore, std::size_t(8 + 2 * added));
+        const SnapshotPtr taken = engine.snapshot();
+        EXPECT_EQ(taken->recordsStored, storedBefore + added);
+        EXPECT_EQ(engine.history()->count(), taken->recordsStored);
+        const QString minute = QStringLiteral("yyyy-MM-dd HH:mm");
+        EXPECT_EQ(taken->conditions.time.toString(minute), taken->record.Dat.toString(minute));
+    }
     engine.shutDown();
-    EXPECT_EQ(link.closes, 2);
+    EXPECT_EQ(link.closes, 4);
+
+    // Restarts, with the mirror the end left and without one: every record
+    // is stored already, and the newest is the current conditions at once.
+    for (const bool withMirror : {true, false}) {
+        SCOPED_TRACE(withMirror);
+        ASSERT_EQ(QFile::exists(mirrorFile), withMirror);
+        const std::size_t readsBefore = link.readAddresses().size();
+        StationEngine restarted(context);
+        restarted.useLink(link.api());
+        restarted.findChild<QTimer *>(QStringLiteral("Form2Timer1"))->setInterval(10);
+        restarted.openTables();
+        ASSERT_EQ(restarted.openStation(), LinkLoadError::None);
+        restarted.start();
+        ASSERT_TRUE(waitUntil([&] {
+            const SnapshotPtr now = restarted.snapshot();
+            return (now->handoversContinued > 0 || now->slotsTakenOver > 0) && !restarted.recorder().busy();
+        }));
+        const SnapshotPtr s = restarted.snapshot();
+        EXPECT_EQ(s->recordsStored, 0);
+        EXPECT_EQ(s->handoversContinued, withMirror ? 1 : 0);
+        EXPECT_EQ(s->conditions.time.toString(Qt::ISODate).left(16), s->record.Dat.toString(Qt::ISODate).left(16));
+        EXPECT_TRUE(s->record.Dat.isValid());
+        const std::size_t reads = link.readAddresses().size() - readsBefore;
+        if (withMirror)
+            EXPECT_EQ(reads, 8u);
+        else
+            EXPECT_GE(reads, std::size_t(kBlockCount));
+        restarted.shutDown();
+        QFile::remove(mirrorFile);
+    }
 }

@@ -180,8 +180,9 @@ int takenBack(RecorderLog &log)
 {
     if (!log.waitFor(QStringLiteral("nimbrel: station taken back$")).hasMatch())
         return -1;
-    const QRegularExpressionMatch read = log.waitFor(QStringLiteral("nimbrel: full read done: .* (\\d+) new"));
-    return read.hasMatch() ? read.captured(1).toInt() : -1;
+    const QRegularExpressionMatch read = log.waitFor(
+        QStringLiteral("nimbrel: (full read done|read carried on from the handover): .*?(\\d+) new"));
+    return read.hasMatch() ? read.captured(2).toInt() : -1;
 }
 
 }  // namespace

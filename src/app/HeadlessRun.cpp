@@ -83,6 +83,14 @@ public:
             }
             break;
         case SnapshotChange::Record:
+            if (s.handoversContinued > continued_) {
+                continued_ = s.handoversContinued;
+                log_.say(QStringLiteral("read carried on from the handover: %1 new, the newest of %2")
+                             .arg(s.recordsStored - stored_)
+                             .arg(recordText(s.record.Dat)));
+                stored_ = s.recordsStored;
+                break;
+            }
             // A full read's records are told at its end.
             if (!s.fullReadActive && s.recordsStored > stored_) {
                 const long long count = s.recordsStored - stored_;
@@ -126,6 +134,7 @@ private:
     bool connected_ = false;
     StationSnapshot readStart_;
     long long stored_ = 0;
+    int continued_ = 0;
     QString mqtt_;
 };
 
