@@ -703,3 +703,20 @@ TEST(Handover, MirrorIsCarriedOnFromOnlyWhileItStandsForTheStation)
         EXPECT_EQ(rows.back().Dat, rig.stationSlot(rig.link.station().newestSlotIndex()).Dat);
     }
 }
+
+// The end comes while the ring is taken over: the slots after the last one
+// stored were never taken, so the read is not complete and no mirror claims
+// they were.
+TEST(Handover, NoMirrorAfterAReadTheEndCutShort)
+{
+    Rig rig;
+    rig.recorder.setHandoverPath(rig.dir.filePath(QStringLiteral("handover.bin")));
+    QObject::connect(&rig.recorder, &Recorder::stageChanged, &rig.recorder, [&](ReadStage stage) {
+        if (stage == ReadStage::SavingToComputer)
+            rig.recorder.shutDown();
+    });
+    EXPECT_EQ(rig.recorder.fullRead(), FullReadResult::BlockFailed);
+    EXPECT_LT(int(rig.rows().size()), kSlotCount);
+    EXPECT_FALSE(rig.recorder.leaveHandover());
+    EXPECT_FALSE(QFile::exists(rig.dir.filePath(QStringLiteral("handover.bin"))));
+}
