@@ -130,9 +130,9 @@ public:
     // The station is about to be handed to another program: the timers stop
     // and no new exchange starts; one already running stops at the end of
     // the block it reads (a block's answer is not waited for; busy tells
-    // when it has stopped), and a full read resumes where it stopped the
-    // next time. Queued settings writes are dropped. resume() starts again
-    // as start() does, for a station that may have moved on meanwhile.
+    // when it has stopped); a full read cut short starts over once the
+    // station is back. Queued settings writes are dropped. resume() starts
+    // again as start() does, for a station that may have moved on meanwhile.
     void suspend();
     void resume();
     // Leaves the mirror for the next program (HandoverMirror.h) when it
