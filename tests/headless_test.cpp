@@ -12,6 +12,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -418,6 +420,16 @@ TEST(BackgroundRecorder, HandsTheStationOverInEightBlockReadsAndStaysOnlineInHom
         const auto online = std::find(said.begin(), said.end(), "online");
         EXPECT_EQ(std::count(online, said.end(), "offline"), 0) << topic << " " << said.size();
     }
+
+    // A window's progress panel, shown while it waits for a full read, goes
+    // once it has carried on from the mirror instead.
+    const auto [dumped, said] = runToEnd(folder, clock + QStringList{QStringLiteral("--dump-ui"), QStringLiteral("ui.json")});
+    ASSERT_EQ(dumped, 0) << said.constData();
+    QFile dump(folder.path(QStringLiteral("ui.json")));
+    ASSERT_TRUE(dump.open(QIODevice::ReadOnly));
+    const QJsonObject panel = QJsonDocument::fromJson(dump.readAll())["TForm1"]["TempPanel"].toObject();
+    EXPECT_EQ(panel["visible"], QJsonValue(false));
+    EXPECT_TRUE(log.waitFor(QStringLiteral("nimbrel: read carried on from the handover: 0 new")).hasMatch());
 
     EXPECT_TRUE(endsCleanly(recorder, SIGTERM));
     // The end of the last owner says so.

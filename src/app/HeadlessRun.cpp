@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 namespace nimbrel {
 
@@ -72,6 +73,9 @@ public:
         case SnapshotChange::FullRead:
             if (s.fullReadActive) {
                 readStart_ = s;
+                reading_ = true;
+            } else if (!std::exchange(reading_, false)) {
+                // No full read was running (one carried on from a handover).
             } else if (s.slotsTakenOver > readStart_.slotsTakenOver) {
                 log_.say(QStringLiteral("full read done: %1 taken over, %2 new, the newest of %3")
                              .arg(recordsText(s.slotsTakenOver - readStart_.slotsTakenOver))
@@ -135,6 +139,7 @@ private:
     StationSnapshot readStart_;
     long long stored_ = 0;
     int continued_ = 0;
+    bool reading_ = false;
     QString mqtt_;
 };
 

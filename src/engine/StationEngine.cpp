@@ -302,8 +302,8 @@ void StationEngine::shutDown()
     recorder_->shutDown();
     // A background recorder waiting for the station carries on from here.
     // While another program has the station, this one's mirror is old.
-    if (held_)
-        leaveHandover(recorderWaits(context_.workDir));
+    if (held_ && recorderWaits(context_.workDir))
+        leaveHandover();
     closeTables();
     recorder_->setLink(nullptr, nullptr);
     library_.unload();
@@ -356,7 +356,7 @@ void StationEngine::finishRelease()
         return;
     releasing_ = false;
     held_ = false;
-    leaveHandover(true);
+    leaveHandover();
     closeTables();
     next_.connected = false;
     next_.linkAvailable = false;
@@ -369,12 +369,12 @@ void StationEngine::finishRelease()
         call();
 }
 
-// The mirror for whoever opens the station next (a restart, a window, the
-// recorder taking it back); MQTT ends quietly when that program follows at once.
-void StationEngine::leaveHandover(bool followedAtOnce)
+// The mirror for the program that takes the station at once (a window, the
+// recorder taking it back), and MQTT ends quietly: that program carries on.
+void StationEngine::leaveHandover()
 {
     recorder_->leaveHandover();
-    if (publishing_ && followedAtOnce)
+    if (publishing_)
         publishing_->handOver();
 }
 

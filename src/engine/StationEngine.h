@@ -80,8 +80,8 @@ public:
     // takeStation opens them again and carries on from the mirror that
     // program left, or starts over with a full read without one; either
     // catches up with what the station recorded meanwhile, and records
-    // already stored are skipped by their dates. The shut-down leaves a
-    // mirror too, and ends MQTT quietly when a background recorder waits.
+    // already stored are skipped by their dates. The shut-down hands over
+    // the same way when a background recorder waits for the station.
     void releaseStation(std::function<void()> done);
     void takeStation();
     bool stationHeld() const { return held_; }
@@ -151,7 +151,7 @@ private:
     void openDevice();
     void finishRelease();
     void closeTables();
-    void leaveHandover(bool followedAtOnce);
+    void leaveHandover();
     std::optional<LocationOverride> userCityOverride() const;
     // Recomputes what the history says about the current record.
     void deriveFromHistory();

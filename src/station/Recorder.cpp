@@ -161,6 +161,8 @@ void Recorder::startFullRead()
     std::optional<HandoverMirror> mirror = std::exchange(mirror_, std::nullopt);
     if (!mirror || !connected_ || !continueFromMirror(std::move(*mirror)))
         runFullReadExchange();
+    else
+        Q_EMIT fullReadActive(false);  // none is due: whoever waits for one waits no more
     endExchange();
 }
 
