@@ -10,10 +10,19 @@ five-minute records, and reports
   - how long a window started on the folder waits for the station (its
     start to its naming the data folder, which it does once it holds the
     folder's lock), and how long the recorder takes to have the station
-    back once the window has ended.
+    back once the window has ended,
+  - the block reads each handover costs (the simulated station's
+    exchangeLog; polls that only read the slot index are not counted),
+  - under link faults (a share of the answers spoiled or lost), how long a
+    window waits for the station while the recorder is in the middle of a
+    full read: each round kills the window, which leaves no mirror, so the
+    recorder reads the station in full, and the next window asks at once.
 
 usage: bench/headless_footprint.py [BUILD_DIR] [--seconds N] [--handovers N]
-Goals: memory <= 50 MB, CPU < 0.5 % of a core, window <= 3 s, back <= 5 s.
+                                   [--fault-rate R] [--fault-rounds N]
+Goals: memory <= 50 MB, CPU < 0.5 % of a core, window <= 3 s, back <= 5 s,
+at most 8 block reads per handover, the station within 1 s of asking under
+link faults (the window's start included).
 """
 import argparse
 import os
@@ -63,11 +72,54 @@ def peak_memory_mb(pid):
     return float("nan")
 
 
+def handover_reads(log_path, from_line):
+    """Block reads in the exchange log from a line on, without the polls
+    that read the slot index alone (address 224 not after 192)."""
+    reads, polls, previous = 0, 0, -1
+    with open(log_path) as f:
+        lines = f.read().splitlines()[from_line:]
+    for line in lines:
+        words = line.split()
+        if len(words) < 3 or words[1] != "read":
+            continue
+        address = int(words[2])
+        reads += 1
+        if address == 224 and previous != 192:
+            polls += 1
+        previous = address
+    return reads - polls, len(lines) + from_line
+
+
+def line_count(path):
+    try:
+        with open(path) as f:
+            return sum(1 for _ in f)
+    except FileNotFoundError:
+        return 0
+
+
+def done_with(proc):
+    """Forgets what was read of a program that has ended."""
+    _pending.pop(proc.stderr.fileno(), None)
+    proc.stderr.close()
+
+
+def wait_line_any(proc, patterns, timeout=300):
+    end = time.monotonic() + timeout
+    while time.monotonic() < end:
+        at, line = wait_line(proc, "nimbrel:", max(1, end - time.monotonic()))
+        if any(p in line for p in patterns):
+            return at, line
+    raise RuntimeError("no line with " + " or ".join(patterns))
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("build", nargs="?", default="build")
     parser.add_argument("--seconds", type=int, default=600)
     parser.add_argument("--handovers", type=int, default=5)
+    parser.add_argument("--fault-rate", type=float, default=0.1)
+    parser.add_argument("--fault-rounds", type=int, default=5)
     args = parser.parse_args()
     build = os.path.abspath(args.build)
     folder = tempfile.mkdtemp(prefix="nimbrel-footprint-")
@@ -78,7 +130,8 @@ def main():
         shutil.copy(f"{build}/linklib/sim/libUSB.so", folder)
         with open(os.path.join(folder, "stationsim.ini"), "w") as f:
             f.write("[station]\nattached=true\nperiod=1\nadvanceSeconds=300\n"
-                    "start=2026-06-21T12:00:00\nstateFile=station.state\n")
+                    "start=2026-06-21T12:00:00\nstateFile=station.state\nexchangeLog=exchange.log\n")
+        exchange_log = os.path.join(folder, "exchange.log")
         env = {k: v for k, v in os.environ.items()
                if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
         env["USER"] = f"footprint-{os.getpid()}"
@@ -90,8 +143,9 @@ def main():
         cpu = (cpu_seconds(recorder.pid) - cpu_start) / (time.monotonic() - wall_start)
 
         window_env = dict(env, QT_QPA_PLATFORM="offscreen")
-        to_window, to_recorder = [], []
+        to_window, to_recorder, reads_per_handover = [], [], []
         for _ in range(args.handovers):
+            log_line = line_count(exchange_log)
             started = time.monotonic()
             window = subprocess.Popen([f"{build}/nimbrel", "--data-dir", folder], cwd=folder,
                                       env=window_env, stderr=subprocess.PIPE)
@@ -102,10 +156,41 @@ def main():
             window.send_signal(signal.SIGTERM)
             window.wait()
             ended = time.monotonic()
+            done_with(window)
             back, _ = wait_line(recorder, "station taken back")
             to_recorder.append(back - ended)
-            wait_line(recorder, "full read done")
+            wait_line_any(recorder, ("full read done", "read carried on from the handover"))
+            reads, _ = handover_reads(exchange_log, log_line)
+            reads_per_handover.append(reads / 2)  # the window's take and the take back
         memory = peak_memory_mb(recorder.pid)
+        recorder.send_signal(signal.SIGTERM)
+        recorder.wait()
+        done_with(recorder)
+
+        # Under link faults, each window asks while the recorder reads the
+        # station in full (the window before was killed and left no mirror).
+        with open(os.path.join(folder, "stationsim.ini"), "a") as f:
+            f.write(f"[faults]\nrate={args.fault_rate}\n")
+        recorder = subprocess.Popen([f"{build}/nimbrel", "--headless", "--data-dir", folder],
+                                    cwd=folder, env=env, stderr=subprocess.PIPE)
+        wait_line(recorder, "station connected")
+        under_faults = []
+        for _ in range(args.fault_rounds):
+            # The recorder has just begun a full read (it took the station,
+            # with no mirror to carry on from).
+            time.sleep(1.5)
+            started = time.monotonic()
+            window = subprocess.Popen([f"{build}/nimbrel", "--data-dir", folder], cwd=folder,
+                                      env=window_env, stderr=subprocess.PIPE)
+            wait_line(window, "nimbrel: data folder", 60)
+            under_faults.append(time.monotonic() - started)
+            # The window's request did meet a running full read.
+            wait_line(recorder, "full read stopped before its end")
+            wait_line(recorder, "station handed to the window")
+            window.kill()
+            window.wait()
+            done_with(window)
+            wait_line(recorder, "station taken back", 60)
         recorder.send_signal(signal.SIGTERM)
         recorder.wait()
         print(f"peak memory over a 10-year history: {memory:.1f} MB (goal <= 50)")
@@ -114,6 +199,11 @@ def main():
             max(to_window), sum(to_window) / len(to_window)))
         print("recorder has it back after the window ended: max {:.2f} s, mean {:.2f} s (goal <= 5)".format(
             max(to_recorder), sum(to_recorder) / len(to_recorder)))
+        print("block reads per handover: max {:.1f}, mean {:.1f} (goal <= 8)".format(
+            max(reads_per_handover), sum(reads_per_handover) / len(reads_per_handover)))
+        under_faults.sort()
+        print("window has the station during a full read under {:.0f} % faults: median {:.2f} s, max {:.2f} s "
+              "(goal <= 1)".format(100 * args.fault_rate, under_faults[len(under_faults) // 2], max(under_faults)))
         return 0
     finally:
         shutil.rmtree(folder, ignore_errors=True)

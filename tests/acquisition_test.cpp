@@ -8,6 +8,8 @@
 #include "support/SimLink.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -22,6 +24,16 @@ using namespace nimbrel;
 using nimbrel::test::SimLink;
 
 namespace {
+
+// Pumps events until `done` or the time is up.
+bool waitUntil(const std::function<bool()> &done, int timeoutMs = 8000)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!done() && !waited.hasExpired(timeoutMs))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
 
 // One program side of the link: a history file and the recorder, whose
 // handlers the test runs itself (its timers are never started).
@@ -618,4 +630,93 @@ TEST(Soak, HistoryEqualsWhatTheStationStoredDespiteFaultsUnpluggingAndJumps)
     EXPECT_TRUE(extra.empty()) << extra.size() << " not from the station, first " << qPrintable(extra.front());
     EXPECT_NE(rig.recorder.lastRecordPosition(), 0) << "back to polling";
     EXPECT_GT(rig.recorder.blockRetries(), 100);
+}
+
+// A recorder hands the station over, leaving its mirror; another takes the
+// station and carries on from the mirror only when it is young, whole and
+// agrees with the station (its settings, and a ring that moved by a few
+// records). Otherwise it reads the station in full. Either way the history
+// ends with every record the station holds, once; the mirror is used once.
+TEST(Handover, MirrorIsCarriedOnFromOnlyWhileItStandsForTheStation)
+{
+    const QString mirrorName = QStringLiteral("handover.bin");
+    struct Case {
+        const char *situation;
+        int added;  // records the station stores between the two owners
+        std::function<void(Rig &, const QString &mirror)> meanwhile;
+        bool continued;
+    };
+    auto leftAgo = [](qint64 ms) {
+        return [ms](Rig &, const QString &mirror) {
+            QFile f(mirror);
+            ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+            f.seek(18);  // after the magic
+            const qint64 at = QDateTime::currentMSecsSinceEpoch() - ms;
+            for (int i = 0; i < 8; ++i)
+                f.putChar(char((at >> (8 * i)) & 0xFF));
+        };
+    };
+    const Case cases[] = {
+        {"as left", 0, nullptr, true},
+        {"three records later", 3, nullptr, true},
+        {"left four minutes ago", 0, leftAgo(4 * 60 * 1000), true},
+        {"left six minutes ago (one period is five)", 0, leftAgo(6 * 60 * 1000), false},
+        {"another altitude set meanwhile", 0, [](Rig &r, const QString &) { r.link.station().memory()[90] ^= 0x11; },
+         false},
+        {"another history period set meanwhile", 0,
+         [](Rig &r, const QString &) { r.link.station().memory()[kPeriodByte] = 2; }, false},
+        {"cut short", 0, [](Rig &, const QString &m) { QFile(m).resize(4000); }, false},
+        {"the ring moved too far", Recorder::kMaxCatchUp + 8, nullptr, false},
+        {"the ring went round and three more", kSlotCount + 3, nullptr, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.situation);
+        Rig rig;
+        const QString mirror = rig.dir.filePath(mirrorName);
+        rig.recorder.setHandoverPath(mirror);
+        ASSERT_EQ(rig.recorder.fullRead(), FullReadResult::Completed);
+        rig.recorder.suspend();
+        ASSERT_TRUE(rig.recorder.leaveHandover());
+        rig.link.station().addSlots(c.added);
+        if (c.meanwhile)
+            c.meanwhile(rig, mirror);
+
+        Recorder next;
+        next.setHandoverPath(mirror);
+        next.setLink(&rig.api, rig.recorder.device());
+        next.setHistory(rig.history.get());
+        next.setAnswerWait(50);
+        next.timers().fullReadStart->setInterval(10);
+        const std::size_t readsBefore = rig.link.readAddresses().size();
+        next.start();
+        EXPECT_FALSE(QFile::exists(mirror));
+        ASSERT_TRUE(waitUntil([&] { return (next.handoversContinued() > 0 || next.slotsTakenOver() > 0) && !next.busy(); }));
+        next.shutDown();
+        EXPECT_EQ(next.handoversContinued(), c.continued ? 1 : 0);
+        const std::size_t reads = rig.link.readAddresses().size() - readsBefore;
+        if (c.continued)
+            EXPECT_EQ(reads, std::size_t(8 + 2 * c.added));
+        else
+            EXPECT_GE(reads, std::size_t(kBlockCount));
+        const std::vector<HistoryRow> rows = rig.rows();
+        EXPECT_EQ(int(rows.size()), kSlotCount + std::min(c.added, kSlotCount));
+        EXPECT_EQ(rows.back().Dat, rig.stationSlot(rig.link.station().newestSlotIndex()).Dat);
+    }
+}
+
+// The end comes while the ring is taken over: the slots after the last one
+// stored were never taken, so the read is not complete and no mirror claims
+// they were.
+TEST(Handover, NoMirrorAfterAReadTheEndCutShort)
+{
+    Rig rig;
+    rig.recorder.setHandoverPath(rig.dir.filePath(QStringLiteral("handover.bin")));
+    QObject::connect(&rig.recorder, &Recorder::stageChanged, &rig.recorder, [&](ReadStage stage) {
+        if (stage == ReadStage::SavingToComputer)
+            rig.recorder.shutDown();
+    });
+    EXPECT_EQ(rig.recorder.fullRead(), FullReadResult::BlockFailed);
+    EXPECT_LT(int(rig.rows().size()), kSlotCount);
+    EXPECT_FALSE(rig.recorder.leaveHandover());
+    EXPECT_FALSE(QFile::exists(rig.dir.filePath(QStringLiteral("handover.bin"))));
 }

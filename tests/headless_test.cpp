@@ -7,11 +7,14 @@
 #include "HistoryStore.h"
 #include "RecorderEvents.h"
 #include "StationImage.h"
+#include "support/MqttBroker.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -35,13 +38,13 @@ constexpr int kWaitMs = 30000;  // for any one event: far beyond what it takes
 
 // A data folder holding the simulated station as its link library.
 struct StationFolder {
-    StationFolder()
+    explicit StationFolder(const QByteArray &moreIni = "speed=3000\n")
     {
         QFile::copy(QStringLiteral(SIM_LINK_DIR "/libUSB.so"), dir.filePath(QStringLiteral("libUSB.so")));
         QFile ini(dir.filePath(QStringLiteral("stationsim.ini")));
         ini.open(QIODevice::WriteOnly);
         ini.write("[station]\nattached=true\nperiod=1\nslots=20\nstart=2026-06-21T12:00:00\n"
-                  "advanceSeconds=300\nspeed=3000\nstateFile=station.state\nsaveImage=station.bin\n");
+                  "advanceSeconds=300\nstateFile=station.state\nsaveImage=station.bin\n" + moreIni);
     }
     QString path(const QString &name) const { return dir.filePath(name); }
 
@@ -181,8 +184,9 @@ int takenBack(RecorderLog &log)
 {
     if (!log.waitFor(QStringLiteral("nimbrel: station taken back$")).hasMatch())
         return -1;
-    const QRegularExpressionMatch read = log.waitFor(QStringLiteral("nimbrel: full read done: .* (\\d+) new"));
-    return read.hasMatch() ? read.captured(1).toInt() : -1;
+    const QRegularExpressionMatch read = log.waitFor(
+        QStringLiteral("nimbrel: (full read done|read carried on from the handover): .*?(\\d+) new"));
+    return read.hasMatch() ? read.captured(2).toInt() : -1;
 }
 
 }  // namespace
@@ -357,4 +361,136 @@ TEST(RecorderEvents, LastingFailuresAreToldAtTheStartHourlyAndAtTheEnd)
         events.show(s);
         EXPECT_EQ(said, step.says) << "minute " << step.minute << ": " << qPrintable(said.join(QLatin1Char('|')));
     }
+}
+
+namespace {
+
+// The station's commands as the simulated station logged them (exchangeLog).
+struct StationCommands {
+    int reads = 0;
+    int headerReads = 0;  // reads of address 0: one per header read
+    int indexPolls = 0;   // reads of the index block alone (a poll that found nothing new)
+    int slotReads = 0;    // reads past the header
+};
+
+StationCommands commandsIn(const QString &logFile, int fromLine)
+{
+    QFile file(logFile);
+    StationCommands c;
+    if (!file.open(QIODevice::ReadOnly))
+        return c;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    int previous = -1;
+    for (int i = fromLine; i < lines.size(); ++i) {
+        const QList<QByteArray> words = lines[i].split(' ');
+        if (words.size() < 3 || words[1] != "read")
+            continue;
+        const int address = words[2].toInt();
+        ++c.reads;
+        c.headerReads += address == 0;
+        c.slotReads += address >= kHeaderSize;
+        // The index block read on its own, not as the last of a header's eight.
+        c.indexPolls += address == kIndexBlock && previous != kIndexBlock - kBlockSize;
+        previous = address;
+    }
+    return c;
+}
+
+int lineCount(const QString &file)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? int(f.readAll().count('\n')) : 0;
+}
+
+}  // namespace
+
+// A window opening and closing over the background recorder, the station
+// recording nothing meanwhile: each handover reads the station's header and
+// nothing more (the program handing over leaves its mirror), every record is
+// stored once, and Home Assistant, on a real broker, sees the station and
+// the program stay online, gets the current conditions from each new owner
+// and no config a second time.
+TEST(BackgroundRecorder, HandsTheStationOverInEightBlockReadsAndStaysOnlineInHomeAssistant)
+{
+    NEEDS_MOSQUITTO();
+    test::Broker broker;
+    ASSERT_TRUE(broker.start());
+    test::Subscriber homeAssistant(broker.port);
+    StationFolder folder("speed=1\nexchangeLog=exchange.log\n");
+    QFile ini(folder.path(QStringLiteral("nimbrel.ini")));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write(QStringLiteral("[mqtt]\nenabled=true\nhost=127.0.0.1\nport=%1\n").arg(broker.port).toUtf8());
+    ini.close();
+    const QString exchangeLog = folder.path(QStringLiteral("exchange.log"));
+    // The program's clock a minute after the station's newest record: the
+    // station counts as online.
+    const QStringList clock{QStringLiteral("--clock"), QStringLiteral("2026-06-21T12:01:00")};
+
+    QProcess recorder;
+    recorder.setReadChannel(QProcess::StandardError);
+    folder.start(recorder, QStringList{QStringLiteral("--headless")} + clock);
+    RecorderLog log(recorder);
+    ASSERT_TRUE(log.waitFor(QStringLiteral("nimbrel: full read done: 20 records taken over, 20 new")).hasMatch())
+        << qPrintable(log.all());
+    ASSERT_TRUE(homeAssistant.waitFor(QStringLiteral("nimbrel/station"), [](const std::string &p) {
+        return p == "online";
+    }));
+    const QString config = QStringLiteral("homeassistant/sensor/nimbrel/indoor_temperature/config");
+    ASSERT_TRUE(homeAssistant.waitFor(config));
+    const int configs = homeAssistant.count(config);
+    const int states = homeAssistant.count(QStringLiteral("nimbrel/state"));
+
+    constexpr int kWindows = 2;
+    const int fromLine = lineCount(exchangeLog);
+    for (int round = 0; round < kWindows; ++round) {
+        SCOPED_TRACE(round);
+        // The recorder's state from taking the station back, then the window's.
+        const int statesBefore = states + 2 * round;
+        ASSERT_TRUE(test::pumpUntil(
+            [&] { return homeAssistant.count(QStringLiteral("nimbrel/state")) >= statesBefore; }, kWaitMs));
+        QProcess window;
+        folder.start(window, clock);
+        ASSERT_TRUE(log.waitFor(QStringLiteral("nimbrel: station handed to the window$")).hasMatch())
+            << qPrintable(log.all());
+        // The window sends the current conditions once it has read the header.
+        ASSERT_TRUE(test::pumpUntil(
+            [&] { return homeAssistant.count(QStringLiteral("nimbrel/state")) > statesBefore; }, kWaitMs));
+        ASSERT_TRUE(endsCleanly(window, SIGTERM)) << qPrintable(window.readAllStandardError());
+        ASSERT_TRUE(log.waitFor(QStringLiteral("nimbrel: read carried on from the handover: 0 new")).hasMatch())
+            << qPrintable(log.all());
+    }
+    // Both owners' state for each handover's newest record reached the broker.
+    ASSERT_TRUE(test::pumpUntil(
+        [&] { return homeAssistant.count(QStringLiteral("nimbrel/state")) >= states + 2 * kWindows; }, kWaitMs));
+
+    const StationCommands c = commandsIn(exchangeLog, fromLine);
+    EXPECT_EQ(c.headerReads, 2 * kWindows);
+    EXPECT_EQ(c.slotReads, 0);
+    const int handoverReads = c.reads - c.indexPolls;
+    EXPECT_LE(handoverReads, 8 * 2 * kWindows) << c.reads << " reads, " << c.indexPolls << " polls";
+    EXPECT_EQ(homeAssistant.count(config), configs);
+    // From the recorder's first "online" on (before its first read the
+    // station is not yet known).
+    for (const char *topic : {"nimbrel/station", "nimbrel/availability"}) {
+        const std::vector<std::string> said = homeAssistant.payloads(QString::fromLatin1(topic));
+        const auto online = std::find(said.begin(), said.end(), "online");
+        EXPECT_EQ(std::count(online, said.end(), "offline"), 0) << topic << " " << said.size();
+    }
+
+    // A window's progress panel, shown while it waits for a full read, goes
+    // once it has carried on from the mirror instead.
+    const auto [dumped, said] = runToEnd(folder, clock + QStringList{QStringLiteral("--dump-ui"), QStringLiteral("ui.json")});
+    ASSERT_EQ(dumped, 0) << said.constData();
+    QFile dump(folder.path(QStringLiteral("ui.json")));
+    ASSERT_TRUE(dump.open(QIODevice::ReadOnly));
+    const QJsonObject panel = QJsonDocument::fromJson(dump.readAll())["TForm1"]["TempPanel"].toObject();
+    EXPECT_EQ(panel["visible"], QJsonValue(false));
+    EXPECT_TRUE(log.waitFor(QStringLiteral("nimbrel: read carried on from the handover: 0 new")).hasMatch());
+
+    EXPECT_TRUE(endsCleanly(recorder, SIGTERM));
+    // The end of the last owner says so.
+    EXPECT_TRUE(homeAssistant.waitFor(QStringLiteral("nimbrel/station"), [](const std::string &p) {
+        return p == "offline";
+    }));
+    expectHistoryIsTheStations(folder);
 }

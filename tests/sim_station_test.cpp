@@ -742,6 +742,29 @@ TEST(Protocol, SendHandsOutQueuedBytesInPieces)
     EXPECT_EQ(station.send(buffer, 10), 0);
 }
 
+// The exchange log has one line per command taken, at the station's time:
+// reads (a spoiled answer too) and write frames; a read command with a wrong
+// check byte is no command.
+TEST(Protocol, ExchangeLogListsEveryCommandTaken)
+{
+    TempDir dir;
+    SimConfig config;
+    config.exchangeLogPath = (dir.path / "exchange.log").string();
+    config.readFaults = {{32, ReadFault::NoAnswer, 1}};
+    SimulatedStation station(config);
+    station.advanceTo(12.25);
+    ask(station, 224);
+    ask(station, 32);
+    const std::vector<std::uint8_t> badRead = {0xAF, 0x00, 0x00, 0x00};
+    station.receive(badRead.data(), 4);
+    station.advanceTo(13.5);
+    const auto frame = writeFrame(90, 0x40);
+    station.receive(frame.data(), static_cast<int>(frame.size()));
+    std::ifstream log(config.exchangeLogPath);
+    const std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, "12.250 read 224\n12.250 read 32\n13.500 write 90 32\n");
+}
+
 TEST(Protocol, WriteFrames)
 {
     struct Case {
@@ -918,6 +941,7 @@ TEST(Ini, ReadsEveryKey)
                                       "seed=4000000000\n"
                                       "saveImage = saved.bin\n"
                                       "speed = 600\n"
+                                      "exchangeLog = exchange.log\n"
                                       "[faults]\n"
                                       "rate = 0.25\n"
                                       "seed = 77\n"
@@ -941,6 +965,7 @@ TEST(Ini, ReadsEveryKey)
     EXPECT_EQ(c.seed, 4000000000u);
     EXPECT_EQ(std::filesystem::path(c.saveImagePath), std::filesystem::absolute(dir.path / "saved.bin"));
     EXPECT_DOUBLE_EQ(c.speed, 600);
+    EXPECT_EQ(std::filesystem::path(c.exchangeLogPath), std::filesystem::absolute(dir.path / "exchange.log"));
     EXPECT_DOUBLE_EQ(c.faultRate, 0.25);
     EXPECT_EQ(c.faultSeed, 77u);
     ASSERT_EQ(c.readFaults.size(), 6u);

@@ -174,6 +174,8 @@ public:
             return outputFile("saveImage", value, config_.saveImagePath);
         } else if (key == "statefile") {
             return outputFile("stateFile", value, config_.stateFilePath);
+        } else if (key == "exchangelog") {
+            return outputFile("exchangeLog", value, config_.exchangeLogPath);
         } else if (key == "speed") {
             double speed = 0;
             if (!parseNumber(value, 0, 1e6, &speed) || speed == 0)
@@ -295,7 +297,7 @@ public:
 
 private:
     SimConfig &config_;
-    // A file the station writes later (saveImage, stateFile): relative to
+    // A file the station writes later (saveImage, stateFile, exchangeLog): relative to
     // stationsim.ini's folder, fixed now as an absolute path, since it is
     // written long after, whatever the working folder is by then.
     std::string outputFile(const char *name, const std::string &value, std::string &target) const

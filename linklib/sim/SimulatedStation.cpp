@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -490,8 +492,10 @@ void SimulatedStation::receive(const std::uint8_t *data, int length)
     if (!attached_ || !data) return;
     if (length == kReadCommandSize && data[0] == kReadCommand) {
         if ((data[0] ^ data[1] ^ data[2]) != data[3]) return;
+        logCommand("read", data[1] | data[2] << 8, 0);
         answerRead(data[1] | data[2] << 8);
     } else if (length == kWriteFrameSize && data[0] == kWriteCommand) {
+        logCommand("write", data[1] | data[2] << 8, kBlockSize);
         applyWrite(data);
     }
 }
@@ -534,6 +538,22 @@ void SimulatedStation::applyWrite(const std::uint8_t *frame)
     for (int i = 0; i < kBlockSize; ++i) memory_[static_cast<std::size_t>((address + i) % kMemorySize)] = frame[3 + i];
     if (writeAck_) queue_.push_back(*writeAck_);
     saveImageAfterWrite();
+}
+
+// Opened, appended to and closed per line: several processes share one
+// station through stateFile, and each of their lines lands whole.
+void SimulatedStation::logCommand(const char *what, int address, int length)
+{
+    if (config_.exchangeLogPath.empty()) return;
+    char line[96];
+    const int size = length > 0 ? std::snprintf(line, sizeof line, "%.3f %s %d %d\n", seconds_, what, address, length)
+                                : std::snprintf(line, sizeof line, "%.3f %s %d\n", seconds_, what, address);
+    const int fd = ::open(config_.exchangeLogPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0644);
+    const bool written = fd >= 0 && ::write(fd, line, static_cast<std::size_t>(size)) == size;
+    if (fd >= 0) ::close(fd);
+    if (written || logFailureReported_) return;
+    logFailureReported_ = true;
+    std::fprintf(stderr, "stationsim: the exchange log cannot be written to %s\n", config_.exchangeLogPath.c_str());
 }
 
 void SimulatedStation::saveImageAfterWrite()
@@ -587,6 +607,7 @@ void SimulatedStation::advanceTo(double secondsSinceOpen)
 {
     constexpr double kNever = std::numeric_limits<double>::infinity();
     const int step = config_.advanceSeconds;
+    seconds_ = secondsSinceOpen;
     for (;;) {
         const double attachAt = nextAttach_ < attachEvents_.size() ? attachEvents_[nextAttach_].atSeconds : kNever;
         const double jumpAt = nextJump_ < jumps_.size() ? jumps_[nextJump_].atSeconds : kNever;

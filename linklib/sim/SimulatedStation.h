@@ -80,6 +80,7 @@ struct SimConfig {
     std::string saveImagePath;    // memory written here after each accepted write; empty = never
     double speed = 1.0;           // station seconds per wall-clock second (the link library's clock)
     std::string stateFilePath;    // the station kept across processes; empty = none
+    std::string exchangeLogPath;  // one line appended per command taken; empty = none
     std::vector<ReadFaultRule> readFaults;
     double faultRate = 0.0;       // share of read answers spoiled at random, 0..1
     std::uint32_t faultSeed = 1;  // the same seed spoils the same answers
@@ -168,6 +169,7 @@ private:
     void applyWrite(const std::uint8_t *frame);
     bool takeFault(int address, ReadFault *fault);
     void saveImageAfterWrite();
+    void logCommand(const char *what, int address, int length);
 
     SimConfig config_;
     std::array<std::uint8_t, kMemorySize> memory_{};
@@ -182,6 +184,8 @@ private:
     std::size_t nextAttach_ = 0;
     std::size_t nextJump_ = 0;
     long long advancesDone_ = 0;
+    double seconds_ = 0;  // station seconds of the latest advanceTo, for the exchange log
+    bool logFailureReported_ = false;
     std::unique_ptr<Model> model_;
 };
 

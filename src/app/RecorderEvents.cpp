@@ -2,6 +2,8 @@
 
 #include "ClockSkew.h"
 
+#include <utility>
+
 namespace nimbrel {
 
 namespace {
@@ -61,6 +63,9 @@ void RecorderEvents::show(const StationSnapshot &s)
     case SnapshotChange::FullRead:
         if (s.fullReadActive) {
             readStart_ = s;
+            reading_ = true;
+        } else if (!std::exchange(reading_, false)) {
+            // No full read was running (one carried on from a handover).
         } else if (s.slotsTakenOver > readStart_.slotsTakenOver) {
             say_(QStringLiteral("full read done: %1 taken over, %2 new, the newest of %3")
                      .arg(recordsText(s.slotsTakenOver - readStart_.slotsTakenOver))
@@ -72,6 +77,14 @@ void RecorderEvents::show(const StationSnapshot &s)
         }
         break;
     case SnapshotChange::Record:
+        if (s.handoversContinued > continued_) {
+            continued_ = s.handoversContinued;
+            say_(QStringLiteral("read carried on from the handover: %1 new, the newest of %2")
+                     .arg(s.recordsStored - stored_)
+                     .arg(recordText(s.record.Dat)));
+            stored_ = s.recordsStored;
+            break;
+        }
         // A full read's records are told at its end.
         if (!s.fullReadActive && s.recordsStored > stored_) {
             const long long count = s.recordsStored - stored_;

@@ -45,6 +45,8 @@ private:
     bool connected_ = false;
     StationSnapshot readStart_;
     long long stored_ = 0;
+    int continued_ = 0;
+    bool reading_ = false;
     LastingFailure upload_;
     LastingFailure mqtt_;
     bool mqttSeen_ = false;  // MQTT was connected or told failing before

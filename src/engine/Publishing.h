@@ -22,12 +22,23 @@ class Publishing : public QObject {
     Q_OBJECT
 public:
     // Reads nimbrel.ini in the data folder; its problems go to stderr once.
+    // What a program that handed the station to this one left of its MQTT
+    // connection (handOver) is taken, so that Home Assistant sees the
+    // station stay online and gets no configs it already holds.
     explicit Publishing(const AppContext &context, QObject *parent = nullptr);
     ~Publishing() override;
 
     const PublishSettings &settings() const { return settings_; }
     // One record taken over, as it is published.
     void publish(const CurrentConditions &conditions);
+    // The current conditions of a record stored before (a restart, a
+    // handover): sent over MQTT, not uploaded again.
+    void publishCurrent(const CurrentConditions &conditions);
+    // Another program takes the station over at once: MQTT ends without
+    // saying "offline" and leaves what its configs said for that program.
+    void handOver();
+    // MQTT carries on after a program that handed the station over.
+    bool continuing() const { return continuing_; }
     // The station's availability for MQTT: connected with a header read, its
     // newest record and its history interval.
     void setStationState(bool connected, const QDateTime &newestRecord, int periodMinutes);
@@ -45,6 +56,8 @@ private:
     void show();
 
     PublishSettings settings_;
+    QString handoverPath_;
+    bool continuing_ = false;
     std::unique_ptr<MqttPublisher> mqtt_;
     std::unique_ptr<WeatherUpload> upload_;
     QString mqttText_;

@@ -8,9 +8,15 @@
 #include "LangTable.h"
 #include "Publishing.h"
 
+#include "DataFolderLock.h"
+#include "HandoverMirror.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QTimer>
+#include <cerrno>
+#include <csignal>
+#include <unistd.h>
 
 namespace nimbrel {
 
@@ -35,6 +41,18 @@ std::unique_ptr<LangTable> openLangTable(const QString &path, const QDateTime &n
         details->error = opened.error;
     }
     return table;
+}
+
+// Whether a background recorder of another process waits on the folder for
+// the station: closing this program hands the station to it. Its lock file
+// is only read, never taken, so a recorder starting meanwhile is not refused.
+bool recorderWaits(const QString &folder)
+{
+    const DataFolderLock recorderLock(folder, DataFolderLock::recorderFileName());
+    const qint64 pid = recorderLock.holderPid();
+    if (pid <= 0 || pid == ::getpid())
+        return false;
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
 
 }  // namespace
@@ -109,14 +127,26 @@ void StationEngine::connectRecorder()
     });
     // Each record new to the program is published as it was taken over.
     connect(r, &Recorder::recordTakenOver, this, &StationEngine::publish);
+    // One stored before is the current conditions all the same: shown on
+    // every face and sent over MQTT, not uploaded again.
+    connect(r, &Recorder::currentRecordRead, this, [this](const Measurement &record) {
+        next_.conditions = currentConditions(record, recorder_->summary(), history_.get(), recorder_->headerRead());
+        holdStationState_ = false;
+        feedStationState();
+        if (publishing_)
+            publishing_->publishCurrent(next_.conditions);
+    });
     connect(r, &Recorder::recordTaken, this, [this] {
         location_.reset();  // the header was decoded again
+        holdStationState_ = false;
         feedStationState();  // a full read may bring no record new to the program
         deriveFromHistory();
         emitChange(SnapshotChange::Record);
     });
     connect(r, &Recorder::storedDataLoaded, this, [this] {
         location_.reset();
+        holdStationState_ = false;
+        feedStationState();
         deriveFromHistory();
         next_.conditions = currentConditions(recorder_->measurement(), recorder_->summary(), history_.get(),
                                              recorder_->headerRead());
@@ -185,6 +215,7 @@ void StationEngine::openTables()
     settingsStore_ = std::move(settings.store);
     recorder_->setHistory(history_.get());
     recorder_->setHeaderCopyPath(filePath(QStringLiteral("sumlocal.bin")));
+    recorder_->setHandoverPath(filePath(QLatin1String(kHandoverFileName)));
 
     const QString cityPath = filePath(QStringLiteral("citycodes"));
     if (!context_.defaultCityTable.isEmpty())
@@ -207,6 +238,10 @@ void StationEngine::openTables()
     // MQTT and the weather-network upload, as nimbrel.ini asks, before the
     // first read so that they see every record taken over.
     publishing_ = std::make_unique<Publishing>(context_);
+    // Carrying on after a program that handed the station over: the
+    // station's availability is told once this program has read it, and
+    // never "offline" on the way.
+    holdStationState_ = publishing_->continuing();
     auto showPublishing = [this] {
         next_.publishWord = publishing_->word();
         next_.publishLines = publishing_->lines();
@@ -267,6 +302,10 @@ void StationEngine::shutDown()
     releasing_ = false;
     releaseDone_.clear();
     recorder_->shutDown();
+    // A background recorder waiting for the station carries on from here.
+    // While another program has the station, this one's mirror is old.
+    if (held_ && recorderWaits(context_.workDir))
+        leaveHandover();
     closeTables();
     recorder_->setLink(nullptr, nullptr);
     library_.unload();
@@ -319,6 +358,7 @@ void StationEngine::finishRelease()
         return;
     releasing_ = false;
     held_ = false;
+    leaveHandover();
     closeTables();
     next_.connected = false;
     next_.linkAvailable = false;
@@ -329,6 +369,15 @@ void StationEngine::finishRelease()
     releaseDone_.clear();
     for (const std::function<void()> &call : done)
         call();
+}
+
+// The mirror for the program that takes the station at once (a window, the
+// recorder taking it back), and MQTT ends quietly: that program carries on.
+void StationEngine::leaveHandover()
+{
+    recorder_->leaveHandover();
+    if (publishing_)
+        publishing_->handOver();
 }
 
 void StationEngine::takeStation()
@@ -543,16 +592,19 @@ void StationEngine::deriveFromHistory()
 void StationEngine::publish(const Measurement &record)
 {
     next_.conditions = currentConditions(record, recorder_->summary(), history_.get(), recorder_->headerRead());
+    // The station's state (and with it the configs' expiry) before the
+    // record, so that the first state sent finds the configs complete.
+    holdStationState_ = false;
+    feedStationState();
     if (publishing_)
         publishing_->publish(next_.conditions);
-    feedStationState();
 }
 
 // MQTT's station availability: the station is there and its newest record
 // is recent enough for the period it records at.
 void StationEngine::feedStationState()
 {
-    if (!publishing_)
+    if (!publishing_ || holdStationState_)
         return;
     publishing_->setStationState(recorder_->connected() && recorder_->headerRead(),
                                  ageFrom(recorder_->measurement().Dat, now()), historyPeriodMs(recorder_->image()[kPeriodByte]) / 60000);
@@ -587,6 +639,7 @@ void StationEngine::emitChange(SnapshotChange change)
     // While another program has the station this one is not connected to it.
     s.connected = held_ && recorder_->connected();
     s.slotsTakenOver = recorder_->slotsTakenOver();
+    s.handoversContinued = recorder_->handoversContinued();
     s.recordsStored = recorder_->recordsStored();
     s.stationHeld = held_;
     snapshot_ = std::make_shared<const StationSnapshot>(s);

@@ -71,13 +71,17 @@ public:
 
     // ---- The station between programs ------------------------------------
     // One program at a time talks to the station and writes the tables of a
-    // data folder. releaseStation lets the running exchange end (a read is
-    // never cut short), commits what it stored, saves the choices, closes
-    // the device, the tables and publishing, and then calls `done` (from
-    // the event loop, never from inside an exchange). takeStation opens
-    // them again and starts over with a full read, which catches up with
-    // what the station recorded meanwhile; records already stored are
-    // skipped by their dates.
+    // data folder. releaseStation stops the running exchange at its block
+    // (a full read resumes there later), commits what it stored, leaves
+    // the mirror of the station for the program taking it
+    // (HandoverMirror.h), saves the choices, closes the device, the tables
+    // and publishing (MQTT quietly: the station stays online), and then
+    // calls `done` (from the event loop, never from inside an exchange).
+    // takeStation opens them again and carries on from the mirror that
+    // program left, or starts over with a full read without one; either
+    // catches up with what the station recorded meanwhile, and records
+    // already stored are skipped by their dates. The shut-down hands over
+    // the same way when a background recorder waits for the station.
     void releaseStation(std::function<void()> done);
     void takeStation();
     bool stationHeld() const { return held_; }
@@ -157,6 +161,7 @@ private:
     void openDevice();
     void finishRelease();
     void closeTables();
+    void leaveHandover();
     std::optional<LocationOverride> userCityOverride() const;
     // Recomputes what the history says about the current record.
     void deriveFromHistory();
@@ -184,6 +189,7 @@ private:
     QStringList shutDownProblems_;
     bool held_ = true;
     bool releasing_ = false;
+    bool holdStationState_ = false;  // no MQTT station word before the first read after a handover
     std::vector<std::function<void()>> releaseDone_;
 
     // The user's choices.

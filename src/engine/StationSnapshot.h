@@ -82,6 +82,7 @@ struct StationSnapshot {
     int stageAttempt = 1;
     int progress = 0;            // 0..16000
     int slotsTakenOver = 0;
+    int handoversContinued = 0;  // reads that carried on from a mirror another program left
     long long recordsStored = 0;  // records new to the history since the start
     // This program has the station and the tables; false while another
     // program on the same data folder (a window) has them.

@@ -64,6 +64,8 @@ struct DiscoveryOptions {
     // Where the station's settings can be seen and changed in a browser;
     // empty: the device has none.
     QString configurationUrl;
+
+    bool operator==(const DiscoveryOptions &) const = default;
 };
 
 // The configs of every entity, channels only where present.

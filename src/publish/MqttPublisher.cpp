@@ -147,6 +147,29 @@ public:
         std::lock_guard lock(mutex_);
         station_ = online ? kAvailable : kNotAvailable;
         stationDirty_ = true;
+        stationJudged_ = true;
+    }
+
+    // What the broker holds from the program before (see continueAfter).
+    void continueAfter(const DiscoveryOptions &sent)
+    {
+        std::lock_guard lock(mutex_);
+        discovery_ = sent;
+        sent_ = sent;
+        discoveryDirty_ = false;
+        continuing_ = true;
+    }
+
+    std::optional<DiscoveryOptions> sentDiscovery()
+    {
+        std::lock_guard lock(mutex_);
+        return sent_;
+    }
+
+    void leaveQuietly()
+    {
+        std::lock_guard lock(mutex_);
+        quietGoodbye_ = true;
     }
 
     std::atomic<bool> connected{false};
@@ -272,9 +295,18 @@ private:
     // "offline" before a clean disconnect: the broker sends the last will
     // only when a connection breaks.
     // Nobody watches the station once the program is gone either.
+    // A program handing the station over says nothing: the next one
+    // carries on at once, and the clean disconnect sends no last will.
     void sayGoodbye()
     {
+        bool quiet = false;
+        {
+            std::lock_guard lock(mutex_);
+            quiet = quietGoodbye_;
+        }
         for (const QString &t : {topics_.station, topics_.availability}) {
+            if (quiet)
+                break;
             const QByteArray topic = t.toUtf8();
             mosquitto_publish(mosq_, nullptr, topic.constData(), static_cast<int>(std::strlen(kNotAvailable)),
                               kNotAvailable, kQos, true);
@@ -312,10 +344,13 @@ private:
             stationDirty_ = false;
             // Before the first record the channels are not known: the
             // configs wait for it rather than being sent twice.
+            // Configs the broker already holds as they are are not sent
+            // again, unless everything is due (a new connection, Home
+            // Assistant's restart).
             if (!latest_.isEmpty()) {
                 states.swap(queue_);
-                sendDiscovery = discoveryDirty_;
-                discoveryDirty_ = false;
+                sendDiscovery = discoveryDirty_ && (forceDiscovery_ || !sent_ || !(*sent_ == discovery_));
+                discoveryDirty_ = forceDiscovery_ = false;
                 discovery = discovery_;
             }
         }
@@ -323,6 +358,10 @@ private:
         if (sendDiscovery)
             for (const DiscoveryMessage &m : discoveryMessages(topics_, discovery))
                 discoveryOk = send(m.topic, m.payload) && discoveryOk;
+        if (sendDiscovery && discoveryOk) {
+            std::lock_guard lock(mutex_);
+            sent_ = discovery;
+        }
         const bool stationOk = station.isEmpty() || send(topics_.station, station);
         while (!states.empty() && send(topics_.state, states.front()))
             states.pop_front();
@@ -332,6 +371,7 @@ private:
         // goes back in front of anything handed over meanwhile.
         std::lock_guard lock(mutex_);
         discoveryDirty_ = discoveryDirty_ || !discoveryOk;
+        forceDiscovery_ = forceDiscovery_ || !discoveryOk;
         stationDirty_ = stationDirty_ || !stationOk;
         states.insert(states.end(), queue_.begin(), queue_.end());
         queue_.swap(states);
@@ -362,7 +402,10 @@ private:
         w->send(w->topics_.availability, QByteArray(kAvailable));
         {
             std::lock_guard lock(w->mutex_);
-            w->markAllDirty();
+            // Carrying on after another program: the broker holds its
+            // configs and station word, which this connection leaves be.
+            w->markAllDirty(!w->continuing_ || w->connectedBefore_);
+            w->connectedBefore_ = true;
         }
         w->connected = true;
         w->report(true, QString());
@@ -378,15 +421,19 @@ private:
         const QByteArray payload(static_cast<const char *>(message->payload), message->payloadlen);
         if (QString::fromUtf8(message->topic) == w->topics_.homeAssistantStatus && payload == kAvailable) {
             std::lock_guard lock(w->mutex_);
-            w->markAllDirty();
+            w->markAllDirty(true);
         }
     }
 
     // Everything again: on a new connection, or Home Assistant restarted.
     // The newest state goes again unless newer ones are waiting anyway.
-    void markAllDirty()
+    // Without `everything` (the first connection after another program)
+    // only what this program has to say: the station's word once judged.
+    void markAllDirty(bool everything)
     {
-        discoveryDirty_ = stationDirty_ = true;
+        discoveryDirty_ = discoveryDirty_ || everything;
+        forceDiscovery_ = forceDiscovery_ || everything;
+        stationDirty_ = stationDirty_ || everything || stationJudged_;
         if (queue_.empty() && !latest_.isEmpty())
             queue_.push_back(latest_);
     }
@@ -410,8 +457,14 @@ private:
     QByteArray latest_;             // the newest state handed over
     DiscoveryOptions discovery_;
     bool discoveryDirty_ = false;
+    bool forceDiscovery_ = false;                // send the configs even as the broker holds them
+    std::optional<DiscoveryOptions> sent_;       // the configs as last sent (or left by the program before)
     QByteArray station_ = kNotAvailable;
     bool stationDirty_ = false;
+    bool stationJudged_ = false;
+    bool continuing_ = false;      // carrying on after another program (continueAfter)
+    bool connectedBefore_ = false;
+    bool quietGoodbye_ = false;
 };
 
 MqttPublisher::MqttPublisher(const MqttSettings &settings, const QString &softwareVersion, QObject *parent)
@@ -426,6 +479,26 @@ MqttPublisher::MqttPublisher(const MqttSettings &settings, const QString &softwa
 }
 
 MqttPublisher::~MqttPublisher() = default;
+
+void MqttPublisher::leaveQuietly()
+{
+    worker_->leaveQuietly();
+}
+
+std::optional<DiscoveryOptions> MqttPublisher::sentDiscovery() const
+{
+    return worker_->sentDiscovery();
+}
+
+void MqttPublisher::continueAfter(const DiscoveryOptions &sent)
+{
+    // This program's own version goes in; the channels seen stay seen.
+    DiscoveryOptions options = sent;
+    options.softwareVersion = discovery_.softwareVersion;
+    discovery_ = options;
+    worker_->continueAfter(sent);
+    worker_->setDiscovery(discovery_);
+}
 
 void MqttPublisher::setReconnectDelays(int firstMs, int largestMs)
 {

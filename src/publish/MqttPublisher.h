@@ -29,6 +29,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace nimbrel {
 
@@ -45,6 +46,20 @@ public:
     void setReconnectDelays(int firstMs, int largestMs);
     // Starts the thread and the first connection attempt.
     void start();
+
+    // A handover between programs on one broker and topics. The program
+    // handing over ends with leaveQuietly(): no "offline" on either
+    // availability topic at the end, since another program carries on at
+    // once. sentDiscovery() is what its configs last said on the broker
+    // (nothing when none were sent). The program taking over calls
+    // continueAfter() with that before start(): its first connection sends
+    // neither the configs, unless they differ from those, nor the station's
+    // word before it has judged the station, so Home Assistant sees the
+    // station stay online. Home Assistant's own "online", and later
+    // reconnections, send everything as always.
+    void leaveQuietly();
+    std::optional<DiscoveryOptions> sentDiscovery() const;
+    void continueAfter(const DiscoveryOptions &sent);
 
     // A record taken over: its state replaces the one kept and is sent as
     // soon as the broker is there; a channel seen for the first time gets its

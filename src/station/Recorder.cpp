@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QTimer>
+#include <utility>
 #include <vector>
 
 namespace nimbrel {
@@ -47,6 +48,8 @@ Recorder::Recorder(QObject *parent) : QObject(parent)
     exchange_ = std::make_unique<StationExchange>(image_, timers_.readTimeout, timers_.writeTimeout,
                                                   [] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
     exchange_->setAnswerWait(1000);
+    // A handover or the end does not wait for a block's answer.
+    exchange_->setCancel([this] { return stopping(); });
 }
 
 Recorder::~Recorder() = default;
@@ -61,6 +64,14 @@ void Recorder::start()
     connect(timers_.fullReadStart, &QTimer::timeout, this, &Recorder::startFullRead);
     timers_.linkCheck->start();
     timers_.fullReadStart->start();
+    // With a mirror to carry on from, the station is looked for and read at
+    // once: only its header is read.
+    if (takeMirror())
+        QTimer::singleShot(0, this, [this] {
+            linkCheck();
+            if (connected_)
+                startFullRead();
+        });
 }
 
 void Recorder::setLink(const LinkApi *api, USBHandle device)
@@ -146,7 +157,12 @@ void Recorder::startFullRead()
         return;
     }
     beginExchange();
-    runFullReadExchange();
+    // A mirror stands only for the first read after it was taken.
+    std::optional<HandoverMirror> mirror = std::exchange(mirror_, std::nullopt);
+    if (!mirror || !connected_ || !continueFromMirror(std::move(*mirror)))
+        runFullReadExchange();
+    else
+        Q_EMIT fullReadActive(false);  // none is due: whoever waits for one waits no more
     endExchange();
 }
 
@@ -281,6 +297,7 @@ void Recorder::resume()
         start();
         return;
     }
+    takeMirror();
     timers_.linkCheck->start();
     // The station has been away from this program: it is looked for and
     // read at once rather than after the usual second.
@@ -309,12 +326,16 @@ void Recorder::forgetMirror()
 
 BlockError Recorder::readBlockWithRetries(int address)
 {
+    // Handing over or ending: the running read stops at this block.
+    if (stopping())
+        return lastBlockError_ = BlockError::Timeout;
     for (int attempt = 1;; ++attempt) {
         lastBlockError_ = exchange_->readBlock(address);
         if (lastBlockError_ == BlockError::None)
             return lastBlockError_;
-        // A lost station is not retried: the link check has seen it go.
-        if (attempt == kBlockTries || !connected_ || shutDown_ || lastBlockError_ == BlockError::NoDevice)
+        // A lost station is not retried: the link check has seen it go. Nor
+        // is a block whose wait a handover or the end cut short.
+        if (attempt == kBlockTries || !connected_ || stopping() || lastBlockError_ == BlockError::NoDevice)
             return lastBlockError_;
         ++blockRetries_;
         Q_EMIT retrying(address, attempt + 1);
@@ -439,6 +460,10 @@ FullReadResult Recorder::fullRead()
         Q_EMIT recordTakenOver(measurement_);
     for (const Measurement &record : fresh)
         Q_EMIT recordTakenOver(record);
+    // Every record already stored (a restart, a handover): the newest is the
+    // current conditions all the same.
+    if (historyHeldRecords && (fresh.empty() || fresh.back().Dat != measurement_.Dat))
+        Q_EMIT currentRecordRead(measurement_);
     Q_EMIT recordTaken();
     // Records the station stored while the ring was taken over.
     incrementalRead();
@@ -503,7 +528,9 @@ FullReadResult Recorder::takeOverRing(const QDateTime &storedUpTo, std::vector<M
     }
     if (!writer_.commitBatch())
         Q_EMIT storeFailed(writer_.lastError());
-    return FullReadResult::Completed;
+    // Cut short by the end: the slots after the last one stored were never
+    // taken over, and the ring is not to be taken as read.
+    return shutDown_ ? FullReadResult::BlockFailed : FullReadResult::Completed;
 }
 
 // The reference date for a ring's records: the newest record's date. The
@@ -605,11 +632,18 @@ PollResult Recorder::incrementalRead()
     }
     const int current = image_.newestSlotPosition();
     recordPosition_ = current;
-    const int old = lastRecordPosition_;
-    if (current == old) {
+    if (current == lastRecordPosition_) {
         Q_EMIT repaintRequested();
         return PollResult::NoNewRecord;
     }
+    return readNewSlots(current, false);
+}
+
+// Takes over the slots after the last one taken over up to `current`, the
+// newest; the header is read first unless it was just read.
+PollResult Recorder::readNewSlots(int current, bool headerFresh)
+{
+    const int old = lastRecordPosition_;
 
     // Right after a full read only the newest slot is new; otherwise every
     // slot from the last one taken over to the newest, counted around the
@@ -630,7 +664,7 @@ PollResult Recorder::incrementalRead()
         return result;
     };
 
-    for (int address = 0; address < kHeaderSize; address += kBlockSize)
+    for (int address = 0; address < kHeaderSize && !headerFresh; address += kBlockSize)
         if (readBlockWithRetries(address) != BlockError::None)
             return failed(PollResult::ReadFailed);
     headerRead_ = true;
@@ -650,6 +684,7 @@ PollResult Recorder::incrementalRead()
     Measurement m = measurement_;
     std::int32_t previousRain = measurement_.RainCount;
     std::vector<Measurement> taken;
+    const qint64 periodSecs = historyPeriodMs(image_[kPeriodByte]) / 1000;
     for (int k = moved - 1; k >= 0; --k) {
         const int index = (newestIndex - k + kSlotCount) % kSlotCount;
         recordPosition_ = slotPosition(index);
@@ -658,6 +693,11 @@ PollResult Recorder::incrementalRead()
                 return failed(PollResult::Rejected);
             continue;  // an older slot that does not decode is skipped
         }
+        // Carrying on from a mirror: a first new record that does not follow
+        // the mirror's newest means the ring went round meanwhile.
+        if (continuingAfter_.isValid() && taken.empty() &&
+            (m.Dat <= continuingAfter_ || continuingAfter_.secsTo(m.Dat) > 2 * periodSecs))
+            return failed(PollResult::Gap);
         // Slot 0's rain counter bytes are the header's period and index.
         if (index == 0)
             m.RainCount = previousRain;

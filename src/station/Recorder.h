@@ -18,6 +18,7 @@
 #pragma once
 
 #include "Decoding.h"
+#include "HandoverMirror.h"
 #include "HistoryWriter.h"
 #include "LinkApi.h"
 #include "Measurement.h"
@@ -101,6 +102,9 @@ public:
     // get a last try in the old store before it is let go.
     void setHistory(HistoryStore *history);
     void setHeaderCopyPath(const QString &path) { headerCopyPath_ = path; }
+    // Where the mirror is left for the program taking the station over, and
+    // found when this one takes it (HandoverMirror.h).
+    void setHandoverPath(const QString &path) { handoverPath_ = path; }
     void setClock(std::function<QDateTime()> now) { now_ = std::move(now); }
     // The user's chosen city, which replaces the station's location.
     void setUserCity(std::function<std::optional<LocationOverride>()> userCity) { userCity_ = std::move(userCity); }
@@ -124,12 +128,20 @@ public:
     // Stops every timer; nothing starts again.
     void shutDown();
     // The station is about to be handed to another program: the timers stop
-    // and no new exchange starts; one already running goes on to its end
-    // (busy tells when). Queued settings writes are dropped. resume()
-    // starts again as start() does, with a full read, for a station that
-    // may have moved on meanwhile.
+    // and no new exchange starts; one already running stops at the end of
+    // the block it reads (a block's answer is not waited for; busy tells
+    // when it has stopped); a full read cut short starts over once the
+    // station is back. Queued settings writes are dropped. resume() starts
+    // again as start() does, for a station that may have moved on meanwhile.
     void suspend();
     void resume();
+    // Leaves the mirror for the next program (HandoverMirror.h) when it
+    // stands for the station: polling, every record taken over stored, no
+    // exchange running. Otherwise no mirror is left and the next program
+    // reads the station in full. start() and resume() take a mirror left by
+    // another program and carry on polling from it rather than reading the
+    // station in full, when the station agrees.
+    bool leaveHandover();
     bool suspended() const { return suspended_; }
     // Decodes the header again (the user's city changed).
     void redecodeHeader();
@@ -153,6 +165,8 @@ public:
     const StationSummary &summary() const { return summary_; }
     USBHandle device() const { return device_; }
     int slotsTakenOver() const { return slotsTakenOver_; }
+    // Times a mirror left by another program was carried on from.
+    int handoversContinued() const { return handoversContinued_; }
     // Records new to the history so far (a date already stored is not).
     long long recordsStored() const { return writer_.appendedCount(); }
     int blockRetries() const { return blockRetries_; }
@@ -188,6 +202,11 @@ Q_SIGNALS:
     // an empty history, only the newest). Emitted once the records are stored and the header decoded,
     // just before recordTaken.
     void recordTakenOver(const nimbrel::Measurement &record);
+    // After a full read, or a mirror carried on from, that brought no record
+    // new to the program: the newest record, stored before (by this program
+    // or the one that had the station), which is the current conditions all
+    // the same. Just before recordTaken.
+    void currentRecordRead(const nimbrel::Measurement &record);
     // Without a station: the newest stored record and the header copy were
     // loaded: refresh.
     void storedDataLoaded();
@@ -213,6 +232,10 @@ private:
     HistoryWriter::Outcome store(const Measurement &m);
     void retryStore();
     void loadStoredData();
+    bool continueFromMirror(HandoverMirror mirror);
+    bool takeMirror();
+    PollResult readNewSlots(int current, bool headerFresh);
+    bool stopping() const { return shutDown_ || suspended_; }
     void runFullReadExchange();
     WriteError writeNow(const StationWrite &write);
     void beginExchange();
@@ -227,6 +250,12 @@ private:
     HistoryStore *history_ = nullptr;
     HistoryWriter writer_;
     QString headerCopyPath_;
+    QString handoverPath_;
+    std::optional<HandoverMirror> mirror_;  // taken at start or resume, for the first read
+    // Set while a mirror's records are caught up: the first new record must
+    // follow the mirror's newest within two periods (else the ring went
+    // round meanwhile).
+    QDateTime continuingAfter_;
     std::function<QDateTime()> now_;
     std::function<std::optional<LocationOverride>()> userCity_;
 
@@ -248,6 +277,7 @@ private:
     int recordPosition_ = 0;
     int pollIntervalMs_ = 10000;
     int slotsTakenOver_ = 0;
+    int handoversContinued_ = 0;
     int blockRetries_ = 0;
     int linkError_ = 0;
     BlockError lastBlockError_ = BlockError::None;

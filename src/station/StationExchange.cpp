@@ -84,7 +84,7 @@ BlockError StationExchange::readBlock(int address)
         waitBriefly(idlePolls);
         if (!readTimeout_->isActive())
             return BlockError::Timeout;
-        if (answerWaitMs_ > 0 && waited.hasExpired(answerWaitMs_)) {
+        if ((answerWaitMs_ > 0 && waited.hasExpired(answerWaitMs_)) || (cancel_ && cancel_())) {
             readTimeout_->stop();
             return BlockError::Timeout;
         }

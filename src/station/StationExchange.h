@@ -41,6 +41,10 @@ public:
     // Besides the read time-out timer, one read gives up after this many
     // milliseconds without a whole answer (0: only the timer decides).
     void setAnswerWait(int ms) { answerWaitMs_ = ms; }
+    // A read whose answer is awaited gives up (as timed out) as soon as this
+    // says so: the program hands the station over or ends. The answer, if it
+    // comes, is left for the next flush.
+    void setCancel(std::function<bool()> cancel) { cancel_ = std::move(cancel); }
     // Sends image[address .. address+31] to the station; true when acknowledged.
     WriteError writeBlock(int address);
 
@@ -58,6 +62,7 @@ private:
     USBHandle device_ = nullptr;
     long blocksRead_ = 0;
     int answerWaitMs_ = 0;
+    std::function<bool()> cancel_;
 };
 
 }  // namespace nimbrel
