@@ -11,6 +11,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 
 using namespace nimbrel;
@@ -48,12 +49,20 @@ struct RawExchange {
     bool says(const QByteArray &header) const { return received.contains("\r\n" + header + "\r\n"); }
 };
 
-RawExchange exchange(quint16 port, const QByteArray &request)
+// With `shut`, the client shuts its sending side after the request, as
+// `nc -N` and some scripts do.
+RawExchange exchange(quint16 port, const QByteArray &request, bool shut = false)
 {
     RawExchange r;
     QTcpSocket socket;
     QEventLoop loop;
-    QObject::connect(&socket, &QTcpSocket::connected, [&] { socket.write(request); });
+    QObject::connect(&socket, &QTcpSocket::connected, [&] {
+        socket.write(request);
+        if (shut) {
+            socket.waitForBytesWritten(-1);
+            ::shutdown(int(socket.socketDescriptor()), SHUT_WR);
+        }
+    });
     QObject::connect(&socket, &QTcpSocket::readyRead, [&] { r.received += socket.readAll(); });
     QObject::connect(&socket, &QTcpSocket::disconnected, [&] {
         r.received += socket.readAll();
@@ -106,6 +115,7 @@ TEST(WebFront, AbusiveAndMalformedRequestsAreAnsweredAndClosed)
         QByteArray request;
         int status;
         bool closed;
+        bool shut = false;  // the client shuts its side after the request
     };
     const QByteArray get = "GET /api/current HTTP/1.1\r\n";
     const Case cases[] = {
@@ -140,6 +150,7 @@ TEST(WebFront, AbusiveAndMalformedRequestsAreAnsweredAndClosed)
         {"Connection: close", get + kHost + "Connection: keep-alive, Close\r\n\r\n", 200, true},
         {"HTTP/1.0 without Host", "GET /api/current HTTP/1.0\r\n\r\n", 200, true},
         {"HTTP/1.0 keep-alive", "GET /api/current HTTP/1.0\r\nConnection: keep-alive\r\n\r\n", 200, true},
+        {"two requests, then the client's side shut", get + kHost + "\r\n" + get + kHost + "\r\n", 200, true, true},
         {"localhost with a port", get + "Host: LOCALHOST.:1\r\n\r\n", 200, false},
         {"IPv6 loopback", get + "Host: [::1]:8377\r\n\r\n", 200, false},
         {"a configured name", get + "Host: station.lan\r\n\r\n", 200, false},
@@ -150,15 +161,15 @@ TEST(WebFront, AbusiveAndMalformedRequestsAreAnsweredAndClosed)
         SCOPED_TRACE(c.what);
         // A connection that stays open must answer a second request.
         const QByteArray request = c.closed ? c.request : c.request + get + kHost + "Connection: close\r\n\r\n";
-        const RawExchange r = exchange(front.port(), request);
+        const RawExchange r = exchange(front.port(), request, c.shut);
         EXPECT_TRUE(r.closedByServer);
         ASSERT_FALSE(r.statuses().isEmpty()) << "no answer at all";
         EXPECT_EQ(r.statuses().first(), c.status);
-        EXPECT_EQ(r.statuses().size(), c.closed ? 1 : 2) << "closed after the answer, or kept for the next";
-        EXPECT_EQ(r.says("Connection: close"), true) << "the last answer says the connection ends";
+        EXPECT_EQ(r.statuses().size(), c.closed && !c.shut ? 1 : 2) << "closed after the answer, or kept for the next";
+        EXPECT_EQ(r.says("Connection: close"), !c.shut) << "the last answer says the connection ends";
         EXPECT_TRUE(r.received.contains("{\"error\":") || c.status == 200) << r.received.left(300).toStdString();
     }
-    EXPECT_EQ(front.server->stats().requests, 8 + 5) << "only requests that got through reach the routes";
+    EXPECT_EQ(front.server->stats().requests, 8 + 7) << "only requests that got through reach the routes";
 
     QTemporaryDir dir;
     QFile ini(dir.filePath(QStringLiteral("nimbrel.ini")));

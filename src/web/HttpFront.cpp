@@ -54,9 +54,10 @@ public:
         connect(socket_, &QTcpSocket::readyRead, this, &HttpConnection::pump);
         connect(socket_, &QTcpSocket::bytesWritten, this, &HttpConnection::written);
         connect(socket_, &QTcpSocket::disconnected, this, &HttpConnection::gone);
-        connect(socket_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {
-            // A reset or a closed socket: nothing more can be said.
-            if (socket_->state() != QAbstractSocket::ConnectedState)
+        connect(socket_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+            // A client that only shut its side still gets the answers under
+            // way; disconnected() follows once they are out.
+            if (error != QAbstractSocket::RemoteHostClosedError && socket_->state() != QAbstractSocket::ConnectedState)
                 gone();
         });
         if (!refusal.isEmpty()) {
@@ -150,6 +151,7 @@ private:
         }
         const bool keep = request.keepAlive && reply.status != 421;
         socket_->write(httpMessage(reply, head, !keep));
+        socket_->flush();
         if (!keep) {
             close(false);
             return;
