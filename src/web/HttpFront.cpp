@@ -107,6 +107,10 @@ private:
     // write their answers.
     void pump()
     {
+        // A handler that waits pumps the event queue; this connection's
+        // next request waits for the answer under way.
+        if (busy_)
+            return;
         while (mode_ == Mode::Idle || mode_ == Mode::Request || mode_ == Mode::Writing) {
             if (socket_->bytesToWrite() > kMostUnsentBeforeReading)
                 return;  // written() carries on
@@ -125,7 +129,11 @@ private:
                 socket_->write(refusal(parser_.errorStatus(), parser_.errorSentence()));
                 close(false);
                 return;
-            case HttpRequestParser::State::Complete: respond(); break;
+            case HttpRequestParser::State::Complete:
+                busy_ = true;
+                respond();
+                busy_ = false;
+                break;
             }
         }
         // A page says nothing more on its stream, and a closing client is
@@ -143,6 +151,8 @@ private:
         parser_.reset();
         // The front checks the Host name, then the handler answers.
         const HttpReply reply = front_.answer(request, socket_->localAddress());
+        if (mode_ == Mode::Gone)
+            return;  // the client left while the handler waited
         const bool head = request.method == "HEAD";
         if (reply.eventStream && !head) {
             socket_->write(httpMessage(reply, false, false));
@@ -230,6 +240,7 @@ private:
     HttpRequestParser parser_;
     QByteArray pending_;  // read but not yet taken by the parser
     qint64 drained_ = 0;
+    bool busy_ = false;
     QTimer timer_;
     Mode mode_ = Mode::Idle;
 };
