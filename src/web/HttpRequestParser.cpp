@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <algorithm>
+#include <cstring>
 #include <string_view>
 
 namespace nimbrel::web {
@@ -114,11 +115,18 @@ qsizetype HttpRequestParser::feed(const char *data, qsizetype size)
 {
     qsizetype used = 0;
     while (used < size && state_ == State::Head) {
-        const char c = data[used++];
-        if (head_.isEmpty() && (c == '\r' || c == '\n'))
-            continue;  // blank lines before a request
-        head_.append(c);
-        if (c == '\n' && (head_.endsWith("\n\n") || head_.endsWith("\n\r\n"))) {
+        if (head_.isEmpty() && (data[used] == '\r' || data[used] == '\n')) {
+            ++used;  // blank lines before a request
+            continue;
+        }
+        // Up to the next end of line, and never past the limit.
+        const char *from = data + used;
+        const qsizetype span = std::min<qsizetype>(size - used, limits_.mostHeadBytes + 1 - head_.size());
+        const auto *end = static_cast<const char *>(std::memchr(from, '\n', static_cast<std::size_t>(span)));
+        const qsizetype take = end ? end - from + 1 : span;
+        head_.append(from, take);
+        used += take;
+        if (end && (head_.endsWith("\n\n") || head_.endsWith("\n\r\n"))) {
             parseHead();
             break;
         }
