@@ -6,6 +6,7 @@
 #include "PublishSettings.h"
 #include "WebServer.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
 #include <QTcpSocket>
@@ -289,4 +290,32 @@ TEST(WebFront, HostNamesFitTheAddressTheConnectionCameTo)
     };
     for (const Case &c : cases)
         EXPECT_EQ(hostFits(hostName(c.header), c.local, names), c.fits) << c.header.constData();
+}
+
+// A page that stops reading its event stream is dropped once its unsent
+// events pass the limit, instead of growing the program; a page that reads
+// stays.
+TEST(WebFront, APageThatStopsReadingItsEventsIsDropped)
+{
+    FrontLimits limits;
+    limits.mostStreamBacklog = 64 * 1024;
+    Front front(limits);
+    QTcpSocket stalled;
+    stalled.setReadBufferSize(1024);  // reads no further: the kernel's buffers fill
+    QTcpSocket reading;
+    QEventLoop loop;
+    for (QTcpSocket *page : {&stalled, &reading}) {
+        QObject::connect(page, &QTcpSocket::readyRead, &loop, &QEventLoop::quit);
+        page->connectToHost(QHostAddress::LocalHost, front.port());
+        page->write("GET /api/events HTTP/1.1\r\n" + kHost + "\r\n");
+        loop.exec();  // its first event
+    }
+    QObject::connect(&reading, &QTcpSocket::readyRead, [&] { reading.readAll(); });
+    ASSERT_EQ(front.server->stats().eventStreams, 2);
+    for (int i = 0; i < 100'000 && front.server->stats().eventStreams == 2; ++i) {
+        front.server->update({});
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(front.server->stats().eventStreams, 1);
+    EXPECT_EQ(reading.state(), QAbstractSocket::ConnectedState);
 }
