@@ -111,7 +111,8 @@ void WebServer::loadAssets()
     }
     // chart.js is read once, here: a name that leads to a FIFO or a device
     // would otherwise block the thread on a request, and a file that grows
-    // would grow the program.
+    // would grow the program. The refusals leave the path out: they go to
+    // whoever asks over the network.
     HttpReply chart;
     chart.cacheControl = kAssetCache;
     chart.contentType = "text/javascript; charset=utf-8";
@@ -125,12 +126,13 @@ void WebServer::loadAssets()
         assets_[QStringLiteral("/chart.js")] = chart;
     else if (read == FileRead::Read)
         assets_[QStringLiteral("/chart.js")] =
-            HttpReply::error(404, QStringLiteral("The charting library %1 is larger than %2 MB.")
-                                      .arg(settings_.chartScript)
+            HttpReply::error(404, QStringLiteral("The charting library is larger than %1 MB ([web] chartScript in "
+                                                 "nimbrel.ini).")
                                       .arg(kMostChartScriptBytes >> 20));
     else if (read == FileRead::Refused)
         assets_[QStringLiteral("/chart.js")] =
-            HttpReply::error(404, QStringLiteral("The charting library %1 is not a readable file.").arg(settings_.chartScript));
+            HttpReply::error(404, QStringLiteral("The charting library is not a readable regular file ([web] "
+                                                 "chartScript in nimbrel.ini)."));
     else
         assets_[QStringLiteral("/chart.js")] = HttpReply::error(
             404, QStringLiteral("The charting library is not installed (Debian package libjs-chart.js)."));
