@@ -83,10 +83,15 @@ class Recorder:
             f.write(f"[web]\nenabled=true\nport={self.port}\nbind=127.0.0.1\n")
         env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
         env["USER"] = f"abuse-{os.getpid()}"
-        self.proc = subprocess.Popen([program, "--headless", "--data-dir", self.folder], cwd=self.folder, env=env,
-                                     stderr=subprocess.PIPE)
-        wait_line(self.proc, "web page is at")
-        wait_line(self.proc, "full read done", timeout=180)
+        self.proc = None
+        try:
+            self.proc = subprocess.Popen([program, "--headless", "--data-dir", self.folder], cwd=self.folder,
+                                         env=env, stderr=subprocess.PIPE)
+            wait_line(self.proc, "web page is at")
+            wait_line(self.proc, "full read done", timeout=180)
+        except BaseException:
+            self.stop()
+            raise
 
     def memory(self):
         return status(self.proc.pid)
@@ -95,7 +100,7 @@ class Recorder:
         return self.proc.poll() is None
 
     def stop(self):
-        if self.alive():
+        if self.proc and self.alive():
             self.proc.send_signal(signal.SIGTERM)
             try:
                 self.proc.wait(timeout=20)
