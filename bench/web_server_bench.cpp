@@ -7,13 +7,16 @@
 //   separately, without HTTP;
 // - 2,000 requests, 50 at a time, against the ten-year history: the slowest
 //   request's time on the server's thread (the goal: one frame, 16 ms) and
-//   the process's memory before and after.
+//   the process's memory before and after;
+// - reading a browser's request head (the goal: under 20 us, so that even
+//   a flood of requests at the connection cap costs the thread little).
 //
 // Histories are generated once per run with the generator of
 // `nimbrel-tool gen-history`, in a temporary folder.
 #include "CurrentConditions.h"
 #include "HistoryQuery.h"
 #include "HistoryStore.h"
+#include "HttpRequestParser.h"
 #include "StationSummary.h"
 #include "SyntheticHistory.h"
 #include "WebServer.h"
@@ -144,6 +147,25 @@ void BM_Endpoint(benchmark::State &state)
         state.SetIterationTime(handlingSeconds(s, target));
 }
 BENCHMARK(BM_Endpoint)->DenseRange(0, 5)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// The head a desktop browser sends for /api/current, arriving in one piece.
+void BM_RequestHead(benchmark::State &state)
+{
+    const QByteArray head =
+        "GET /api/current HTTP/1.1\r\nHost: 192.168.1.20:8377\r\nConnection: keep-alive\r\n"
+        "User-Agent: Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/120.0 Safari/537.36\r\n"
+        "Accept: */*\r\nReferer: http://192.168.1.20:8377/\r\nAccept-Encoding: gzip, deflate\r\n"
+        "Accept-Language: de-DE,de;q=0.9,en;q=0.8\r\n\r\n";
+    HttpRequestParser parser;
+    for (auto _ : state) {
+        parser.reset();
+        benchmark::DoNotOptimize(parser.feed(head.constData(), head.size()));
+        if (parser.state() != HttpRequestParser::State::Complete)
+            state.SkipWithError("the head was not read");
+    }
+    state.SetBytesProcessed(state.iterations() * head.size());
+}
+BENCHMARK(BM_RequestHead)->Unit(benchmark::kMicrosecond);
 
 // 2,000 requests, 50 at a time, over the same mix.
 void BM_Load(benchmark::State &state)

@@ -15,6 +15,7 @@ set(nimbrel_fuzz_targets
   "settings_store=nimbrel_store"
   "city_table=nimbrel_astro"
   "city_csv=nimbrel_astro"
+  "http_request=nimbrel_http"
 )
 
 if(NIMBREL_FUZZ)

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHostAddress>
+#include <QRegularExpression>
 
 namespace nimbrel {
 
@@ -170,6 +171,23 @@ PublishSettings loadPublishSettings(const QString &path)
                              .arg(key, value));
         };
 
+        // Host names as a browser sends them in the Host header.
+        auto setHosts = [&](QStringList &target) {
+            static const QRegularExpression separators(QStringLiteral("[,\\s]+"));
+            static const QRegularExpression name(QStringLiteral("^[a-z0-9_]([a-z0-9_.-]*[a-z0-9_])?$"));
+            QStringList names;
+            for (QString n : value.toLower().split(separators, Qt::SkipEmptyParts)) {
+                if (n.endsWith(QLatin1Char('.')))
+                    n.chop(1);
+                if (!name.match(n).hasMatch()) {
+                    complain(QStringLiteral("hosts must be host names such as weather.lan, not \"%1\"").arg(n));
+                    return;
+                }
+                names << n;
+            }
+            target = names;
+        };
+
         if (section == Section::Mqtt) {
             MqttSettings &m = s.mqtt;
             if (key == QLatin1String("enabled"))
@@ -202,6 +220,8 @@ PublishSettings loadPublishSettings(const QString &path)
                 setInt(w.port, 1, 65535);
             else if (key == QLatin1String("bind"))
                 setAddress(w.bind);
+            else if (key == QLatin1String("hosts"))
+                setHosts(w.hosts);
             else if (key == QLatin1String("chartScript"))
                 w.chartScript = value.isEmpty() ? QString() : besideIni(path, value);
             else

@@ -33,8 +33,11 @@
 // [web]: enabled (default false), port (1..65535, default 8377), bind (the
 // address to listen on, default 127.0.0.1: only this computer; a LAN address
 // or 0.0.0.0 opens the page to other machines and is never chosen for the
-// user), chartScript (the charting library the page loads, default the one
-// Debian's libjs-chart.js installs).
+// user), hosts (names, separated by commas or spaces, that other machines
+// reach the page under: requests naming any other host are refused, so that
+// another site cannot read the page through DNS rebinding), chartScript (the
+// charting library the page loads, default the one Debian's libjs-chart.js
+// installs).
 //
 // A missing file means all three are off. Lines are `key=value` with the spaces
 // around both trimmed; blank lines and lines starting with ';' or '#' are
@@ -77,6 +80,7 @@ struct WebSettings {
     bool enabled = false;
     int port = 8377;
     QString bind = QStringLiteral("127.0.0.1");
+    QStringList hosts;  // lower case, without a final dot
     QString chartScript = QStringLiteral("/usr/share/javascript/chart.js/chart.min.js");
 };
 

@@ -1,6 +1,5 @@
 #include "HttpReply.h"
 
-#include <QHttpServerResponder>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -8,14 +7,23 @@ namespace nimbrel::web {
 
 namespace {
 
-void commonHeaders(QHttpServerResponder &r, const QByteArray &contentType, const QByteArray &cacheControl)
+const char *reason(int status)
 {
-    r.writeHeader("Content-Type", contentType);
-    r.writeHeader("Cache-Control", cacheControl);
-    r.writeHeader("Content-Security-Policy", kContentSecurityPolicy);
-    r.writeHeader("X-Content-Type-Options", "nosniff");
-    r.writeHeader("Referrer-Policy", "no-referrer");
-    r.writeHeader("X-Frame-Options", "DENY");
+    switch (status) {
+    case 200: return "OK";
+    case 400: return "Bad Request";
+    case 404: return "Not Found";
+    case 405: return "Method Not Allowed";
+    case 408: return "Request Timeout";
+    case 413: return "Content Too Large";
+    case 421: return "Misdirected Request";
+    case 431: return "Request Header Fields Too Large";
+    case 500: return "Internal Server Error";
+    case 501: return "Not Implemented";
+    case 503: return "Service Unavailable";
+    case 505: return "HTTP Version Not Supported";
+    default: return "Status";
+    }
 }
 
 }  // namespace
@@ -34,23 +42,27 @@ HttpReply HttpReply::json(const QByteArray &document, int status)
     return r;
 }
 
-void sendReply(QHttpServerResponder &responder, const HttpReply &reply, bool head)
+QByteArray httpMessage(const HttpReply &reply, bool head, bool close)
 {
-    responder.writeStatusLine(static_cast<QHttpServerResponder::StatusCode>(reply.status));
-    commonHeaders(responder, reply.contentType, reply.cacheControl);
+    QByteArray m;
+    m.reserve(512 + (head ? 0 : reply.body.size()));
+    m += "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reason(reply.status) + "\r\n";
+    m += "Content-Type: " + reply.contentType + "\r\n";
+    m += "Cache-Control: " + reply.cacheControl + "\r\n";
+    m += QByteArray("Content-Security-Policy: ") + kContentSecurityPolicy + "\r\n";
+    m += "X-Content-Type-Options: nosniff\r\nReferrer-Policy: no-referrer\r\nX-Frame-Options: DENY\r\n";
     if (!reply.allow.isEmpty())
-        responder.writeHeader("Allow", reply.allow);
-    // A HEAD answer tells the length of the body it leaves out.
-    responder.writeHeader("Content-Length", QByteArray::number(reply.body.size()));
-    responder.writeBody(head ? QByteArray() : reply.body);
-}
-
-void sendEventStreamHead(QHttpServerResponder &responder)
-{
-    responder.writeStatusLine(QHttpServerResponder::StatusCode::Ok);
-    commonHeaders(responder, "text/event-stream; charset=utf-8", "no-store");
-    responder.writeHeader("Connection", "keep-alive");
-    responder.writeBody(QByteArray());
+        m += "Allow: " + reply.allow + "\r\n";
+    // A stream's body ends when the connection does; a HEAD answer tells
+    // the length of the body it leaves out.
+    if (!reply.eventStream || head)
+        m += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
+    if (close)
+        m += "Connection: close\r\n";
+    m += "\r\n";
+    if (!head)
+        m += reply.body;
+    return m;
 }
 
 }  // namespace nimbrel::web

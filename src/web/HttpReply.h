@@ -7,8 +7,6 @@
 #include <QByteArray>
 #include <QString>
 
-class QHttpServerResponder;
-
 namespace nimbrel::web {
 
 struct HttpReply {
@@ -17,6 +15,9 @@ struct HttpReply {
     QByteArray body;
     QByteArray cacheControl = "no-store";
     QByteArray allow;  // the Allow header of a 405
+    // An event stream: the connection stays open after the body (its first
+    // events) for the events that follow, and has no length.
+    bool eventStream = false;
 
     // {"error": sentence}, the body of every refusal.
     static HttpReply error(int status, const QString &sentence);
@@ -27,11 +28,8 @@ inline constexpr char kContentSecurityPolicy[] =
     "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self'; connect-src 'self'; "
     "base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
 
-// Writes the status line, the headers and (unless for HEAD) the body.
-void sendReply(QHttpServerResponder &responder, const HttpReply &reply, bool head);
-
-// The status line and headers of an event stream; the connection stays
-// open for the events that follow.
-void sendEventStreamHead(QHttpServerResponder &responder);
+// The whole HTTP/1.1 answer: status line, headers and (unless for HEAD)
+// the body. `close` says the connection ends after it.
+QByteArray httpMessage(const HttpReply &reply, bool head, bool close);
 
 }  // namespace nimbrel::web

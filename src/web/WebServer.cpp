@@ -3,13 +3,13 @@
 #include "PageView.h"
 #include "PageWords.h"
 
+#include "SafeFile.h"
+
+#include <QAbstractSocket>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHostAddress>
-#include <QHttpServerRequest>
-#include <QHttpServerResponder>
 #include <QJsonDocument>
-#include <QTcpServer>
 #include <QUrlQuery>
 #include <ctime>
 
@@ -54,9 +54,15 @@ constexpr char kAssetCache[] = "public, max-age=300";
 }  // namespace
 
 WebServer::WebServer(const WebSettings &settings, const HistoryStore *history, QObject *parent)
-    : QAbstractHttpServer(parent), settings_(settings), history_(history), historyQuery_(history)
+    : QObject(parent),
+      settings_(settings),
+      history_(history),
+      historyQuery_(history),
+      front_([this](const HttpRequest &request) { return handle(request); })
 {
+    front_.setHostNames(settings_.hosts);
     display_ = displayDocument();
+    loadAssets();
 }
 
 WebServer::~WebServer() = default;
@@ -70,26 +76,66 @@ bool WebServer::start(QString *why)
                        .arg(settings_.bind);
         return false;
     }
-    auto *server = new QTcpServer(this);
-    if (!server->listen(address, static_cast<quint16>(settings_.port))) {
+    QString error;
+    int code = 0;
+    if (!front_.listen(address, static_cast<quint16>(settings_.port), &error, &code)) {
         if (why)
-            *why = server->serverError() == QAbstractSocket::AddressInUseError
+            *why = code == QAbstractSocket::AddressInUseError
                        ? QStringLiteral("The web page cannot be served: port %1 is in use by another program; "
                                         "choose another port in [web] of nimbrel.ini.")
                              .arg(settings_.port)
                        : QStringLiteral("The web page cannot be served on %1 port %2: %3.")
                              .arg(settings_.bind)
                              .arg(settings_.port)
-                             .arg(server->errorString());
-        delete server;
+                             .arg(error);
         return false;
     }
     // Ready before the first request, so no request ever waits for a build.
     if (history_)
         historyQuery_.prepare();
-    bind(server);
-    port_ = server->serverPort();
+    port_ = front_.port();
     return true;
+}
+
+void WebServer::loadAssets()
+{
+    for (const Asset &a : kAssets) {
+        QFile file(QString::fromLatin1(a.resource));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        HttpReply r;
+        r.cacheControl = kAssetCache;
+        r.contentType = a.type;
+        r.body = file.readAll();
+        assets_[QString::fromLatin1(a.path)] = r;
+    }
+    // chart.js is read once, here: a name that leads to a FIFO or a device
+    // would otherwise block the thread on a request, and a file that grows
+    // would grow the program. The refusals leave the path out: they go to
+    // whoever asks over the network.
+    HttpReply chart;
+    chart.cacheControl = kAssetCache;
+    chart.contentType = "text/javascript; charset=utf-8";
+    QString why;
+    bool complete = false;
+    const FileRead read =
+        settings_.chartScript.isEmpty()
+            ? FileRead::Missing
+            : readFileStart(settings_.chartScript, kMostChartScriptBytes + 1, chart.body, why, true, &complete);
+    if (read == FileRead::Read && complete && chart.body.size() <= kMostChartScriptBytes)
+        assets_[QStringLiteral("/chart.js")] = chart;
+    else if (read == FileRead::Read)
+        assets_[QStringLiteral("/chart.js")] =
+            HttpReply::error(404, QStringLiteral("The charting library is larger than %1 MB ([web] chartScript in "
+                                                 "nimbrel.ini).")
+                                      .arg(kMostChartScriptBytes >> 20));
+    else if (read == FileRead::Refused)
+        assets_[QStringLiteral("/chart.js")] =
+            HttpReply::error(404, QStringLiteral("The charting library is not a readable regular file ([web] "
+                                                 "chartScript in nimbrel.ini)."));
+    else
+        assets_[QStringLiteral("/chart.js")] = HttpReply::error(
+            404, QStringLiteral("The charting library is not installed (Debian package libjs-chart.js)."));
 }
 
 void WebServer::historyChanged()
@@ -118,83 +164,57 @@ void WebServer::update(const WebSnapshot &snapshot)
 {
     snapshot_ = snapshot;
     display_ = displayDocument();
-    const QByteArray event = "event: display\ndata: " + display_ + "\n\n";
-    for (qsizetype i = streams_.size() - 1; i >= 0; --i) {
-        QTcpSocket *socket = streams_[i];
-        if (!socket || socket->state() != QAbstractSocket::ConnectedState) {
-            streams_.removeAt(i);
-            continue;
-        }
-        socket->write(event);
-    }
+    front_.broadcast("event: display\ndata: " + display_ + "\n\n");
 }
 
 WebServer::Stats WebServer::stats() const
 {
     Stats s = stats_;
-    s.eventStreams = 0;
-    for (const QPointer<QTcpSocket> &socket : streams_)
-        s.eventStreams += socket && socket->state() == QAbstractSocket::ConnectedState ? 1 : 0;
+    s.eventStreams = front_.eventStreams();
     return s;
 }
 
-bool WebServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket)
+HttpReply WebServer::handle(const HttpRequest &request)
 {
     QElapsedTimer timer;
     timer.start();
     const qint64 cpuStart = threadCpuNs();
-    QHttpServerResponder responder = makeResponder(request, socket);
-    const bool head = request.method() == QHttpServerRequest::Method::Head;
-    bool eventStream = false;
-    const HttpReply reply = route(request, eventStream);
-    if (eventStream && !head)
-        openEventStream(responder);
-    else
-        sendReply(responder, reply, head);
+    HttpReply reply = route(request);
     const qint64 ns = timer.nsecsElapsed();
     ++stats_.requests;
     stats_.totalNs += ns;
     stats_.slowestNs = std::max(stats_.slowestNs, ns);
     stats_.slowestCpuNs = std::max(stats_.slowestCpuNs, threadCpuNs() - cpuStart);
     stats_.overOneFrame += ns > kOneFrameNs ? 1 : 0;
-    return true;
+    return reply;
 }
 
-void WebServer::missingHandler(const QHttpServerRequest &request, QTcpSocket *socket)
+HttpReply WebServer::route(const HttpRequest &request)
 {
-    QHttpServerResponder responder = makeResponder(request, socket);
-    sendReply(responder, HttpReply::error(404, QStringLiteral("There is nothing at this address.")), false);
-}
-
-HttpReply WebServer::route(const QHttpServerRequest &request, bool &eventStream)
-{
-    const auto method = request.method();
-    if (method != QHttpServerRequest::Method::Get && method != QHttpServerRequest::Method::Head) {
+    if (request.method != "GET" && request.method != "HEAD") {
         HttpReply r = HttpReply::error(405, QStringLiteral("Only GET and HEAD are answered here."));
         r.allow = "GET, HEAD";
         return r;
     }
-    const QString path = request.url().path();
+    const qsizetype question = request.target.indexOf('?');
+    const QString path = QString::fromUtf8(QByteArray::fromPercentEncoding(question < 0 ? request.target : request.target.left(question)));
+    const QUrlQuery query(question < 0 ? QString() : QString::fromLatin1(request.target.mid(question + 1)));
     if (path == QLatin1String("/api/current"))
         return HttpReply::json(compact(currentJson(snapshot_)));
     if (path == QLatin1String("/api/display"))
         return HttpReply::json(display_);
     if (path == QLatin1String("/api/history")) {
-        const HistoryAnswer a = historyQuery_.answer(QUrlQuery(request.url()), snapshot_.units);
+        const HistoryAnswer a = historyQuery_.answer(query, snapshot_.units);
         return HttpReply::json(a.json, a.status);
     }
     if (path == QLatin1String("/api/events")) {
-        if (streams_.size() >= kMostEventStreams) {
-            // Forget the streams whose pages have gone before refusing.
-            streams_.removeIf([](const QPointer<QTcpSocket> &s) {
-                return !s || s->state() != QAbstractSocket::ConnectedState;
-            });
-            if (streams_.size() >= kMostEventStreams)
-                return HttpReply::error(503, QStringLiteral("Too many pages are open; close one and reload."));
-        }
-        eventStream = true;
+        if (front_.eventStreams() >= kMostEventStreams)
+            return HttpReply::error(503, QStringLiteral("Too many pages are open; close one and reload."));
         HttpReply r;
         r.contentType = "text/event-stream; charset=utf-8";
+        r.eventStream = true;
+        // The page shows the state at once, then each change.
+        r.body = "retry: 5000\nevent: display\ndata: " + display_ + "\n\n";
         return r;
     }
     return asset(path);
@@ -202,37 +222,10 @@ HttpReply WebServer::route(const QHttpServerRequest &request, bool &eventStream)
 
 HttpReply WebServer::asset(const QString &path) const
 {
-    HttpReply r;
-    r.cacheControl = kAssetCache;
-    if (path == QLatin1String("/chart.js")) {
-        QFile file(settings_.chartScript);
-        if (settings_.chartScript.isEmpty() || !file.open(QIODevice::ReadOnly))
-            return HttpReply::error(404, QStringLiteral("The charting library is not installed (Debian package "
-                                                        "libjs-chart.js)."));
-        r.contentType = "text/javascript; charset=utf-8";
-        r.body = file.readAll();
-        return r;
-    }
-    for (const Asset &a : kAssets) {
-        if (path == QLatin1String(a.path)) {
-            QFile file(QString::fromLatin1(a.resource));
-            if (file.open(QIODevice::ReadOnly)) {
-                r.contentType = a.type;
-                r.body = file.readAll();
-                return r;
-            }
-        }
-    }
+    const auto found = assets_.find(path);
+    if (found != assets_.end())
+        return found->second;
     return HttpReply::error(404, QStringLiteral("There is nothing at this address."));
-}
-
-void WebServer::openEventStream(QHttpServerResponder &responder)
-{
-    sendEventStreamHead(responder);
-    QTcpSocket *socket = responder.socket();
-    // The page shows the state at once, then each change.
-    socket->write("retry: 5000\nevent: display\ndata: " + display_ + "\n\n");
-    streams_.append(QPointer<QTcpSocket>(socket));
 }
 
 }  // namespace nimbrel::web

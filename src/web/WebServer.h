@@ -1,5 +1,6 @@
-// The web interface: an HTTP server on the program's event loop (Qt HTTP
-// Server) that answers
+// The web interface: an HTTP server on the program's event loop (HttpFront.h:
+// a strict HTTP/1.1 front on a QTcpServer, with limits on every request and
+// connection) that answers
 //
 //   GET /                 the page (phone and desktop)
 //   GET /app.js, /app.css the page's script and style, built into the program
@@ -11,7 +12,8 @@
 //   GET /api/history      the history, reduced (HistoryQuery.h)
 //
 // and HEAD for each. Any other method gets 405, any other path 404; no path
-// is ever mapped to a file. The server is a face that is fed: whoever owns
+// is ever mapped to a file: chart.js is read once at start, the page's own
+// files are built into the program. The server is a face that is fed: whoever owns
 // the station calls update() on every change, and the server pushes the new
 // display to every open page. Every request is answered at once on the
 // calling thread, from the snapshot and the summaries; how long each took is
@@ -19,17 +21,16 @@
 #pragma once
 
 #include "HistoryQuery.h"
+#include "HttpFront.h"
 #include "HttpReply.h"
 #include "LangTable.h"
 #include "PublishSettings.h"
 #include "WebSnapshot.h"
 
-#include <QAbstractHttpServer>
 #include <QByteArray>
 #include <QJsonObject>
-#include <QList>
-#include <QPointer>
-#include <QTcpSocket>
+#include <QObject>
+#include <map>
 #include <vector>
 
 namespace nimbrel {
@@ -40,14 +41,20 @@ namespace nimbrel::web {
 
 // Open event streams beyond this are refused (503): each holds a socket.
 inline constexpr int kMostEventStreams = 64;
+// The largest chart.js served (Chart.js 4 is about 200 KB).
+inline constexpr qint64 kMostChartScriptBytes = 8 * 1024 * 1024;
 
-class WebServer : public QAbstractHttpServer {
+class WebServer : public QObject {
     Q_OBJECT
 public:
     // `history` may be null (no history: /api/history says there are no
     // records); it must outlive the server.
     WebServer(const WebSettings &settings, const HistoryStore *history, QObject *parent = nullptr);
     ~WebServer() override;
+
+    // The limits of requests and connections, before start(); tests
+    // shorten the timeouts.
+    void setLimits(const FrontLimits &limits) { front_.setLimits(limits); }
 
     // Prepares the history's summaries and starts listening. False with one
     // sentence in `why` when the address cannot be used (a port in use, an
@@ -75,15 +82,12 @@ public:
     Stats stats() const;
     void resetStats() { stats_ = {}; }
 
-protected:
-    bool handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) override;
-    void missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) override;
-
 private:
-    HttpReply route(const QHttpServerRequest &request, bool &eventStream);
+    HttpReply handle(const HttpRequest &request);
+    HttpReply route(const HttpRequest &request);
     HttpReply asset(const QString &path) const;
     QByteArray displayDocument();
-    void openEventStream(QHttpServerResponder &responder);
+    void loadAssets();
 
     WebSettings settings_;
     const HistoryStore *history_;
@@ -93,7 +97,8 @@ private:
     QJsonObject words_;
     int wordsLanguage_ = -1;
     QByteArray display_;  // built once per update
-    QList<QPointer<QTcpSocket>> streams_;
+    std::map<QString, HttpReply> assets_;  // by path, read once
+    HttpFront front_;
     quint16 port_ = 0;
     Stats stats_;
 };
