@@ -97,6 +97,7 @@ public:
                                     "once it can")
                          .arg(s.storeError));
             break;
+        case SnapshotChange::HistoryRebuilt: log_.say(s.tableNotice); break;
         case SnapshotChange::Publishing: showMqtt(s.publishLines); break;
         case SnapshotChange::Handover:
             if (!s.stationHeld) {
