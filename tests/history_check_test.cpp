@@ -89,11 +89,13 @@ TEST(HistoryCheck, FindingsAndTheRebuiltFile)
         ASSERT_TRUE(opened.store);
         EXPECT_EQ(opened.problem, TableProblem::None);
         EXPECT_TRUE(opened.fullCheckPending);
+        EXPECT_TRUE(QFile::exists(uncheckedMarkerOf(path)));
 
         const HistoryCheckOutcome outcome = checked(path);
         if (!damage) {
             EXPECT_EQ(outcome.finding, Finding::Sound) << outcome.why.toStdString();
             EXPECT_FALSE(QFile::exists(HistoryCheck::rebuiltPathOf(path)));
+            EXPECT_FALSE(QFile::exists(uncheckedMarkerOf(path)));
             continue;
         }
         ASSERT_EQ(outcome.finding, Finding::Damaged);
@@ -116,17 +118,19 @@ TEST(HistoryCheck, FindingsAndTheRebuiltFile)
         ASSERT_TRUE(replaced.store->newest(newest));
         EXPECT_EQ(newest.Dat, late.Dat);
         EXPECT_TRUE(QFile::exists(replaced.setAside));
+        EXPECT_FALSE(QFile::exists(uncheckedMarkerOf(path)));
         EXPECT_FALSE(QFile::exists(outcome.rebuiltPath));
         replaced.store.reset();
         EXPECT_TRUE(checksSound(path));
     }
 }
 
-TEST(HistoryCheck, EndedEarlyItReportsNothingAndLeavesNoFileBehind)
+TEST(HistoryCheck, EndedEarlyItReportsNothingAndIsDueAgainAtTheNextStart)
 {
     QTemporaryDir dir;
     const QString path = crashedHistory(dir, true);
     ASSERT_FALSE(path.isEmpty());
+    ASSERT_TRUE(HistoryStore::open(path, kEnd).fullCheckPending);
     QObject context;
     bool reported = false;
     {
@@ -136,6 +140,8 @@ TEST(HistoryCheck, EndedEarlyItReportsNothingAndLeavesNoFileBehind)
     EXPECT_FALSE(reported);
     EXPECT_FALSE(QFile::exists(HistoryCheck::rebuiltPathOf(path)));
     EXPECT_TRUE(QFile::exists(path));
+    // Closed cleanly, the file is still checked at the next open.
+    EXPECT_TRUE(HistoryStore::open(path, kEnd).fullCheckPending);
 }
 
 TEST(HistoryCheck, TheEngineStartsOnTheFileAndTellsOfTheRebuild)

@@ -4,7 +4,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QPointer>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -74,8 +73,11 @@ HistoryCheckOutcome checkAndRebuild(const QString &path, const QDateTime &now, s
         }
         // SQLite's report spans lines and names the schema: one line for the user.
         out.why = QString(check.why).remove(QStringLiteral("*** in database main ***")).simplified();
-        if (check.problem == TableProblem::None || cancel.load()) {
+        if (check.problem == TableProblem::None && !cancel.load()) {
             out.finding = HistoryCheckOutcome::Finding::Sound;
+            QFile::remove(uncheckedMarkerOf(path));
+        } else if (cancel.load()) {
+            out.finding = HistoryCheckOutcome::Finding::NotChecked;
         } else if (check.problem != TableProblem::Damaged) {
             out.finding = HistoryCheckOutcome::Finding::NotChecked;
         } else {
@@ -111,13 +113,14 @@ HistoryCheck::HistoryCheck(const QString &path, const QDateTime &now, QObject *c
                            std::function<void(const HistoryCheckOutcome &)> done)
     : shared_(std::make_shared<Shared>())
 {
-    QPointer<QObject> receiver(context);
-    thread_ = std::thread([shared = shared_, path, now, receiver, done = std::move(done)] {
+    // The owner ends this object (and so joins the thread) before `context`
+    // goes; an outcome posted meanwhile is dropped with the context's events.
+    thread_ = std::thread([shared = shared_, path, now, context, done = std::move(done)] {
         const HistoryCheckOutcome outcome = checkAndRebuild(path, now, shared->cancel);
-        if (shared->cancel.load() || !receiver)
+        if (shared->cancel.load())
             return;
         QMetaObject::invokeMethod(
-            receiver.data(),
+            context,
             [shared, done, outcome] {
                 if (shared->ownerGone)
                     return;

@@ -34,7 +34,9 @@ class HistoryCheck {
 public:
     // Starts checking the file at `path` at once. `done` runs on the thread
     // of `context` (through its event loop) once the check and any rebuild
-    // have ended, unless this object is gone by then.
+    // have ended, unless this object is gone by then; `context` must
+    // outlive this object. A sound finding removes the file's unchecked
+    // marker (TableFile.h); a check cut short leaves it for the next start.
     HistoryCheck(const QString &path, const QDateTime &now, QObject *context,
                  std::function<void(const HistoryCheckOutcome &)> done);
     // Stops the check within a few milliseconds and waits for its thread;

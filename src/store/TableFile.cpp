@@ -100,6 +100,11 @@ QString openDatabase(const QString &connection, const QString &path, bool readOn
 
 }  // namespace
 
+QString uncheckedMarkerOf(const QString &path)
+{
+    return path + QStringLiteral(".unchecked");
+}
+
 bool moveDamagedAside(const QString &path, const QDateTime &now, QString &target)
 {
     const QString aside = QStringLiteral("%1.damaged-%2").arg(path, now.toString(QStringLiteral("yyyyMMdd-HHmmss")));
@@ -108,6 +113,7 @@ bool moveDamagedAside(const QString &path, const QDateTime &now, QString &target
         target = QStringLiteral("%1-%2").arg(aside).arg(n);
     if (!QFile::rename(path, target))
         return false;
+    QFile::remove(uncheckedMarkerOf(path));
     for (const char *suffix : kJournalSuffixes)
         QFile::rename(path + QLatin1String(suffix), target + QLatin1String(suffix));
     return true;
@@ -338,7 +344,7 @@ TableFileOpen openTableFile(const QString &path, const QString &connectionPrefix
     bool immutable = false;
     // Looked at before this program touches the file: a failed attempt below
     // may leave journal files of its own.
-    bool unclean = hasJournal(path);
+    bool unclean = hasJournal(path) || QFileInfo::exists(uncheckedMarkerOf(path));
     TableCheck first;  // why the file could not be opened for writing
     for (int attempt = 0; attempt < 4; ++attempt) {
         const QFileInfo info(path);
@@ -381,6 +387,10 @@ TableFileOpen openTableFile(const QString &path, const QString &connectionPrefix
                 .exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(kBusyWaitMs));
             result.connection = connection;
             result.fullCheckDeferred = deferred;
+            if (deferred)
+                QFile(uncheckedMarkerOf(path)).open(QIODevice::WriteOnly);
+            else if (fullCheck && !readOnly)
+                QFile::remove(uncheckedMarkerOf(path));
             if (first.problem != TableProblem::None)
                 return give(first.problem, first.why);
             if (readOnly)

@@ -109,6 +109,11 @@ bool checkTableFile(QSqlDatabase &db, const TableShape &shape, bool fullCheck, T
 bool replaceTableRows(QSqlDatabase &db, const QString &table, const QStringList &fields,
                       const std::vector<QVariantList> &rows, QString &why);
 
+// Lies beside a file whose full check was deferred until the check has
+// run: the next open treats the file as after an unclean end, so a check
+// cut short by a quit or a handover is run again.
+QString uncheckedMarkerOf(const QString &path);
+
 // Moves a damaged file and its journal aside as
 // "<path>.damaged-YYYYMMDD-HHMMSS" (a number added when that is taken);
 // `target` names the moved file.
