@@ -13,16 +13,22 @@
 #include "Moon.h"
 #include "Sun.h"
 
+#include "DaylightSaving.h"
+
+#include <QDate>
 #include <gtest/gtest.h>
 #include <libnova/lunar.h>
 #include <libnova/nutation.h>
 #include <libnova/rise_set.h>
+#include <libnova/sidereal_time.h>
 #include <libnova/solar.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
 #include <string>
+#include <vector>
 
 using namespace nimbrel::astro;
 
@@ -186,9 +192,12 @@ TEST(Ephemeris, SunAndMoonMonthlyFrom1990To2030)
 
 TEST(Ephemeris, SunriseAndSunsetWithinMinutesOfTheTrueTimes)
 {
-    // The one-pass method takes the Sun's place at the start of the hour and
-    // scales its hour angle as a star's; that costs up to a few minutes.
-    constexpr double kToleranceMinutes = 5;
+    // libnova's own rise/set method (one correction step, a standard horizon
+    // of -0.8333° against the program's -0.84°) comes out 1.2 to 1.8 minutes
+    // early throughout: for Moscow on 21 June 2024 it gives 21:16:41 where
+    // the published sunset is 21:18 and the program's 21:18:13. The year
+    // below measures the program against libnova's places instead.
+    constexpr double kToleranceMinutes = 2;
     struct Row {
         const char *situation;
         Location location;
@@ -224,6 +233,209 @@ TEST(Ephemeris, SunriseAndSunsetWithinMinutesOfTheTrueTimes)
         EXPECT_LE(std::fabs(std::remainder(day.set - trueSet, 24.0)) * 60, kToleranceMinutes)
             << "sunset " << day.set << " h, libnova " << trueSet << " h";
     }
+}
+
+// ---------------------------------------------------------------------------
+// Rise and set over a whole year against libnova's apparent places
+
+// The Sun's and the Moon's apparent geocentric places from libnova (precessed
+// to the date, nutation in, aberration for the Sun), tabulated and
+// interpolated with four-point Lagrange polynomials, with the apparent
+// sidereal time. Nodes are two hours apart (interpolation error below
+// 0.1″). Events are found by a 20-minute scan of the altitude and
+// bisection to a second, with the program's own horizon altitudes (upper
+// limb, 0.575° of refraction and dip).
+class ReferenceSky {
+public:
+    static constexpr double kNodeHours = 2;
+
+    ReferenceSky(double firstJd, int hours) : first_(firstJd)
+    {
+        for (int h = 0; h <= hours; h += kNodeHours)
+            nodes_.push_back(nodeAt(firstJd + h / 24.0));
+        for (std::size_t i = 1; i < nodes_.size(); ++i) {  // continuous right ascensions
+            for (int b = 0; b < 2; ++b)
+                nodes_[i].ra[b] = nodes_[i - 1].ra[b] + std::remainder(nodes_[i].ra[b] - nodes_[i - 1].ra[b], 360.0);
+        }
+    }
+
+    // Altitude of body 0 (Sun) or 1 (Moon) above its event altitude, degrees.
+    double height(int body, double jd, double latitude, double longitude) const
+    {
+        const double x = (jd - first_) * 24.0 / kNodeHours;
+        const std::size_t i = std::clamp<std::size_t>(static_cast<std::size_t>(x), 1, nodes_.size() - 3);
+        const double t = x - static_cast<double>(i);
+        auto lagrange = [&](auto field) {
+            const double p0 = field(nodes_[i - 1]), p1 = field(nodes_[i]), p2 = field(nodes_[i + 1]),
+                         p3 = field(nodes_[i + 2]);
+            return -p0 * t * (t - 1) * (t - 2) / 6 + p1 * (t + 1) * (t - 1) * (t - 2) / 2
+                - p2 * (t + 1) * t * (t - 2) / 2 + p3 * (t + 1) * t * (t - 1) / 6;
+        };
+        const double ra = lagrange([body](const Node &n) { return n.ra[body]; });
+        const double dec = lagrange([body](const Node &n) { return n.dec[body]; }) * kRad;
+        const double horizon = lagrange([body](const Node &n) { return n.horizon[body]; });
+        const double equinoxes = lagrange([](const Node &n) { return n.equationOfEquinoxes; });
+        const double hourAngle = ((ln_get_mean_sidereal_time(jd) + equinoxes) * 15.0 + longitude - ra) * kRad;
+        const double sinAlt = std::sin(latitude * kRad) * std::sin(dec)
+            + std::cos(latitude * kRad) * std::cos(dec) * std::cos(hourAngle);
+        return std::asin(sinAlt) / kRad - horizon;
+    }
+
+private:
+    struct Node {
+        double ra[2], dec[2], horizon[2];  // degrees
+        double equationOfEquinoxes;       // hours
+    };
+
+    static Node nodeAt(double jd)
+    {
+        Node n{};
+        ln_nutation nutation;
+        ln_get_nutation(jd, &nutation);
+        const double eps = (nutation.ecliptic + nutation.obliquity) * kRad;
+        n.equationOfEquinoxes = nutation.longitude * std::cos(eps) / 15.0;
+        auto toEquatorial = [&](int body, double lambda, double beta) {
+            const double l = lambda * kRad, b = beta * kRad;
+            n.ra[body] = std::atan2(std::sin(l) * std::cos(eps) - std::tan(b) * std::sin(eps), std::cos(l)) / kRad;
+            n.dec[body] = std::asin(std::sin(b) * std::cos(eps) + std::cos(b) * std::sin(eps) * std::sin(l)) / kRad;
+        };
+
+        ln_helio_posn sun;
+        ln_get_solar_geom_coords(jd, &sun);
+        double lambda = 0, beta = 0;
+        precessFromJ2000(sun.L, sun.B, jd, lambda, beta);
+        toEquatorial(0, lambda + nutation.longitude - 20.4898 / 3600 / sun.R, beta);
+        n.horizon[0] = -(0.575 + (961.18 - 8.794) / 3600 / sun.R);
+
+        ln_lnlat_posn moon;
+        ln_get_lunar_ecl_coords(jd, &moon, 0);
+        precessFromJ2000(moon.lng, moon.lat, jd, lambda, beta);
+        toEquatorial(1, lambda + nutation.longitude, beta);
+        const double parallax = std::asin(kEarthRadiusKm / ln_get_lunar_earth_dist(jd));
+        n.horizon[1] = -(0.575 + std::asin(0.272493 * std::sin(parallax)) / kRad - parallax / kRad);
+        return n;
+    }
+
+    double first_;
+    std::vector<Node> nodes_;
+};
+
+// The day's events by the reference, with the program's conventions: the
+// first rise on the local date, the Sun's set the first after it, the
+// Moon's the first on the date; a missing one the first after midnight;
+// none at all gives the steady state at noon.
+DayTimes referenceDay(const ReferenceSky &sky, int body, double midnightJd, double latitude, double longitude)
+{
+    const bool setAfterRise = body == 0;
+    constexpr double kStep = 20.0 / 1440;
+    auto height = [&](double days) { return sky.height(body, midnightJd + days, latitude, longitude); };
+    auto first = [&](bool rising, double from, double to) {
+        double before = height(from);
+        for (double a = from; a < to - 1e-9; a += kStep) {
+            const double after = height(a + kStep);
+            if ((before >= 0) != (after >= 0) && (after >= 0) == rising) {
+                double lo = a, hi = a + kStep;
+                while (hi - lo > 0.5 / 86400) {
+                    const double mid = (lo + hi) / 2;
+                    ((height(mid) >= 0) == rising ? hi : lo) = mid;
+                }
+                return std::fmod((lo + hi) / 2 * 24.0, 24.0);
+            }
+            before = after;
+        }
+        return -1.0;
+    };
+    double rise = first(true, 0, 1);
+    double set = setAfterRise && rise >= 0 ? first(false, rise / 24, rise / 24 + 1) : -1;
+    set = set >= 0 ? set : first(false, 0, 1);
+    const bool aboveAtNoon = height(0.5) >= 0;
+    if (rise >= 0 || set >= 0) {
+        rise = rise >= 0 ? rise : first(true, 1, 2);
+        set = set >= 0 ? set : first(false, 1, 2);
+    }
+    if (rise < 0 || set < 0)
+        return aboveAtNoon ? DayTimes{24, 24} : DayTimes{0, 0};
+    return {rise, set};
+}
+
+// Minutes between two day results; a different kind of day (crossing,
+// never rising, never setting) counts as endless.
+double minutesApart(double program, double reference, const DayTimes &a, const DayTimes &b)
+{
+    const bool crossesA = !a.neverRises() && !a.neverSets();
+    const bool crossesB = !b.neverRises() && !b.neverSets();
+    if (crossesA != crossesB || (!crossesA && a.neverRises() != b.neverRises()))
+        return 1e9;
+    return crossesA ? std::fabs(std::remainder(program - reference, 24.0)) * 60 : 0;
+}
+
+double percentile(std::vector<double> v, double p)
+{
+    std::sort(v.begin(), v.end());
+    return v[static_cast<std::size_t>(std::min<double>(v.size() - 1, std::floor(p * (v.size() - 1) + 0.5)))];
+}
+
+TEST(Ephemeris, RiseAndSetEveryDayOfAYearFromTheEquatorTo69Degrees)
+{
+    constexpr double kSunP99Minutes = 1;
+    constexpr double kMoonP99Minutes = 3;
+    struct Place {
+        const char *name;
+        Location location;
+    };
+    // latDeg, latMin, lonDeg, lonMin, hemispheres (bit 1 south, bit 0 east), zone, daylight-saving rule.
+    const Place places[] = {
+        {"0°N 9°27'E (Gabon)", {0, 0, 9, 27, 1, 1, 0}},
+        {"23°08'N Havana", {23, 8, 82, 22, 0, -5, 6}},
+        {"30°03'N Cairo", {30, 3, 31, 14, 1, 2, 5}},
+        {"40°43'N New York", {40, 43, 74, 0, 0, -5, 14}},
+        {"55°45'N Moscow", {55, 45, 37, 37, 1, 3, 8}},
+        {"69°00'N 18°E (Senja)", {69, 0, 18, 0, 1, 1, 4}},
+        {"33°52'S Sydney", {33, 52, 151, 13, 3, 10, 1}},
+        {"45°52'S Dunedin", {45, 52, 170, 30, 3, 12, 15}},
+        {"69°00'S 39°35'E (Syowa)", {69, 0, 39, 35, 3, 3, 0}},
+    };
+    const QDate first(2025, 1, 1);
+    // From a day before the year (zones up to 14 h) to two days after it.
+    const double firstJd = julianDayNumber(2024, 12, 31) - 0.5;
+    const ReferenceSky sky(firstJd, 24 * (365 + 4));
+
+    std::vector<double> allSun, allMoon;
+    for (const Place &place : places) {
+        SCOPED_TRACE(place.name);
+        const Location &l = place.location;
+        const double latitude = (isSouth(l) ? -1 : 1) * latitudeDegrees(l);
+        const double longitude = (isWest(l) ? -1 : 1) * longitudeDegrees(l);
+        std::vector<double> sun, moon;
+        for (QDate date = first; date.year() == 2025; date = date.addDays(1)) {
+            // Any hour of the day computes the same; each day takes another.
+            const CalendarMoment clock{date.year(), date.month(), date.day(), date.dayOfYear() % 24, 17, 0};
+            const CalendarMoment noon{date.year(), date.month(), date.day(), 12, 0, 0};
+            const double zone = l.timeZone + (IsDaylightSavingActive(l.dstCode, noon) ? 1 : 0);
+            const double midnight = julianDayNumber(date.year(), date.month(), date.day()) - 0.5 - zone / 24;
+
+            const DayTimes programSun = UpdateSunTimes(l, clock);
+            const DayTimes referenceSun = referenceDay(sky, 0, midnight, latitude, longitude);
+            sun.push_back(minutesApart(programSun.rise, referenceSun.rise, programSun, referenceSun));
+            sun.push_back(minutesApart(programSun.set, referenceSun.set, programSun, referenceSun));
+            const DayTimes programMoon = UpdateMoonTimes(l, clock);
+            const DayTimes referenceMoon = referenceDay(sky, 1, midnight, latitude, longitude);
+            moon.push_back(minutesApart(programMoon.rise, referenceMoon.rise, programMoon, referenceMoon));
+            moon.push_back(minutesApart(programMoon.set, referenceMoon.set, programMoon, referenceMoon));
+        }
+        auto otherKind = [](const std::vector<double> &v) { return std::count(v.begin(), v.end(), 1e9) / 2; };
+        std::printf("%-26s Sun median %5.2f p90 %5.2f p99 %5.2f min, %ld days of another kind | Moon median %5.2f "
+                    "p90 %5.2f p99 %5.2f min, %ld days of another kind\n",
+                    place.name, percentile(sun, 0.5), percentile(sun, 0.9), percentile(sun, 0.99), otherKind(sun),
+                    percentile(moon, 0.5), percentile(moon, 0.9), percentile(moon, 0.99), otherKind(moon));
+        EXPECT_LE(percentile(sun, 0.99), kSunP99Minutes);
+        EXPECT_LE(percentile(moon, 0.99), kMoonP99Minutes);
+        allSun.insert(allSun.end(), sun.begin(), sun.end());
+        allMoon.insert(allMoon.end(), moon.begin(), moon.end());
+    }
+    std::printf("all places: Sun median %.2f p90 %.2f p99 %.2f min; Moon median %.2f p90 %.2f p99 %.2f min\n",
+                percentile(allSun, 0.5), percentile(allSun, 0.9), percentile(allSun, 0.99), percentile(allMoon, 0.5),
+                percentile(allMoon, 0.9), percentile(allMoon, 0.99));
 }
 
 }  // namespace

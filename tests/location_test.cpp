@@ -86,11 +86,11 @@ private Q_SLOTS:
 
         // The simulated station stands in Moscow (55°45' N, 37°37' E, zone +3).
         QTest::newRow("station in Moscow, midsummer 2024")
-            << QDateTime(QDate(2024, 6, 21), QTime(12, 0)) << -1 << "Moscow" << "3:46" << "21:17" << "17:31" << 55;
+            << QDateTime(QDate(2024, 6, 21), QTime(12, 0)) << -1 << "Moscow" << "3:44" << "21:18" << "17:34" << 55;
         // The station's rule code (none) applies to the chosen city too.
         QTest::newRow("user's city New York, 15 March 2024")
-            << QDateTime(QDate(2024, 3, 15), QTime(12, 0)) << codeOf("New York") << "New York" << "6:06" << "18:01"
-            << "11:55" << 40;
+            << QDateTime(QDate(2024, 3, 15), QTime(12, 0)) << codeOf("New York") << "New York" << "6:06" << "18:03"
+            << "11:57" << 40;
     }
 
     void skyLabelsForTheStationsLocationAndForAChosenCity()

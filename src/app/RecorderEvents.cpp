@@ -97,6 +97,7 @@ void RecorderEvents::show(const StationSnapshot &s)
         say_(QStringLiteral("the history cannot be written (%1); records are kept in memory and stored once it can")
                  .arg(s.storeError));
         break;
+    case SnapshotChange::HistoryRebuilt: say_(s.tableNotice); break;
     case SnapshotChange::Publishing: showPublishing(s.publishLines); break;
     case SnapshotChange::Handover:
         // Publishing starts afresh when the station is taken back.

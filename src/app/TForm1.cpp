@@ -231,6 +231,10 @@ void TForm1::showSnapshot(const SnapshotPtr &snapshot)
             showMessage(ui.HistoryNotSaved->text() + QLatin1Char(' ') + s.storeError);
         }
         break;
+    case SnapshotChange::HistoryRebuilt:
+        RefreshDisplay();
+        showMessage(s.tableNotice);
+        break;
     case SnapshotChange::HeaderCopyUnreadable: showFileError(); break;
     case SnapshotChange::HeaderCopyNotSaved:
         if (!std::exchange(headerCopyFailureShown_, true))

@@ -1,7 +1,7 @@
 #include "Moon.h"
 
 #include "Angles.h"
-#include "DaylightSaving.h"
+#include "DayEvents.h"
 #include "FundamentalAngles.h"
 #include "SeriesTables.h"
 #include "SkyCoordinates.h"
@@ -64,30 +64,32 @@ double MoonParallax(double d)
     return reduce360(s / 3600.0);
 }
 
-RiseSet MoonRiseSet(const CalendarMoment &moment, double zone, double latitudeDeg, double longitudeDeg, bool south,
-                    bool west)
-{
-    const double phi = south ? -latitudeDeg : latitudeDeg;
-    const double lon = west ? -longitudeDeg : longitudeDeg;
-    const double d1 = DaysSinceJ2000(startOfHour(moment));
-    const double d0 = DaysSinceJ2000(startOfDay(moment));
+namespace {
 
-    const EquatorialPosition eq = EclipticToEquatorial(MoonLongitude(d1), MoonLatitude(d1), ObliquityOfEcliptic(d1));
-    const double parallax = MoonParallax(d1);
+HorizonPlace moonPlace(double d)
+{
+    const EquatorialPosition eq = EclipticToEquatorial(MoonLongitude(d), MoonLatitude(d), ObliquityOfEcliptic(d));
+    const double parallax = MoonParallax(d);
     // Upper limb on the horizon: 0.575° of refraction and dip, plus the
     // semidiameter, less the parallax that lowers the Moon seen from the
     // Earth's surface.
     const double semidiameter = std::asin(kMoonRadiusInEarthRadii * std::sin(parallax * kRad)) / kRad;
-    const double zenith = 90.0 + 0.575 + semidiameter - parallax;
-    return onePassRiseSet(eq.rightAscensionDeg / 15.0, eq.declinationDeg, zenith, phi,
-                          localSiderealTimeAtMidnight(d0, lon), zone);
+    return {eq.rightAscensionDeg, eq.declinationDeg, -(0.575 + semidiameter - parallax)};
+}
+
+}  // namespace
+
+RiseSet MoonRiseSet(const CalendarMoment &moment, double zone, double latitudeDeg, double longitudeDeg, bool south,
+                    bool west)
+{
+    return riseSetOnLocalDate(moment, zone, south ? -latitudeDeg : latitudeDeg, west ? -longitudeDeg : longitudeDeg,
+                              moonPlace, SetOfTheDay::OnTheDate);
 }
 
 DayTimes UpdateMoonTimes(const Location &location, const CalendarMoment &localClock)
 {
-    const double zone = location.timeZone + (IsDaylightSavingActive(location.dstCode, localClock) ? 1.0 : 0.0);
-    return dayTimesOf(MoonRiseSet(localClock, zone, latitudeDegrees(location), longitudeDegrees(location),
-                                  isSouth(location), isWest(location)));
+    return dayTimesOf(MoonRiseSet(localClock, zoneOfDate(location, localClock), latitudeDegrees(location),
+                                  longitudeDegrees(location), isSouth(location), isWest(location)));
 }
 
 double MoonPhaseAngle(const CalendarMoment &localClock)

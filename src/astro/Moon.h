@@ -19,16 +19,16 @@ double MoonLatitude(double d);
 // Horizontal parallax at day count d, degrees (about 0.9..1.0).
 double MoonParallax(double d);
 
-// Moonrise and moonset of the moment's date, with the Moon's place at the
-// start of the moment's hour serving for both (its motion during the day is
-// not followed). Arguments and results as for SunRiseSet.
+// Moonrise and moonset on the local date of `moment`, the Moon followed
+// through the day (DayEvents.h gives the conventions, the Moon's skipped
+// rise or set of each month among them). Arguments and results as for
+// SunRiseSet.
 RiseSet MoonRiseSet(const CalendarMoment &moment, double zone, double latitudeDeg, double longitudeDeg, bool south,
                     bool west);
 
-// The day's moonrise and moonset at a location for the computer's local
-// clock reading, zone raised by one hour while the location's
-// daylight-saving rule is in force: both 0 when the Moon stays below the
-// horizon, both 24 when it stays above.
+// The day's moonrise and moonset at a location for the date of the
+// computer's local clock reading, in the clock's zone of that date: both 0
+// when the Moon stays below the horizon, both 24 when it stays above.
 DayTimes UpdateMoonTimes(const Location &location, const CalendarMoment &localClock);
 
 // The Moon's longitude minus the Sun's at the start of the clock reading's

@@ -1,9 +1,10 @@
-// The one-pass horizon crossing the Sun and the Moon share, and the way a
-// day's rise and set times are kept.
+// How a day's rise and set times are kept, and the one-pass horizon
+// crossing the Earth picture uses.
 //
-// The body's position is taken once, at the start of the current hour, and
-// serves for both events of the day; there is no iteration. Times are local
-// clock hours of the day the moment lies in.
+// The one-pass method takes the body's position once and uses it for both
+// events of the day, with no iteration: good for a picture of the hour, off
+// by minutes for the Sun and by most of an hour for the Moon. The clock
+// times shown come from DayEvents.h.
 #pragma once
 
 namespace nimbrel::astro {

@@ -1,6 +1,7 @@
 #include "Sun.h"
 
 #include "Angles.h"
+#include "DayEvents.h"
 #include "DaylightSaving.h"
 #include "FundamentalAngles.h"
 #include "SeriesTables.h"
@@ -87,28 +88,46 @@ double SunDistance(double d)
     return std::pow(10.0, logR);
 }
 
+namespace {
+
+// The upper limb on the horizon: 0.575° of refraction and dip, the Sun's
+// semidiameter 961.18″ at 1 au, less its horizontal parallax 8.794″.
+double sunHorizonZenith(double distanceAu)
+{
+    return 90.0 + 0.575 + (961.18 / 3600.0) / distanceAu - (8.794 / 3600.0) / distanceAu;
+}
+
+HorizonPlace sunPlace(double d)
+{
+    const EquatorialPosition eq = EclipticToEquatorial(SunLongitude(d), 0.0, ObliquityOfEcliptic(d));
+    return {eq.rightAscensionDeg, eq.declinationDeg, 90.0 - sunHorizonZenith(SunDistance(d))};
+}
+
+// The Sun's place at the start of the moment's hour serving for the whole
+// day, the moment's fields read as Universal Time: a picture of the hour,
+// for the Earth picture only.
+RiseSet onePassSunRiseSet(const CalendarMoment &moment, double latitudeDeg)
+{
+    const double d1 = DaysSinceJ2000(startOfHour(moment));
+    const double d0 = DaysSinceJ2000(startOfDay(moment));
+    const EquatorialPosition eq = EclipticToEquatorial(SunLongitude(d1), 0.0, ObliquityOfEcliptic(d1));
+    return onePassRiseSet(eq.rightAscensionDeg / 15.0, eq.declinationDeg, sunHorizonZenith(SunDistance(d1)),
+                          latitudeDeg, localSiderealTimeAtMidnight(d0, 0.0), 0.0);
+}
+
+}  // namespace
+
 RiseSet SunRiseSet(const CalendarMoment &moment, double zone, double latitudeDeg, double longitudeDeg, bool south,
                    bool west)
 {
-    const double phi = south ? -latitudeDeg : latitudeDeg;
-    const double lon = west ? -longitudeDeg : longitudeDeg;
-    const double d1 = DaysSinceJ2000(startOfHour(moment));
-    const double d0 = DaysSinceJ2000(startOfDay(moment));
-
-    const double r = SunDistance(d1);
-    const EquatorialPosition eq = EclipticToEquatorial(SunLongitude(d1), 0.0, ObliquityOfEcliptic(d1));
-    // Upper limb on the horizon: 0.575° of refraction and dip, the Sun's
-    // semidiameter 961.18″ at 1 au, less its horizontal parallax 8.794″.
-    const double zenith = 90.0 + 0.575 + (961.18 / 3600.0) / r - (8.794 / 3600.0) / r;
-    return onePassRiseSet(eq.rightAscensionDeg / 15.0, eq.declinationDeg, zenith, phi,
-                          localSiderealTimeAtMidnight(d0, lon), zone);
+    return riseSetOnLocalDate(moment, zone, south ? -latitudeDeg : latitudeDeg, west ? -longitudeDeg : longitudeDeg,
+                              sunPlace, SetOfTheDay::AfterRise);
 }
 
 DayTimes UpdateSunTimes(const Location &location, const CalendarMoment &localClock)
 {
-    const double zone = location.timeZone + (IsDaylightSavingActive(location.dstCode, localClock) ? 1.0 : 0.0);
-    return dayTimesOf(SunRiseSet(localClock, zone, latitudeDegrees(location), longitudeDegrees(location),
-                                 isSouth(location), isWest(location)));
+    return dayTimesOf(SunRiseSet(localClock, zoneOfDate(location, localClock), latitudeDegrees(location),
+                                 longitudeDegrees(location), isSouth(location), isWest(location)));
 }
 
 int EarthPictureIndex(const Location &location, const CalendarMoment &localClock, const CalendarMoment &recordTime)
@@ -117,7 +136,7 @@ int EarthPictureIndex(const Location &location, const CalendarMoment &localClock
     const CalendarMoment t = IsDaylightSavingActive(kEuropeanRule, recordTime) ? oneHourEarlier(localClock)
                                                                                  : localClock;
     // On the equator at longitude 0 the Sun always rises and sets.
-    const RiseSet greenwich = SunRiseSet(t, 0.0, 0.0, 0.0, isSouth(location), isWest(location));
+    const RiseSet greenwich = onePassSunRiseSet(t, 0.0);
     const int riseHour = static_cast<int>(std::trunc(greenwich.rise));
 
     int n = static_cast<int>(std::trunc(t.hour - riseHour - location.timeZone));

@@ -1,6 +1,7 @@
 #include "StationEngine.h"
 
 #include "ClockSkew.h"
+#include "HistoryCheck.h"
 #include "ConsoleSummary.h"
 #include "StationCity.h"
 #include "ExtremesView.h"
@@ -209,7 +210,14 @@ void StationEngine::openTables()
     };
     HistoryStore::Opened opened = HistoryStore::open(filePath(QStringLiteral("datat")), opening);
     note("datat", opened.problem, opened.setAside, opened.error, bool(opened.store));
+    historyCheck_.reset();
     history_ = std::move(opened.store);
+    // After an unclean end a large history is checked page by page in the
+    // background while the window shows and recording goes on.
+    if (history_ && opened.fullCheckPending) {
+        historyCheck_ = std::make_unique<HistoryCheck>(history_->path(), opening, this,
+                                                       [this](const HistoryCheckOutcome &o) { historyChecked(o); });
+    }
     SettingsStore::Opened settings = SettingsStore::open(filePath(QStringLiteral("datsum")), opening);
     note("datsum", settings.problem, settings.setAside, settings.error, bool(settings.store));
     settingsStore_ = std::move(settings.store);
@@ -328,7 +336,33 @@ void StationEngine::closeTables()
     recorder_->setLink(&linkApi_, nullptr);
     recorder_->setHistory(nullptr);
     publishing_.reset();
+    historyCheck_.reset();
     history_.reset();
+}
+
+void StationEngine::historyChecked(const HistoryCheckOutcome &outcome)
+{
+    using Finding = HistoryCheckOutcome::Finding;
+    if (outcome.finding == Finding::NotChecked)
+        qWarning("The history could not be checked: %s", qPrintable(outcome.why));
+    if (outcome.finding != Finding::Damaged || !history_)
+        return;
+    // The file changes under the recorder only between exchanges.
+    if (recorder_->busy()) {
+        QTimer::singleShot(50, this, [this, outcome] { historyChecked(outcome); });
+        return;
+    }
+    historyCheck_.reset();
+    recorder_->setHistory(nullptr);
+    HistoryReplaced replaced = replaceDamagedHistory(std::move(history_), outcome, now());
+    history_ = std::move(replaced.store);
+    recorder_->setHistory(history_.get());
+    const QString sentence = historyRebuiltSentence(replaced, outcome);
+    qWarning("%s", qPrintable(sentence));
+    noteTableProblem(sentence);
+    next_.tableNotice = sentence;
+    deriveFromHistory();
+    emitChange(SnapshotChange::HistoryRebuilt);
 }
 
 // ---- The station between programs -------------------------------------------

@@ -28,6 +28,8 @@
 namespace nimbrel {
 
 class HistoryStore;
+class HistoryCheck;
+struct HistoryCheckOutcome;
 class LangTable;
 class Publishing;
 
@@ -162,6 +164,9 @@ private:
     void finishRelease();
     void closeTables();
     void leaveHandover();
+    // The history's full check after an unclean end, and what its finding
+    // does (HistoryCheck.h).
+    void historyChecked(const HistoryCheckOutcome &outcome);
     std::optional<LocationOverride> userCityOverride() const;
     // Recomputes what the history says about the current record.
     void deriveFromHistory();
@@ -178,6 +183,7 @@ private:
     bool linkInjected_ = false;
     USBHandle deviceHandle_ = nullptr;
     std::unique_ptr<HistoryStore> history_;
+    std::unique_ptr<HistoryCheck> historyCheck_;  // while the full check runs; ends before history_ closes
     std::unique_ptr<SettingsStore> settingsStore_;
     std::unique_ptr<CityTable> cityTable_;
     Recorder *recorder_ = nullptr;  // a child: its timers are found by name below the engine

@@ -43,6 +43,7 @@ enum class SnapshotChange {
     Repaint,          // a read ended without a new record
     Publishing,       // the MQTT or upload state changed: publishWord, publishLines
     Handover,         // the station was handed to another program, or taken back: stationHeld
+    HistoryRebuilt,   // the background check found datat damaged and it was rebuilt (or not): tableNotice
 };
 
 struct StationSnapshot {
@@ -91,6 +92,7 @@ struct StationSnapshot {
     WriteError writeResult = WriteError::None;
     QString storeError;
     QString headerCopyError;
+    QString tableNotice;  // one sentence for the user about a table file found damaged while running
 
     // Publishing, in a word and in whole sentences.
     QString publishWord;

@@ -10,6 +10,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QStringList>
+#include <limits>
 
 namespace nimbrel {
 
@@ -84,7 +85,10 @@ const TableShape &historyShape()
          QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS MainSetIndex1 ON MainSet (Dat)")},
         // Schema 2 added the kept extremes and the rain-mark index; a file of
         // schema 1 gets them here, in place.
-        prepareHistoryAggregates};
+        prepareHistoryAggregates,
+        // Ten years are over 100 MB: after an unclean end the full check runs
+        // in the background (HistoryCheck.h).
+        true};
     return shape;
 }
 
@@ -203,9 +207,66 @@ HistoryStore::Opened HistoryStore::open(const QString &path, const QDateTime &no
     result.problem = file.problem;
     result.setAside = file.setAside;
     result.error = file.error;
+    result.fullCheckPending = file.fullCheckDeferred;
     if (!file.connection.isEmpty())
         result.store.reset(new HistoryStore(file.connection, path));
     return result;
+}
+
+long long HistoryStore::copyReadableRows(QSqlDatabase &source, const std::atomic<bool> &cancel)
+{
+    // Rowids are read in windows; a window that fails keeps what it read and
+    // the next starts past the failure, 1, 2, 4, ... rowids on, so that a
+    // damaged page costs its own rows and a damaged tree stays quick.
+    constexpr int kWindow = 2000;
+    constexpr qint64 kLargestSkip = qint64(1) << 24;
+    qint64 highest = std::numeric_limits<qint64>::max();
+    {
+        QSqlQuery q(source);
+        if (q.exec(QStringLiteral("SELECT max(rowid) FROM MainSet")) && q.next() && !q.value(0).isNull())
+            highest = q.value(0).toLongLong();
+    }
+    long long copied = 0;
+    qint64 after = std::numeric_limits<qint64>::min();
+    qint64 skip = 1;
+    Batch batch(*this);
+    QSqlQuery q(source);
+    q.setForwardOnly(true);
+    const QString sql = QStringLiteral("SELECT %1, rowid FROM MainSet WHERE rowid > ? ORDER BY rowid LIMIT %2")
+                            .arg(QLatin1String(kColumns))
+                            .arg(kWindow);
+    while (!cancel.load(std::memory_order_relaxed) && after < highest) {
+        int read = 0;
+        bool failed = !q.prepare(sql);
+        if (!failed) {
+            q.addBindValue(after);
+            failed = !q.exec();
+        }
+        while (!failed && q.next()) {
+            const HistoryRow row = rowFromQuery(q);
+            after = q.value(23).toLongLong();
+            ++read;
+            if (row.Dat.isValid() && appendRow(row) == AppendResult::Appended)
+                ++copied;
+        }
+        failed = failed || q.lastError().isValid();
+        q.finish();
+        if (!failed) {
+            if (read < kWindow)
+                break;  // the end of the table
+            skip = 1;
+            continue;
+        }
+        if (read > 0)
+            skip = 1;
+        if (skip > kLargestSkip || after > highest - skip)
+            break;
+        after = after == std::numeric_limits<qint64>::min() ? 0 : after;
+        after += skip;
+        skip *= 2;
+    }
+    batch.commit();
+    return copied;
 }
 
 std::unique_ptr<HistoryStore> HistoryStore::openForReading(const QString &path, QString *error)

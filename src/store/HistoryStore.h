@@ -13,6 +13,7 @@
 #include <QDateTime>
 #include <QSqlDatabase>
 #include <QString>
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -66,6 +67,9 @@ public:
         TableProblem problem = TableProblem::None;
         QString setAside;  // where a damaged file was moved, if one was
         QString error;
+        // Opened after an unclean end without reading every page (a large
+        // file): run HistoryCheck on it.
+        bool fullCheckPending = false;
     };
     // Opens the file, creating it when missing. A file proven damaged is
     // moved aside as "<name>.damaged-YYYYMMDD-HHMMSS" and a new one is
@@ -120,6 +124,13 @@ public:
     // a new file at `path`, taken through this connection, so appends that
     // are committed are in it. Fails, leaving no file, when `path` exists.
     bool copyTo(const QString &path) const;
+
+    // Copies every row of the history table in `source` (a damaged file,
+    // opened on the calling thread) that can still be read into this store,
+    // skipping the rows that cannot: rows are read in storage order, and
+    // after a failed read the reading resumes past it in growing steps.
+    // Returns the number of rows read; stops early when `cancel` is set.
+    long long copyReadableRows(QSqlDatabase &source, const std::atomic<bool> &cancel);
 
     QString path() const { return path_; }
     QString lastError() const { return lastError_; }

@@ -98,7 +98,14 @@ QString openDatabase(const QString &connection, const QString &path, bool readOn
     return connection;
 }
 
-bool moveAside(const QString &path, const QDateTime &now, QString &target)
+}  // namespace
+
+QString uncheckedMarkerOf(const QString &path)
+{
+    return path + QStringLiteral(".unchecked");
+}
+
+bool moveDamagedAside(const QString &path, const QDateTime &now, QString &target)
 {
     const QString aside = QStringLiteral("%1.damaged-%2").arg(path, now.toString(QStringLiteral("yyyyMMdd-HHmmss")));
     target = aside;
@@ -106,10 +113,13 @@ bool moveAside(const QString &path, const QDateTime &now, QString &target)
         target = QStringLiteral("%1-%2").arg(aside).arg(n);
     if (!QFile::rename(path, target))
         return false;
+    QFile::remove(uncheckedMarkerOf(path));
     for (const char *suffix : kJournalSuffixes)
         QFile::rename(path + QLatin1String(suffix), target + QLatin1String(suffix));
     return true;
 }
+
+namespace {
 
 // Makes the table and stamps the version; nothing is written when all is there.
 bool prepare(QSqlDatabase &db, const TableShape &shape, TableCheck &check)
@@ -334,7 +344,7 @@ TableFileOpen openTableFile(const QString &path, const QString &connectionPrefix
     bool immutable = false;
     // Looked at before this program touches the file: a failed attempt below
     // may leave journal files of its own.
-    bool unclean = hasJournal(path);
+    bool unclean = hasJournal(path) || QFileInfo::exists(uncheckedMarkerOf(path));
     TableCheck first;  // why the file could not be opened for writing
     for (int attempt = 0; attempt < 4; ++attempt) {
         const QFileInfo info(path);
@@ -355,7 +365,11 @@ TableFileOpen openTableFile(const QString &path, const QString &connectionPrefix
         TableCheck check;
         bool sized = false;
         bool sound = unclean || headerLooksSound(path, check, sized);
-        const bool fullCheck = unclean || !sized || info.size() <= kFullCheckLimit;
+        const bool wanted = unclean || !sized || info.size() <= kFullCheckLimit;
+        // Reading every page of a large file takes seconds: where the shape
+        // allows, the caller runs it once the program is up.
+        const bool deferred = wanted && shape.deferFullCheck && !readOnly && info.size() > kFullCheckLimit;
+        const bool fullCheck = wanted && !deferred;
         const QString connection = uniqueConnectionName(connectionPrefix);
         bool hasTable = false;
         {
@@ -372,6 +386,11 @@ TableFileOpen openTableFile(const QString &path, const QString &connectionPrefix
             QSqlQuery(QSqlDatabase::database(connection, false))
                 .exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(kBusyWaitMs));
             result.connection = connection;
+            result.fullCheckDeferred = deferred;
+            if (deferred)
+                QFile(uncheckedMarkerOf(path)).open(QIODevice::WriteOnly);
+            else if (fullCheck && !readOnly)
+                QFile::remove(uncheckedMarkerOf(path));
             if (first.problem != TableProblem::None)
                 return give(first.problem, first.why);
             if (readOnly)
@@ -383,7 +402,7 @@ TableFileOpen openTableFile(const QString &path, const QString &connectionPrefix
             if (!result.setAside.isEmpty() || readOnly)
                 return give(TableProblem::Damaged, check.why);  // cannot be moved, or damaged again
             QString target;
-            if (!moveAside(path, now, target))
+            if (!moveDamagedAside(path, now, target))
                 return give(TableProblem::Damaged, QStringLiteral("%1; it could not be moved aside").arg(check.why));
             result.setAside = target;
             result.error = check.why;

@@ -15,9 +15,11 @@
 // in it.
 //
 // Start-up does not read the whole file: the header, the schema and the
-// version are checked every time, the full check (PRAGMA quick_check) only
-// for small files and after a shut-down that was not clean, which leaves the
-// file's journal (`-wal` or `-journal`, not empty) behind.
+// version are checked every time, the full check (PRAGMA integrity_check)
+// only for small files and after a shut-down that was not clean, which
+// leaves the file's journal (`-wal` or `-journal`, not empty) behind; a
+// large file after an unclean end may have its full check deferred
+// (TableShape::deferFullCheck).
 #pragma once
 
 #include <QDateTime>
@@ -61,6 +63,10 @@ struct TableShape {
     // Brings an older file up to this version after the statements above
     // (tables and data that plain statements cannot make); may be empty.
     std::function<bool(QSqlDatabase &, QString &why)> upgrade;
+    // After an unclean end, a file above kFullCheckLimit is opened without
+    // its full check, which the caller runs later off the start-up path
+    // (TableFileOpen::fullCheckDeferred; HistoryCheck.h for the history).
+    bool deferFullCheck = false;
 };
 
 struct TableFileOpen {
@@ -68,6 +74,7 @@ struct TableFileOpen {
     TableProblem problem = TableProblem::None;
     QString setAside;  // where a damaged file was moved, if one was
     QString error;     // the technical reason, when there is a problem
+    bool fullCheckDeferred = false;  // the file is in use unchecked: run the full check soon
 };
 
 // How long one statement waits for another program's lock. Short: the
@@ -101,6 +108,16 @@ bool checkTableFile(QSqlDatabase &db, const TableShape &shape, bool fullCheck, T
 // `fields`) in one transaction: all or nothing.
 bool replaceTableRows(QSqlDatabase &db, const QString &table, const QStringList &fields,
                       const std::vector<QVariantList> &rows, QString &why);
+
+// Lies beside a file whose full check was deferred until the check has
+// run: the next open treats the file as after an unclean end, so a check
+// cut short by a quit or a handover is run again.
+QString uncheckedMarkerOf(const QString &path);
+
+// Moves a damaged file and its journal aside as
+// "<path>.damaged-YYYYMMDD-HHMMSS" (a number added when that is taken);
+// `target` names the moved file.
+bool moveDamagedAside(const QString &path, const QDateTime &now, QString &target);
 
 // Runs one statement; on failure sets why and returns false.
 bool execSql(QSqlDatabase &db, const QString &sql, QString &why);
