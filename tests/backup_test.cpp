@@ -2,6 +2,8 @@
 // one consistent moment with every record of it; restore is refused while a
 // program holds the folder and puts a backup back whole; a folder copied
 // with its lock file opens.
+#include "AutoBackup.h"
+#include "BackupRotation.h"
 #include "DataFolderLock.h"
 #include "FolderBackup.h"
 #include "HistoryStore.h"
@@ -11,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -255,6 +258,149 @@ TEST_F(Folders, RestoreIsRefusedWhileAProgramHoldsTheFolderOrTheBackupIsBad)
         EXPECT_EQ(countIn(data()), 70) << "nothing replaced";
         EXPECT_TRUE(QDir(data()).entryList({QStringLiteral("replaced-*")}, QDir::Dirs).isEmpty());
     }
+}
+
+// ---- Automatic backups --------------------------------------------------------
+
+QDateTime local(const char *text)
+{
+    return QDateTime::fromString(QString::fromLatin1(text), Qt::ISODate);
+}
+
+TEST(BackupRotation, KeepsTheNewestOfEachRecentDayAndOfEachEarlierWeek)
+{
+    const struct {
+        const char *situation;
+        std::vector<const char *> made;  // in no particular order
+        int daily;
+        int weekly;
+        std::vector<const char *> kept;
+    } rows[] = {
+        {"fewer than the days kept", {"2026-12-07T03:00:00", "2026-12-06T03:00:00"}, 7, 4,
+         {"2026-12-07T03:00:00", "2026-12-06T03:00:00"}},
+        {"two backups of one day keep the later",
+         {"2026-12-07T03:00:00", "2026-12-07T21:00:00", "2026-12-06T03:00:00"}, 2, 0,
+         {"2026-12-07T21:00:00", "2026-12-06T03:00:00"}},
+        {"a missed day is not counted: the last days that have one are kept",
+         {"2026-12-07T03:00:00", "2026-12-03T03:00:00", "2026-12-02T03:00:00"}, 2, 0,
+         {"2026-12-07T03:00:00", "2026-12-03T03:00:00"}},
+        // Mon 7 Dec, Sun 6, Sat 5 daily; 4 and 3 Dec share the week of the
+        // 5th; then the latest of each earlier week: 29, (not 25), 17, 10 Nov.
+        {"daily ones, then the latest day of each earlier week",
+         {"2026-12-07T03:00:00", "2026-12-06T03:00:00", "2026-12-05T03:00:00", "2026-12-04T03:00:00",
+          "2026-12-03T03:00:00", "2026-11-29T03:00:00", "2026-11-25T03:00:00", "2026-11-17T03:00:00",
+          "2026-11-10T03:00:00"},
+         3, 3, {"2026-12-07T03:00:00", "2026-12-06T03:00:00", "2026-12-05T03:00:00", "2026-11-29T03:00:00",
+                "2026-11-17T03:00:00", "2026-11-10T03:00:00"}},
+        {"a week holding a daily one needs no weekly one",
+         {"2026-12-07T03:00:00", "2026-12-06T03:00:00", "2026-12-05T03:00:00", "2026-11-28T03:00:00"}, 2, 1,
+         {"2026-12-07T03:00:00", "2026-12-06T03:00:00", "2026-11-28T03:00:00"}},
+        {"a year-end ISO week spans two years",
+         {"2027-01-02T03:00:00", "2026-12-29T03:00:00", "2026-12-28T03:00:00", "2026-12-21T03:00:00"}, 1, 2,
+         {"2027-01-02T03:00:00", "2026-12-21T03:00:00"}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.situation);
+        std::vector<QDateTime> made;
+        for (const char *m : row.made)
+            made.push_back(local(m));
+        const std::vector<bool> kept = keptBackups(made, row.daily, row.weekly);
+        QStringList got;
+        for (std::size_t i = 0; i < made.size(); ++i)
+            if (kept[i])
+                got << made[i].toString(Qt::ISODate);
+        QStringList expected;
+        for (const char *k : row.kept)
+            expected << QString::fromLatin1(k);
+        got.sort();
+        expected.sort();
+        EXPECT_EQ(got, expected);
+        EXPECT_EQ(automaticBackupTime(automaticBackupName(made.front())), made.front()) << "names read back";
+    }
+}
+
+TEST(BackupSettings, BadValuesAreNamedWithTheirLineAndLeaveBackupsOff)
+{
+    const struct {
+        const char *ini;
+        bool enabled;
+        const char *folder;  // relative to the temporary root
+        int daily;
+        const char *problem;  // contained in the only problem; empty: none
+    } rows[] = {
+        {"", false, "nimbrel-backups", 7, ""},
+        {"[backup]\nenabled=true\n", true, "nimbrel-backups", 7, ""},
+        {"[backup]\nenabled=true\nfolder=saved\ndaily=10\nweekly=0\n", true, "saved", 10, ""},
+        {"[backup]\nenabled=true\ndaily=seven\n", false, "nimbrel-backups", 7,
+         "nimbrel.ini:3: daily must be a whole number from 1 to 366, not \"seven\""},
+        {"[backup]\nenabled=true\nfolder=data/backups\n", false, "nimbrel-backups", 7,
+         "nimbrel.ini:3: folder data/backups lies inside the data folder"},
+        {"[backup]\nenabled=true\nevery=day\n", false, "nimbrel-backups", 7,
+         "nimbrel.ini:3: unknown key \"every\" in [backup]"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.ini);
+        QTemporaryDir root;
+        ASSERT_TRUE(QDir().mkpath(root.filePath(QStringLiteral("data"))));
+        const QString ini = root.filePath(QStringLiteral("data/nimbrel.ini"));
+        writeFile(ini, row.ini);
+        const PublishSettings s = loadPublishSettings(ini);
+        EXPECT_EQ(s.backup.enabled, row.enabled);
+        EXPECT_EQ(s.backup.folder, root.filePath(QString::fromLatin1(row.folder)));
+        EXPECT_EQ(s.backup.daily, row.daily);
+        ASSERT_EQ(s.problems.size(), *row.problem ? 1 : 0) << s.problems.join('|').toStdString();
+        if (*row.problem)
+            EXPECT_TRUE(s.problems.first().startsWith(QString::fromLatin1(row.problem))) << s.problems.first().toStdString();
+    }
+}
+
+// The engine's daily backup steps only between exchanges (a poll appends
+// meanwhile), holds every record of its moment, and removes the backups
+// beyond those kept, leaving whatever else is in the folder.
+TEST_F(Folders, TheDailyBackupStepsBetweenExchangesAndKeepsTheNewest)
+{
+    auto history = makeHistory(data(), 30000);
+    ASSERT_TRUE(history);
+    const QString saved = path("saved");
+    for (const char *name : {"nimbrel-20261206-030000", "nimbrel-20261205-030000", "nimbrel-20261204-030000"}) {
+        ASSERT_TRUE(QDir().mkpath(saved + '/' + name));
+        writeFile(saved + '/' + name + '/' + kBackupManifest, "{}");
+    }
+    ASSERT_TRUE(QDir().mkpath(saved + "/nimbrel-20261203-030000"));  // no manifest: not ours to remove
+    BackupSettings settings;
+    settings.enabled = true;
+    settings.folder = saved;
+    settings.daily = 2;
+    settings.weekly = 0;
+    const QDateTime now = local("2026-12-07T03:00:00");
+    bool busy = false;
+    int stepsOffered = 0;
+    int appended = 0;
+    AutoBackup backup(data(), settings, [&] { return now; }, [&] {
+        // Every other turn an exchange runs and stores a record.
+        busy = !busy;
+        ++stepsOffered;
+        if (busy)
+            history->appendRow(rowAt((30000 + appended++) * 5));
+        return !busy;
+    });
+    QSignalSpy finished(&backup, &AutoBackup::finished);
+    backup.check();
+    ASSERT_TRUE(backup.running());
+    ASSERT_TRUE(finished.wait(120000));
+    ASSERT_TRUE(finished.first().at(0).toBool()) << finished.first().at(1).toString().toStdString();
+    EXPECT_GT(appended, 3);
+
+    const QString made = saved + "/nimbrel-20261207-030000";
+    BackupManifest manifest;
+    ASSERT_TRUE(readBackupManifest(made, manifest, nullptr));
+    EXPECT_EQ(countIn(made), manifest.records);
+    EXPECT_GE(manifest.records, 30000);
+    QStringList left = QDir(saved).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    EXPECT_EQ(left, (QStringList{"nimbrel-20261203-030000", "nimbrel-20261206-030000", "nimbrel-20261207-030000"}));
+
+    backup.check();
+    EXPECT_FALSE(backup.running()) << "one a day";
 }
 
 // ---- A folder copied with its lock ----------------------------------------

@@ -1,5 +1,6 @@
 #include "StationEngine.h"
 
+#include "AutoBackup.h"
 #include "ClockSkew.h"
 #include "HistoryCheck.h"
 #include "ConsoleSummary.h"
@@ -259,6 +260,11 @@ void StationEngine::openTables()
         showPublishing();
         emitChange(SnapshotChange::Publishing);
     });
+    // Daily backups, as [backup] asks: stepped between exchanges, never
+    // during a full read.
+    autoBackup_ = std::make_unique<AutoBackup>(
+        context_.workDir, publishing_->settings().backup, [this] { return now(); },
+        [this] { return held_ && !recorder_->busy() && !recorder_->fullReadRunning(); });
     deriveFromHistory();
     emitChange(SnapshotChange::Opened);
 }
@@ -335,6 +341,7 @@ void StationEngine::closeTables()
     deviceHandle_ = nullptr;
     recorder_->setLink(&linkApi_, nullptr);
     recorder_->setHistory(nullptr);
+    autoBackup_.reset();
     publishing_.reset();
     historyCheck_.reset();
     history_.reset();
