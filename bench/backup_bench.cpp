@@ -55,6 +55,8 @@ QString newTarget()
 void inRecorderThread(benchmark::State &state)
 {
     double worst = 0;
+    double longestStep = 0;
+    int longestAt = 0;
     int steps = 0;
     for (auto _ : state) {
         FolderBackup backup(dataFolder, newTarget(), kEnd);
@@ -64,6 +66,10 @@ void inRecorderThread(benchmark::State &state)
             const FolderBackup::Step s = backup.step();
             const double stepMs = t.nsecsElapsed() / 1e6;
             ++steps;
+            if (stepMs > longestStep) {
+                longestStep = stepMs;
+                longestAt = steps;
+            }
             if (s == FolderBackup::Step::Failed) {
                 state.SkipWithError(qPrintable(backup.error()));
                 return;
@@ -76,6 +82,8 @@ void inRecorderThread(benchmark::State &state)
     }
     state.counters["max_poll_delay_ms"] = worst;
     state.counters["steps"] = steps;
+    state.counters["longest_step_ms"] = longestStep;
+    state.counters["longest_step_no"] = longestAt;
 }
 
 void besideTheRecorder(benchmark::State &state)

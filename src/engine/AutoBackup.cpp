@@ -45,6 +45,10 @@ void AutoBackup::check()
     if (failedOn_ == now.date())
         return;
     const QDir folder(settings_.folder);
+    // A backup cut short by a crash or a power cut left its hidden folder.
+    for (const QString &name : folder.entryList({QStringLiteral(".nimbrel-*.partial-*")},
+                                                QDir::Dirs | QDir::Hidden | QDir::NoSymLinks))
+        QDir(folder.filePath(name)).removeRecursively();
     for (const QString &name : folder.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         const std::optional<QDateTime> made = automaticBackupTime(name);
         if (made && made->date() == now.date())

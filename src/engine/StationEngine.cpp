@@ -330,6 +330,7 @@ void StationEngine::shutDown()
 // program may take it.
 void StationEngine::closeTables()
 {
+    autoBackup_.reset();  // its read of the tables ends before they are saved and closed
     if (!keepStoredSettings_) {
         saveSettings();
         saveCityTable();
@@ -341,7 +342,6 @@ void StationEngine::closeTables()
     deviceHandle_ = nullptr;
     recorder_->setLink(&linkApi_, nullptr);
     recorder_->setHistory(nullptr);
-    autoBackup_.reset();
     publishing_.reset();
     historyCheck_.reset();
     history_.reset();
