@@ -248,21 +248,25 @@ struct FolderBackup::Work {
         return true;
     }
 
-    // False when the count is done.
-    bool countSlice()
+    // More until the count is done.
+    Step countSlice()
     {
         for (int i = 0; i < kRowsPerSlice; ++i) {
-            if (sqlite3_step(counting) != SQLITE_ROW) {
-                sqlite3_finalize(counting);
-                counting = nullptr;
-                if (!newestText.isEmpty())
-                    manifest.newest = HistoryStore::dateFromText(QString::fromUtf8(newestText));
-                return false;
+            const int rc = sqlite3_step(counting);
+            if (rc == SQLITE_ROW) {
+                ++manifest.records;
+                newestText = QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(counting, 0)));
+                continue;
             }
-            ++manifest.records;
-            newestText = QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(counting, 0)));
+            sqlite3_finalize(counting);
+            counting = nullptr;
+            if (rc != SQLITE_DONE)
+                return fail(QStringLiteral("counting the records of datat failed: %1").arg(QString::fromUtf8(sqlite3_errstr(rc))));
+            if (!newestText.isEmpty())
+                manifest.newest = HistoryStore::dateFromText(QString::fromUtf8(newestText));
+            break;
         }
-        return true;
+        return Step::More;
     }
 
     Step copyPlainFiles()
@@ -336,10 +340,8 @@ FolderBackup::Step FolderBackup::step()
             if (!w.backup)
                 return outcome;
         }
-        if (w.counting) {
-            w.countSlice();
-            return Step::More;
-        }
+        if (w.counting)
+            return w.countSlice();
         const int rc = sqlite3_backup_step(w.backup, w.pages);
         w.flush();
         if (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
