@@ -1,5 +1,6 @@
 #include "StationEngine.h"
 
+#include "AutoBackup.h"
 #include "ClockSkew.h"
 #include "HistoryCheck.h"
 #include "ConsoleSummary.h"
@@ -259,6 +260,11 @@ void StationEngine::openTables()
         showPublishing();
         emitChange(SnapshotChange::Publishing);
     });
+    // Daily backups, as [backup] asks: stepped between exchanges, never
+    // during a full read.
+    autoBackup_ = std::make_unique<AutoBackup>(
+        context_.workDir, publishing_->settings().backup, [this] { return now(); },
+        [this] { return held_ && !recorder_->busy() && !recorder_->fullReadRunning(); });
     deriveFromHistory();
     emitChange(SnapshotChange::Opened);
 }
@@ -324,6 +330,7 @@ void StationEngine::shutDown()
 // program may take it.
 void StationEngine::closeTables()
 {
+    autoBackup_.reset();  // its read of the tables ends before they are saved and closed
     if (!keepStoredSettings_) {
         saveSettings();
         saveCityTable();

@@ -27,6 +27,7 @@
 
 namespace nimbrel {
 
+class AutoBackup;
 class HistoryStore;
 class HistoryCheck;
 struct HistoryCheckOutcome;
@@ -188,6 +189,7 @@ private:
     std::unique_ptr<CityTable> cityTable_;
     Recorder *recorder_ = nullptr;  // a child: its timers are found by name below the engine
     std::unique_ptr<Publishing> publishing_;
+    std::unique_ptr<AutoBackup> autoBackup_;  // reads the tables' files: ends before they close
     QString tableProblems_;
     bool translationsUsable_ = false;
     bool shutDown_ = false;

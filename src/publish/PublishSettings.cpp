@@ -13,7 +13,7 @@ namespace nimbrel {
 
 namespace {
 
-enum class Section { None, Mqtt, Upload, Web, Unknown };
+enum class Section { None, Mqtt, Upload, Web, Backup, Unknown };
 
 // nimbrel.ini is a few lines; a password file's first line, a password.
 constexpr qint64 kIniLimit = 64 * 1024;
@@ -58,6 +58,11 @@ bool validTopicPrefix(const QString &prefix)
 PublishSettings loadPublishSettings(const QString &path)
 {
     PublishSettings s;
+    // Beside the data folder (the ini's folder), in its parent.
+    const QString dataFolder = QFileInfo(path).absolutePath();
+    const QString besideData = QFileInfo(dataFolder).absolutePath();
+    s.backup.folder = QDir(besideData).absoluteFilePath(QStringLiteral("nimbrel-backups"));
+    bool backupRefused = false;
     const QString shown = QFileInfo(path).fileName();
     QByteArray text;
     QString why;
@@ -103,10 +108,12 @@ PublishSettings loadPublishSettings(const QString &path)
                 section = Section::Upload;
             } else if (name == QLatin1String("web")) {
                 section = Section::Web;
+            } else if (name == QLatin1String("backup")) {
+                section = Section::Backup;
             } else {
                 section = Section::Unknown;
                 complain(name.isEmpty() ? QStringLiteral("a section name needs [ and ]")
-                                        : QStringLiteral("unknown section [%1] (known: [mqtt], [upload], [web])").arg(name));
+                                        : QStringLiteral("unknown section [%1] (known: [mqtt], [upload], [web], [backup])").arg(name));
             }
             continue;
         }
@@ -120,7 +127,7 @@ PublishSettings loadPublishSettings(const QString &path)
         const QString key = line.left(equals).trimmed();
         const QString value = line.mid(equals + 1).trimmed();
         if (section == Section::None) {
-            complain(QStringLiteral("\"%1\" stands before any [mqtt], [upload] or [web] section").arg(key));
+            complain(QStringLiteral("\"%1\" stands before any [mqtt], [upload], [web] or [backup] section").arg(key));
             continue;
         }
         auto setBool = [&](bool &target) {
@@ -188,7 +195,39 @@ PublishSettings loadPublishSettings(const QString &path)
             target = names;
         };
 
-        if (section == Section::Mqtt) {
+        if (section == Section::Backup) {
+            BackupSettings &b = s.backup;
+            auto refuse = [&](const QString &why) {
+                s.problems << QStringLiteral("%1:%2: %3; automatic backups stay off.").arg(shown).arg(number).arg(why);
+                backupRefused = true;
+            };
+            auto setCount = [&](int &target, int low, int high) {
+                if (const auto n = parseInt(value, low, high))
+                    target = *n;
+                else
+                    refuse(QStringLiteral("%1 must be a whole number from %2 to %3, not \"%4\"").arg(key).arg(low).arg(high).arg(value));
+            };
+            if (key == QLatin1String("enabled")) {
+                if (const auto on = parseBool(value))
+                    b.enabled = *on;
+                else
+                    refuse(QStringLiteral("enabled must be true or false, not \"%1\"").arg(value));
+            } else if (key == QLatin1String("folder")) {
+                const QString folder = QDir::cleanPath(QDir(besideData).absoluteFilePath(value));
+                if (value.isEmpty())
+                    refuse(QStringLiteral("folder needs a folder's name"));
+                else if (folder == dataFolder || folder.startsWith(dataFolder + QLatin1Char('/')))
+                    refuse(QStringLiteral("folder %1 lies inside the data folder; choose one outside it").arg(value));
+                else
+                    b.folder = folder;
+            } else if (key == QLatin1String("daily")) {
+                setCount(b.daily, 1, 366);
+            } else if (key == QLatin1String("weekly")) {
+                setCount(b.weekly, 0, 520);
+            } else {
+                refuse(QStringLiteral("unknown key \"%1\" in [backup]").arg(key));
+            }
+        } else if (section == Section::Mqtt) {
             MqttSettings &m = s.mqtt;
             if (key == QLatin1String("enabled"))
                 setBool(m.enabled);
@@ -286,6 +325,8 @@ PublishSettings loadPublishSettings(const QString &path)
                           .arg(shown);
         s.upload.enabled = false;
     }
+    if (backupRefused)
+        s.backup.enabled = false;
     return s;
 }
 

@@ -39,6 +39,21 @@
 // charting library the page loads, default the one Debian's libjs-chart.js
 // installs).
 //
+//   [backup]
+//   enabled=true
+//   folder=nimbrel-backups
+//   daily=7
+//   weekly=4
+//
+// [backup]: automatic backups of the data folder (FolderBackup.h), one a
+// day, of which the newest `daily` (1..366, default 7) are kept plus the
+// newest of each of `weekly` (0..520, default 4) earlier weeks. enabled
+// (default false); folder (default "nimbrel-backups"; a relative name is
+// taken beside the data folder, in its parent, so that a backup does not
+// share the folder it guards, e.g. ~/.local/share/nimbrel-backups). A bad
+// value, or a folder inside the data folder, is reported and leaves the
+// automatic backups off.
+//
 // A missing file means all three are off. Lines are `key=value` with the spaces
 // around both trimmed; blank lines and lines starting with ';' or '#' are
 // ignored (there are no comments after a value: a password may hold any
@@ -84,10 +99,18 @@ struct WebSettings {
     QString chartScript = QStringLiteral("/usr/share/javascript/chart.js/chart.min.js");
 };
 
+struct BackupSettings {
+    bool enabled = false;
+    QString folder;  // absolute; empty until the file is read
+    int daily = 7;
+    int weekly = 4;
+};
+
 struct PublishSettings {
     MqttSettings mqtt;
     UploadSettings upload;
     WebSettings web;
+    BackupSettings backup;
     // One sentence per line that was not applied, "nimbrel.ini:7: ..."; also
     // settings that leave a service off (enabled without a host or URL).
     QStringList problems;

@@ -6,6 +6,10 @@
 // anything opens either. The lock is a file in the data folder, created
 // atomically; a lock left by a program that died (its process is gone) is
 // recognised by the process id written in it and taken over, however young.
+// A lock names its folder and host (in "<lock>.owner" beside it, and the
+// host in the lock itself): a folder copied with its lock file opens,
+// because the lock names the original folder, or another host, and the
+// process holding that one does not hold the copy.
 //
 // The owner listens on a local socket named after the same folder
 // (socketName), so that a later start on the folder can ask it to come
@@ -54,6 +58,10 @@ public:
     static QString socketName(const QString &folder, const QString &user);
 
 private:
+    // False when the lock was taken for another folder or on another host.
+    bool namesThisFolder() const;
+    void writeOwner() const;
+
     QString folder_;
     std::unique_ptr<QLockFile> file_;
     bool held_ = false;

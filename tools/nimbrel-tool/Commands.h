@@ -23,5 +23,7 @@ inline int report(const char *command, const QString &why, int status, const cha
 int runAstro(const QStringList &arguments);
 int runReport(const QStringList &arguments);
 int runRestoreCleared(const QStringList &arguments);
+int runBackup(const QStringList &arguments);
+int runRestore(const QStringList &arguments);
 
 }  // namespace nimbrel::tool

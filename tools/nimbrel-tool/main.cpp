@@ -26,6 +26,10 @@ void usage(FILE *to)
                "  restore-cleared [--data-dir DIR] [COPY]\n"
                "      merge a cleared history (datat.cleared-YYYYMMDD-HHMMSS, the newest by default) back\n"
                "      into datat; Nimbrel must not be running on the folder\n"
+               "  backup [--data-dir DIR] TARGET_DIR\n"
+               "      a consistent copy of the data folder, taken while Nimbrel may keep recording\n"
+               "  restore [--data-dir DIR] BACKUP_DIR\n"
+               "      put a backup back; the files it replaces are kept; Nimbrel must not be running\n"
                "\n"
                "Without --db, report and export read ./datat when it exists, else the history in\n"
                "Nimbrel's data folder ($XDG_DATA_HOME/nimbrel, by default ~/.local/share/nimbrel).\n",
@@ -55,6 +59,10 @@ int main(int argc, char *argv[])
         return nimbrel::tool::runAstro(arguments);
     if (command == QLatin1String("restore-cleared"))
         return nimbrel::tool::runRestoreCleared(arguments);
+    if (command == QLatin1String("backup"))
+        return nimbrel::tool::runBackup(arguments);
+    if (command == QLatin1String("restore"))
+        return nimbrel::tool::runRestore(arguments);
     if (command == QLatin1String("--version")) {
         std::printf("nimbrel-tool %s\n", NIMBREL_VERSION);
         return 0;
