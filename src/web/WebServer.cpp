@@ -2,6 +2,7 @@
 
 #include "PageView.h"
 #include "PageWords.h"
+#include "StatusJson.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -177,6 +178,8 @@ HttpReply WebServer::route(const QHttpServerRequest &request, bool &eventStream)
     const QString path = request.url().path();
     if (path == QLatin1String("/api/current"))
         return HttpReply::json(compact(currentJson(snapshot_)));
+    if (path == QLatin1String("/api/status"))
+        return HttpReply::json(destinationsJson(snapshot_.destinations));
     if (path == QLatin1String("/api/display"))
         return HttpReply::json(display_);
     if (path == QLatin1String("/api/history")) {
