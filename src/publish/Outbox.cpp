@@ -52,7 +52,7 @@ Outbox::Outbox(std::unique_ptr<Destination> destination, QString cursorPath, QOb
     connect(d, &Destination::readyChanged, this, [this](bool ready) {
         if (!ready)
             lost();
-        else if (handOut() == 0 && history_ && convert_) {
+        else if (live_ && handOut() == 0 && history_ && convert_) {
             // Back with nothing due: the newest record again, for a server
             // that lost what it held.
             HistoryRow newest;
@@ -93,11 +93,13 @@ DestinationStatus Outbox::status() const
 
 void Outbox::pump()
 {
+    live_ = true;
     handOut();
 }
 
 void Outbox::offer(const CurrentConditions &conditions)
 {
+    live_ = true;
     if (history_) {
         handOut();
         return;
@@ -111,6 +113,7 @@ void Outbox::offer(const CurrentConditions &conditions)
 
 void Outbox::current(const CurrentConditions &conditions)
 {
+    live_ = true;
     if (handOut() == 0 && destination_->ready())
         destination_->refresh(conditions);
 }

@@ -71,6 +71,10 @@ private:
     QDateTime handed_;   // newest handed since the last loss; invalid: none
     std::deque<QDateTime> unacknowledged_;
     int unsaved_ = 0;
+    // A record was taken over or read in this run: before that nothing is
+    // sent, not even on a connection (a program carrying on after a
+    // handover has not read the station yet).
+    bool live_ = false;
     bool pumping_ = false;
     bool again_ = false;
 };
