@@ -86,6 +86,8 @@ public:
         publisher_.setOutbox(true);
         connect(&publisher_, &MqttPublisher::connectionChanged, this, [this](bool connected, const QString &why) {
             text_ = connected ? QStringLiteral("MQTT: connected") : QStringLiteral("MQTT: ") + why;
+            if (!connected)
+                inFlight_ = 0;  // the outbox hands them again
             Q_EMIT statusChanged();
             Q_EMIT readyChanged(connected);
         });
@@ -108,8 +110,9 @@ public:
     bool ready() const override { return publisher_.isConnected(); }
     void take(const CurrentConditions &c) override
     {
-        ++inFlight_;
         publisher_.publish(c);
+        if (++inFlight_ == 1)
+            Q_EMIT statusChanged();
     }
     void refresh(const CurrentConditions &c) override { publisher_.publish(c); }
     void setStationState(const StationState &s) override

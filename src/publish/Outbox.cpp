@@ -175,9 +175,12 @@ void Outbox::acknowledged(const QDateTime &time)
     if (!cursor_.isValid() || time > cursor_) {
         cursor_ = time;
         ++unsaved_;
-        if (unacknowledged_.empty() || unsaved_ >= kSaveEvery)
+        // Every face hears of it as often as the file is written: once
+        // caught up, and every kSaveEvery records of a catch-up.
+        if (unacknowledged_.empty() || unsaved_ >= kSaveEvery) {
             save();
-        Q_EMIT statusChanged();
+            Q_EMIT statusChanged();
+        }
     }
     handOut();
 }
