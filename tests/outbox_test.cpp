@@ -34,6 +34,7 @@ public:
     void take(const CurrentConditions &c) override
     {
         taken.push_back(c.time);
+        indoor.push_back(c.indoorTemperatureC);
         Q_EMIT acknowledged(c.time);
     }
     void setStationState(const StationState &) override {}
@@ -49,6 +50,7 @@ public:
 
     bool up = true;
     std::vector<QDateTime> taken;
+    std::vector<std::optional<double>> indoor;
 
 private:
     Reach reach_;
@@ -83,6 +85,7 @@ struct History {
         return [](const HistoryRow &row) {
             CurrentConditions c;
             c.time = row.Dat;
+            c.indoorTemperatureC = row.TempDoor;
             return c;
         };
     }
@@ -160,6 +163,26 @@ TEST(Outbox, ResumesAfterItsCursorOldestFirstAndNeverFloods)
             EXPECT_EQ(HistoryStore::dateFromText(QString::fromLatin1(f.readAll().trimmed())), c.expected.back());
         }
     }
+}
+
+// A stored row has lost its sensor states (a failed sensor is stored as 0):
+// the record just taken over goes as it was taken, older ones as stored.
+TEST(Outbox, TheRecordTakenOverKeepsWhatItsStoredRowLost)
+{
+    History h;
+    ASSERT_TRUE(h.store);
+    h.add(3);
+    h.writeCursor(recordTime(0));
+    auto fake = std::make_unique<FakeDestination>(Reach{true, 0}, 100);
+    FakeDestination *d = fake.get();
+    Outbox outbox(std::move(fake), h.cursorPath());
+    outbox.setHistory(h.store.get(), h.convert());
+    CurrentConditions taken;
+    taken.time = recordTime(2);  // the indoor sensor failed
+    outbox.offer(taken);
+    ASSERT_EQ(d->taken, times(1, 2));
+    EXPECT_TRUE(d->indoor[0].has_value());
+    EXPECT_FALSE(d->indoor[1].has_value());
 }
 
 // The broker goes away while records keep arriving; when it is back every

@@ -101,7 +101,9 @@ void Outbox::offer(const CurrentConditions &conditions)
 {
     live_ = true;
     if (history_) {
+        fresh_ = conditions;
         handOut();
+        fresh_.reset();
         return;
     }
     if (!destination_->ready() || (handed_.isValid() && conditions.time <= handed_))
@@ -114,7 +116,10 @@ void Outbox::offer(const CurrentConditions &conditions)
 void Outbox::current(const CurrentConditions &conditions)
 {
     live_ = true;
-    if (handOut() == 0 && destination_->ready())
+    fresh_ = conditions;
+    const int handed = handOut();
+    fresh_.reset();
+    if (handed == 0 && destination_->ready())
         destination_->refresh(conditions);
 }
 
@@ -158,7 +163,9 @@ int Outbox::handOut()
             handed_ = row.Dat;
             unacknowledged_.push_back(row.Dat);
             ++handed;
-            destination_->take(convert_(row));
+            // The record just taken over keeps its sensor states, which the
+            // stored row has lost.
+            destination_->take(fresh_ && fresh_->time == row.Dat ? *fresh_ : convert_(row));
         }
         if (rows.empty())
             break;

@@ -18,6 +18,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace nimbrel {
 
@@ -70,6 +71,7 @@ private:
     QDateTime cursor_;   // newest acknowledged; invalid: none
     QDateTime handed_;   // newest handed since the last loss; invalid: none
     std::deque<QDateTime> unacknowledged_;
+    std::optional<CurrentConditions> fresh_;  // the record being offered
     int unsaved_ = 0;
     // A record was taken over or read in this run: before that nothing is
     // sent, not even on a connection (a program carrying on after a
