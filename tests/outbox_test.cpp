@@ -7,7 +7,10 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QUrlQuery>
 #include <gtest/gtest.h>
 
 using namespace nimbrel;
@@ -248,4 +251,51 @@ TEST(Outbox, MqttGetsEveryRecordOfABrokerOutageOnceInOrder)
     QFile f(cursorPath);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll().trimmed(), HistoryStore::dateText(recordTime(kMissed)).toLatin1());
+}
+
+// After a restart the upload sends what it missed within its back-fill
+// window of ten minutes, oldest first, each once with its own dateutc, and
+// nothing older.
+TEST(Outbox, UploadCatchesUpWithinItsWindowOldestFirst)
+{
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    QStringList dates;
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+        QTcpSocket *s = server.nextPendingConnection();
+        QObject::connect(s, &QTcpSocket::readyRead, s, [&dates, s] {
+            const QByteArray request = s->peek(8192);
+            if (!request.contains("\r\n\r\n"))
+                return;
+            const QUrl target(QString::fromUtf8(request.split(' ').value(1)));
+            dates << QUrlQuery(target).queryItemValue(QStringLiteral("dateutc"), QUrl::FullyDecoded);
+            s->readAll();
+            s->write("HTTP/1.1 200 OK\r\nContent-Length: 7\r\nConnection: close\r\n\r\nsuccess");
+            s->disconnectFromHost();
+        });
+    });
+    History h;
+    ASSERT_TRUE(h.store);
+    h.add(6);  // 08:00 .. 08:25
+    QDir(h.dir.path()).mkpath(QStringLiteral("outbox"));
+    QFile cursor(h.dir.filePath(QStringLiteral("outbox/upload.cursor")));
+    ASSERT_TRUE(cursor.open(QIODevice::WriteOnly));
+    cursor.write(HistoryStore::dateText(recordTime(0)).toLatin1());
+    cursor.close();
+    PublishSettings settings;
+    settings.upload.enabled = true;
+    settings.upload.url = QUrl(QStringLiteral("http://127.0.0.1:%1/update.php").arg(server.serverPort()));
+    settings.upload.stationId = QStringLiteral("IGARDEN7");
+    settings.upload.key = QStringLiteral("key");
+    const QDateTime now = recordTime(5).addSecs(60);  // 08:26: 08:20 and 08:25 are within ten minutes
+    auto list = makeDestinations(settings, h.dir.path(), QStringLiteral("9.9"), [now] { return now; });
+    ASSERT_EQ(list.size(), 1u);
+    Outbox outbox(std::move(list.front()), cursor.fileName());
+    outbox.setClock([now] { return now; });
+    outbox.setHistory(h.store.get(), h.convert());
+    outbox.pump();
+    ASSERT_TRUE(test::pumpUntil([&] { return outbox.cursor() == recordTime(5); }, 30000));
+    auto utc = [](int i) { return recordTime(i).toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); };
+    EXPECT_EQ(dates, (QStringList{utc(4), utc(5)}));
+    EXPECT_EQ(outbox.status().state, DestinationState::Ok);
 }
