@@ -68,6 +68,10 @@ Outbox::~Outbox()
 {
     if (unsaved_ > 0)
         save();
+    // A destination ending (an upload aborted) says nothing to an outbox
+    // that is half gone.
+    destination_->disconnect(this);
+    destination_.reset();
 }
 
 void Outbox::setHistory(const HistoryStore *history, Convert convert)
