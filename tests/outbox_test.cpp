@@ -75,11 +75,14 @@ struct History {
             store->append(m);
         }
     }
-    QString cursorPath() const { return dir.filePath(QStringLiteral("outbox/fake.cursor")); }
-    void writeCursor(const QDateTime &at) const
+    QString cursorPath(const char *name = "fake") const
+    {
+        return dir.filePath(QStringLiteral("outbox/%1.cursor").arg(QLatin1String(name)));
+    }
+    void writeCursor(const QDateTime &at, const char *name = "fake") const
     {
         QDir(dir.path()).mkpath(QStringLiteral("outbox"));
-        QFile f(cursorPath());
+        QFile f(cursorPath(name));
         f.open(QIODevice::WriteOnly);
         f.write(HistoryStore::dateText(at).toLatin1() + '\n');
     }
@@ -204,8 +207,7 @@ TEST(Outbox, MqttGetsEveryRecordOfABrokerOutageOnceInOrder)
     settings.mqtt.port = broker.port;
     auto list = makeDestinations(settings, h.dir.path(), QStringLiteral("9.9"), {});
     ASSERT_EQ(list.size(), 1u);
-    const QString cursorPath = h.dir.filePath(QStringLiteral("outbox/mqtt.cursor"));
-    Outbox outbox(std::move(list.front()), cursorPath);
+    Outbox outbox(std::move(list.front()), h.cursorPath("mqtt"));
     outbox.setHistory(h.store.get(), [&h](const HistoryRow &row) {
         Measurement m;
         loadMeasurement(row, m);
@@ -219,14 +221,10 @@ TEST(Outbox, MqttGetsEveryRecordOfABrokerOutageOnceInOrder)
             .toString();
     };
 
-    {
-        test::Subscriber before(broker.port);
-        ASSERT_TRUE(test::pumpUntil([&] { return outbox.destination().ready(); }, 30000));
-        h.add(1);
-        outbox.offer({});
-        ASSERT_TRUE(before.waitFor(stateTopic));
-        ASSERT_TRUE(test::pumpUntil([&] { return outbox.cursor() == recordTime(0); }, 30000));
-    }
+    ASSERT_TRUE(test::pumpUntil([&] { return outbox.destination().ready(); }, 30000));
+    h.add(1);
+    outbox.offer({});
+    ASSERT_TRUE(test::pumpUntil([&] { return outbox.cursor() == recordTime(0); }, 30000));
 
     broker.stop();
     ASSERT_TRUE(test::pumpUntil([&] { return outbox.status().state == DestinationState::Failing; }, 30000));
@@ -248,7 +246,7 @@ TEST(Outbox, MqttGetsEveryRecordOfABrokerOutageOnceInOrder)
     for (int i = 1; i <= kMissed; ++i)
         expected << isoWithOffset(recordTime(i));
     EXPECT_EQ(got, expected);
-    QFile f(cursorPath);
+    QFile f(h.cursorPath("mqtt"));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll().trimmed(), HistoryStore::dateText(recordTime(kMissed)).toLatin1());
 }
@@ -277,11 +275,7 @@ TEST(Outbox, UploadCatchesUpWithinItsWindowOldestFirst)
     History h;
     ASSERT_TRUE(h.store);
     h.add(6);  // 08:00 .. 08:25
-    QDir(h.dir.path()).mkpath(QStringLiteral("outbox"));
-    QFile cursor(h.dir.filePath(QStringLiteral("outbox/upload.cursor")));
-    ASSERT_TRUE(cursor.open(QIODevice::WriteOnly));
-    cursor.write(HistoryStore::dateText(recordTime(0)).toLatin1());
-    cursor.close();
+    h.writeCursor(recordTime(0), "upload");
     PublishSettings settings;
     settings.upload.enabled = true;
     settings.upload.url = QUrl(QStringLiteral("http://127.0.0.1:%1/update.php").arg(server.serverPort()));
@@ -290,7 +284,7 @@ TEST(Outbox, UploadCatchesUpWithinItsWindowOldestFirst)
     const QDateTime now = recordTime(5).addSecs(60);  // 08:26: 08:20 and 08:25 are within ten minutes
     auto list = makeDestinations(settings, h.dir.path(), QStringLiteral("9.9"), [now] { return now; });
     ASSERT_EQ(list.size(), 1u);
-    Outbox outbox(std::move(list.front()), cursor.fileName());
+    Outbox outbox(std::move(list.front()), h.cursorPath("upload"));
     outbox.setClock([now] { return now; });
     outbox.setHistory(h.store.get(), h.convert());
     outbox.pump();
