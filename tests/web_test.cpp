@@ -412,3 +412,26 @@ TEST(WebPage, HeadlessChromiumShowsTheCurrentValuesDrawsTheChartsAndFollowsUpdat
         png.write(QByteArray::fromBase64(shot[QStringLiteral("data")].toString().toLatin1()));
     }
 }
+
+// /api/status: one entry per destination with its word, its sentence and
+// the newest record it delivered (null before the first).
+TEST(WebServer, StatusListsEachDestinationWithItsWordAndNewestDelivered)
+{
+    Served served;
+    WebSnapshot s = served.station.snapshot(true);
+    const QDateTime delivered(QDate(2026, 12, 7), QTime(11, 5));
+    s.destinations = {{QStringLiteral("mqtt"), DestinationState::Ok, QStringLiteral("MQTT: connected"), delivered},
+                      {QStringLiteral("upload"), DestinationState::Failing, QStringLiteral("Upload failed: HTTP 500"),
+                       QDateTime()}};
+    served.server->update(s);
+    const QJsonArray list = served.json("/api/status").value(QStringLiteral("destinations")).toArray();
+    ASSERT_EQ(list.size(), 2);
+    const QJsonObject mqtt = list.at(0).toObject();
+    EXPECT_EQ(mqtt.value(QStringLiteral("name")).toString(), QLatin1String("mqtt"));
+    EXPECT_EQ(mqtt.value(QStringLiteral("state")).toString(), QLatin1String("ok"));
+    EXPECT_EQ(mqtt.value(QStringLiteral("delivered")).toString(), isoWithOffset(delivered));
+    const QJsonObject upload = list.at(1).toObject();
+    EXPECT_EQ(upload.value(QStringLiteral("state")).toString(), QLatin1String("failing"));
+    EXPECT_EQ(upload.value(QStringLiteral("sentence")).toString(), QLatin1String("Upload failed: HTTP 500"));
+    EXPECT_TRUE(upload.value(QStringLiteral("delivered")).isNull());
+}

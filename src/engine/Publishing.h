@@ -1,9 +1,12 @@
-// Hands every record the engine takes over to the MQTT publisher and the
-// weather-network upload that nimbrel.ini asks for, and says how they fare:
-// in a word for the status bar's site panel, and in whole sentences.
+// Hands every record the engine takes over to the destinations nimbrel.ini
+// asks for (the MQTT publisher, the weather-network upload), each through
+// its outbox in the data folder, and says how they fare: in a word for the
+// status bar's site panel, in whole sentences, and per destination.
 #pragma once
 
 #include "AppContext.h"
+#include "Destination.h"
+#include "Outbox.h"
 #include "PublishSettings.h"
 
 #include <QDateTime>
@@ -11,12 +14,11 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <vector>
 
 namespace nimbrel {
 
 struct CurrentConditions;
-class MqttPublisher;
-class WeatherUpload;
 
 class Publishing : public QObject {
     Q_OBJECT
@@ -29,25 +31,28 @@ public:
     ~Publishing() override;
 
     const PublishSettings &settings() const { return settings_; }
-    // One record taken over, as it is published.
+    // The history the outboxes read, and how a stored row becomes what is
+    // sent. Before the first record.
+    void setHistory(const HistoryStore *history, Outbox::Convert convert);
+    // One record taken over (stored), as it is published.
     void publish(const CurrentConditions &conditions);
     // The current conditions of a record stored before (a restart, a
-    // handover): sent over MQTT, not uploaded again.
+    // handover): what each outbox holds due, else sent over MQTT again.
     void publishCurrent(const CurrentConditions &conditions);
     // Another program takes the station over at once: MQTT ends without
     // saying "offline" and leaves what its configs said for that program.
     void handOver();
     // MQTT carries on after a program that handed the station over.
     bool continuing() const { return continuing_; }
-    // The station's availability for MQTT: connected with a header read, its
-    // newest record and its history interval.
-    void setStationState(bool connected, const QDateTime &newestRecord, int periodMinutes);
+    void setStationState(const StationState &state);
 
     // "nimbrel.org" when all is well, else what is wrong in a word
     // ("nimbrel.ini?", "MQTT offline", "Upload failed"); empty until there
     // is anything to say.
     QString word() const { return word_; }
     QStringList lines() const { return lines_; }
+    // One entry per destination configured.
+    std::vector<DestinationStatus> destinations() const;
 
 Q_SIGNALS:
     void stateChanged();
@@ -56,12 +61,8 @@ private:
     void show();
 
     PublishSettings settings_;
-    QString handoverPath_;
     bool continuing_ = false;
-    std::unique_ptr<MqttPublisher> mqtt_;
-    std::unique_ptr<WeatherUpload> upload_;
-    QString mqttText_;
-    QString uploadText_;
+    std::vector<std::unique_ptr<Outbox>> outboxes_;
     QString word_;
     QStringList lines_;
 };

@@ -251,9 +251,18 @@ void StationEngine::openTables()
     // station's availability is told once this program has read it, and
     // never "offline" on the way.
     holdStationState_ = publishing_->continuing();
+    // Each destination's outbox reads the history after its cursor.
+    publishing_->setHistory(history_.get(), [this](const HistoryRow &row) {
+        // A stored row keeps no sensor states: those of the current record
+        // stand in (a channel without a sensor stays without one).
+        Measurement m = recorder_->measurement();
+        loadMeasurement(row, m);
+        return currentConditions(m, recorder_->summary(), history_.get(), recorder_->headerRead());
+    });
     auto showPublishing = [this] {
         next_.publishWord = publishing_->word();
         next_.publishLines = publishing_->lines();
+        next_.destinations = publishing_->destinations();
     };
     showPublishing();
     connect(publishing_.get(), &Publishing::stateChanged, this, [this, showPublishing] {
@@ -647,8 +656,9 @@ void StationEngine::feedStationState()
 {
     if (!publishing_ || holdStationState_)
         return;
-    publishing_->setStationState(recorder_->connected() && recorder_->headerRead(),
-                                 ageFrom(recorder_->measurement().Dat, now()), historyPeriodMs(recorder_->image()[kPeriodByte]) / 60000);
+    publishing_->setStationState({recorder_->connected(), recorder_->headerRead(),
+                                  ageFrom(recorder_->measurement().Dat, now()),
+                                  historyPeriodMs(recorder_->image()[kPeriodByte]) / 60000});
 }
 
 // The snapshot: the recorder's record and header as decoded, the choices

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "CurrentConditions.h"
+#include "Destination.h"
 #include "DisplayRules.h"
 #include "HistoryAggregates.h"
 #include "Measurement.h"
@@ -97,6 +98,8 @@ struct StationSnapshot {
     // Publishing, in a word and in whole sentences.
     QString publishWord;
     QStringList publishLines;
+    // Each destination's word, sentence and newest record delivered.
+    std::vector<DestinationStatus> destinations;
 };
 
 using SnapshotPtr = std::shared_ptr<const StationSnapshot>;

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <deque>
 #include <limits>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <unistd.h>
@@ -125,14 +126,22 @@ public:
     }
 
     // One record's state, to be sent after those handed over before it.
-    void addState(const QByteArray &state)
+    // `record` (valid for a record whose acknowledgement is awaited) comes
+    // back through acknowledged once the broker has it.
+    void addState(const QByteArray &state, const QDateTime &record)
     {
         std::lock_guard lock(mutex_);
         // Away from the broker only the newest counts (see the header).
         if (!connected || queue_.size() >= kMaxQueuedStates)
             queue_.clear();
-        queue_.push_back(state);
+        queue_.push_back({state, record});
         latest_ = state;
+    }
+
+    void setOutbox(bool on)
+    {
+        std::lock_guard lock(mutex_);
+        outbox_ = on;
     }
 
     void setDiscovery(const DiscoveryOptions &options)
@@ -196,6 +205,8 @@ private:
         mosquitto_connect_callback_set(mosq_, &Worker::onConnect);
         mosquitto_disconnect_callback_set(mosq_, &Worker::onDisconnect);
         mosquitto_message_callback_set(mosq_, &Worker::onMessage);
+        mosquitto_publish_callback_set(mosq_, &Worker::onPublish);
+        awaited_.clear();
         const QByteArray will = topics_.availability.toUtf8();
         mosquitto_will_set(mosq_, will.constData(), static_cast<int>(std::strlen(kNotAvailable)), kNotAvailable, kQos,
                            true);
@@ -319,11 +330,16 @@ private:
         connected = false;
     }
 
-    bool send(const QString &topic, const QByteArray &payload)
+    bool send(const QString &topic, const QByteArray &payload, const QDateTime &record = {})
     {
         const QByteArray t = topic.toUtf8();
-        return mosquitto_publish(mosq_, nullptr, t.constData(), static_cast<int>(payload.size()), payload.constData(),
-                                 kQos, true) == MOSQ_ERR_SUCCESS;
+        int mid = 0;
+        const bool ok = mosquitto_publish(mosq_, &mid, t.constData(), static_cast<int>(payload.size()),
+                                          payload.constData(), kQos, true) == MOSQ_ERR_SUCCESS;
+        // The broker's acknowledgement comes in a later turn of this thread's loop.
+        if (ok && record.isValid())
+            awaited_[mid] = record;
+        return ok;
     }
 
     // Sends what is waiting: configs first (a new entity must exist before
@@ -331,7 +347,7 @@ private:
     // the order they were handed over.
     void flush()
     {
-        std::deque<QByteArray> states;
+        std::deque<State> states;
         QByteArray station;
         bool sendDiscovery = false;
         DiscoveryOptions discovery;
@@ -363,7 +379,7 @@ private:
             sent_ = discovery;
         }
         const bool stationOk = station.isEmpty() || send(topics_.station, station);
-        while (!states.empty() && send(topics_.state, states.front()))
+        while (!states.empty() && send(topics_.state, states.front().payload, states.front().record))
             states.pop_front();
         if (discoveryOk && stationOk && states.empty())
             return;
@@ -404,7 +420,10 @@ private:
             std::lock_guard lock(w->mutex_);
             // Carrying on after another program: the broker holds its
             // configs and station word, which this connection leaves be.
-            w->markAllDirty(!w->continuing_ || w->connectedBefore_);
+            // The outbox hands again what the broker has not acknowledged.
+            if (w->outbox_)
+                w->queue_.clear();
+            w->markAllDirty(!w->continuing_ || w->connectedBefore_, !w->outbox_);
             w->connectedBefore_ = true;
         }
         w->connected = true;
@@ -412,6 +431,19 @@ private:
     }
 
     static void onDisconnect(mosquitto *, void *self, int) { static_cast<Worker *>(self)->connected = false; }
+
+    static void onPublish(mosquitto *, void *self, int mid)
+    {
+        auto *w = static_cast<Worker *>(self);
+        const auto it = w->awaited_.find(mid);
+        if (it == w->awaited_.end())
+            return;
+        const QDateTime record = it->second;
+        w->awaited_.erase(it);
+        MqttPublisher *owner = w->owner_;
+        QMetaObject::invokeMethod(
+            owner, [owner, record] { Q_EMIT owner->acknowledged(record); }, Qt::QueuedConnection);
+    }
 
     // Home Assistant came (back) online: it forgets entities whose configs
     // it has not seen since, so they are sent again with the state.
@@ -429,13 +461,13 @@ private:
     // The newest state goes again unless newer ones are waiting anyway.
     // Without `everything` (the first connection after another program)
     // only what this program has to say: the station's word once judged.
-    void markAllDirty(bool everything)
+    void markAllDirty(bool everything, bool newestAgain = true)
     {
         discoveryDirty_ = discoveryDirty_ || everything;
         forceDiscovery_ = forceDiscovery_ || everything;
         stationDirty_ = stationDirty_ || everything || stationJudged_;
-        if (queue_.empty() && !latest_.isEmpty())
-            queue_.push_back(latest_);
+        if (newestAgain && queue_.empty() && !latest_.isEmpty())
+            queue_.push_back({latest_, {}});
     }
 
     MqttPublisher *owner_;
@@ -453,7 +485,11 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     bool stop_ = false;
-    std::deque<QByteArray> queue_;  // states not yet sent, oldest first
+    struct State {
+        QByteArray payload;
+        QDateTime record;  // valid: its acknowledgement is reported
+    };
+    std::deque<State> queue_;  // states not yet sent, oldest first
     QByteArray latest_;             // the newest state handed over
     DiscoveryOptions discovery_;
     bool discoveryDirty_ = false;
@@ -465,6 +501,8 @@ private:
     bool continuing_ = false;      // carrying on after another program (continueAfter)
     bool connectedBefore_ = false;
     bool quietGoodbye_ = false;
+    bool outbox_ = false;  // see setOutbox
+    std::map<int, QDateTime> awaited_;  // message id -> record, only on this thread
 };
 
 MqttPublisher::MqttPublisher(const MqttSettings &settings, const QString &softwareVersion, QObject *parent)
@@ -538,7 +576,14 @@ void MqttPublisher::publish(const CurrentConditions &conditions)
     }
     // Configs before the state that first names a new channel.
     handDiscovery(grew);
-    worker_->addState(QJsonDocument(stateJson(conditions)).toJson(QJsonDocument::Compact));
+    worker_->addState(QJsonDocument(stateJson(conditions)).toJson(QJsonDocument::Compact),
+                      outbox_ ? conditions.time : QDateTime());
+}
+
+void MqttPublisher::setOutbox(bool on)
+{
+    outbox_ = on;
+    worker_->setOutbox(on);
 }
 
 void MqttPublisher::setConfigurationUrl(const QString &url)

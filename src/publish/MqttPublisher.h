@@ -80,6 +80,11 @@ public:
     // The device's configuration_url in the configs; empty: none.
     void setConfigurationUrl(const QString &url);
 
+    // Fed by an outbox: each state's record comes back through acknowledged
+    // once the broker has it, and a new connection sends nothing of its own
+    // (the outbox hands again what was not acknowledged). Before start().
+    void setOutbox(bool on);
+
     bool isConnected() const;
     bool stationOnline() const { return stationOnline_; }
     const MqttTopics &topics() const { return topics_; }
@@ -88,6 +93,8 @@ Q_SIGNALS:
     // The broker accepted the connection (true) or it ended / an attempt
     // failed (false, with the reason).
     void connectionChanged(bool connected, const QString &why);
+    // With setOutbox: the broker acknowledged the state of that record.
+    void acknowledged(const QDateTime &recordTime);
 
 private:
     class Worker;
@@ -102,6 +109,7 @@ private:
     QDateTime newestRecord_;
     int periodMinutes_ = 0;
     bool stationOnline_ = false;
+    bool outbox_ = false;
     bool stationJudged_ = false;  // stationOnline_ was handed to the worker
     QTimer ageTimer_;  // fires when the newest record grows too old
     DiscoveryOptions discovery_;

@@ -59,6 +59,7 @@ void WebFace::show(const SnapshotPtr &snapshot)
     page.language = s.language;
     page.clockAheadSecs = s.clockAheadSecs;
     page.clockNote = clockSkewSentence(ClockSkew{s.clockAheadSecs});
+    page.destinations = s.destinations;
     server_->update(page);
 }
 

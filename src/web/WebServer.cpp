@@ -2,6 +2,7 @@
 
 #include "PageView.h"
 #include "PageWords.h"
+#include "StatusJson.h"
 
 #include "SafeFile.h"
 
@@ -201,6 +202,8 @@ HttpReply WebServer::route(const HttpRequest &request)
     const QUrlQuery query(question < 0 ? QString() : QString::fromLatin1(request.target.mid(question + 1)));
     if (path == QLatin1String("/api/current"))
         return HttpReply::json(compact(currentJson(snapshot_)));
+    if (path == QLatin1String("/api/status"))
+        return HttpReply::json(destinationsJson(snapshot_.destinations));
     if (path == QLatin1String("/api/display"))
         return HttpReply::json(display_);
     if (path == QLatin1String("/api/history")) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "CurrentConditions.h"
+#include "Destination.h"
 #include "DisplayRules.h"
 
 namespace nimbrel::web {
@@ -22,6 +23,7 @@ struct WebSnapshot {
     // agree within a history period), and the sentence that says so.
     qint64 clockAheadSecs = 0;
     QString clockNote;
+    std::vector<DestinationStatus> destinations;  // for /api/status
 };
 
 }  // namespace nimbrel::web
