@@ -1,81 +1,223 @@
 #include "HistoryCsv.h"
 
+#include "ExchangeUnits.h"
+#include "NumberFormat.h"
 #include "SafeFile.h"
+#include "Units.h"
 
 #include <QDate>
 #include <QTime>
+#include <algorithm>
+#include <optional>
 
 namespace nimbrel {
 
 namespace {
 
-// Shortest text that reads back as the stored value, in the C locale.
-void appendReal(QByteArray &line, double value)
+constexpr QChar kPoint = QLatin1Char('.');
+
+bool indoorMissing(const HistoryRow &r) { return r.TempDoor == 0.0 && r.HumDoor == 0; }
+bool channelMissing(const HistoryRow &r, int c) { return r.TempCH[c] == 0.0 && r.HumCH[c] == 0; }
+bool windMissing(double mph) { return mph > kSpeedLimitMph; }
+
+// Tips since the record before: none for the first, 0 where the counter
+// went back (a reset or a wrap) or jumped beyond what can be rain.
+std::optional<int> rainTips(const HistoryRow &row, const HistoryRow *previous)
 {
-    line += ',';
-    line += QByteArray::number(value == 0 ? 0.0 : value, 'g', 15);  // no "-0"
+    if (!previous)
+        return std::nullopt;
+    const int rise = row.RainCount - previous->RainCount;
+    return rise < 0 || rise > kRainLimitTips ? 0 : rise;
 }
 
-void appendInteger(QByteArray &line, int value)
+void cell(QByteArray &line, const QString &text)
+{
+    line += ',';
+    line += text.toLatin1();
+}
+
+void cell(QByteArray &line, long long value)
 {
     line += ',';
     line += QByteArray::number(value);
 }
 
-}  // namespace
+void emptyCell(QByteArray &line) { line += ','; }
 
-QByteArray historyCsvHeader()
+QString generalText(double value) { return formatGeneral(value, kPoint); }
+
+QString unitOr(const QString &name, const char *si, bool user)
 {
-    return QByteArrayLiteral("Dat,DayWeek,TempDoor,HumDoor,TempCH1,HumCH1,TempCH2,HumCH2,TempCH3,HumCH3,"
-                             "TempCH4,HumCH4,TempCH5,HumCH5,UV,PressLocal,Weather,WindChill,WindGust,WindSpeed,"
-                             "RainCount,RainState,WindDirection\n");
+    return user ? name : QString::fromLatin1(si);
 }
 
-QByteArray historyCsvLine(const HistoryRow &r)
+}  // namespace
+
+QByteArray historyCsvHeader(const CsvUnits &units)
 {
+    const Settings &u = units.codes;
+    const bool user = units.user;
+    const QString temp = unitOr(temperatureUnitName(u.Temp), "C", user);
+    QStringList names{QStringLiteral("time"), QStringLiteral("day_of_week"),
+                      QStringLiteral("indoor_temperature [%1]").arg(temp), QStringLiteral("indoor_humidity [%]")};
+    for (int c = 1; c <= kChannelCount; ++c) {
+        names << QStringLiteral("channel%1_temperature [%2]").arg(c).arg(temp)
+              << QStringLiteral("channel%1_humidity [%]").arg(c);
+    }
+    names << QStringLiteral("uv [%1]").arg(unitOr(uvUnitName(u.UVI), "UVI", user))
+          << QStringLiteral("pressure_sea_level [%1]").arg(unitOr(pressureUnitName(u.Press), "hPa", user))
+          << QStringLiteral("forecast [code]") << QStringLiteral("wind_chill [%1]").arg(temp);
+    const QString speed = unitOr(speedUnitName(u.Speed), "m/s", user);
+    names << QStringLiteral("wind_gust [%1]").arg(speed) << QStringLiteral("wind_speed [%1]").arg(speed)
+          << QStringLiteral("wind_direction [deg]")
+          << QStringLiteral("rain [%1]").arg(unitOr(rainUnitName(u.Rain), "mm", user))
+          << QStringLiteral("rain_counter [tips]") << QStringLiteral("rain_state [code]");
+    return names.join(QLatin1Char(',')).toUtf8() + '\n';
+}
+
+QByteArray historyCsvLine(const HistoryRow &r, const HistoryRow *previous, const CsvUnits &units)
+{
+    const Settings &u = units.codes;
+    const bool user = units.user;
+    // SI values are the stored ones or exact conversions, written in full so
+    // that they read back as the stored value; user units are written with
+    // the decimals the window shows.
+    auto temperature = [&](QByteArray &line, double c) {
+        cell(line, user ? formatFixed(temperatureInUnit(c, u.Temp), 1, kPoint) : generalText(c));
+    };
+    auto speed = [&](QByteArray &line, double mph) {
+        if (windMissing(mph))
+            return emptyCell(line);
+        cell(line, user ? formatFixed(speedInUnit(mph, u.Speed), 1, kPoint)
+                        : formatFixed(exchange::msFromMph(mph), 3, kPoint));
+    };
+
     QByteArray line = HistoryStore::dateText(r.Dat).toLatin1();
-    appendInteger(line, r.DayWeek);
-    appendReal(line, r.TempDoor);
-    appendInteger(line, r.HumDoor);
+    cell(line, r.DayWeek);
+    if (indoorMissing(r)) {
+        line += ",,";
+    } else {
+        temperature(line, r.TempDoor);
+        cell(line, r.HumDoor);
+    }
     for (int c = 0; c < kChannelCount; ++c) {
-        // A channel without a reading (no sensor, or one reporting too low,
-        // too high or an error) is stored as 0.0 °C and 0 %, which no sensor
-        // reads: two empty cells, so a spreadsheet does not average a 0 in.
-        if (r.TempCH[c] == 0.0 && r.HumCH[c] == 0) {
+        if (channelMissing(r, c)) {
             line += ",,";
             continue;
         }
-        appendReal(line, r.TempCH[c]);
-        appendInteger(line, r.HumCH[c]);
+        temperature(line, r.TempCH[c]);
+        cell(line, r.HumCH[c]);
     }
-    appendReal(line, r.UV);
-    appendReal(line, r.PressLocal);
-    appendInteger(line, r.Weather);
-    appendReal(line, r.WindChill);
-    appendReal(line, r.WindGust);
-    appendReal(line, r.WindSpeed);
-    appendInteger(line, r.RainCount);
-    appendInteger(line, r.RainState);
-    appendInteger(line, r.WindDirection);
+    cell(line, user ? formatFixed(uvInUnit(r.UV, u.UVI), 1, kPoint) : generalText(r.UV));
+    if (r.PressLocal == 0.0) {
+        emptyCell(line);
+    } else {
+        const int decimals = u.Press == unitCode(PressureUnit::InchHg) ? 2 : 1;
+        cell(line, user ? formatFixed(pressureInUnit(r.PressLocal, u.Press), decimals, kPoint)
+                        : generalText(r.PressLocal));
+    }
+    cell(line, r.Weather);
+    temperature(line, r.WindChill);
+    speed(line, r.WindGust);
+    speed(line, r.WindSpeed);
+    cell(line, generalText(exchange::degreesFromPoint(r.WindDirection)));
+    if (const std::optional<int> tips = rainTips(r, previous))
+        cell(line, user ? formatFixed(rainInUnit(*tips, u.Rain), 2, kPoint) : generalText(exchange::mmFromTips(*tips)));
+    else
+        emptyCell(line);
+    cell(line, r.RainCount);
+    cell(line, r.RainState);
     line += '\n';
     return line;
 }
 
-bool writeHistoryCsv(const HistoryStore &store, const QDateTime &after, const QDateTime &upTo,
-                     const std::function<bool(const QByteArray &)> &put)
+QByteArray historyJsonLine(const HistoryRow &r, const HistoryRow *previous)
 {
-    bool written = put(historyCsvHeader());
+    QByteArray line = "{\"time\":\"" + HistoryStore::dateText(r.Dat).toLatin1() + "\",\"day_of_week\":" +
+                      QByteArray::number(r.DayWeek);
+    auto field = [&line](const char *name, const QString &text) {
+        line += ",\"";
+        line += name;
+        line += "\":";
+        line += text.isEmpty() ? QByteArray("null") : text.toLatin1();
+    };
+    auto number = [](double value) { return generalText(value); };
+    const bool indoor = !indoorMissing(r);
+    field("indoor_temperature", indoor ? number(r.TempDoor) : QString());
+    field("indoor_humidity", indoor ? QString::number(r.HumDoor) : QString());
+    for (int c = 0; c < kChannelCount; ++c) {
+        const bool present = !channelMissing(r, c);
+        const QByteArray prefix = "channel" + QByteArray::number(c + 1);
+        field(prefix + "_temperature", present ? number(r.TempCH[c]) : QString());
+        field(prefix + "_humidity", present ? QString::number(r.HumCH[c]) : QString());
+    }
+    field("uv_index", number(r.UV));
+    field("pressure_sea_level", r.PressLocal == 0.0 ? QString() : number(r.PressLocal));
+    field("forecast", QString::number(r.Weather));
+    field("wind_chill", number(r.WindChill));
+    field("wind_gust_mph", windMissing(r.WindGust) ? QString() : number(r.WindGust));
+    field("wind_speed_mph", windMissing(r.WindSpeed) ? QString() : number(r.WindSpeed));
+    field("wind_direction", number(exchange::degreesFromPoint(r.WindDirection)));
+    const std::optional<int> tips = rainTips(r, previous);
+    field("rain_tips", tips ? QString::number(*tips) : QString());
+    field("rain_counter", QString::number(r.RainCount));
+    field("rain_state", QString::number(r.RainState));
+    line += "}\n";
+    return line;
+}
+
+bool forEachHistoryRow(const HistoryStore &store, const QDateTime &after, const QDateTime &upTo,
+                       const std::function<bool(const HistoryRow &, const HistoryRow *)> &visit)
+{
+    HistoryRow first;
+    HistoryRow last;
+    if (!store.oldest(first) || !store.newest(last))
+        return store.lastError().isEmpty();
+    // Windows of 31 days from the later of `after` and the oldest record.
+    // Stored dates are clock readings: compared as such, in UTC, so that no
+    // daylight-saving rule of this computer shifts a window.
+    auto clock = [](const QDateTime &t) { return QDateTime(t.date(), t.time(), Qt::UTC); };
+    QDateTime from = std::max(clock(after), clock(first.Dat).addSecs(-1));
+    const QDateTime end = std::min(clock(upTo), clock(last.Dat));
+    HistoryRow previous;
+    bool havePrevious = false;
+    bool going = true;
+    while (going && from < end) {
+        const QDateTime to = std::min(from.addDays(31), end);
+        store.forEachBetween(from, to, RowOrder::OldestFirst, [&](const HistoryRow &row) {
+            going = visit(row, havePrevious ? &previous : nullptr);
+            previous = row;
+            havePrevious = true;
+            return going;
+        });
+        if (!store.lastError().isEmpty())
+            return false;
+        from = to;
+    }
+    return going;
+}
+
+bool writeHistoryText(const HistoryStore &store, const QDateTime &after, const QDateTime &upTo, TextFormat format,
+                      const CsvUnits &units, const std::function<bool(const QByteArray &)> &put)
+{
+    bool written = format == TextFormat::JsonLines || put(historyCsvHeader(units));
     QByteArray buffer;
-    store.forEachBetween(after, upTo, RowOrder::OldestFirst, [&](const HistoryRow &row) {
-        buffer += historyCsvLine(row);
+    const bool read = forEachHistoryRow(store, after, upTo, [&](const HistoryRow &row, const HistoryRow *previous) {
+        buffer += format == TextFormat::Csv ? historyCsvLine(row, previous, units) : historyJsonLine(row, previous);
         if (buffer.size() >= 1 << 16) {
             written = written && put(buffer);
             buffer.clear();
         }
         return written;
     });
-    written = written && put(buffer);
+    written = written && read && put(buffer);
     return written && store.lastError().isEmpty();
+}
+
+bool writeHistoryCsv(const HistoryStore &store, const QDateTime &after, const QDateTime &upTo,
+                     const std::function<bool(const QByteArray &)> &put)
+{
+    return writeHistoryText(store, after, upTo, TextFormat::Csv, {}, put);
 }
 
 bool exportHistoryCsv(const HistoryStore &store, const QString &path, QString *why)
