@@ -59,6 +59,30 @@ QString unstorable(const HistoryRow &r)
     return why;
 }
 
+// "YYYY-MM-DDTHH:MM:SS" as a clock reading held in UTC (a local one asks
+// the C library for the zone at every construction); invalid otherwise.
+QDateTime clockFromText(const QByteArray &text)
+{
+    if (text.size() != 19 || text.at(4) != '-' || text.at(7) != '-' || text.at(10) != 'T' || text.at(13) != ':' ||
+        text.at(16) != ':')
+        return {};
+    int parts[6];
+    const int at[6][2] = {{0, 4}, {5, 2}, {8, 2}, {11, 2}, {14, 2}, {17, 2}};
+    for (int i = 0; i < 6; ++i) {
+        int value = 0;
+        for (int k = at[i][0]; k < at[i][0] + at[i][1]; ++k) {
+            const char c = text.at(k);
+            if (c < '0' || c > '9')
+                return {};
+            value = value * 10 + (c - '0');
+        }
+        parts[i] = value;
+    }
+    const QDate date(parts[0], parts[1], parts[2]);
+    const QTime time(parts[3], parts[4], parts[5]);
+    return date.isValid() && time.isValid() ? QDateTime(date, time, Qt::UTC) : QDateTime();
+}
+
 // Reads a text file line by line; a line too long is damage.
 class TextLines {
 public:
@@ -136,7 +160,7 @@ bool readNimbrelCsv(TextLines &lines, const QByteArray &header, const ImportSink
         }
         ImportedRecord record;
         HistoryRow &r = record.row;
-        r.Dat = HistoryStore::dateFromText(QString::fromLatin1(cells[0]));
+        r.Dat = clockFromText(cells[0]);
         if (!r.Dat.isValid()) {
             damaged = {QStringLiteral("\"%1\" is not a date YYYY-MM-DDTHH:MM:SS").arg(QString::fromUtf8(cells[0])),
                        lines.number()};
@@ -199,7 +223,7 @@ QDateTime cumulusDate(const QByteArray &date, const QByteArray &time)
     }
     const QDate d(year < 70 ? 2000 + year : 1900 + year, month, day);
     const QTime t(hour, minute);
-    return d.isValid() && t.isValid() ? QDateTime(d, t) : QDateTime();
+    return d.isValid() && t.isValid() ? QDateTime(d, t, Qt::UTC) : QDateTime();
 }
 
 bool looksLikeCumulus(const QByteArray &line)

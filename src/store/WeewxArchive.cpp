@@ -13,6 +13,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTimeZone>
 #include <cmath>
 #include <cstdio>
 
@@ -51,10 +52,18 @@ QString createArchive()
     return QStringLiteral("CREATE TABLE archive (%1)").arg(columns.join(QStringLiteral(", ")));
 }
 
+// This computer's zone, looked up once: the C library's local time checks
+// the zone file at every call, which cost more than the rest of an import.
+const QTimeZone &zone()
+{
+    static const QTimeZone system = QTimeZone::systemTimeZone();
+    return system;
+}
+
 // Unix seconds of a clock reading, in this computer's zone.
 qint64 unixSeconds(const QDateTime &clock)
 {
-    return QDateTime(clock.date(), clock.time()).toSecsSinceEpoch();
+    return QDateTime(clock.date(), clock.time(), zone()).toSecsSinceEpoch();
 }
 
 class ArchiveFile {
@@ -236,10 +245,12 @@ bool readWeewxArchive(const QString &path, int outdoorChannel, const ImportSink 
             return fail(QStringLiteral("usUnits %1 is none of 1 (US), 16 (METRIC), 17 (METRICWX)")
                             .arg(q.value(1).toString()),
                         line);
-        const QDateTime local = QDateTime::fromSecsSinceEpoch(seconds);
+        const QDateTime local = QDateTime::fromSecsSinceEpoch(seconds, zone());
         ImportedRecord record;
         HistoryRow &r = record.row;
-        r.Dat = QDateTime(local.date(), local.time());
+        // A clock reading held in UTC: a local one asks the C library for the zone
+        // at every construction.
+        r.Dat = QDateTime(local.date(), local.time(), Qt::UTC);
         r.DayWeek = local.date().dayOfWeek();
         auto value = [&](int column) -> std::optional<double> {
             const QVariant v = q.value(column);
