@@ -7,10 +7,13 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <sqlite3.h>
 #include <optional>
 
 namespace nimbrel {
@@ -298,6 +301,77 @@ bool readCumulusLog(TextLines &lines, QByteArray line, int outdoorChannel, const
     return true;
 }
 
+sqlite3 *nativeHandle(const QSqlDatabase &db)
+{
+    if (!db.driver())
+        return nullptr;
+    const QVariant v = db.driver()->handle();
+    if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(v.constData());
+}
+
+// The append of HistoryStore::appendRow, the same statement on the same
+// connection and transaction, bound through SQLite itself: through Qt's
+// driver a million rows took three times as long.
+class FastAppend {
+public:
+    explicit FastAppend(HistoryStore &store) : handle_(nativeHandle(store.database()))
+    {
+        if (handle_ &&
+            sqlite3_prepare_v2(handle_,
+                               "INSERT OR IGNORE INTO MainSet (Dat, DayWeek, TempDoor, HumDoor, TempCH1, HumCH1, "
+                               "TempCH2, HumCH2, TempCH3, HumCH3, TempCH4, HumCH4, TempCH5, HumCH5, UV, PressLocal, "
+                               "Weather, WindChill, WindGust, WindSpeed, RainCount, RainState, WindDirection) VALUES "
+                               "(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
+                               -1, &statement_, nullptr) != SQLITE_OK)
+            statement_ = nullptr;
+    }
+    ~FastAppend() { sqlite3_finalize(statement_); }
+    FastAppend(const FastAppend &) = delete;
+    FastAppend &operator=(const FastAppend &) = delete;
+
+    bool usable() const { return statement_ != nullptr; }
+    AppendResult append(const HistoryRow &r, QString &why)
+    {
+        const QDate d = r.Dat.date();
+        const QTime t = r.Dat.time();
+        char date[32];
+        std::snprintf(date, sizeof date, "%04d-%02d-%02dT%02d:%02d:%02d", d.year(), d.month(), d.day(), t.hour(),
+                      t.minute(), t.second());
+        int i = 1;
+        sqlite3_bind_text(statement_, i++, date, 19, SQLITE_TRANSIENT);
+        sqlite3_bind_int(statement_, i++, r.DayWeek);
+        sqlite3_bind_double(statement_, i++, r.TempDoor);
+        sqlite3_bind_int(statement_, i++, r.HumDoor);
+        for (int c = 0; c < kChannelCount; ++c) {
+            sqlite3_bind_double(statement_, i++, r.TempCH[c]);
+            sqlite3_bind_int(statement_, i++, r.HumCH[c]);
+        }
+        sqlite3_bind_double(statement_, i++, r.UV);
+        sqlite3_bind_double(statement_, i++, r.PressLocal);
+        sqlite3_bind_int(statement_, i++, r.Weather);
+        sqlite3_bind_double(statement_, i++, r.WindChill);
+        sqlite3_bind_double(statement_, i++, r.WindGust);
+        sqlite3_bind_double(statement_, i++, r.WindSpeed);
+        sqlite3_bind_int(statement_, i++, r.RainCount);
+        sqlite3_bind_int(statement_, i++, r.RainState);
+        sqlite3_bind_int(statement_, i++, r.WindDirection);
+        const int step = sqlite3_step(statement_);
+        const int changed = sqlite3_changes(handle_);
+        sqlite3_reset(statement_);
+        if (step != SQLITE_DONE) {
+            why = QString::fromUtf8(sqlite3_errmsg(handle_));
+            return AppendResult::Failed;
+        }
+        return changed > 0 ? AppendResult::Appended : AppendResult::Duplicate;
+    }
+
+private:
+    sqlite3 *handle_ = nullptr;
+    sqlite3_stmt *statement_ = nullptr;
+};
+
 // Stores records as they are read, counting, and keeps the rain counter of
 // files that have none.
 class Merger {
@@ -316,7 +390,10 @@ public:
         HistoryRow row = record.row;
         if (!record.hasCounter)
             row.RainCount = advanceCounter(row.Dat, record.rainTips.value_or(0.0));
-        switch (store_.appendRow(row)) {
+        const AppendResult result = fast_.usable() ? fast_.append(row, error_) : store_.appendRow(row);
+        if (result == AppendResult::Failed && !fast_.usable())
+            error_ = store_.lastError();
+        switch (result) {
         case AppendResult::Appended: ++outcome_.added; return true;
         case AppendResult::Duplicate: ++outcome_.skipped; return true;
         case AppendResult::Failed: failed_ = true; return false;
@@ -324,6 +401,7 @@ public:
         return false;
     }
     bool failed() const { return failed_; }
+    const QString &error() const { return error_; }
 
 private:
     int advanceCounter(const QDateTime &dat, double tips)
@@ -345,6 +423,8 @@ private:
 
     HistoryStore &store_;
     ImportOutcome &outcome_;
+    FastAppend fast_{store_};
+    QString error_;
     std::optional<int> counter_;
     double carry_ = 0;
     bool failed_ = false;
@@ -407,7 +487,7 @@ ImportOutcome importHistory(HistoryStore &store, const QString &path, int outdoo
         db.rollback();
         if (merger.failed()) {
             outcome.status = ImportOutcome::Status::Failed;
-            outcome.why = store.lastError();
+            outcome.why = merger.error();
             return outcome;
         }
         return refuse(damaged.why, damaged.line);
