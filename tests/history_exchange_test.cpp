@@ -179,6 +179,14 @@ TEST_F(Exchange, CsvRoundTripThroughTheTool)
     const auto target = HistoryStore::openForReading(file("to/datat"));
     ASSERT_TRUE(target);
     expectSameRecords(rows, allRows(*target), false);
+
+    // A range's first record has its rain from the record before it: 53 - 50 tips.
+    const test::ProcessRun range = test::runProcess(
+        QStringLiteral(NIMBREL_TOOL), {"export", "--data-dir", file("from"), "--from", "2026-01-05T06:10:00", "-"});
+    ASSERT_EQ(range.exitCode, 0) << range.err.toStdString();
+    const QList<QByteArray> lines = range.out.split('\n');
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_EQ(lines[1].split(',').value(21), "2.0625");
 }
 
 struct UnitSystem {

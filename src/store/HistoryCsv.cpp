@@ -6,6 +6,8 @@
 #include "Units.h"
 
 #include <QDate>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTime>
 #include <algorithm>
 #include <optional>
@@ -166,42 +168,112 @@ QByteArray historyJsonLine(const HistoryRow &r, const HistoryRow *previous)
     return line;
 }
 
-bool forEachHistoryRow(const HistoryStore &store, const QDateTime &after, const QDateTime &upTo,
-                       const std::function<bool(const HistoryRow &, const HistoryRow *)> &visit)
+QDateTime clockFromText(const char *text, qsizetype size)
 {
-    HistoryRow first;
-    HistoryRow last;
-    if (!store.oldest(first) || !store.newest(last))
-        return store.lastError().isEmpty();
-    // Windows of 31 days from the later of `after` and the oldest record.
-    // Stored dates are clock readings: compared as such, in UTC, so that no
-    // daylight-saving rule of this computer shifts a window.
-    auto clock = [](const QDateTime &t) { return QDateTime(t.date(), t.time(), Qt::UTC); };
-    QDateTime from = std::max(clock(after), clock(first.Dat).addSecs(-1));
-    const QDateTime end = std::min(clock(upTo), clock(last.Dat));
+    if (size != 19 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' || text[16] != ':')
+        return {};
+    int parts[6];
+    static constexpr int kAt[6][2] = {{0, 4}, {5, 2}, {8, 2}, {11, 2}, {14, 2}, {17, 2}};
+    for (int i = 0; i < 6; ++i) {
+        int value = 0;
+        for (int k = kAt[i][0]; k < kAt[i][0] + kAt[i][1]; ++k) {
+            if (text[k] < '0' || text[k] > '9')
+                return {};
+            value = value * 10 + (text[k] - '0');
+        }
+        parts[i] = value;
+    }
+    const QDate date(parts[0], parts[1], parts[2]);
+    const QTime time(parts[3], parts[4], parts[5]);
+    return date.isValid() && time.isValid() ? QDateTime(date, time, Qt::UTC) : QDateTime();
+}
+
+bool forEachHistoryRow(const HistoryStore &store, const QDateTime &after, const QDateTime &upTo,
+                       const std::function<bool(const HistoryRow &, const HistoryRow *)> &visit, QString *why)
+{
+    constexpr int kBatch = 4096;
+    QSqlQuery q(store.database());
+    q.setForwardOnly(true);
+    const QString columns = QStringLiteral(
+        "Dat, DayWeek, TempDoor, HumDoor, TempCH1, HumCH1, TempCH2, HumCH2, TempCH3, HumCH3, TempCH4, HumCH4, "
+        "TempCH5, HumCH5, UV, PressLocal, Weather, WindChill, WindGust, WindSpeed, RainCount, RainState, "
+        "WindDirection");
+    auto fail = [&] {
+        if (why)
+            *why = q.lastError().text();
+        return false;
+    };
     HistoryRow previous;
     bool havePrevious = false;
-    bool going = true;
-    while (going && from < end) {
-        const QDateTime to = std::min(from.addDays(31), end);
-        store.forEachBetween(from, to, RowOrder::OldestFirst, [&](const HistoryRow &row) {
-            going = visit(row, havePrevious ? &previous : nullptr);
-            previous = row;
-            havePrevious = true;
-            return going;
-        });
-        if (!store.lastError().isEmpty())
-            return false;
-        from = to;
+    QString from = HistoryStore::dateText(after);
+    const QString to = HistoryStore::dateText(upTo);
+    // The record before the first one written gives that one its rain.
+    if (!q.prepare(QStringLiteral("SELECT RainCount, Dat FROM MainSet WHERE Dat <= ? ORDER BY Dat DESC LIMIT 1")))
+        return fail();
+    q.addBindValue(from);
+    if (!q.exec())
+        return fail();
+    if (q.next()) {
+        previous.RainCount = q.value(0).toInt();
+        const QByteArray dat = q.value(1).toString().toLatin1();
+        previous.Dat = clockFromText(dat.constData(), dat.size());
+        havePrevious = true;
     }
-    return going;
+    q.finish();
+    if (!q.prepare(QStringLiteral("SELECT %1 FROM MainSet WHERE Dat > ? AND Dat <= ? ORDER BY Dat LIMIT %2")
+                       .arg(columns)
+                       .arg(kBatch)))
+        return fail();
+    for (;;) {
+        q.addBindValue(from);
+        q.addBindValue(to);
+        if (!q.exec())
+            return fail();
+        int read = 0;
+        while (q.next()) {
+            ++read;
+            HistoryRow r;
+            const QString datText = q.value(0).toString();
+            const QByteArray dat = datText.toLatin1();
+            r.Dat = clockFromText(dat.constData(), dat.size());
+            if (!r.Dat.isValid())
+                continue;  // not a stored date: never written, never shown
+            r.DayWeek = q.value(1).toInt();
+            r.TempDoor = q.value(2).toDouble();
+            r.HumDoor = q.value(3).toInt();
+            for (int c = 0; c < kChannelCount; ++c) {
+                r.TempCH[c] = q.value(4 + 2 * c).toDouble();
+                r.HumCH[c] = q.value(5 + 2 * c).toInt();
+            }
+            r.UV = q.value(14).toDouble();
+            r.PressLocal = q.value(15).toDouble();
+            r.Weather = q.value(16).toInt();
+            r.WindChill = q.value(17).toDouble();
+            r.WindGust = q.value(18).toDouble();
+            r.WindSpeed = q.value(19).toDouble();
+            r.RainCount = q.value(20).toInt();
+            r.RainState = q.value(21).toInt();
+            r.WindDirection = q.value(22).toInt();
+            if (!visit(r, havePrevious ? &previous : nullptr))
+                return false;
+            previous = r;
+            havePrevious = true;
+            from = datText;
+        }
+        if (q.lastError().isValid())
+            return fail();
+        q.finish();
+        if (read < kBatch)
+            return true;
+    }
 }
 
 bool writeHistoryText(const HistoryStore &store, const QDateTime &after, const QDateTime &upTo, TextFormat format,
-                      const CsvUnits &units, const std::function<bool(const QByteArray &)> &put)
+                      const CsvUnits &units, const std::function<bool(const QByteArray &)> &put, QString *readError)
 {
     bool written = format == TextFormat::JsonLines || put(historyCsvHeader(units));
     QByteArray buffer;
+    QString why;
     const bool read = forEachHistoryRow(store, after, upTo, [&](const HistoryRow &row, const HistoryRow *previous) {
         buffer += format == TextFormat::Csv ? historyCsvLine(row, previous, units) : historyJsonLine(row, previous);
         if (buffer.size() >= 1 << 16) {
@@ -209,15 +281,16 @@ bool writeHistoryText(const HistoryStore &store, const QDateTime &after, const Q
             buffer.clear();
         }
         return written;
-    });
-    written = written && read && put(buffer);
-    return written && store.lastError().isEmpty();
+    }, &why);
+    if (!read && written && readError)
+        *readError = why;
+    return written && read && put(buffer);
 }
 
 bool writeHistoryCsv(const HistoryStore &store, const QDateTime &after, const QDateTime &upTo,
-                     const std::function<bool(const QByteArray &)> &put)
+                     const std::function<bool(const QByteArray &)> &put, QString *readError)
 {
-    return writeHistoryText(store, after, upTo, TextFormat::Csv, {}, put);
+    return writeHistoryText(store, after, upTo, TextFormat::Csv, {}, put, readError);
 }
 
 bool exportHistoryCsv(const HistoryStore &store, const QString &path, QString *why)
@@ -231,10 +304,12 @@ bool exportHistoryCsv(const HistoryStore &store, const QString &path, QString *w
             *why = file.errorString();
         return false;
     }
-    const bool written = writeHistoryCsv(store, first, last, [&](const QByteArray &bytes) { return file.write(bytes); });
+    QString readError;
+    const bool written =
+        writeHistoryCsv(store, first, last, [&](const QByteArray &bytes) { return file.write(bytes); }, &readError);
     if (!written || !file.commit()) {
         if (why)
-            *why = !store.lastError().isEmpty() ? store.lastError() : file.errorString();
+            *why = !readError.isEmpty() ? readError : file.errorString();
         return false;
     }
     return true;

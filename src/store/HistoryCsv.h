@@ -7,7 +7,7 @@
 // default) temperatures are °C ("C"), humidity %, UV the UV index, the
 // sea-level pressure hPa, wind m/s, direction degrees (0 north, 90 east),
 // rain mm; in the user's units, the units the window shows. `rain` is what
-// fell since the record before (empty for the first record written, 0 where
+// fell since the record before (empty without one in the 31 days before, 0 where
 // the counter went back or jumped more than 2000 tips), `rain_counter` the
 // station's running count of rain-gauge tips (0.6875 mm each). Empty cells:
 // a channel without a reading (stored as 0.0 °C and 0 %), an indoor sensor
@@ -40,21 +40,26 @@ QByteArray historyCsvLine(const HistoryRow &row, const HistoryRow *previous, con
 QByteArray historyJsonLine(const HistoryRow &row, const HistoryRow *previous);
 
 // Calls visit(row, previous) for the rows with after < Dat <= upTo, oldest
-// first, reading a month of records at a time so that a writer is never
-// kept waiting by a long export. False when visit stopped or reading failed
-// (store.lastError()).
+// first, reading 4096 records at a time so that a writer is never kept
+// waiting by a long export. Dat is the clock reading held in UTC: a local
+// time asks the C library for the zone at every use, which cost more than
+// the rest of an export. False when visit stopped or reading failed (`why`).
 bool forEachHistoryRow(const HistoryStore &store, const QDateTime &after, const QDateTime &upTo,
-                       const std::function<bool(const HistoryRow &, const HistoryRow *)> &visit);
+                       const std::function<bool(const HistoryRow &, const HistoryRow *)> &visit, QString *why);
 
+// "YYYY-MM-DDTHH:MM:SS" as a clock reading held in UTC; invalid otherwise.
+QDateTime clockFromText(const char *text, qsizetype size);
 enum class TextFormat { Csv, JsonLines };
 
 // Hands the header (CSV only) and the rows with after < Dat <= upTo to `put`
 // in chunks of about 64 KiB; stops at the first chunk `put` refuses. False
-// when a chunk was refused or the history could not be read.
+// when a chunk was refused or the history could not be read (the reason in
+// `readError`).
 bool writeHistoryText(const HistoryStore &store, const QDateTime &after, const QDateTime &upTo, TextFormat format,
-                      const CsvUnits &units, const std::function<bool(const QByteArray &)> &put);
+                      const CsvUnits &units, const std::function<bool(const QByteArray &)> &put,
+                      QString *readError = nullptr);
 bool writeHistoryCsv(const HistoryStore &store, const QDateTime &after, const QDateTime &upTo,
-                     const std::function<bool(const QByteArray &)> &put);
+                     const std::function<bool(const QByteArray &)> &put, QString *readError = nullptr);
 
 // The whole history as SI CSV into `path`, replacing the file only once the
 // CSV is completely on disk. False, with the reason in `why`, on any failure.

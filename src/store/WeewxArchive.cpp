@@ -60,7 +60,7 @@ const QTimeZone &zone()
     return system;
 }
 
-// Unix seconds of a clock reading, in this computer's zone.
+// Unix seconds of a clock reading (held in UTC), in this computer's zone.
 qint64 unixSeconds(const QDateTime &clock)
 {
     return QDateTime(clock.date(), clock.time(), zone()).toSecsSinceEpoch();
@@ -167,23 +167,25 @@ bool writeWeewxArchive(const HistoryStore &store, const QDateTime &after, const 
                 }
                 return true;
             };
+            QString readWhy;
             bool ok = forEachHistoryRow(store, after, upTo, [&](const HistoryRow &row, const HistoryRow *previous) {
                 if (pending) {
-                    const qint64 interval = pending->Dat.secsTo(row.Dat);
+                    const qint64 interval = unixSeconds(row.Dat) - unixSeconds(pending->Dat);
                     if (!write(*pending, beforePending ? &*beforePending : nullptr, interval))
                         return false;
                 }
                 beforePending = previous ? std::optional<HistoryRow>(*previous) : std::nullopt;
                 pending = row;
                 return true;
-            });
+            }, &readWhy);
             if (ok && pending) {
                 // The newest takes the interval of the one before it.
-                const qint64 interval = beforePending ? beforePending->Dat.secsTo(pending->Dat) : 300;
+                const qint64 interval =
+                    beforePending ? unixSeconds(pending->Dat) - unixSeconds(beforePending->Dat) : 300;
                 ok = write(*pending, beforePending ? &*beforePending : nullptr, interval);
             }
-            if (ok && !store.lastError().isEmpty())
-                problem = store.lastError();
+            if (!readWhy.isEmpty())
+                problem = readWhy;
             done = ok && problem.isEmpty() && db.commit();
             if (!done && problem.isEmpty())
                 problem = db.lastError().text();

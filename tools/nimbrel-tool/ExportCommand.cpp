@@ -158,11 +158,12 @@ int runExport(const QStringList &arguments)
         return toStdout ? standardOutput.write(bytes) == bytes.size() : saved.write(bytes);
     };
 
+    QString readError;
     const bool written = writeHistoryText(*store, from, to,
                                           format == QLatin1String("jsonl") ? TextFormat::JsonLines : TextFormat::Csv,
-                                          units, put);
-    if (!store->lastError().isEmpty())
-        return failure(QStringLiteral("reading %1 failed: %2").arg(db, store->lastError()));
+                                          units, put, &readError);
+    if (!readError.isEmpty())
+        return failure(QStringLiteral("reading %1 failed: %2").arg(db, readError));
     if (!written || (toStdout && !standardOutput.flush()))
         return failure(toStdout ? QStringLiteral("writing to standard output failed: %1").arg(standardOutput.errorString())
                                 : QStringLiteral("writing failed: %1").arg(saved.errorString()));
