@@ -3,6 +3,7 @@
 #include "ExchangeUnits.h"
 #include "HistoryCsv.h"
 #include "TableFile.h"
+#include "TextImport.h"
 #include "WeewxArchive.h"
 
 #include <QFile>
@@ -23,13 +24,7 @@ namespace {
 // Ten years of five-minute records as text are some 150 MB; an archive of
 // them about as much.
 constexpr qint64 kLargestFile = qint64(2) << 30;
-constexpr qint64 kLongestLine = 4096;
 constexpr int kCounterWrap = 65536;
-
-struct Damaged {
-    QString why;
-    long long line = 0;
-};
 
 // Why the history cannot hold the record; empty when it can.
 QString unstorable(const HistoryRow &r)
@@ -60,245 +55,6 @@ QString unstorable(const HistoryRow &r)
     if (why.isEmpty() && std::fabs(r.WindChill) > 100.0)
         why = temperature("wind chill", r.WindChill);
     return why;
-}
-
-// "YYYY-MM-DDTHH:MM:SS" as a clock reading held in UTC (a local one asks
-// the C library for the zone at every construction); invalid otherwise.
-QDateTime clockFromText(const QByteArray &text)
-{
-    if (text.size() != 19 || text.at(4) != '-' || text.at(7) != '-' || text.at(10) != 'T' || text.at(13) != ':' ||
-        text.at(16) != ':')
-        return {};
-    int parts[6];
-    const int at[6][2] = {{0, 4}, {5, 2}, {8, 2}, {11, 2}, {14, 2}, {17, 2}};
-    for (int i = 0; i < 6; ++i) {
-        int value = 0;
-        for (int k = at[i][0]; k < at[i][0] + at[i][1]; ++k) {
-            const char c = text.at(k);
-            if (c < '0' || c > '9')
-                return {};
-            value = value * 10 + (c - '0');
-        }
-        parts[i] = value;
-    }
-    const QDate date(parts[0], parts[1], parts[2]);
-    const QTime time(parts[3], parts[4], parts[5]);
-    return date.isValid() && time.isValid() ? QDateTime(date, time, Qt::UTC) : QDateTime();
-}
-
-// Reads a text file line by line; a line too long is damage.
-class TextLines {
-public:
-    explicit TextLines(QFile &file) : file_(file) {}
-    // False at the end or on damage (damaged() then says so).
-    bool next(QByteArray &line)
-    {
-        if (file_.atEnd())
-            return false;
-        line = file_.readLine(kLongestLine + 2);
-        ++number_;
-        if (line.size() > kLongestLine && !line.endsWith('\n')) {
-            damage_ = QStringLiteral("the line is longer than %1 characters").arg(kLongestLine);
-            return false;
-        }
-        while (line.endsWith('\n') || line.endsWith('\r'))
-            line.chop(1);
-        return true;
-    }
-    long long number() const { return number_; }
-    const QString &damage() const { return damage_; }
-
-private:
-    QFile &file_;
-    long long number_ = 0;
-    QString damage_;
-};
-
-// A number cell: empty is missing; anything else must read as a finite number.
-bool numberCell(const QByteArray &text, std::optional<double> &value)
-{
-    const QByteArray t = text.trimmed();
-    if (t.isEmpty()) {
-        value.reset();
-        return true;
-    }
-    bool ok = false;
-    const double v = t.toDouble(&ok);
-    if (!ok || !std::isfinite(v))
-        return false;
-    value = v;
-    return true;
-}
-
-// Nimbrel's CSV, SI header (historyCsvHeader()) or the older stored-value header.
-bool readNimbrelCsv(TextLines &lines, const QByteArray &header, const ImportSink &sink, Damaged &damaged)
-{
-    static const QByteArray kOlderHeader =
-        "Dat,DayWeek,TempDoor,HumDoor,TempCH1,HumCH1,TempCH2,HumCH2,TempCH3,HumCH3,TempCH4,HumCH4,TempCH5,HumCH5,"
-        "UV,PressLocal,Weather,WindChill,WindGust,WindSpeed,RainCount,RainState,WindDirection";
-    const bool older = header == kOlderHeader;
-    if (!older && header + '\n' != historyCsvHeader()) {
-        damaged = {QStringLiteral("the header is not that of a CSV exported in SI units (--units si)"), 1};
-        return false;
-    }
-    constexpr int kMostFields = 24;
-    const int kFields = older ? 23 : 24;
-    QByteArray line;
-    while (lines.next(line)) {
-        if (line.isEmpty())
-            continue;
-        const QList<QByteArray> cells = line.split(',');
-        if (cells.size() != kFields) {
-            damaged = {QStringLiteral("%1 fields where the header names %2").arg(cells.size()).arg(kFields),
-                       lines.number()};
-            return false;
-        }
-        std::optional<double> v[kMostFields];
-        for (int i = 1; i < kFields; ++i) {
-            if (!numberCell(cells[i], v[i])) {
-                damaged = {QStringLiteral("field %1 \"%2\" is not a number").arg(i + 1).arg(QString::fromUtf8(cells[i])),
-                           lines.number()};
-                return false;
-            }
-        }
-        ImportedRecord record;
-        HistoryRow &r = record.row;
-        r.Dat = clockFromText(cells[0]);
-        if (!r.Dat.isValid()) {
-            damaged = {QStringLiteral("\"%1\" is not a date YYYY-MM-DDTHH:MM:SS").arg(QString::fromUtf8(cells[0])),
-                       lines.number()};
-            return false;
-        }
-        auto num = [&](int i) { return v[i].value_or(0.0); };
-        auto whole = [&](int i) { return int(std::lround(num(i))); };
-        record.hasCounter = true;
-        r.DayWeek = whole(1);
-        r.TempDoor = exchange::stationTemperature(num(2));
-        r.HumDoor = whole(3);
-        for (int c = 0; c < kChannelCount; ++c) {
-            r.TempCH[c] = exchange::stationTemperature(num(4 + 2 * c));
-            r.HumCH[c] = whole(5 + 2 * c);
-        }
-        r.UV = exchange::stationUv(num(14));
-        r.PressLocal = exchange::stationPressure16(num(15));
-        r.Weather = whole(16);
-        r.WindChill = exchange::stationTemperature(num(17));
-        if (older) {
-            r.WindGust = exchange::stationWind(num(18));
-            r.WindSpeed = exchange::stationWind(num(19));
-            r.RainCount = whole(20);
-            r.RainState = whole(21);
-            r.WindDirection = whole(22);
-        } else {
-            r.WindGust = exchange::stationWind(exchange::mphFromMs(num(18)));
-            r.WindSpeed = exchange::stationWind(exchange::mphFromMs(num(19)));
-            r.WindDirection = exchange::pointFromDegrees(num(20));
-            r.RainCount = whole(22);
-            r.RainState = whole(23);
-        }
-        if (!sink(record, lines.number()))
-            return true;
-    }
-    if (!lines.damage().isEmpty()) {
-        damaged = {lines.damage(), lines.number()};
-        return false;
-    }
-    return true;
-}
-
-// "dd/mm/yy" (or with '-' or '.') and "hh:mm": the clock reading; invalid otherwise.
-QDateTime cumulusDate(const QByteArray &date, const QByteArray &time)
-{
-    if (date.size() != 8 || time.size() != 5 || time.at(2) != ':')
-        return {};
-    const char sep = date.at(2);
-    if ((sep != '/' && sep != '-' && sep != '.') || date.at(5) != sep)
-        return {};
-    bool ok[5] = {};
-    const int day = date.left(2).toInt(&ok[0]);
-    const int month = date.mid(3, 2).toInt(&ok[1]);
-    const int year = date.mid(6, 2).toInt(&ok[2]);
-    const int hour = time.left(2).toInt(&ok[3]);
-    const int minute = time.mid(3, 2).toInt(&ok[4]);
-    for (bool b : ok) {
-        if (!b)
-            return {};
-    }
-    const QDate d(year < 70 ? 2000 + year : 1900 + year, month, day);
-    const QTime t(hour, minute);
-    return d.isValid() && t.isValid() ? QDateTime(d, t, Qt::UTC) : QDateTime();
-}
-
-bool looksLikeCumulus(const QByteArray &line)
-{
-    const char sep = line.contains(';') ? ';' : ',';
-    const QList<QByteArray> cells = line.split(sep);
-    return cells.size() >= 2 && cumulusDate(cells[0].trimmed(), cells[1].trimmed()).isValid();
-}
-
-// A Cumulus monthly log; its rain comes from "rain today", which starts
-// again at 0 each day.
-bool readCumulusLog(TextLines &lines, QByteArray line, int outdoorChannel, const ImportSink &sink, Damaged &damaged)
-{
-    constexpr int kLeastFields = 14;
-    const int outdoor = outdoorChannel - 1;
-    std::optional<double> rainToday;
-    do {
-        if (line.trimmed().isEmpty())
-            continue;
-        const bool decimalComma = line.contains(';');
-        const QList<QByteArray> cells = line.split(decimalComma ? ';' : ',');
-        if (cells.size() < kLeastFields) {
-            damaged = {QStringLiteral("%1 fields, a Cumulus log line has at least %2").arg(cells.size()).arg(kLeastFields),
-                       lines.number()};
-            return false;
-        }
-        ImportedRecord record;
-        HistoryRow &r = record.row;
-        r.Dat = cumulusDate(cells[0].trimmed(), cells[1].trimmed());
-        if (!r.Dat.isValid()) {
-            damaged = {QStringLiteral("\"%1 %2\" is not a date dd/mm/yy hh:mm")
-                           .arg(QString::fromUtf8(cells[0]), QString::fromUtf8(cells[1])),
-                       lines.number()};
-            return false;
-        }
-        r.DayWeek = r.Dat.date().dayOfWeek();
-        std::optional<double> v[18];
-        const int used = std::min<int>(cells.size(), 18);
-        for (int i = 2; i < used; ++i) {
-            QByteArray cell = cells[i];
-            if (decimalComma)
-                cell.replace(',', '.');
-            if (!numberCell(cell, v[i])) {
-                damaged = {QStringLiteral("field %1 \"%2\" is not a number").arg(i + 1).arg(QString::fromUtf8(cells[i])),
-                           lines.number()};
-                return false;
-            }
-        }
-        auto num = [&](int i) { return v[i].value_or(0.0); };
-        r.TempCH[outdoor] = exchange::stationTemperature(num(2));
-        r.HumCH[outdoor] = int(std::lround(num(3)));
-        r.WindSpeed = exchange::stationWind(exchange::mphFromKmh(num(5)));
-        r.WindGust = exchange::stationWind(exchange::mphFromKmh(num(6)));
-        r.WindDirection = exchange::pointFromDegrees(num(7));
-        r.PressLocal = exchange::stationPressure16(num(10));
-        r.TempDoor = exchange::stationTemperature(num(12));
-        r.HumDoor = int(std::lround(num(13)));
-        r.WindChill = exchange::stationTemperature(v[15].value_or(num(2)));
-        r.UV = exchange::stationUv(num(17));
-        if (v[9]) {
-            if (rainToday)
-                record.rainTips = (*v[9] >= *rainToday ? *v[9] - *rainToday : *v[9]) / kMmPerTip;
-            rainToday = v[9];
-        }
-        if (!sink(record, lines.number()))
-            return true;
-    } while (lines.next(line));
-    if (!lines.damage().isEmpty()) {
-        damaged = {lines.damage(), lines.number()};
-        return false;
-    }
-    return true;
 }
 
 sqlite3 *nativeHandle(const QSqlDatabase &db)
@@ -462,7 +218,7 @@ ImportOutcome importHistory(HistoryStore &store, const QString &path, int outdoo
     }
     Merger merger(store, outcome);
     const ImportSink sink = [&merger](const ImportedRecord &record, long long line) { return merger.add(record, line); };
-    Damaged damaged;
+    ImportDamage damaged;
     bool read = false;
     if (sqlite) {
         outcome.format = QStringLiteral("weewx archive");
