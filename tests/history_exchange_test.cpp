@@ -179,6 +179,9 @@ TEST_F(Exchange, CsvRoundTripThroughTheTool)
     const auto target = HistoryStore::openForReading(file("to/datat"));
     ASSERT_TRUE(target);
     expectSameRecords(rows, allRows(*target), false);
+    QSqlQuery summary(target->database());
+    ASSERT_TRUE(summary.exec(QStringLiteral("SELECT SUM(N) FROM HistorySummary WHERE Level = 1")) && summary.next());
+    EXPECT_EQ(summary.value(0).toInt(), 5) << "the daily summaries count the imported records";
 
     // A range's first record has its rain from the record before it: 53 - 50 tips.
     const test::ProcessRun range = test::runProcess(

@@ -188,7 +188,8 @@ private:
 
 }  // namespace
 
-ImportOutcome importHistory(HistoryStore &store, const QString &path, int outdoorChannel, bool dryRun)
+ImportOutcome importHistory(HistoryStore &store, const QString &path, int outdoorChannel, bool dryRun,
+                            const QStringList &firstSql)
 {
     ImportOutcome outcome;
     auto refuse = [&](const QString &why, long long line) {
@@ -215,6 +216,15 @@ ImportOutcome importHistory(HistoryStore &store, const QString &path, int outdoo
         outcome.status = ImportOutcome::Status::Failed;
         outcome.why = db.lastError().text();
         return outcome;
+    }
+    for (const QString &sql : firstSql) {
+        QString why;
+        if (!execSql(db, sql, why)) {
+            db.rollback();
+            outcome.status = ImportOutcome::Status::Failed;
+            outcome.why = why;
+            return outcome;
+        }
     }
     Merger merger(store, outcome);
     const ImportSink sink = [&merger](const ImportedRecord &record, long long line) { return merger.add(record, line); };

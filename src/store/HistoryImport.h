@@ -43,8 +43,10 @@ struct ImportOutcome {
 // Reads `path` and merges it into `store`; with `dryRun` nothing is kept,
 // the counts say what would happen. `outdoorChannel` (1..5) receives a
 // weewx archive's outTemp and outHumidity and a Cumulus log's outdoor
-// values.
-ImportOutcome importHistory(HistoryStore &store, const QString &path, int outdoorChannel, bool dryRun);
+// values. `firstSql` runs in the import's transaction before the records
+// (and is undone with them).
+ImportOutcome importHistory(HistoryStore &store, const QString &path, int outdoorChannel, bool dryRun,
+                            const QStringList &firstSql = {});
 
 // Reasons listed in ImportOutcome::reasons at most.
 inline constexpr int kImportReasonsKept = 5;
