@@ -63,9 +63,12 @@ QList<QByteArray> csvLines(const QString &path)
     return lines;
 }
 
-const QByteArray kHeader = "Dat,DayWeek,TempDoor,HumDoor,TempCH1,HumCH1,TempCH2,HumCH2,TempCH3,HumCH3,TempCH4,HumCH4,"
-                           "TempCH5,HumCH5,UV,PressLocal,Weather,WindChill,WindGust,WindSpeed,RainCount,RainState,"
-                           "WindDirection";
+const QByteArray kHeader =
+    "time,day_of_week,indoor_temperature [C],indoor_humidity [%],channel1_temperature [C],channel1_humidity [%],"
+    "channel2_temperature [C],channel2_humidity [%],channel3_temperature [C],channel3_humidity [%],"
+    "channel4_temperature [C],channel4_humidity [%],channel5_temperature [C],channel5_humidity [%],uv [UVI],"
+    "pressure_sea_level [hPa],forecast [code],wind_chill [C],wind_gust [m/s],wind_speed [m/s],wind_direction [deg],"
+    "rain [mm],rain_counter [tips],rain_state [code]";
 
 class Folder : public testing::Test {
 protected:
@@ -268,15 +271,16 @@ TEST_F(Folder, ExportWritesTheHeaderAndEachRowAsStored)
         ASSERT_EQ(opened.store->append(m), AppendResult::Appended);
     }
     // The history in the current folder by default. Channels without a
-    // reading (4: too cold, 5: no sensor) are empty cells, not 0 °C and 0 %.
+    // reading (4: too cold, 5: no sensor) are empty cells, not 0 °C and 0 %;
+    // wind in m/s, direction point 15 as degrees, no rain for the first row.
     const ToolRun run = runTool({"export", "history.csv"}, dir.path());
     ASSERT_EQ(run.exitCode, 0) << qPrintable(run.err);
     EXPECT_EQ(csvLines(file("history.csv")),
               (QList<QByteArray>{kHeader,
-                                 "2026-01-05T06:00:00,1,21.7,38,-17.3,91,0.1,80,0,55,,,,,0.3,1003.4375,2,-25.9,14.1,"
-                                 "12.3,40123,0,15",
-                                 "2026-01-05T06:30:00,1,21.7,38,-17.3,91,0.1,80,0,55,,,,,0.3,1003.4375,2,-25.9,0,"
-                                 "12.3,40123,0,15"}));
+                                 "2026-01-05T06:00:00,1,21.7,38,-17.3,91,0.1,80,0,55,,,,,0.3,1003.4375,2,-25.9,6.303,"
+                                 "5.499,337.5,,40123,0",
+                                 "2026-01-05T06:30:00,1,21.7,38,-17.3,91,0.1,80,0,55,,,,,0.3,1003.4375,2,-25.9,0.000,"
+                                 "5.499,337.5,0,40123,0"}));
 }
 
 struct ExportRange {

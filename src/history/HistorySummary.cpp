@@ -120,6 +120,12 @@ QString summaryMaxColumn(const char *storedColumn)
     return QString::fromLatin1(storedColumn) + QStringLiteral("Max");
 }
 
+QStringList dropHistorySummarySql()
+{
+    return {QStringLiteral("DROP TRIGGER IF EXISTS HistorySummaryAppend"),
+            QStringLiteral("DROP TABLE IF EXISTS HistorySummary")};
+}
+
 SummaryState prepareHistorySummary(QSqlDatabase &db, QString &why, bool build)
 {
     bool ok = false;

@@ -17,6 +17,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 
 namespace nimbrel::history {
 
@@ -47,6 +48,12 @@ enum class SummaryState {
 // says whether they are Ready or Stale. `why` says what failed. Building ten
 // years of five-minute records takes seconds, once.
 SummaryState prepareHistorySummary(QSqlDatabase &db, QString &why, bool build = true);
+
+// The statements that remove the summaries and their trigger, for a bulk
+// import: run in its transaction, followed by prepareHistorySummary once it
+// is committed, a rebuild costs a fraction of a million trigger runs. A
+// history left without them is rebuilt at the next preparation.
+QStringList dropHistorySummarySql();
 
 // Column names in the summary: "<stored column>Min", "<stored column>Max".
 QString summaryMinColumn(const char *storedColumn);

@@ -1,12 +1,24 @@
-// The history as CSV, one row per record, oldest first, for spreadsheets and
-// scripts: the fields of the table under their own names, dates as
-// "YYYY-MM-DDTHH:MM:SS", numbers in the C locale as the shortest text that
-// reads back as the stored value; a remote channel's two cells are empty
-// where it had no reading (stored as 0.0 and 0). Written by `nimbrel-tool export` and by the
-// main window's "Export history…".
+// The history as text for spreadsheets, scripts and other programs, one
+// record per line, oldest first, dates as "YYYY-MM-DDTHH:MM:SS" (the
+// station's clock), numbers in the C locale. Written by `nimbrel-tool export`
+// and by the main window's "Export history…".
+//
+// CSV: a header naming every column with its unit in brackets. In SI (the
+// default) temperatures are °C ("C"), humidity %, UV the UV index, the
+// sea-level pressure hPa, wind m/s, direction degrees (0 north, 90 east),
+// rain mm; in the user's units, the units the window shows. `rain` is what
+// fell since the record before (empty without one in the 31 days before, 0 where
+// the counter went back or jumped more than 2000 tips), `rain_counter` the
+// station's running count of rain-gauge tips (0.6875 mm each). Empty cells:
+// a channel without a reading (stored as 0.0 °C and 0 %), an indoor sensor
+// without one, a pressure of 0, a wind of more than 200 mph.
+//
+// JSON lines: one object per record in the history's base units (°C, %,
+// hPa, mph, tips), direction in degrees, null for the same missing values.
 #pragma once
 
 #include "HistoryStore.h"
+#include "SettingsStore.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -15,17 +27,42 @@
 
 namespace nimbrel {
 
-QByteArray historyCsvHeader();
-QByteArray historyCsvLine(const HistoryRow &row);
+// The unit codes of the user's units (Settings' Temp, Press, Speed, Rain,
+// UVI); absent for SI.
+struct CsvUnits {
+    bool user = false;
+    Settings codes;
+};
 
-// Hands the header and the rows with after < Dat <= upTo to `put` in chunks
-// of about 64 KiB; stops at the first chunk `put` refuses. False when a
-// chunk was refused or the history could not be read (store.lastError()).
+QByteArray historyCsvHeader(const CsvUnits &units = {});
+// `previous` is the record before `row` (for its rain), null for the first.
+QByteArray historyCsvLine(const HistoryRow &row, const HistoryRow *previous, const CsvUnits &units = {});
+QByteArray historyJsonLine(const HistoryRow &row, const HistoryRow *previous);
+
+// Calls visit(row, previous) for the rows with after < Dat <= upTo, oldest
+// first, reading 4096 records at a time so that a writer is never kept
+// waiting by a long export. Dat is the clock reading held in UTC: a local
+// time asks the C library for the zone at every use, which cost more than
+// the rest of an export. False when visit stopped or reading failed (`why`).
+bool forEachHistoryRow(const HistoryStore &store, const QDateTime &after, const QDateTime &upTo,
+                       const std::function<bool(const HistoryRow &, const HistoryRow *)> &visit, QString *why);
+
+// "YYYY-MM-DDTHH:MM:SS" as a clock reading held in UTC; invalid otherwise.
+QDateTime clockFromText(const char *text, qsizetype size);
+enum class TextFormat { Csv, JsonLines };
+
+// Hands the header (CSV only) and the rows with after < Dat <= upTo to `put`
+// in chunks of about 64 KiB; stops at the first chunk `put` refuses. False
+// when a chunk was refused or the history could not be read (the reason in
+// `readError`).
+bool writeHistoryText(const HistoryStore &store, const QDateTime &after, const QDateTime &upTo, TextFormat format,
+                      const CsvUnits &units, const std::function<bool(const QByteArray &)> &put,
+                      QString *readError = nullptr);
 bool writeHistoryCsv(const HistoryStore &store, const QDateTime &after, const QDateTime &upTo,
-                     const std::function<bool(const QByteArray &)> &put);
+                     const std::function<bool(const QByteArray &)> &put, QString *readError = nullptr);
 
-// The whole history into `path`, replacing the file only once the CSV is
-// completely on disk. False, with the reason in `why`, on any failure.
+// The whole history as SI CSV into `path`, replacing the file only once the
+// CSV is completely on disk. False, with the reason in `why`, on any failure.
 bool exportHistoryCsv(const HistoryStore &store, const QString &path, QString *why);
 
 }  // namespace nimbrel

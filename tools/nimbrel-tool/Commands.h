@@ -12,6 +12,7 @@ namespace nimbrel::tool {
 int runDecode(const QStringList &arguments);
 int runExport(const QStringList &arguments);
 int runGenHistory(const QStringList &arguments);
+int runImport(const QStringList &arguments);
 
 // Says what went wrong on stderr, as "nimbrel-tool COMMAND: why", with the
 // command's usage after it when given; returns status for the caller to exit with.

@@ -16,8 +16,11 @@ void usage(FILE *to)
                "      decode a station memory image and print the record and header as JSON\n"
                "  report --month YYYY-MM | --year YYYY [--units metric|us] [--db FILE]\n"
                "      climate summary of a month (a line per day) or a year (a line per month)\n"
-               "  export [--from DATE] [--to DATE] [--db PATH] FILE.csv\n"
-               "      write the stored history as CSV; FILE - is stdout\n"
+               "  export [--data-dir DIR] [--format csv|jsonl|weewx] [--units si|user] [--from DATE]\n"
+               "         [--to DATE] [--db PATH] FILE\n"
+               "      write the stored history as CSV, JSON lines or a weewx archive; FILE - is stdout\n"
+               "  import [--data-dir DIR] [--dry-run] FILE\n"
+               "      merge a weewx archive, a Cumulus log or an exported CSV into the history\n"
                "  gen-history --years N --period MINUTES [--end DATE] [--seed N] [--force] FILE\n"
                "      write a synthetic history table for demonstrations and benchmarks\n"
                "  astro --at YYYY-MM-DDTHH:MM:SS --lat DEG --latmin MIN --lon DEG --lonmin MIN\n"
@@ -51,6 +54,8 @@ int main(int argc, char *argv[])
         return nimbrel::tool::runDecode(arguments);
     if (command == QLatin1String("export"))
         return nimbrel::tool::runExport(arguments);
+    if (command == QLatin1String("import"))
+        return nimbrel::tool::runImport(arguments);
     if (command == QLatin1String("gen-history"))
         return nimbrel::tool::runGenHistory(arguments);
     if (command == QLatin1String("report"))

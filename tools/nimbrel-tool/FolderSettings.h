@@ -1,0 +1,57 @@
+// What export and import read from a data folder besides the history: the
+// outdoor channel (`[upload] channel` of nimbrel.ini) and the user's units
+// (the settings table `datsum`). Both are read only; a missing or unreadable
+// file gives the defaults (channel 1, °C, hPa, km/h, inch, UVI).
+#pragma once
+
+#include "Measurement.h"
+#include "SafeFile.h"
+#include "SettingsStore.h"
+#include "TableFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
+namespace nimbrel::tool {
+
+inline int outdoorChannel(const QString &folder)
+{
+    const QString ini = QDir(folder).filePath(QStringLiteral("nimbrel.ini"));
+    const QFileInfo info(ini);
+    // nimbrel.ini is a few lines; anything else is not read.
+    if (!info.isFile() || info.size() > (1 << 20))
+        return 1;
+    const int channel = QSettings(ini, QSettings::IniFormat).value(QStringLiteral("upload/channel"), 1).toInt();
+    return channel >= 1 && channel <= kChannelCount ? channel : 1;
+}
+
+inline Settings userUnits(const QString &folder)
+{
+    Settings units;
+    const QString path = QDir(folder).filePath(QStringLiteral("datsum"));
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() > (16 << 20))
+        return units;
+    const QString connection = uniqueConnectionName(QStringLiteral("units"));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        QSqlQuery q(db);
+        if (db.open() && q.exec(QStringLiteral("SELECT Temp, Press, Speed, Rain, UVI FROM SumSet LIMIT 1")) &&
+            q.next()) {
+            units.Temp = q.value(0).toInt();
+            units.Press = q.value(1).toInt();
+            units.Speed = q.value(2).toInt();
+            units.Rain = q.value(3).toInt();
+            units.UVI = q.value(4).toInt();
+        }
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return units;
+}
+
+}  // namespace nimbrel::tool
