@@ -447,7 +447,8 @@ TEST(CommandLine, OneDataFolderHasOneProgram)
         startWindow(first, demo, user);
         startWindow(second, demo, user);
         QProcess *ended = nullptr;
-        for (int i = 0; i < 300 && !ended; ++i) {
+        // The patience is only a net under a stalled machine: the loop ends when one ends.
+        for (int i = 0; i < 1200 && !ended; ++i) {
             if (first.waitForFinished(50))
                 ended = &first;
             else if (second.waitForFinished(50))

@@ -35,19 +35,9 @@ using namespace nimbrel;
 
 namespace {
 
-// Pumps events until `done` or the time is up.
-// The time-out is only the net under a stalled machine: every wait ends at its event.
 bool waitUntil(const std::function<bool()> &done, int timeoutMs = 60000)
 {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
+    return test::pumpUntil(done, timeoutMs);
 }
 
 using test::Broker;

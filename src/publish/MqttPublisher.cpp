@@ -300,7 +300,18 @@ private:
         if (connected) {
             flush();  // a record taken over just before the end
             sayGoodbye();
+        } else if (attempting && leavingQuietly()) {
+            // Handed over before the broker's answer came: the broker may
+            // already hold the session, and a broken connection would send
+            // the last will ("offline") while the next program carries on.
+            sayGoodbye();
         }
+    }
+
+    bool leavingQuietly()
+    {
+        std::lock_guard lock(mutex_);
+        return quietGoodbye_;
     }
 
     // "offline" before a clean disconnect: the broker sends the last will

@@ -238,22 +238,7 @@ bool forEachHistoryRow(const HistoryStore &store, const QDateTime &after, const 
             r.Dat = clockFromText(dat.constData(), dat.size());
             if (!r.Dat.isValid())
                 continue;  // not a stored date: never written, never shown
-            r.DayWeek = q.value(1).toInt();
-            r.TempDoor = q.value(2).toDouble();
-            r.HumDoor = q.value(3).toInt();
-            for (int c = 0; c < kChannelCount; ++c) {
-                r.TempCH[c] = q.value(4 + 2 * c).toDouble();
-                r.HumCH[c] = q.value(5 + 2 * c).toInt();
-            }
-            r.UV = q.value(14).toDouble();
-            r.PressLocal = q.value(15).toDouble();
-            r.Weather = q.value(16).toInt();
-            r.WindChill = q.value(17).toDouble();
-            r.WindGust = q.value(18).toDouble();
-            r.WindSpeed = q.value(19).toDouble();
-            r.RainCount = q.value(20).toInt();
-            r.RainState = q.value(21).toInt();
-            r.WindDirection = q.value(22).toInt();
+            HistoryStore::readValues(q, r);
             if (!visit(r, havePrevious ? &previous : nullptr))
                 return false;
             previous = r;

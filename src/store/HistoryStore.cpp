@@ -53,22 +53,7 @@ HistoryRow rowFromQuery(const QSqlQuery &q)
 {
     HistoryRow r;
     r.Dat = HistoryStore::dateFromText(q.value(0).toString());
-    r.DayWeek = q.value(1).toInt();
-    r.TempDoor = q.value(2).toDouble();
-    r.HumDoor = q.value(3).toInt();
-    for (int c = 0; c < kChannelCount; ++c) {
-        r.TempCH[c] = q.value(4 + 2 * c).toDouble();
-        r.HumCH[c] = q.value(5 + 2 * c).toInt();
-    }
-    r.UV = q.value(14).toDouble();
-    r.PressLocal = q.value(15).toDouble();
-    r.Weather = q.value(16).toInt();
-    r.WindChill = q.value(17).toDouble();
-    r.WindGust = q.value(18).toDouble();
-    r.WindSpeed = q.value(19).toDouble();
-    r.RainCount = q.value(20).toInt();
-    r.RainState = q.value(21).toInt();
-    r.WindDirection = q.value(22).toInt();
+    HistoryStore::readValues(q, r);
     return r;
 }
 
@@ -145,6 +130,26 @@ void loadMeasurement(const HistoryRow &r, Measurement &m)
 QString HistoryStore::dateText(const QDateTime &dt)
 {
     return dt.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+}
+
+void HistoryStore::readValues(const QSqlQuery &q, HistoryRow &r)
+{
+    r.DayWeek = q.value(1).toInt();
+    r.TempDoor = q.value(2).toDouble();
+    r.HumDoor = q.value(3).toInt();
+    for (int c = 0; c < kChannelCount; ++c) {
+        r.TempCH[c] = q.value(4 + 2 * c).toDouble();
+        r.HumCH[c] = q.value(5 + 2 * c).toInt();
+    }
+    r.UV = q.value(14).toDouble();
+    r.PressLocal = q.value(15).toDouble();
+    r.Weather = q.value(16).toInt();
+    r.WindChill = q.value(17).toDouble();
+    r.WindGust = q.value(18).toDouble();
+    r.WindSpeed = q.value(19).toDouble();
+    r.RainCount = q.value(20).toInt();
+    r.RainState = q.value(21).toInt();
+    r.WindDirection = q.value(22).toInt();
 }
 
 QDateTime HistoryStore::dateFromText(const QString &text)

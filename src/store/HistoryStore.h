@@ -140,6 +140,9 @@ public:
     // date order.
     static QString dateText(const QDateTime &dt);
     static QDateTime dateFromText(const QString &text);
+    // Every field of a row but its date, from a query that selects the
+    // table's columns in their stored order (the date first).
+    static void readValues(const QSqlQuery &q, HistoryRow &row);
 
 private:
     explicit HistoryStore(QString connection, QString path);

@@ -24,8 +24,9 @@
 
 namespace nimbrel::test {
 
-// Pumps events until `done` or the time is up.
-inline bool pumpUntil(const std::function<bool()> &done, int timeoutMs = 8000)
+// Pumps events until `done` or the time is up. The time-out is only the net
+// under a stalled machine: every wait ends at its event.
+inline bool pumpUntil(const std::function<bool()> &done, int timeoutMs = 60000)
 {
     QElapsedTimer t;
     t.start();

@@ -4,6 +4,7 @@
 #include "Commands.h"
 #include "DataFolder.h"
 #include "DataFolderLock.h"
+#include "FolderHold.h"
 #include "FolderSettings.h"
 #include "HistoryImport.h"
 #include "HistoryStore.h"
@@ -31,21 +32,6 @@ constexpr const char *kCommand = "import";
 int badArguments(const QString &why)
 {
     return report(kCommand, why, 2, kUsage);
-}
-
-// Both the window and the background recorder write datat: both locks are
-// held while the records go in, so neither starts meanwhile.
-QString takeFolder(const QString &folder, std::vector<std::unique_ptr<DataFolderLock>> &locks)
-{
-    for (const QString &name : {DataFolderLock::fileName(), DataFolderLock::recorderFileName()}) {
-        auto lock = std::make_unique<DataFolderLock>(folder, name);
-        if (lock->tryLock() == DataFolderLock::State::HeldByOther)
-            return QStringLiteral("Nimbrel is running on %1 (process %2); close it first")
-                .arg(QDir::toNativeSeparators(folder))
-                .arg(lock->holderPid());
-        locks.push_back(std::move(lock));
-    }
-    return {};
 }
 
 }  // namespace
@@ -86,7 +72,7 @@ int runImport(const QStringList &arguments)
         return badArguments(QStringLiteral("FILE is datat itself"));
 
     std::vector<std::unique_ptr<DataFolderLock>> locks;
-    const QString inUse = takeFolder(folder, locks);
+    const QString inUse = holdFolder(folder, locks);
     if (!inUse.isEmpty())
         return report(kCommand, inUse, 1);
     HistoryStore::Opened opened = HistoryStore::open(target, QDateTime::currentDateTime());

@@ -6,6 +6,7 @@
 #include "Commands.h"
 #include "DataFolder.h"
 #include "DataFolderLock.h"
+#include "FolderHold.h"
 #include "HistoryStore.h"
 
 #include <QDateTime>
@@ -39,21 +40,6 @@ QString newestCopy(const QDir &folder)
     QStringList names = folder.entryList({QStringLiteral("datat.cleared-*")}, QDir::Files | QDir::NoSymLinks,
                                          QDir::Name);
     return names.isEmpty() ? QString() : folder.filePath(names.last());
-}
-
-// The folder's owner and its background recorder both write datat: both
-// locks are held while the records go in, so neither starts meanwhile.
-QString takeFolder(const QString &folder, std::vector<std::unique_ptr<DataFolderLock>> &locks)
-{
-    for (const QString &name : {DataFolderLock::fileName(), DataFolderLock::recorderFileName()}) {
-        auto lock = std::make_unique<DataFolderLock>(folder, name);
-        if (lock->tryLock() == DataFolderLock::State::HeldByOther)
-            return QStringLiteral("Nimbrel is running on %1 (process %2); close it first")
-                .arg(QDir::toNativeSeparators(folder))
-                .arg(lock->holderPid());
-        locks.push_back(std::move(lock));
-    }
-    return {};
 }
 
 }  // namespace
@@ -102,7 +88,7 @@ int runRestoreCleared(const QStringList &arguments)
     if (!source)
         return report(kCommand, QStringLiteral("cannot read %1: %2").arg(copy, why), 2);
     std::vector<std::unique_ptr<DataFolderLock>> locks;
-    const QString inUse = takeFolder(folder, locks);
+    const QString inUse = holdFolder(folder, locks);
     if (!inUse.isEmpty())
         return report(kCommand, inUse, 1);
 
