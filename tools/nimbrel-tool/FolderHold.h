@@ -1,10 +1,14 @@
 #pragma once
 
+#include "Commands.h"
 #include "DataFolderLock.h"
+#include "HistoryStore.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QString>
 #include <memory>
+#include <cstdio>
 #include <vector>
 
 namespace nimbrel::tool {
@@ -24,6 +28,30 @@ inline QString holdFolder(const QString &folder, std::vector<std::unique_ptr<Dat
         locks.push_back(std::move(lock));
     }
     return {};
+}
+
+// Holds the folder and opens its datat for writing. Without a history to
+// write, the sentence has been told and `status` is the exit status.
+inline std::unique_ptr<HistoryStore> holdHistory(const char *command, const QString &folder,
+                                                 std::vector<std::unique_ptr<DataFolderLock>> &locks, int &status)
+{
+    const QString inUse = holdFolder(folder, locks);
+    if (!inUse.isEmpty()) {
+        status = report(command, inUse, 1);
+        return nullptr;
+    }
+    const QString target = QDir(folder).filePath(QStringLiteral("datat"));
+    HistoryStore::Opened opened = HistoryStore::open(target, QDateTime::currentDateTime());
+    if (!opened.store || (opened.problem != TableProblem::None && opened.problem != TableProblem::Empty)) {
+        status = report(command, QStringLiteral("cannot write %1: %2")
+                                     .arg(target, opened.error.isEmpty() ? toString(opened.problem) : opened.error),
+                        1);
+        return nullptr;
+    }
+    if (!opened.setAside.isEmpty())
+        std::fprintf(stderr, "nimbrel-tool %s: the damaged %s was kept as %s\n", command, qPrintable(target),
+                     qPrintable(opened.setAside));
+    return std::move(opened.store);
 }
 
 }  // namespace nimbrel::tool

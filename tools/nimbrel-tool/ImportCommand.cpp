@@ -72,21 +72,14 @@ int runImport(const QStringList &arguments)
         return badArguments(QStringLiteral("FILE is datat itself"));
 
     std::vector<std::unique_ptr<DataFolderLock>> locks;
-    const QString inUse = holdFolder(folder, locks);
-    if (!inUse.isEmpty())
-        return report(kCommand, inUse, 1);
-    HistoryStore::Opened opened = HistoryStore::open(target, QDateTime::currentDateTime());
-    if (!opened.store || (opened.problem != TableProblem::None && opened.problem != TableProblem::Empty))
-        return report(kCommand, QStringLiteral("cannot write %1: %2")
-                                    .arg(target, opened.error.isEmpty() ? toString(opened.problem) : opened.error),
-                      1);
-    if (!opened.setAside.isEmpty())
-        std::fprintf(stderr, "nimbrel-tool %s: the damaged %s was kept as %s\n", kCommand, qPrintable(target),
-                     qPrintable(opened.setAside));
+    int status = 0;
+    const std::unique_ptr<HistoryStore> held = holdHistory(kCommand, folder, locks, status);
+    if (!held)
+        return status;
 
     // The summaries go with the import's transaction and are rebuilt after:
     // through their trigger ten years took half as long again.
-    const ImportOutcome outcome = importHistory(*opened.store, file, outdoorChannel(folder), dryRun,
+    const ImportOutcome outcome = importHistory(*held, file, outdoorChannel(folder), dryRun,
                                                 dryRun ? QStringList() : history::dropHistorySummarySql());
     switch (outcome.status) {
     case ImportOutcome::Status::FileRefused:
@@ -97,7 +90,7 @@ int runImport(const QStringList &arguments)
     case ImportOutcome::Status::Done: break;
     }
     if (!dryRun) {
-        QSqlDatabase db = opened.store->database();
+        QSqlDatabase db = held->database();
         QString why;
         if (history::prepareHistorySummary(db, why) == history::SummaryState::Unusable)
             std::fprintf(stderr, "nimbrel-tool %s: the records are in, but the summaries could not be brought up "

@@ -88,19 +88,11 @@ int runRestoreCleared(const QStringList &arguments)
     if (!source)
         return report(kCommand, QStringLiteral("cannot read %1: %2").arg(copy, why), 2);
     std::vector<std::unique_ptr<DataFolderLock>> locks;
-    const QString inUse = holdFolder(folder, locks);
-    if (!inUse.isEmpty())
-        return report(kCommand, inUse, 1);
-
-    HistoryStore::Opened opened = HistoryStore::open(target, QDateTime::currentDateTime());
-    if (!opened.store || (opened.problem != TableProblem::None && opened.problem != TableProblem::Empty))
-        return report(kCommand, QStringLiteral("cannot write %1: %2")
-                                    .arg(target, opened.error.isEmpty() ? toString(opened.problem) : opened.error),
-                      1);
-    if (!opened.setAside.isEmpty())
-        std::fprintf(stderr, "nimbrel-tool %s: the damaged %s was kept as %s\n", kCommand, qPrintable(target),
-                     qPrintable(opened.setAside));
-    HistoryStore &store = *opened.store;
+    int status = 0;
+    const std::unique_ptr<HistoryStore> held = holdHistory(kCommand, folder, locks, status);
+    if (!held)
+        return status;
+    HistoryStore &store = *held;
 
     long long restored = 0;
     long long present = 0;
