@@ -205,7 +205,7 @@ TEST(Outbox, MqttGetsEveryRecordOfABrokerOutageOnceInOrder)
     settings.mqtt.enabled = true;
     settings.mqtt.host = QStringLiteral("127.0.0.1");
     settings.mqtt.port = broker.port;
-    auto list = makeDestinations(settings, h.dir.path(), QStringLiteral("9.9"), {});
+    auto list = makeDestinations(settings, {h.dir.path(), QStringLiteral("9.9"), {}});
     ASSERT_EQ(list.size(), 1u);
     Outbox outbox(std::move(list.front()), h.cursorPath("mqtt"));
     outbox.setHistory(h.store.get(), [&h](const HistoryRow &row) {
@@ -282,7 +282,7 @@ TEST(Outbox, UploadCatchesUpWithinItsWindowOldestFirst)
     settings.upload.stationId = QStringLiteral("IGARDEN7");
     settings.upload.key = QStringLiteral("key");
     const QDateTime now = recordTime(5).addSecs(60);  // 08:26: 08:20 and 08:25 are within ten minutes
-    auto list = makeDestinations(settings, h.dir.path(), QStringLiteral("9.9"), [now] { return now; });
+    auto list = makeDestinations(settings, {h.dir.path(), QStringLiteral("9.9"), [now] { return now; }});
     ASSERT_EQ(list.size(), 1u);
     Outbox outbox(std::move(list.front()), h.cursorPath("upload"));
     outbox.setClock([now] { return now; });

@@ -12,21 +12,25 @@ Publishing::Publishing(const AppContext &context, QObject *parent) : QObject(par
 {
     const QDir data(context.workDir);
     settings_ = loadPublishSettings(data.filePath(QLatin1String(kPublishSettingsFile)));
+
+    DestinationContext made;
+    made.dataDir = context.workDir;
+    made.softwareVersion = QStringLiteral(NIMBREL_VERSION);
+    if (const Clock *clock = context.clock)
+        made.now = [clock] { return clock->now(); };
+    made.outdoorChannel = settings_.upload.channel;
+    std::vector<std::unique_ptr<Destination>> list = makeDestinations(settings_, made, &settings_.problems);
     for (const QString &problem : settings_.problems)
         std::fprintf(stderr, "nimbrel: %s\n", qPrintable(problem));
     if (!settings_.problems.isEmpty())
         show();
 
-    std::function<QDateTime()> now;
-    if (const Clock *clock = context.clock)
-        now = [clock] { return clock->now(); };
-    for (std::unique_ptr<Destination> &d :
-         makeDestinations(settings_, context.workDir, QStringLiteral(NIMBREL_VERSION), now)) {
+    for (std::unique_ptr<Destination> &d : list) {
         continuing_ = continuing_ || d->continuing();
         const QString cursor = data.filePath(QStringLiteral("outbox/%1.cursor").arg(d->name()));
         auto outbox = std::make_unique<Outbox>(std::move(d), cursor);
-        if (now)
-            outbox->setClock(now);
+        if (made.now)
+            outbox->setClock(made.now);
         connect(outbox.get(), &Outbox::statusChanged, this, &Publishing::show);
         outboxes_.push_back(std::move(outbox));
     }

@@ -656,9 +656,17 @@ void StationEngine::feedStationState()
 {
     if (!publishing_ || holdStationState_)
         return;
-    publishing_->setStationState({recorder_->connected(), recorder_->headerRead(),
-                                  ageFrom(recorder_->measurement().Dat, now()),
-                                  historyPeriodMs(recorder_->image()[kPeriodByte]) / 60000});
+    StationState state{recorder_->connected(), recorder_->headerRead(), ageFrom(recorder_->measurement().Dat, now()),
+                       historyPeriodMs(recorder_->image()[kPeriodByte]) / 60000, std::nullopt};
+    if (recorder_->headerRead()) {
+        // The location the header holds, the user's city written in.
+        const StationSummary &s = recorder_->summary();
+        const double north = s.LatMin + s.LatSec / 60.0;
+        const double east = s.LongMin + s.LongSec / 60.0;
+        state.position = GeoPosition{(s.Hemispheres & 2) ? -north : north, (s.Hemispheres & 1) ? east : -east,
+                                     double(s.Altitude)};
+    }
+    publishing_->setStationState(state);
 }
 
 // The snapshot: the recorder's record and header as decoded, the choices

@@ -13,8 +13,17 @@
 #include <QDateTime>
 #include <QObject>
 #include <QString>
+#include <optional>
 
 namespace nimbrel {
+
+// Where the station stands: the location the user chose (the station's
+// own, or a city from the table), signed degrees north and east.
+struct GeoPosition {
+    double latitude = 0;
+    double longitude = 0;
+    double altitudeM = 0;
+};
 
 // What the engine knows of the station.
 struct StationState {
@@ -22,6 +31,7 @@ struct StationState {
     bool headerRead = false;
     QDateTime newestRecord;  // the station's wall clock, as Measurement::Dat
     int periodMinutes = 0;   // the history period; 0: not known
+    std::optional<GeoPosition> position;  // known once the header was read
 };
 
 enum class DestinationState { Ok, Sending, Waiting, Failing, Off };

@@ -2,7 +2,9 @@
 #include "Destinations.h"
 
 #include "MqttPublisher.h"
+#include "Networks.h"
 #include "SafeFile.h"
+#include "SectionReader.h"
 #include "WeatherUpload.h"
 
 #include <QDir>
@@ -12,6 +14,8 @@
 #include <QJsonObject>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
+#include <iterator>
 #include <optional>
 
 namespace nimbrel {
@@ -212,17 +216,47 @@ private:
     bool failing_ = false;
 };
 
+struct Factory {
+    const char *section;
+    const char *title;
+    NetworkFactory make;
+};
+
+// The destinations of their own sections, by section name.
+const Factory kFactories[] = {
+    {"cwop", "CWOP", nullptr},
+    {"wow", "WOW", nullptr},
+    {"awekas", "AWEKAS", nullptr},
+    {"windy", "Windy", nullptr},
+    {"pwsweather", "PWSweather", nullptr},
+    {"weathercloud", "Weathercloud", nullptr},
+    {"openweathermap", "OpenWeatherMap", nullptr},
+    {"influxdb", "InfluxDB", nullptr},
+};
+
 }  // namespace
 
-std::vector<std::unique_ptr<Destination>> makeDestinations(const PublishSettings &settings, const QString &dataDir,
-                                                           const QString &softwareVersion,
-                                                           const std::function<QDateTime()> &now)
+std::vector<std::unique_ptr<Destination>> makeDestinations(const PublishSettings &settings,
+                                                           const DestinationContext &context, QStringList *problems)
 {
     std::vector<std::unique_ptr<Destination>> list;
     if (settings.mqtt.enabled)
-        list.push_back(std::make_unique<MqttDestination>(settings.mqtt, dataDir, softwareVersion, now));
+        list.push_back(
+            std::make_unique<MqttDestination>(settings.mqtt, context.dataDir, context.softwareVersion, context.now));
     if (settings.upload.enabled)
-        list.push_back(std::make_unique<UploadDestination>(settings.upload, softwareVersion, now));
+        list.push_back(std::make_unique<UploadDestination>(settings.upload, context.softwareVersion, context.now));
+    for (const IniSection &section : settings.sections) {
+        const auto f = std::find_if(std::begin(kFactories), std::end(kFactories),
+                                    [&](const Factory &f) { return section.name == QLatin1String(f.section); });
+        if (f == std::end(kFactories) || !f->make)
+            continue;
+        SectionReader reader(section, settings.iniPath, QLatin1String(f->title), problems);
+        if (!reader.enabled() || !reader.ok())
+            continue;
+        std::unique_ptr<Destination> d = f->make(reader, context);
+        if (reader.finish() && d)
+            list.push_back(std::move(d));
+    }
     return list;
 }
 

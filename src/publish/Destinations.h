@@ -13,6 +13,8 @@
 #include "Destination.h"
 #include "PublishSettings.h"
 
+#include <QStringList>
+
 #include <QDateTime>
 #include <functional>
 #include <memory>
@@ -23,10 +25,19 @@ namespace nimbrel {
 // What the MQTT destination keeps of a handover between programs in the data folder.
 inline constexpr char kMqttHandoverFile[] = "handover-mqtt.json";
 
-// One destination per enabled section, MQTT first. `dataDir` holds the
-// handover file; `now` is the program's clock (empty: the computer's).
-std::vector<std::unique_ptr<Destination>> makeDestinations(const PublishSettings &settings, const QString &dataDir,
-                                                           const QString &softwareVersion,
-                                                           const std::function<QDateTime()> &now);
+// What every destination is made with.
+struct DestinationContext {
+    QString dataDir;          // the data folder: handover and registration files
+    QString softwareVersion;  // "1.4.0"
+    std::function<QDateTime()> now;  // the program's clock (empty: the computer's)
+    int outdoorChannel = 1;   // 1..5: whose temperature and humidity are "outdoor"
+};
+
+// One destination per enabled section, MQTT and the upload first, then the
+// others in the order their sections stand in nimbrel.ini. A section that
+// cannot be used is reported into `problems` and left off.
+std::vector<std::unique_ptr<Destination>> makeDestinations(const PublishSettings &settings,
+                                                           const DestinationContext &context,
+                                                           QStringList *problems = nullptr);
 
 }  // namespace nimbrel

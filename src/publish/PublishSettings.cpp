@@ -8,12 +8,13 @@
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QRegularExpression>
+#include <algorithm>
 
 namespace nimbrel {
 
 namespace {
 
-enum class Section { None, Mqtt, Upload, Web, Backup, Unknown };
+enum class Section { None, Mqtt, Upload, Web, Backup, Destination, Unknown };
 
 // nimbrel.ini is a few lines; a password file's first line, a password.
 constexpr qint64 kIniLimit = 64 * 1024;
@@ -55,9 +56,18 @@ bool validTopicPrefix(const QString &prefix)
 
 }  // namespace
 
+QStringList destinationSectionNames()
+{
+    return {QStringLiteral("cwop"),        QStringLiteral("wow"),          QStringLiteral("awekas"),
+            QStringLiteral("windy"),       QStringLiteral("pwsweather"),   QStringLiteral("weathercloud"),
+            QStringLiteral("openweathermap"), QStringLiteral("influxdb")};
+}
+
 PublishSettings loadPublishSettings(const QString &path)
 {
     PublishSettings s;
+    s.iniPath = QFileInfo(path).absoluteFilePath();
+    IniSection *destination = nullptr;
     // Beside the data folder (the ini's folder), in its parent.
     const QString dataFolder = QFileInfo(path).absolutePath();
     const QString besideData = QFileInfo(dataFolder).absolutePath();
@@ -110,10 +120,22 @@ PublishSettings loadPublishSettings(const QString &path)
                 section = Section::Web;
             } else if (name == QLatin1String("backup")) {
                 section = Section::Backup;
+            } else if (destinationSectionNames().contains(name)) {
+                section = Section::Destination;
+                const auto same = std::find_if(s.sections.begin(), s.sections.end(),
+                                               [&](const IniSection &d) { return d.name == name; });
+                if (same == s.sections.end()) {
+                    s.sections.push_back({name, number, {}});
+                    destination = &s.sections.back();
+                } else {
+                    destination = &*same;
+                }
             } else {
                 section = Section::Unknown;
-                complain(name.isEmpty() ? QStringLiteral("a section name needs [ and ]")
-                                        : QStringLiteral("unknown section [%1] (known: [mqtt], [upload], [web], [backup])").arg(name));
+                complain(name.isEmpty()
+                             ? QStringLiteral("a section name needs [ and ]")
+                             : QStringLiteral("unknown section [%1] (known: [mqtt], [upload], [web], [backup], [%2])")
+                                   .arg(name, destinationSectionNames().join(QLatin1String("], ["))));
             }
             continue;
         }
@@ -128,6 +150,10 @@ PublishSettings loadPublishSettings(const QString &path)
         const QString value = line.mid(equals + 1).trimmed();
         if (section == Section::None) {
             complain(QStringLiteral("\"%1\" stands before any [mqtt], [upload], [web] or [backup] section").arg(key));
+            continue;
+        }
+        if (section == Section::Destination) {
+            destination->entries.push_back({key, value, number});
             continue;
         }
         auto setBool = [&](bool &target) {

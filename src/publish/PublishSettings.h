@@ -66,6 +66,7 @@
 #include <QStringList>
 #include <QUrl>
 #include <optional>
+#include <vector>
 
 namespace nimbrel {
 
@@ -106,11 +107,31 @@ struct BackupSettings {
     int weekly = 4;
 };
 
+// One line of a destination's own section, as written.
+struct IniEntry {
+    QString key;
+    QString value;
+    int line = 0;
+};
+
+// A destination's section ([cwop], [influxdb], ...), read by that destination
+// (SectionReader.h). A section written twice is one section.
+struct IniSection {
+    QString name;
+    int line = 0;  // where it first starts
+    std::vector<IniEntry> entries;
+};
+
+// The sections of the destinations beyond MQTT and the upload.
+QStringList destinationSectionNames();
+
 struct PublishSettings {
+    QString iniPath;  // absolute
     MqttSettings mqtt;
     UploadSettings upload;
     WebSettings web;
     BackupSettings backup;
+    std::vector<IniSection> sections;
     // One sentence per line that was not applied, "nimbrel.ini:7: ..."; also
     // settings that leave a service off (enabled without a host or URL).
     QStringList problems;
