@@ -13,6 +13,23 @@
 
 namespace nimbrel {
 
+class HttpService;
+
 using NetworkFactory = std::unique_ptr<Destination> (*)(SectionReader &reader, const DestinationContext &context);
+// A weather network over HTTP: the service alone; the HTTP network
+// destination (HttpNetwork.h) drives it.
+using ServiceFactory = std::unique_ptr<HttpService> (*)(SectionReader &reader, const DestinationContext &context);
+
+// Destinations of their own kind.
+std::unique_ptr<Destination> makeCwopDestination(SectionReader &reader, const DestinationContext &context);
+std::unique_ptr<Destination> makeInfluxDestination(SectionReader &reader, const DestinationContext &context);
+
+// Weather networks over HTTP.
+std::unique_ptr<HttpService> makeWowService(SectionReader &reader, const DestinationContext &context);
+std::unique_ptr<HttpService> makePwsweatherService(SectionReader &reader, const DestinationContext &context);
+std::unique_ptr<HttpService> makeWindyService(SectionReader &reader, const DestinationContext &context);
+std::unique_ptr<HttpService> makeAwekasService(SectionReader &reader, const DestinationContext &context);
+std::unique_ptr<HttpService> makeWeathercloudService(SectionReader &reader, const DestinationContext &context);
+std::unique_ptr<HttpService> makeOpenWeatherMapService(SectionReader &reader, const DestinationContext &context);
 
 }  // namespace nimbrel
