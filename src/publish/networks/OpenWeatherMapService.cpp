@@ -16,6 +16,10 @@
 // minute). It answers 204 when it took a measurement, and an error with a
 // JSON "message" otherwise.
 //
+// The registration needs the station's position: it is known once the
+// network has passed the station's state (setStationState) or a record
+// with it; until then nothing is registered and records cannot be sent.
+//
 // The ID the registration answers is kept in the data folder
 // (openweathermap-station.json, with a digest of the address and API key it
 // belongs to), so that a restart does not register the station again; a
@@ -35,6 +39,7 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QUrlQuery>
+#include <algorithm>
 #include <cstdio>
 
 namespace nimbrel {
@@ -118,7 +123,8 @@ public:
                                   {QStringLiteral("name"), QStringLiteral("Nimbrel station")},
                                   {QStringLiteral("latitude"), rounded(position_->latitude, 4)},
                                   {QStringLiteral("longitude"), rounded(position_->longitude, 4)},
-                                  {QStringLiteral("altitude"), rounded(position_->altitudeM, 0)}};
+                                  // It takes no altitude below sea level.
+                                  {QStringLiteral("altitude"), rounded(std::max(0.0, position_->altitudeM), 0)}};
         HttpCall call;
         call.method = "POST";
         call.url = endpoint(QStringLiteral("stations"));
