@@ -14,8 +14,10 @@
 // empty. AWEKAS shows what it gets as the station's present weather, so it
 // gets only the newest record, never one older than ten minutes (an older
 // one would stand for the present on its map), and at most one every five
-// minutes, the upload interval of its standard accounts. It answers "OK"
-// when it took the record; anything else is its words of refusal.
+// minutes (its standard accounts update no more often). It answers "OK"
+// when it took the record; a wrong user or password ("Benutzer/Passwort
+// Fehler") stops the tries until the settings change, and any other words
+// are tried again after a pause.
 #include "Networks.h"
 
 #include "HttpService.h"
@@ -24,7 +26,6 @@
 
 #include <QCryptographicHash>
 #include <QStringList>
-#include <QUrlQuery>
 
 namespace nimbrel {
 
