@@ -63,6 +63,10 @@ public:
     // place when the service takes only the present.
     virtual int intervalSecs() const = 0;
 
+    // What the engine knows of the station (its position), whenever it
+    // changes; before preparation() when known. Nothing by default.
+    virtual void setStationState(const StationState &state) { (void)state; }
+
     // A call to make once before the first record (a station to register);
     // none by default. Its answer goes to prepared().
     virtual std::optional<HttpCall> preparation() const { return std::nullopt; }
