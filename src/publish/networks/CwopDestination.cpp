@@ -130,7 +130,8 @@ void CwopDestination::openWindow()
 
 void CwopDestination::take(const CurrentConditions &c)
 {
-    const bool stale = !c.time.isValid() || wallClock(c.time).secsTo(wallClock(QDateTime::fromMSecsSinceEpoch(nowMs()))) > kCwopStaleSecs;
+    const QDateTime now = wallClock(QDateTime::fromMSecsSinceEpoch(nowMs()));
+    const bool stale = !c.time.isValid() || wallClock(c.time).secsTo(now) > kCwopStaleSecs;
     if (!ready() || stale) {
         Q_EMIT released(c.time);
         return;
@@ -169,6 +170,11 @@ void CwopDestination::take(const CurrentConditions &c)
 void CwopDestination::readLines()
 {
     while (socket_) {
+        if (step_ == Step::Closing) {
+            // What comes after the packet (a keep-alive) is not read.
+            socket_->skip(socket_->bytesAvailable());
+            return;
+        }
         const qsizetype end = buffer_.indexOf('\n');
         if (end < 0) {
             if (buffer_.size() > kCwopMaxLineBytes) {
@@ -184,8 +190,6 @@ void CwopDestination::readLines()
         buffer_.remove(0, end + 1);
         if (line.endsWith('\r'))
             line.chop(1);
-        if (step_ == Step::Closing)
-            continue;  // what comes after the packet (a keep-alive) is not read
         readBytes_ += line.size() + 1;
         if (readBytes_ > kCwopMaxGreetingBytes) {
             fail(QStringLiteral("the server sent more than %1 bytes without answering the login")
