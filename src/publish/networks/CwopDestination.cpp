@@ -337,8 +337,7 @@ DestinationState CwopDestination::state() const
 QString CwopDestination::line() const
 {
     if (!failing_ && !refused_ && !positionUsable())
-        return QStringLiteral("CWOP: nothing is sent until the station's location is known; choose it in the "
-                              "station's settings");
+        return QStringLiteral("CWOP: nothing is sent until the station's location is known");
     return text_;
 }
 
