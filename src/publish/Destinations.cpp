@@ -246,7 +246,7 @@ struct Factory {
 
 // The destinations of their own sections, by section name.
 const Factory kFactories[] = {
-    {"cwop", "CWOP", nullptr},
+    {"cwop", "CWOP", makeCwopDestination},
     {"wow", "WOW", nullptr},
     {"awekas", "AWEKAS", nullptr},
     {"windy", "Windy", nullptr},

@@ -152,8 +152,12 @@ int Outbox::handOut()
         QDateTime after = handed_.isValid() ? handed_ : cursor_;
         if (!after.isValid() || !reach.past)
             after = std::max(after, newest.Dat.addSecs(-1));
-        if (reach.limitSecs > 0)
-            after = std::max(after, wallClock(now()).addSecs(-reach.limitSecs - 1));
+        if (reach.limitSecs > 0) {
+            // Compared on the rows' own clock face: a wall-clock time marked
+            // UTC against a local one is hours off anywhere but at UTC.
+            const QDateTime oldest = wallClock(now()).addSecs(-reach.limitSecs - 1);
+            after = std::max(after, QDateTime(oldest.date(), oldest.time()));
+        }
         const int room = destination_->capacity() - static_cast<int>(unacknowledged_.size());
         if (room <= 0 || after >= newest.Dat)
             break;
