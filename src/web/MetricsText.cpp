@@ -4,6 +4,7 @@
 #include "ExchangeUnits.h"
 #include "NumberFormat.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <utility>
@@ -55,7 +56,8 @@ std::optional<double> metresPerSecond(const std::optional<double> &mph)
     return mph ? std::optional<double>(exchange::msFromMph(*mph)) : std::nullopt;
 }
 
-// Seconds between two wall-clock faces: the record carries no zone.
+// A wall-clock face in seconds: the record carries no zone, so it and the
+// computer's clock are compared face to face.
 qint64 faceSecs(const QDateTime &t)
 {
     return QDateTime(t.date(), t.time(), Qt::UTC).toSecsSinceEpoch();
