@@ -348,9 +348,30 @@ TEST(WebPage, HeadlessChromiumShowsTheCurrentValuesDrawsTheChartsAndFollowsUpdat
     if (!QFile::exists(WebSettings().chartScript))
         GTEST_SKIP() << "libjs-chart.js is not installed";
     Served served;
+    // Two destinations, one failing, its sentence with markup that must stay text.
+    WebSnapshot sending = served.station.snapshot();
+    sending.destinations = {
+        {QStringLiteral("mqtt"), DestinationState::Ok, QStringLiteral("MQTT: connected"), QDateTime()},
+        {QStringLiteral("upload"), DestinationState::Failing, QStringLiteral("Upload failed: <b>HTTP 500</b>"),
+         QDateTime()}};
+    served.server->update(sending);
     HeadlessChromium browser;
     ASSERT_TRUE(browser.start());
     browser.call(QStringLiteral("Page.enable"));
+    // The destinations' list once it shows `count` lines (0: once it is
+    // hidden), a line as name|state|sentence.
+    auto destinations = [&](int count) {
+        return browser
+            .evaluate(QStringLiteral("new Promise(done => { const look = () => {"
+                                     "  const box = document.getElementById('destinations');"
+                                     "  const rows = box.querySelectorAll('li');"
+                                     "  if (%1 === 0 ? box.hidden : !box.hidden && rows.length === %1)"
+                                     "    done(Array.from(rows, r => Array.from(r.children, c => c.textContent)"
+                                     "      .join('|')).join('\\n'));"
+                                     "  else setTimeout(look, 20); }; look(); })")
+                          .arg(count))
+            .toString();
+    };
     auto viewport = [&](int width, int height, bool phone) {
         browser.call(QStringLiteral("Emulation.setDeviceMetricsOverride"),
                      {{QStringLiteral("width"), width}, {QStringLiteral("height"), height},
@@ -380,6 +401,7 @@ TEST(WebPage, HeadlessChromiumShowsTheCurrentValuesDrawsTheChartsAndFollowsUpdat
     ASSERT_EQ(drawn.size(), 6);
     for (const QJsonValue &points : drawn)
         EXPECT_GT(points.toInt(), 0) << "every chart drew points";
+    EXPECT_EQ(destinations(2).toStdString(), "mqtt|ok|MQTT: connected\nupload|failing|Upload failed: <b>HTTP 500</b>");
 
     // A new record reaches the open page through the event stream.
     WebSnapshot next = served.station.snapshot();
@@ -393,7 +415,9 @@ TEST(WebPage, HeadlessChromiumShowsTheCurrentValuesDrawsTheChartsAndFollowsUpdat
                   .toString()
                   .replace(QLatin1Char(','), QLatin1Char('.')),
               QStringLiteral("30.1"));
-    served.server->update(served.station.snapshot());
+    EXPECT_EQ(destinations(0).toStdString(), "") << "nothing configured: no list";
+    served.server->update(sending);
+    destinations(2);
 
     const QString shots = qEnvironmentVariable("NIMBREL_WEB_SCREENSHOTS");
     if (shots.isEmpty())

@@ -68,6 +68,15 @@ const OwnWord kOwnWords[] = {
     {"trend_rising", {u"растёт", u"rising", u"steigend", u"en hausse", u"in aumento"}},
     {"trend_falling", {u"падает", u"falling", u"fallend", u"en baisse", u"in calo"}},
     {"trend_steady", {u"без изменений", u"steady", u"gleichbleibend", u"stable", u"stabile"}},
+    // The list of destinations: its heading and the state words of
+    // /api/status ("ok", "sending", "waiting", "failing", "off").
+    {"destinations", {u"Отправка записей", u"Sending records", u"Versand der Aufzeichnungen",
+                      u"Envoi des enregistrements", u"Invio delle registrazioni"}},
+    {"destination_ok", {u"работает", u"ok", u"in Ordnung", u"fonctionne", u"funziona"}},
+    {"destination_sending", {u"отправляет", u"sending", u"sendet", u"envoi en cours", u"invio in corso"}},
+    {"destination_waiting", {u"ожидает", u"waiting", u"wartet", u"en attente", u"in attesa"}},
+    {"destination_failing", {u"ошибка", u"failing", u"gestört", u"en échec", u"in errore"}},
+    {"destination_off", {u"выключено", u"off", u"aus", u"désactivé", u"disattivato"}},
     {"no_records", {u"Записей пока нет", u"No records yet", u"Noch keine Aufzeichnungen",
                     u"Aucun enregistrement pour l’instant", u"Ancora nessuna registrazione"}},
     {"server_lost", {u"Нет связи с программой", u"The program cannot be reached", u"Das Programm ist nicht erreichbar",

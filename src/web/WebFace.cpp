@@ -17,6 +17,7 @@ WebFace::WebFace(const StationEngine &engine, const std::function<void(const QSt
     if (!settings.web.enabled)
         return;
     server_ = std::make_unique<web::WebServer>(settings.web, engine.history());
+    server_->setClock([&engine] { return engine.now(); });
     QString why;
     if (!server_->start(&why)) {
         report(why);

@@ -1,5 +1,6 @@
 #include "WebServer.h"
 
+#include "MetricsText.h"
 #include "PageView.h"
 #include "PageWords.h"
 #include "StatusJson.h"
@@ -204,6 +205,12 @@ HttpReply WebServer::route(const HttpRequest &request)
         return HttpReply::json(compact(currentJson(snapshot_)));
     if (path == QLatin1String("/api/status"))
         return HttpReply::json(destinationsJson(snapshot_.destinations));
+    if (path == QLatin1String("/metrics")) {
+        HttpReply r;
+        r.contentType = kMetricsContentType;
+        r.body = metricsText(snapshot_, now_());
+        return r;
+    }
     if (path == QLatin1String("/api/display"))
         return HttpReply::json(display_);
     if (path == QLatin1String("/api/history")) {

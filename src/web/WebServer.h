@@ -10,6 +10,8 @@
 //   GET /api/display      what the page shows, in the user's units and language
 //   GET /api/events       server-sent events: "display" after every update()
 //   GET /api/history      the history, reduced (HistoryQuery.h)
+//   GET /api/status       each destination's state (StatusJson.h)
+//   GET /metrics          the snapshot for Prometheus (MetricsText.h)
 //
 // and HEAD for each. Any other method gets 405, any other path 404; no path
 // is ever mapped to a file: chart.js is read once at start, the page's own
@@ -28,8 +30,10 @@
 #include "WebSnapshot.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QJsonObject>
 #include <QObject>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -65,6 +69,9 @@ public:
 
     // The new state: answers from now on use it, and every open page gets it.
     void update(const WebSnapshot &snapshot);
+    // The computer's clock, for the newest record's age in /metrics: the
+    // engine's, so that --clock holds here too. The system clock until set.
+    void setClock(std::function<QDateTime()> now) { now_ = std::move(now); }
     // The translation table's rows of both windows (LangTable::rows of forms
     // 1, 2 and 3); the page's words come from them.
     void setTranslations(std::vector<LangRow> rows);
@@ -100,6 +107,7 @@ private:
     std::map<QString, HttpReply> assets_;  // by path, read once
     HttpFront front_;
     quint16 port_ = 0;
+    std::function<QDateTime()> now_ = [] { return QDateTime::currentDateTime(); };
     Stats stats_;
 };
 

@@ -105,11 +105,48 @@ function render(d) {
     body.appendChild(row);
   }
 
+  loadStatus();
+
   // A new record: the charts follow.
   if (d.record_plain !== shownRecord) {
     shownRecord = d.record_plain;
     loadHistory();
   }
+}
+
+// The destinations as /api/status names them: one line each (name, state
+// word, sentence), the list hidden while none is configured. Fetched after
+// every display, which follows each change of a destination's state.
+let statusAsked = 0;  // the newest status request; older answers are dropped
+function loadStatus() {
+  const asked = ++statusAsked;
+  fetch('/api/status')
+    .then((r) => (r.ok ? r.json().catch(() => null) : null), () => null)
+    .then((s) => {
+      // An unanswered request leaves the list as it was; the connection
+      // line says the program is gone.
+      if (asked !== statusAsked || s === null) return;
+      showDestinations(Array.isArray(s.destinations) ? s.destinations : []);
+    })
+    .catch(pageFault);
+}
+function textSpan(className, text) {
+  const el = document.createElement('span');
+  el.className = className;
+  el.textContent = text;
+  return el;
+}
+function showDestinations(list) {
+  const w = words();
+  $('#destinations').hidden = list.length === 0;
+  const items = list.map((d) => {
+    const li = document.createElement('li');
+    const state = textSpan('dest-state', w['destination_' + d.state] || d.state);
+    state.dataset.state = d.state;
+    li.append(textSpan('dest-name', d.name), state, textSpan('dest-sentence', d.sentence || ''));
+    return li;
+  });
+  $('#destination-list').replaceChildren(...items);
 }
 
 const COLORS = ['#c0392b', '#1f6fb2', '#2e9d4f', '#8e44ad', '#d35400', '#16a085'];
