@@ -8,6 +8,7 @@
 #include "PublishSettings.h"
 #include "Recorder.h"
 #include "StationEngine.h"
+#include "Units.h"
 #include "WeatherUpload.h"
 #include "support/MqttBroker.h"
 #include "support/SimLink.h"
@@ -174,6 +175,12 @@ TEST(PublishedState, BaseUnitsAndNullWhereAPanelShowsAPlaceholder)
         EXPECT_DOUBLE_EQ(good[QLatin1String(key)].toDouble(-999), value) << key;
     }
     EXPECT_EQ(good[QStringLiteral("wind_direction_point")].toString(), QStringLiteral("SW"));
+    // The gauge's count past what one rain window may hold is still a count.
+    Measurement longRun = goodRecord(t);
+    longRun.RainCount = 4000;
+    EXPECT_DOUBLE_EQ(stateJson(currentConditions(longRun, StationSummary{}, nullptr))[QStringLiteral("rain_counter_mm")]
+                         .toDouble(),
+                     4000 * rainTipFactor(unitCode(RainUnit::Mm)));
     for (const char *key : {"channel2_temperature", "channel2_humidity", "channel5_dew_point"}) {
         EXPECT_TRUE(good.contains(QLatin1String(key)) && good[QLatin1String(key)].isNull())
             << key << ": no sensor, a null rather than 0";

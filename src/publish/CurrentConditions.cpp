@@ -173,7 +173,11 @@ QJsonObject stateJson(const CurrentConditions &c)
         c.rainTotalStart.isValid() ? QJsonValue(isoWithOffset(c.rainTotalStart)) : QJsonValue(QJsonValue::Null);
     o[QStringLiteral("rain_today")] = number(tipsMm(c.rainSinceMidnightTips), 2);
     o[QStringLiteral("rain_counter")] = whole(c.rainCounterTips);
-    o[QStringLiteral("rain_counter_mm")] = number(tipsMm(c.rainCounterTips), 2);
+    // The gauge's running count grows without end: no plausibility cut.
+    o[QStringLiteral("rain_counter_mm")] =
+        number(c.rainCounterTips ? std::optional<double>(*c.rainCounterTips * rainTipFactor(unitCode(RainUnit::Mm)))
+                                 : std::nullopt,
+               2);
     o[QStringLiteral("uv_index")] = number(c.uvIndex, 1);
     if (c.batteriesKnown) {
         QJsonObject low;
