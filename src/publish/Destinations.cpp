@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Destinations.h"
 
+#include "HttpNetwork.h"
+#include "HttpService.h"
 #include "MqttPublisher.h"
 #include "Networks.h"
 #include "SafeFile.h"
@@ -220,18 +222,19 @@ struct Factory {
     const char *section;
     const char *title;
     NetworkFactory make;
+    ServiceFactory service;  // a weather network over HTTP, driven by the HTTP network destination
 };
 
 // The destinations of their own sections, by section name.
 const Factory kFactories[] = {
-    {"cwop", "CWOP", nullptr},
-    {"wow", "WOW", nullptr},
-    {"awekas", "AWEKAS", nullptr},
-    {"windy", "Windy", nullptr},
-    {"pwsweather", "PWSweather", nullptr},
-    {"weathercloud", "Weathercloud", nullptr},
-    {"openweathermap", "OpenWeatherMap", nullptr},
-    {"influxdb", "InfluxDB", nullptr},
+    {"cwop", "CWOP", nullptr, nullptr},
+    {"wow", "WOW", nullptr, makeWowService},
+    {"awekas", "AWEKAS", nullptr, nullptr},
+    {"windy", "Windy", nullptr, makeWindyService},
+    {"pwsweather", "PWSweather", nullptr, makePwsweatherService},
+    {"weathercloud", "Weathercloud", nullptr, nullptr},
+    {"openweathermap", "OpenWeatherMap", nullptr, nullptr},
+    {"influxdb", "InfluxDB", nullptr, nullptr},
 };
 
 }  // namespace
@@ -248,12 +251,13 @@ std::vector<std::unique_ptr<Destination>> makeDestinations(const PublishSettings
     for (const IniSection &section : settings.sections) {
         const auto f = std::find_if(std::begin(kFactories), std::end(kFactories),
                                     [&](const Factory &f) { return section.name == QLatin1String(f.section); });
-        if (f == std::end(kFactories) || !f->make)
+        if (f == std::end(kFactories) || (!f->make && !f->service))
             continue;
         SectionReader reader(section, settings.iniPath, QLatin1String(f->title), problems);
         if (!reader.enabled() || !reader.ok())
             continue;
-        std::unique_ptr<Destination> d = f->make(reader, context);
+        std::unique_ptr<Destination> d = f->make ? f->make(reader, context)
+                                                 : makeHttpNetwork(section.name, f->service(reader, context), context);
         if (reader.finish() && d)
             list.push_back(std::move(d));
     }
