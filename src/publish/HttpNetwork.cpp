@@ -268,11 +268,6 @@ private:
             // the record kept.
             [[fallthrough]];
         case Verdict::Retry: {
-            // The record is kept unless a newer one took its place.
-            if (sent && !pending_)
-                pending_ = sent;
-            else if (sent)
-                Q_EMIT released(sent->time);
             int wait = delayMs_;
             if (retryAfterSecs > 0)
                 wait = std::clamp(static_cast<int>(std::min<qint64>(retryAfterSecs, pauses_.largestRetryMs / 1000) * 1000),
@@ -280,7 +275,14 @@ private:
             delayMs_ = std::min(delayMs_ * 2, pauses_.largestRetryMs);
             failing_ = true;
             text_ = QStringLiteral("%1: failing: %2; next try in %3 s").arg(title_, words).arg((wait + 999) / 1000);
+            // The pause runs before anyone hears of the record: a newer one
+            // handed meanwhile waits for it too.
             wait_->start(wait);
+            // The record is kept unless a newer one took its place.
+            if (sent && !pending_)
+                pending_ = sent;
+            else if (sent)
+                Q_EMIT released(sent->time);
             break;
         }
         case Verdict::Refused:

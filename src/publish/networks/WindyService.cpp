@@ -58,8 +58,9 @@ public:
         addNumber(readings, "gust", metresPerSecond(c.windGustMph), 1);
         if (c.windDirectionDeg)
             readings.append({QStringLiteral("winddir"), QString::number(std::lround(*c.windDirectionDeg) % 360)});
+        // Pa, 100 to the hPa (the history's "PressPa" column holds hPa).
         addNumber(readings, "pressure",
-                  c.pressureSeaLevelHpa ? std::optional(historyPressPa(*c.pressureSeaLevelHpa)) : std::nullopt, 0);
+                  c.pressureSeaLevelHpa ? std::optional(*c.pressureSeaLevelHpa * 100.0) : std::nullopt, 0);
         addNumber(readings, "precip",
                   c.rainLastHourTips ? std::optional(tipsToMm(*c.rainLastHourTips)) : std::nullopt, 1);
         addNumber(readings, "uv", c.uvIndex, 1);
