@@ -231,7 +231,7 @@ struct Heard {
 TEST(Networks, TheDestinationRetriesServerErrorsStopsOnARefusedLoginAndGivesUpOnASilentServer)
 {
     const struct {
-        HttpNetworkPauses pauses;  // the silent row's retry never comes within the test
+        HttpNetworkPauses pauses;  // a retry of 60 s never comes within the test
         QList<QPair<int, QByteArray>> answers;
         bool silent;
         int requests;
@@ -243,6 +243,8 @@ TEST(Networks, TheDestinationRetriesServerErrorsStopsOnARefusedLoginAndGivesUpOn
          "WOW: failing: HTTP 500: Internal Server Error; next try in 1 s", "WOW: delivered "},
         {{20, 80, 30000, 0}, {{403, "Forbidden"}}, false, 1, false, false, "", "WOW: failing: HTTP 403: Forbidden; check"},
         {{60000, 60000, 300, 0}, {}, true, 1, false, true, "", "WOW: failing: no answer within 1 s; next try in 60 s"},
+        {{60000, 60000, 30000, 0}, {{200, QByteArray(64 * 1024, 'x')}}, false, 1, false, true, "",
+         "WOW: failing: the answer is longer than 16384 bytes; next try in 60 s"},
     };
     for (const auto &row : rows) {
         setHttpNetworkPauses(row.pauses);
