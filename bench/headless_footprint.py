@@ -18,20 +18,31 @@ five-minute records, and reports
     full read: each round kills the window, which leaves no mirror, so the
     recorder reads the station in full, and the next window asks at once.
 
+With --every-destination, nimbrel.ini turns every destination on, each
+pointed at a local stand-in (a mosquitto of its own, one HTTP server that
+answers every weather network, InfluxDB and the registration with success,
+and an APRS-IS server that greets, verifies and takes the packets), so the
+memory figure covers them all.
+
 usage: bench/headless_footprint.py [BUILD_DIR] [--seconds N] [--handovers N]
                                    [--fault-rate R] [--fault-rounds N]
+                                   [--every-destination]
 Goals: memory <= 50 MB, CPU < 0.5 % of a core, window <= 3 s, back <= 5 s,
 at most 8 block reads per handover, the station within 1 s of asking under
 link faults (the window's start included).
 """
 import argparse
+import http.server
 import os
 import select
 import shutil
 import signal
+import socket
+import socketserver
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 
@@ -113,6 +124,86 @@ def wait_line_any(proc, patterns, timeout=300):
     raise RuntimeError("no line with " + " or ".join(patterns))
 
 
+class AnyService(http.server.BaseHTTPRequestHandler):
+    """Answers every weather network, InfluxDB and a registration alike."""
+
+    def answer(self):
+        length = int(self.headers.get("Content-Length") or 0)
+        if length:
+            self.rfile.read(length)
+        if self.path.startswith("/write") or self.path.startswith("/api/v2/write"):
+            self.send_response(204)
+            self.end_headers()
+            return
+        body = b'{"ID": "5ed2118acc11ae0001f4a8ad", "status": "success", "code": 200}'
+        if "awekas" in self.path or "weathercloud" in self.path or "/up" in self.path:
+            body = b"success"
+        self.send_response(200)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+    do_GET = answer
+    do_POST = answer
+
+    def log_message(self, *args):
+        pass
+
+
+class Aprs(socketserver.StreamRequestHandler):
+    def handle(self):
+        self.wfile.write(b"# aprsc stand-in\r\n")
+        login = self.rfile.readline()
+        call = login.split()[1] if len(login.split()) > 1 else b"N0CALL"
+        self.wfile.write(b"# logresp " + call + b" unverified, server STANDIN\r\n")
+        for _ in self.rfile:
+            pass
+
+
+def serve(handler, server_class):
+    server = server_class(("127.0.0.1", 0), handler)
+    server.daemon_threads = True
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server, server.server_address[1]
+
+
+def every_destination(folder):
+    """Writes nimbrel.ini with every destination on; returns what to stop."""
+    http_server, http_port = serve(AnyService, http.server.ThreadingHTTPServer)
+    aprs_server, aprs_port = serve(Aprs, socketserver.ThreadingTCPServer)
+    def free_port():
+        probe = socket.socket()
+        probe.bind(("127.0.0.1", 0))
+        port = probe.getsockname()[1]
+        probe.close()
+        return port
+    mqtt_port, web_port = free_port(), free_port()
+    with open(os.path.join(folder, "mosquitto.conf"), "w") as f:
+        f.write(f"listener {mqtt_port} 127.0.0.1\nallow_anonymous true\npersistence false\n")
+    broker = subprocess.Popen(["mosquitto", "-c", os.path.join(folder, "mosquitto.conf")],
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    base = f"http://127.0.0.1:{http_port}"
+    with open(os.path.join(folder, "nimbrel.ini"), "w") as f:
+        f.write(f"""[mqtt]\nenabled=true\nhost=127.0.0.1\nport={mqtt_port}\n
+[upload]\nenabled=true\nurl={base}/up\nstationId=IFOOT1\nkey=k\n
+[web]\nenabled=true\nport={web_port}\n
+[cwop]\nenabled=true\nstationId=EW1234\nserver=127.0.0.1\nport={aprs_port}\n
+[wow]\nenabled=true\nurl={base}/wow\nsiteId=12345678\nkey=123456\n
+[awekas]\nenabled=true\nurl={base}/awekas\nuser=foot\npassword=pw\n
+[windy]\nenabled=true\nurl={base}/windy\nstationId=f1a2b3c4\npassword=pw\n
+[pwsweather]\nenabled=true\nurl={base}/pwsweather\nstationId=FOOT1\nkey=k\n
+[weathercloud]\nenabled=true\nurl={base}/weathercloud\nstationId=0123456789\nkey=0123456789abcdef0123456789abcdef\n
+[openweathermap]\nenabled=true\nurl={base}/owm\nkey=0123456789abcdef0123456789abcdef\n
+[influxdb]\nenabled=true\nurl={base}\ndatabase=weather\n""")
+
+    def stop():
+        broker.terminate()
+        broker.wait()
+        http_server.shutdown()
+        aprs_server.shutdown()
+    return stop
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("build", nargs="?", default="build")
@@ -120,6 +211,7 @@ def main():
     parser.add_argument("--handovers", type=int, default=5)
     parser.add_argument("--fault-rate", type=float, default=0.1)
     parser.add_argument("--fault-rounds", type=int, default=5)
+    parser.add_argument("--every-destination", action="store_true")
     args = parser.parse_args()
     build = os.path.abspath(args.build)
     folder = tempfile.mkdtemp(prefix="nimbrel-footprint-")
@@ -132,6 +224,7 @@ def main():
             f.write("[station]\nattached=true\nperiod=1\nadvanceSeconds=300\n"
                     "start=2026-06-21T12:00:00\nstateFile=station.state\nexchangeLog=exchange.log\n")
         exchange_log = os.path.join(folder, "exchange.log")
+        stop_destinations = every_destination(folder) if args.every_destination else None
         env = {k: v for k, v in os.environ.items()
                if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
         env["USER"] = f"footprint-{os.getpid()}"
@@ -193,7 +286,10 @@ def main():
             wait_line(recorder, "station taken back", 60)
         recorder.send_signal(signal.SIGTERM)
         recorder.wait()
-        print(f"peak memory over a 10-year history: {memory:.1f} MB (goal <= 50)")
+        if stop_destinations:
+            stop_destinations()
+        every = " with every destination on" if args.every_destination else ""
+        print(f"peak memory over a 10-year history{every}: {memory:.1f} MB (goal <= 50)")
         print(f"CPU while polling over {args.seconds} s: {100 * cpu:.3f} % of a core (goal < 0.5)")
         print("window has the station after its start: max {:.2f} s, mean {:.2f} s (goal <= 3)".format(
             max(to_window), sum(to_window) / len(to_window)))

@@ -318,7 +318,7 @@ TEST(Networks, RecordsThatComeWithinTheIntervalAreReplacedOrPassedOver)
 }
 
 // Bad lines of the networks' sections: one sentence each naming the line;
-// those stay off and the others run.
+// those are listed as off with it and the others run.
 TEST(Networks, EachUnusableSectionIsNamedByItsLineAndLeftOffWhileTheOthersRun)
 {
     QTemporaryDir dir;
@@ -331,13 +331,17 @@ TEST(Networks, EachUnusableSectionIsNamedByItsLineAndLeftOffWhileTheOthersRun)
     ini.close();
     QStringList problems;
     const auto list = makeDestinations(loadPublishSettings(ini.fileName()), kContext, &problems);
-    EXPECT_EQ(problems, (QStringList{QStringLiteral("nimbrel.ini:10: [windy] unknown key \"colour\"; Windy stays off."),
-                                     QStringLiteral("nimbrel.ini:13: [pwsweather] stationId must be the station's ID "
-                                                    "of letters and digits such as MYSTATION1, not \"MY STATION\"; "
-                                                    "PWSweather stays off."),
-                                     QStringLiteral("nimbrel.ini:18: [wow] keyFile %1 cannot be read (no such file); "
-                                                    "WOW stays off.")
-                                         .arg(dir.filePath(QStringLiteral("wow.key")))}));
-    ASSERT_EQ(list.size(), 1u);
-    EXPECT_EQ(list.front()->name(), QStringLiteral("upload"));
+    const QStringList expected{
+        QStringLiteral("nimbrel.ini:10: [windy] unknown key \"colour\"; Windy stays off."),
+        QStringLiteral("nimbrel.ini:13: [pwsweather] stationId must be the station's ID of letters and digits such as "
+                       "MYSTATION1, not \"MY STATION\"; PWSweather stays off."),
+        QStringLiteral("nimbrel.ini:18: [wow] keyFile %1 cannot be read (no such file); WOW stays off.")
+            .arg(dir.filePath(QStringLiteral("wow.key")))};
+    EXPECT_EQ(problems, expected);
+    ASSERT_EQ(list.size(), 4u);
+    EXPECT_NE(list[0]->state(), DestinationState::Off);
+    for (int i = 1; i < 4; ++i) {
+        EXPECT_EQ(list[i]->state(), DestinationState::Off);
+        EXPECT_EQ(list[i]->sentence(), expected.value(i - 1));
+    }
 }

@@ -218,6 +218,28 @@ private:
     bool failing_ = false;
 };
 
+// A destination whose section cannot be used: listed as off, with the
+// reason, so that /api/status and the status bar's hint say why it sends
+// nothing.
+class OffDestination : public Destination {
+public:
+    OffDestination(QString name, QString why) : name_(std::move(name)), why_(std::move(why)) {}
+    QString name() const override { return name_; }
+    Reach reach() const override { return {false, 0}; }
+    int capacity() const override { return 0; }
+    bool ready() const override { return false; }
+    void take(const CurrentConditions &) override {}
+    void setStationState(const StationState &) override {}
+    DestinationState state() const override { return DestinationState::Off; }
+    QString line() const override { return {}; }  // said among nimbrel.ini's problems
+    QString sentence() const override { return why_; }
+    QString troubleWord() const override { return {}; }
+
+private:
+    QString name_;
+    QString why_;
+};
+
 struct Factory {
     const char *section;
     const char *title;
@@ -253,12 +275,20 @@ std::vector<std::unique_ptr<Destination>> makeDestinations(const PublishSettings
                                     [&](const Factory &f) { return section.name == QLatin1String(f.section); });
         if (f == std::end(kFactories) || (!f->make && !f->service))
             continue;
-        SectionReader reader(section, settings.iniPath, QLatin1String(f->title), problems);
-        if (!reader.enabled() || !reader.ok())
-            continue;
-        std::unique_ptr<Destination> d = f->make ? f->make(reader, context)
-                                                 : makeHttpNetwork(section.name, f->service(reader, context), context);
-        if (reader.finish() && d)
+        QStringList refused;
+        SectionReader reader(section, settings.iniPath, QLatin1String(f->title), &refused);
+        const bool enabled = reader.enabled();
+        std::unique_ptr<Destination> d;
+        if (enabled && reader.ok())
+            d = f->make ? f->make(reader, context)
+                        : makeHttpNetwork(section.name, f->service(reader, context), context);
+        if (enabled && reader.ok())
+            reader.finish();
+        if (problems)
+            *problems << refused;
+        if (!reader.ok())
+            d = std::make_unique<OffDestination>(section.name, refused.value(0));
+        if (d)
             list.push_back(std::move(d));
     }
     return list;
