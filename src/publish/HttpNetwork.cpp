@@ -53,6 +53,7 @@ public:
     {
         pauses_.firstRetryMs = std::max(1, pauses_.firstRetryMs);
         pauses_.largestRetryMs = std::max(pauses_.firstRetryMs, pauses_.largestRetryMs);
+        pauses_.timeoutMs = std::max(1, pauses_.timeoutMs);
         delayMs_ = pauses_.firstRetryMs;
         wait_->setSingleShot(true);
         deadline_->setSingleShot(true);
