@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Destinations.h"
 
+#include "HttpNetwork.h"
+#include "HttpService.h"
 #include "MqttPublisher.h"
 #include "Networks.h"
 #include "SafeFile.h"
@@ -242,18 +244,19 @@ struct Factory {
     const char *section;
     const char *title;
     NetworkFactory make;
+    ServiceFactory service;  // a weather network over HTTP, driven by the HTTP network destination
 };
 
 // The destinations of their own sections, by section name.
 const Factory kFactories[] = {
-    {"cwop", "CWOP", makeCwopDestination},
-    {"wow", "WOW", nullptr},
-    {"awekas", "AWEKAS", nullptr},
-    {"windy", "Windy", nullptr},
-    {"pwsweather", "PWSweather", nullptr},
-    {"weathercloud", "Weathercloud", nullptr},
-    {"openweathermap", "OpenWeatherMap", nullptr},
-    {"influxdb", "InfluxDB", nullptr},
+    {"cwop", "CWOP", makeCwopDestination, nullptr},
+    {"wow", "WOW", nullptr, makeWowService},
+    {"awekas", "AWEKAS", nullptr, makeAwekasService},
+    {"windy", "Windy", nullptr, makeWindyService},
+    {"pwsweather", "PWSweather", nullptr, makePwsweatherService},
+    {"weathercloud", "Weathercloud", nullptr, makeWeathercloudService},
+    {"openweathermap", "OpenWeatherMap", nullptr, makeOpenWeatherMapService},
+    {"influxdb", "InfluxDB", nullptr, nullptr},
 };
 
 }  // namespace
@@ -270,14 +273,15 @@ std::vector<std::unique_ptr<Destination>> makeDestinations(const PublishSettings
     for (const IniSection &section : settings.sections) {
         const auto f = std::find_if(std::begin(kFactories), std::end(kFactories),
                                     [&](const Factory &f) { return section.name == QLatin1String(f.section); });
-        if (f == std::end(kFactories) || !f->make)
+        if (f == std::end(kFactories) || (!f->make && !f->service))
             continue;
         QStringList refused;
         SectionReader reader(section, settings.iniPath, QLatin1String(f->title), &refused);
         const bool enabled = reader.enabled();
         std::unique_ptr<Destination> d;
         if (enabled && reader.ok())
-            d = f->make(reader, context);
+            d = f->make ? f->make(reader, context)
+                        : makeHttpNetwork(section.name, f->service(reader, context), context);
         if (enabled && reader.ok())
             reader.finish();
         if (problems)
