@@ -231,7 +231,7 @@ const Factory kFactories[] = {
     {"pwsweather", "PWSweather", nullptr},
     {"weathercloud", "Weathercloud", nullptr},
     {"openweathermap", "OpenWeatherMap", nullptr},
-    {"influxdb", "InfluxDB", nullptr},
+    {"influxdb", "InfluxDB", makeInfluxDestination},
 };
 
 }  // namespace
