@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Runs with TZ=UTC (influx.cmake): a record's wall-clock time is its UTC time.
+#include "Destinations.h"
 #include "HistoryStore.h"
 #include "Outbox.h"
 #include "networks/InfluxDestination.h"
@@ -148,6 +149,47 @@ TEST(Influx, TheWriteNamesItsDatabaseOrBucketAndItsCredentials)
             if (name == "Authorization")
                 authorization = value;
         EXPECT_EQ(authorization, c.authorization);
+    }
+}
+
+// [influxdb] as written in nimbrel.ini: a destination, or one sentence
+// saying what to correct.
+TEST(Influx, TheSectionTakesOneOfDatabaseOrBucketWithMatchingCredentials)
+{
+    struct Case {
+        const char *what;
+        std::vector<std::pair<const char *, const char *>> keys;
+        const char *problem;  // empty: the destination is made
+    };
+    const Case cases[] = {
+        {"1.x with a user", {{"database", "w"}, {"user", "u"}, {"password", "p"}}, ""},
+        {"2.x with a token", {{"org", "o"}, {"bucket", "w"}, {"token", "t"}, {"measurement", "wx"}}, ""},
+        {"a bucket without a token", {{"bucket", "w"}}, "has neither token nor tokenFile"},
+        {"both kinds", {{"database", "w"}, {"bucket", "w"}, {"token", "t"}}, "has both database"},
+        {"neither kind", {{"user", "u"}, {"password", "p"}}, "neither database"},
+        {"a user for a bucket", {{"bucket", "w"}, {"token", "t"}, {"user", "u"}, {"password", "p"}},
+         "user and password go with database"},
+        {"a password without a user", {{"database", "w"}, {"password", "p"}}, "has a password but no user"},
+        {"a reserved measurement", {{"database", "w"}, {"measurement", "_x"}}, "measurement must be"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        PublishSettings settings;
+        settings.iniPath = QStringLiteral("/nonexistent/nimbrel.ini");
+        IniSection section{QStringLiteral("influxdb"), 1, {{QStringLiteral("enabled"), QStringLiteral("true"), 2}}};
+        for (const auto &[key, value] : c.keys)
+            section.entries.push_back({QString::fromLatin1(key), QString::fromLatin1(value), 3});
+        settings.sections.push_back(section);
+        QStringList problems;
+        const auto made = makeDestinations(settings, {QStringLiteral("/tmp/home"), QStringLiteral("9.9"), {}}, &problems);
+        if (*c.problem == '\0') {
+            ASSERT_EQ(made.size(), 1u) << problems.join(QLatin1Char('\n')).toStdString();
+            EXPECT_EQ(made.front()->name(), QStringLiteral("influxdb"));
+        } else {
+            EXPECT_TRUE(made.empty());
+            ASSERT_EQ(problems.size(), 1) << problems.join(QLatin1Char('\n')).toStdString();
+            EXPECT_TRUE(problems.front().contains(QLatin1String(c.problem))) << problems.front().toStdString();
+        }
     }
 }
 

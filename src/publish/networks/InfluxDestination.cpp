@@ -213,21 +213,26 @@ std::unique_ptr<Destination> makeInfluxDestination(SectionReader &reader, const 
     s.org = reader.text(QStringLiteral("org")).trimmed();
     s.bucket = reader.text(QStringLiteral("bucket")).trimmed();
     s.user = reader.text(QStringLiteral("user"));
+    // 2.x and 3.x write with a token only; 1.x with a user and password, or
+    // a token where its successors serve the 1.x write.
+    s.token = reader.secret(QStringLiteral("token"), QStringLiteral("tokenFile"), false);
+    s.password = reader.secret(QStringLiteral("password"), QStringLiteral("passwordFile"), false);
     const bool v1 = !s.database.isEmpty();
+    const bool user = !s.user.isEmpty();
     if (v1 == !s.bucket.isEmpty())
         reader.refuse(v1 ? QStringLiteral("bucket") : QStringLiteral("database"),
                       v1 ? QStringLiteral("has both database (InfluxDB 1.x) and bucket (2.x, 3.x); keep one")
                          : QStringLiteral("is enabled but has neither database (InfluxDB 1.x) nor bucket (2.x, 3.x)"));
-    // 2.x and 3.x write with a token only; 1.x with a user and password, or
-    // a token where its successors serve the 1.x write.
-    s.token = reader.secret(QStringLiteral("token"), QStringLiteral("tokenFile"), !v1);
-    s.password = reader.secret(QStringLiteral("password"), QStringLiteral("passwordFile"), !s.user.isEmpty());
-    if (!s.user.isEmpty() && !v1)
+    else if (!v1 && user)
         reader.refuse(QStringLiteral("user"), QStringLiteral("user and password go with database (InfluxDB 1.x); "
                                                              "a bucket is written with a token"));
-    else if (!s.user.isEmpty() && !s.token.isEmpty())
+    else if (!v1 && s.token.isEmpty())
+        reader.refuse(QStringLiteral("bucket"), QStringLiteral("is enabled but has neither token nor tokenFile"));
+    else if (user && !s.token.isEmpty())
         reader.refuse(QStringLiteral("token"), QStringLiteral("has both a user and a token; keep one"));
-    else if (s.user.isEmpty() && !s.password.isEmpty())
+    else if (user && s.password.isEmpty())
+        reader.refuse(QStringLiteral("user"), QStringLiteral("has a user but neither password nor passwordFile"));
+    else if (!user && !s.password.isEmpty())
         reader.refuse(QStringLiteral("password"), QStringLiteral("has a password but no user"));
     s.naming.measurement = reader.shaped(
         QStringLiteral("measurement"), QStringLiteral(R"([^_\x00-\x1f\x7f\\][^\x00-\x1f\x7f\\]*)"),
