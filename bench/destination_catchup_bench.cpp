@@ -17,6 +17,7 @@
 #include "Outbox.h"
 #include "StationSummary.h"
 #include "SyntheticHistory.h"
+#include "networks/InfluxLine.h"
 #include "support/InfluxServer.h"
 #include "support/MqttBroker.h"
 
@@ -165,6 +166,37 @@ BENCHMARK(BM_CatchUp)
     ->Iterations(3)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
+
+// One record as an InfluxDB point: the destination's own work per record.
+void BM_InfluxLine(benchmark::State &state)
+{
+    HistoryStore *store = storedHistory();
+    HistoryRow row;
+    if (!store || !store->newest(row))
+        return state.SkipWithError("no history");
+    Measurement m;
+    loadMeasurement(row, m);
+    const CurrentConditions c = currentConditions(m, StationSummary{}, store);
+    const InfluxNaming naming{QStringLiteral("weather"), QStringLiteral("home")};
+    for (auto _ : state)
+        benchmark::DoNotOptimize(influxLine(c, naming));
+}
+BENCHMARK(BM_InfluxLine)->Unit(benchmark::kMicrosecond);
+
+// A stored row as the program converts it for the destinations.
+void BM_ConvertRow(benchmark::State &state)
+{
+    HistoryStore *store = storedHistory();
+    HistoryRow row;
+    if (!store || !store->newest(row))
+        return state.SkipWithError("no history");
+    for (auto _ : state) {
+        Measurement m;
+        loadMeasurement(row, m);
+        benchmark::DoNotOptimize(currentConditions(m, StationSummary{}, state.range(0) ? nullptr : store));
+    }
+}
+BENCHMARK(BM_ConvertRow)->ArgName("row_only")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

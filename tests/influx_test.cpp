@@ -196,7 +196,10 @@ TEST(Influx, TheSectionTakesOneOfDatabaseOrBucketWithMatchingCredentials)
 namespace {
 
 // A server that answers each write with the next scripted answer (204 once
-// they are used up); an empty answer closes the connection unanswered.
+// they are used up); an empty answer closes the connection unanswered,
+// kHold keeps it open without a word.
+const QByteArray kHold = "hold";
+
 class ScriptedInflux {
 public:
     explicit ScriptedInflux(std::deque<QByteArray> answers) : answers_(std::move(answers))
@@ -235,6 +238,8 @@ private:
             s->abort();
             return;
         }
+        if (answer == kHold)
+            return;
         s->write(answer);
     }
 
@@ -284,6 +289,7 @@ TEST(Influx, EachAnswerMeansWhatInfluxDbSays)
         {"too many requests, with Retry-After", {answer(429, "", "Retry-After: 1\r\n")}, Acknowledged, 2,
          "HTTP 429; next try in 1 s"},
         {"no answer at all", {QByteArray(), QByteArray(), QByteArray(), QByteArray()}, Acknowledged, 0, "next try in 1 s"},
+        {"no answer in time", {kHold}, Acknowledged, 2, "InfluxDB: failing: no answer within 1 s; next try in 1 s"},
         {"an answer without end", {answer(200, huge)}, Acknowledged, 2, "longer than"},
         {"a batch too large is halved", {answer(413, R"({"error":"too large"})")}, Acknowledged, 3, ""},
     };
@@ -298,6 +304,8 @@ TEST(Influx, EachAnswerMeansWhatInfluxDbSays)
         settings.naming.station = QStringLiteral("garden");
         InfluxDestination d(settings, QStringLiteral("Nimbrel test"));
         d.setRetryDelays(1, 1);
+        if (c.answers.front() == kHold)
+            d.setTimeout(100);
         std::optional<Outcome> outcome;
         QDateTime answered;
         QStringList sentences;

@@ -147,8 +147,14 @@ void InfluxDestination::finished(QNetworkReply *reply)
     if (!tooLong)
         a.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     a.body = answer_;
-    a.error = tooLong ? QStringLiteral("the answer is longer than %1 bytes").arg(kInfluxAnswerLimit)
-                      : reply->errorString();
+    const bool timedOut = reply->error() == QNetworkReply::OperationCanceledError ||
+                          reply->error() == QNetworkReply::TimeoutError;
+    if (tooLong)
+        a.error = QStringLiteral("the answer is longer than %1 bytes").arg(kInfluxAnswerLimit);
+    else if (timedOut)
+        a.error = QStringLiteral("no answer within %1 s").arg((timeoutMs_ + 999) / 1000);
+    else
+        a.error = reply->errorString();
     bool ok = false;
     a.retryAfterSecs = reply->rawHeader("Retry-After").trimmed().toInt(&ok);
     if (!ok)
