@@ -1,10 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// InfluxDB as a destination ([influxdb] in nimbrel.ini). It takes past
-// records without a limit: after an outage or on a first catch-up every
-// record after the cursor goes, oldest first. What the outbox hands within
-// one turn of the event loop is written in one request of up to
-// kInfluxBatchLines points; the newest of them is acknowledged only when
-// InfluxDB answers 204 (or 200). One request at a time, on the event loop.
+// InfluxDB as a destination, [influxdb] in nimbrel.ini:
+//
+//   url          the server, default http://localhost:8086 (a path in front
+//                of /write or /api/v2/write is kept, for a proxy)
+//   database     1.x: written with user and password/passwordFile (Basic
+//                authentication) or a token/tokenFile, or none
+//   org, bucket  2.x and 3.x (3.x needs no org): written with token/tokenFile
+//   measurement  default weather
+//   station      the station tag, default the data folder's name
+//
+// It takes past records without a limit: after an outage or on a first
+// catch-up every record after the cursor goes, oldest first. What is handed
+// within one turn of the event loop, and what arrives while a request is
+// out, goes in one request of up to kInfluxBatchLines points; the newest of
+// them is acknowledged only when InfluxDB answers 204 (or 200). One request
+// at a time, on the event loop.
 //
 // A refused login (401, 403) or a database that does not exist (404) stops
 // the writes until the settings change: the records stay in the history
