@@ -130,6 +130,16 @@ void Outbox::current(const CurrentConditions &conditions)
         destination_->refresh(conditions);
 }
 
+// After an answer: one hand-out per turn of the event loop, however many
+// answers came in it (a broker acknowledges each record on its own).
+void Outbox::handOutSoon()
+{
+    if (pumping_)
+        again_ = true;
+    else
+        next_.start();
+}
+
 void Outbox::forgetFreshIfHanded()
 {
     if (fresh_ && handed_.isValid() && fresh_->time <= handed_)
@@ -207,14 +217,14 @@ void Outbox::acknowledged(const QDateTime &time)
             Q_EMIT statusChanged();
         }
     }
-    handOut();
+    handOutSoon();
 }
 
 void Outbox::released(const QDateTime &time)
 {
     while (!unacknowledged_.empty() && unacknowledged_.front() <= time)
         unacknowledged_.pop_front();
-    handOut();
+    handOutSoon();
 }
 
 // What was handed and not acknowledged goes again after the cursor.

@@ -68,6 +68,7 @@ private:
     void released(const QDateTime &time);
     void lost();
     int handOut();
+    void handOutSoon();
     void forgetFreshIfHanded();
     void save();
     QDateTime now() const;
