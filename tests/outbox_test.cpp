@@ -161,6 +161,7 @@ TEST(Outbox, ResumesAfterItsCursorOldestFirstAndNeverFloods)
         } else {
             outbox.pump();
         }
+        ASSERT_TRUE(test::pumpUntil([&] { return !outbox.handingOut(); }));
         EXPECT_EQ(d->taken, c.expected);
         // Once all is acknowledged the cursor on disk is the newest taken.
         if (!c.expected.empty()) {
@@ -189,6 +190,29 @@ TEST(Outbox, TheRecordTakenOverKeepsWhatItsStoredRowLost)
     ASSERT_EQ(d->taken, times(1, 2));
     EXPECT_TRUE(d->indoor[0].has_value());
     EXPECT_FALSE(d->indoor[1].has_value());
+}
+
+// A long catch-up goes a batch per turn of the event loop (each record is
+// converted on the recorder's thread), and the record taken over keeps its
+// sensor states even when its turn comes later.
+TEST(Outbox, ALongCatchUpGoesABatchPerTurnAndKeepsTheRecordTakenOver)
+{
+    History h;
+    ASSERT_TRUE(h.store);
+    h.add(2 * kOutboxBatch + 50);
+    h.writeCursor(recordTime(0));
+    auto fake = std::make_unique<FakeDestination>(Reach{true, 0}, 5000);
+    FakeDestination *d = fake.get();
+    Outbox outbox(std::move(fake), h.cursorPath());
+    outbox.setHistory(h.store.get(), h.convert());
+    CurrentConditions taken;
+    taken.time = recordTime(h.count - 1);  // the indoor sensor failed
+    outbox.offer(taken);
+    EXPECT_EQ(d->taken.size(), static_cast<std::size_t>(kOutboxBatch));
+    ASSERT_TRUE(test::pumpUntil([&] { return !outbox.handingOut(); }));
+    EXPECT_EQ(d->taken, times(1, h.count - 1));
+    EXPECT_TRUE(d->indoor[d->indoor.size() - 2].has_value());
+    EXPECT_FALSE(d->indoor.back().has_value());
 }
 
 // The broker goes away while records keep arriving; when it is back every

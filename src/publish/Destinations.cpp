@@ -256,7 +256,7 @@ const Factory kFactories[] = {
     {"pwsweather", "PWSweather", nullptr, makePwsweatherService},
     {"weathercloud", "Weathercloud", nullptr, makeWeathercloudService},
     {"openweathermap", "OpenWeatherMap", nullptr, makeOpenWeatherMapService},
-    {"influxdb", "InfluxDB", nullptr, nullptr},
+    {"influxdb", "InfluxDB", makeInfluxDestination, nullptr},
 };
 
 }  // namespace

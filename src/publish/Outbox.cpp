@@ -46,6 +46,9 @@ Outbox::Outbox(std::unique_ptr<Destination> destination, QString cursorPath, QOb
     : QObject(parent), destination_(std::move(destination)), path_(std::move(cursorPath))
 {
     cursor_ = readCursor(path_);
+    next_.setSingleShot(true);
+    next_.setInterval(0);
+    connect(&next_, &QTimer::timeout, this, [this] { handOut(); });
     Destination *d = destination_.get();
     connect(d, &Destination::acknowledged, this, &Outbox::acknowledged);
     connect(d, &Destination::released, this, &Outbox::released);
@@ -107,7 +110,7 @@ void Outbox::offer(const CurrentConditions &conditions)
     if (history_) {
         fresh_ = conditions;
         handOut();
-        fresh_.reset();
+        forgetFreshIfHanded();
         return;
     }
     if (!destination_->ready() || (handed_.isValid() && conditions.time <= handed_))
@@ -122,13 +125,30 @@ void Outbox::current(const CurrentConditions &conditions)
     live_ = true;
     fresh_ = conditions;
     const int handed = handOut();
-    fresh_.reset();
+    forgetFreshIfHanded();
     if (handed == 0 && destination_->ready())
         destination_->refresh(conditions);
 }
 
-// Hands out what is due while the destination has room; answers that come
-// while handing (a destination that answers at once) hand out again.
+// After an answer: one hand-out per turn of the event loop, however many
+// answers came in it (a broker acknowledges each record on its own).
+void Outbox::handOutSoon()
+{
+    if (pumping_)
+        again_ = true;
+    else
+        next_.start();
+}
+
+void Outbox::forgetFreshIfHanded()
+{
+    if (fresh_ && handed_.isValid() && fresh_->time <= handed_)
+        fresh_.reset();
+}
+
+// Hands out what is due while the destination has room, a batch per turn of
+// the event loop; answers that come while handing (a destination that
+// answers at once) hand out again.
 int Outbox::handOut()
 {
     if (pumping_) {
@@ -140,6 +160,10 @@ int Outbox::handOut()
     pumping_ = true;
     int handed = 0;
     do {
+        if (handed >= kOutboxBatch) {
+            next_.start();
+            break;
+        }
         again_ = false;
         HistoryRow newest;
         if (!destination_->ready() || !history_->newest(newest))
@@ -162,7 +186,7 @@ int Outbox::handOut()
         if (room <= 0 || after >= newest.Dat)
             break;
         std::vector<HistoryRow> rows;
-        const int want = std::min(room, kOutboxBatch);
+        const int want = std::min(room, kOutboxBatch - handed);
         history_->forEachBetween(after, newest.Dat, RowOrder::OldestFirst, [&](const HistoryRow &row) {
             rows.push_back(row);
             return static_cast<int>(rows.size()) < want;
@@ -197,14 +221,14 @@ void Outbox::acknowledged(const QDateTime &time)
             Q_EMIT statusChanged();
         }
     }
-    handOut();
+    handOutSoon();
 }
 
 void Outbox::released(const QDateTime &time)
 {
     while (!unacknowledged_.empty() && unacknowledged_.front() <= time)
         unacknowledged_.pop_front();
-    handOut();
+    handOutSoon();
 }
 
 // What was handed and not acknowledged goes again after the cursor.

@@ -15,6 +15,7 @@
 
 #include <QDateTime>
 #include <QObject>
+#include <QTimer>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -22,8 +23,12 @@
 
 namespace nimbrel {
 
-// The most records read from the history at once.
-inline constexpr int kOutboxBatch = 100;
+// The most records read from the history at once, and handed in one turn of
+// the event loop: each is converted on the recorder's thread (rain windows
+// read from the history, up to 2 ms a record on a busy machine), so a
+// catch-up of thousands goes a batch per turn and holds a poll or a repaint
+// for some 50 ms at most.
+inline constexpr int kOutboxBatch = 25;
 
 class Outbox : public QObject {
     Q_OBJECT
@@ -47,6 +52,9 @@ public:
     // due, else the record once more for a destination that refreshes.
     void current(const CurrentConditions &conditions);
 
+    // More is due and goes on the next turn of the event loop.
+    bool handingOut() const { return next_.isActive(); }
+
     Destination &destination() { return *destination_; }
     const Destination &destination() const { return *destination_; }
     QDateTime cursor() const { return cursor_; }
@@ -60,6 +68,8 @@ private:
     void released(const QDateTime &time);
     void lost();
     int handOut();
+    void handOutSoon();
+    void forgetFreshIfHanded();
     void save();
     QDateTime now() const;
 
@@ -71,7 +81,9 @@ private:
     QDateTime cursor_;   // newest acknowledged; invalid: none
     QDateTime handed_;   // newest handed since the last loss; invalid: none
     std::deque<QDateTime> unacknowledged_;
-    std::optional<CurrentConditions> fresh_;  // the record being offered
+    // The record taken over, until it is handed (perhaps a turn later).
+    std::optional<CurrentConditions> fresh_;
+    QTimer next_;  // zero-time: the rest of a hand-out on the next turn
     int unsaved_ = 0;
     // A record was taken over or read in this run: before that nothing is
     // sent, not even on a connection (a program carrying on after a
