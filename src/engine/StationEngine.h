@@ -13,10 +13,13 @@
 #include "AppContext.h"
 #include "CityTable.h"
 #include "Decoding.h"
+#include "EngineTables.h"
 #include "LinkApi.h"
 #include "LinkLibrary.h"
+#include "LocationChoice.h"
 #include "Recorder.h"
 #include "SettingsStore.h"
+#include "StationSettingsWriter.h"
 #include "StationSnapshot.h"
 
 #include <QObject>
@@ -29,23 +32,8 @@ namespace nimbrel {
 
 class AutoBackup;
 class HistoryStore;
-class HistoryCheck;
-struct HistoryCheckOutcome;
 class LangTable;
 class Publishing;
-
-// The coordinates the user typed for the city table's "User Defined" row,
-// written into the table at shut-down.
-struct UserDefinedCity {
-    int code = 0;
-    int latMin = 0;
-    int latSec = 0;
-    int longMin = 0;
-    int longSec = 0;
-    int south = 0;  // LocBox1: 0 north, 1 south
-    int east = 0;   // LocBox2: 0 west, 1 east
-    double timeZone = 0;
-};
 
 class StationEngine : public QObject {
     Q_OBJECT
@@ -100,24 +88,21 @@ public:
     // ---- Reading ---------------------------------------------------------
     SnapshotPtr snapshot() const { return snapshot_; }
     // The committed history; null when datat cannot be used at all.
-    const HistoryStore *history() const { return history_.get(); }
-    const CityTable *cityTable() const { return cityTable_.get(); }
+    const HistoryStore *history() const { return tables_->history(); }
+    const CityTable *cityTable() const { return tables_->cityTable(); }
     // The choices as stored when the program started.
     const Settings &storedSettings() const { return stored_; }
     // Whether the translation table holds translations, and the table
     // itself, opened fresh (null when it has gone missing meanwhile).
-    bool translationsUsable() const { return translationsUsable_; }
+    bool translationsUsable() const { return tables_->translationsUsable(); }
     std::unique_ptr<LangTable> openTranslations() const;
     // What is wrong with the table files found at start-up, one sentence per
     // file; empty when all are well.
-    QString tableProblems() const { return tableProblems_; }
+    QString tableProblems() const { return tables_->problems(); }
     const AppContext &context() const { return context_; }
     QString filePath(const QString &name) const;
     QDateTime now() const;
-    // The city whose location is shown: with the user's city chosen, the
-    // kept one; otherwise the one the station's header names, when the
-    // city table places it where the station says it is (before any header
-    // has been read, the kept one stands in).
+    // The city whose location is shown (LocationChoice::shownCity).
     std::optional<CityRow> shownCity() const;
     // The current conditions as text, for the console.
     QString conditionsSummary() const;
@@ -136,24 +121,19 @@ public:
     void showLocation(const LocationOverride &location);
     // The city kept for the next start, and the user-defined city's
     // coordinates, saved at shut-down.
-    void keepCity(int cityCode);
-    void keepUserDefinedCity(const UserDefinedCity &city);
+    void keepCity(int cityCode) { location_.keepCity(cityCode); }
+    void keepUserDefinedCity(const UserDefinedCity &city) { location_.keepUserDefinedCity(city); }
     // Station settings written through the recorder. False without a station:
     // nothing is written and nothing changes.
-    bool writeAltitude(int metres);
-    bool writeHistoryInterval(int code);
+    bool writeAltitude(int metres) { return settingsWriter_.writeAltitude(metres); }
+    bool writeHistoryInterval(int code) { return settingsWriter_.writeHistoryInterval(code); }
     // Empties the history; the next link check starts a full read. The
     // rows are first kept in the data folder as `datat.cleared-YYYYMMDD-HHMMSS`
     // (`nimbrel-tool restore-cleared` puts them back); without that copy
     // nothing is cleared. Refused while the station is being read: the rows
     // a read stores and the mirror it fills would go half-way.
-    struct ClearOutcome {
-        enum class Result { Cleared, StationBusy, NotCopied, NotCleared };
-        Result result = Result::Cleared;
-        QString copyPath;  // empty when there was no row to keep
-        QString why;       // the store's reason for NotCopied and NotCleared
-    };
-    ClearOutcome clearHistory();
+    using ClearOutcome = HistoryClearOutcome;
+    ClearOutcome clearHistory() { return tables_->clearHistory(now()); }
 
 Q_SIGNALS:
     // After every change, with what changed in snapshot->change.
@@ -165,16 +145,11 @@ private:
     void finishRelease();
     void closeTables();
     void leaveHandover();
-    // The history's full check after an unclean end, and what its finding
-    // does (HistoryCheck.h).
-    void historyChecked(const HistoryCheckOutcome &outcome);
-    std::optional<LocationOverride> userCityOverride() const;
     // Recomputes what the history says about the current record.
     void deriveFromHistory();
     void publish(const Measurement &record);
     void feedStationState();
     void emitChange(SnapshotChange change);
-    void noteTableProblem(const QString &sentence);
     void saveSettings();
     void saveCityTable();
 
@@ -183,15 +158,11 @@ private:
     LinkApi linkApi_;
     bool linkInjected_ = false;
     USBHandle deviceHandle_ = nullptr;
-    std::unique_ptr<HistoryStore> history_;
-    std::unique_ptr<HistoryCheck> historyCheck_;  // while the full check runs; ends before history_ closes
-    std::unique_ptr<SettingsStore> settingsStore_;
-    std::unique_ptr<CityTable> cityTable_;
     Recorder *recorder_ = nullptr;  // a child: its timers are found by name below the engine
+    std::unique_ptr<EngineTables> tables_;  // outlives publishing and the backups, which read the history
+    StationSettingsWriter settingsWriter_;
     std::unique_ptr<Publishing> publishing_;
     std::unique_ptr<AutoBackup> autoBackup_;  // reads the tables' files: ends before they close
-    QString tableProblems_;
-    bool translationsUsable_ = false;
     bool shutDown_ = false;
     bool keepStoredSettings_ = false;
     QStringList shutDownProblems_;
@@ -202,12 +173,9 @@ private:
 
     // The user's choices.
     Settings stored_;
-    Settings kept_;
     UnitChoices units_;
     int language_ = -1;
-    bool userCity_ = false;
-    std::optional<UserDefinedCity> userDefinedCity_;
-    std::optional<LocationOverride> location_;
+    LocationChoice location_;
 
     // What the history said about the current record, and the state the
     // next snapshot carries.
