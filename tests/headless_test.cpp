@@ -253,10 +253,15 @@ TEST(BackgroundRecorder, HandsTheStationToEachWindowAndTakesItBackWithoutLosingA
 
 // The service starts while a window is open and waits for it to end; a
 // later window is killed, leaving its lock file and socket behind and its
-// station unclosed, and the recorder still takes the station back.
+// station unclosed, and the recorder still takes the station back. A line
+// of nimbrel.ini it cannot use is told once, not again at each take-back.
 TEST(BackgroundRecorder, WaitsForAWindowAndTakesTheStationBackFromOneThatWasKilled)
 {
     StationFolder folder;
+    QFile ini(folder.path(QStringLiteral("nimbrel.ini")));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("no equals sign\n");
+    ini.close();
     QProcess first;
     folder.start(first, {});
     ASSERT_TRUE(folder.waitForRecordAfter({}));
@@ -280,6 +285,8 @@ TEST(BackgroundRecorder, WaitsForAWindowAndTakesTheStationBackFromOneThatWasKill
     EXPECT_GE(takenBack(log), 0) << qPrintable(log.all());
 
     EXPECT_TRUE(endsCleanly(recorder, SIGINT));
+    EXPECT_TRUE(log.waitFor(QStringLiteral("nimbrel: stopping$")).hasMatch());
+    EXPECT_EQ(log.all().count(QStringLiteral("nimbrel.ini:1:")), 1) << qPrintable(log.all());
     expectHistoryIsTheStations(folder);
 }
 

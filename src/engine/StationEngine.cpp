@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <cerrno>
 #include <csignal>
+#include <utility>
 #include <unistd.h>
 
 namespace nimbrel {
@@ -167,9 +168,17 @@ void StationEngine::connectRecorder()
 
 // ---- Start-up and shut-down ----------------------------------------------------
 
+const PublishSettings &StationEngine::publishSettings() const
+{
+    static const PublishSettings none;
+    return context_.publishSettings ? *context_.publishSettings : none;
+}
+
 void StationEngine::openTables()
 {
     tables_->open(now());
+    if (!context_.publishSettings)
+        context_.publishSettings = readPublishSettings(context_.workDir);
     if (const std::optional<Settings> stored = tables_->loadSettings())
         stored_ = *stored;
     location_.load(stored_);
@@ -181,7 +190,8 @@ void StationEngine::openTables()
 
     // MQTT and the weather-network upload, as nimbrel.ini asks, before the
     // first read so that they see every record taken over.
-    publishing_ = std::make_unique<Publishing>(context_);
+    publishing_ = std::make_unique<Publishing>(context_, *context_.publishSettings,
+                                               !std::exchange(publishProblemsTold_, true));
     // Carrying on after a program that handed the station over: the
     // station's availability is told once this program has read it, and
     // never "offline" on the way.
@@ -207,7 +217,7 @@ void StationEngine::openTables()
     // Daily backups, as [backup] asks: stepped between exchanges, never
     // during a full read.
     autoBackup_ = std::make_unique<AutoBackup>(
-        context_.workDir, publishing_->settings().backup, [this] { return now(); },
+        context_.workDir, context_.publishSettings->backup, [this] { return now(); },
         [this] { return held_ && !recorder_->busy() && !recorder_->fullReadRunning(); });
     deriveFromHistory();
     emitChange(SnapshotChange::Opened);

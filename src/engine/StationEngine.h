@@ -100,6 +100,9 @@ public:
     // file; empty when all are well.
     QString tableProblems() const { return tables_->problems(); }
     const AppContext &context() const { return context_; }
+    // nimbrel.ini as read once for the program (AppContext::publishSettings);
+    // read at the first openTables when the context brought none.
+    const PublishSettings &publishSettings() const;
     QString filePath(const QString &name) const;
     QDateTime now() const;
     // The city whose location is shown (LocationChoice::shownCity).
@@ -165,6 +168,7 @@ private:
     std::unique_ptr<AutoBackup> autoBackup_;  // reads the tables' files: ends before they close
     bool shutDown_ = false;
     bool keepStoredSettings_ = false;
+    bool publishProblemsTold_ = false;  // nimbrel.ini's problems go to stderr once per program
     QStringList shutDownProblems_;
     bool held_ = true;
     bool releasing_ = false;
