@@ -8,33 +8,11 @@
 #include "LangTable.h"
 #include "Publishing.h"
 
-#include "DataFolderLock.h"
-#include "HandoverMirror.h"
-
 #include <QDir>
 #include <QTimer>
-#include <cerrno>
-#include <csignal>
 #include <utility>
-#include <unistd.h>
 
 namespace nimbrel {
-
-namespace {
-
-// Whether a background recorder of another process waits on the folder for
-// the station: closing this program hands the station to it. Its lock file
-// is only read, never taken, so a recorder starting meanwhile is not refused.
-bool recorderWaits(const QString &folder)
-{
-    const DataFolderLock recorderLock(folder, DataFolderLock::recorderFileName());
-    const qint64 pid = recorderLock.holderPid();
-    if (pid <= 0 || pid == ::getpid())
-        return false;
-    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
-}
-
-}  // namespace
 
 StationEngine::StationEngine(const AppContext &context, QObject *parent)
     : QObject(parent),
@@ -272,7 +250,7 @@ void StationEngine::shutDown()
     recorder_->shutDown();
     // A background recorder waiting for the station carries on from here.
     // While another program has the station, this one's mirror is old.
-    if (held_ && recorderWaits(context_.workDir))
+    if (held_ && stationWanted_ && stationWanted_())
         leaveHandover();
     closeTables();
     recorder_->setLink(nullptr, nullptr);

@@ -76,6 +76,10 @@ public:
     void releaseStation(std::function<void()> done);
     void takeStation();
     bool stationHeld() const { return held_; }
+    // Asked by the shut-down while this program holds the station: whether
+    // another program waits to take it (StationHandover.h); it is then left
+    // the mirror and MQTT ends quietly. Unset: nobody waits.
+    void setStationWanted(std::function<bool()> wanted) { stationWanted_ = std::move(wanted); }
     // Saves the choices and the user-defined city, closes the device and
     // unloads the library. Runs once; nothing starts again.
     void shutDown();
@@ -174,6 +178,7 @@ private:
     bool releasing_ = false;
     bool holdStationState_ = false;  // no MQTT station word before the first read after a handover
     std::vector<std::function<void()>> releaseDone_;
+    std::function<bool()> stationWanted_;
 
     // The user's choices.
     Settings stored_;
