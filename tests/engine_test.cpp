@@ -245,3 +245,36 @@ TEST(ClockSkew, RecordsOfAStationAheadAreStoredAndNotUploaded)
     EXPECT_EQ(requests, 0);
     engine.shutDown();
 }
+
+// nimbrel.ini is read once, when the program starts: the engine keeps what
+// it was handed even when the file changes, and taking the station back
+// after a handover reads it no more. Without a link library the station is
+// taken back with its tables and no device.
+TEST(Handover, TakingTheStationBackKeepsTheSettingsReadAtStartAndNeedsNoLinkLibrary)
+{
+    QTemporaryDir dir;
+    const QString iniPath = QDir(dir.path()).filePath(QStringLiteral("nimbrel.ini"));
+    auto writeIni = [&iniPath](const QByteArray &text) {
+        QFile ini(iniPath);
+        return ini.open(QIODevice::WriteOnly | QIODevice::Truncate) && ini.write(text) == text.size();
+    };
+    ASSERT_TRUE(writeIni("no equals sign\n"));
+    AppContext context;
+    context.workDir = dir.path();
+    context.publishSettings = readPublishSettings(dir.path());
+    ASSERT_EQ(context.publishSettings->problems.size(), 1);
+    ASSERT_TRUE(writeIni("[web]\nenabled=false\n"));
+
+    StationEngine engine(context);
+    engine.openTables();
+    EXPECT_EQ(engine.snapshot()->publishWord, QStringLiteral("nimbrel.ini?"));
+    bool released = false;
+    engine.releaseStation([&released] { released = true; });
+    ASSERT_TRUE(waitUntil([&] { return released; }));
+    EXPECT_FALSE(engine.snapshot()->stationHeld);
+    engine.takeStation();
+    EXPECT_TRUE(engine.snapshot()->stationHeld);
+    EXPECT_FALSE(engine.snapshot()->linkAvailable);
+    EXPECT_EQ(engine.snapshot()->publishWord, QStringLiteral("nimbrel.ini?"));
+    EXPECT_EQ(engine.publishSettings().problems, context.publishSettings->problems);
+}

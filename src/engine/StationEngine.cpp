@@ -1,9 +1,6 @@
 #include "StationEngine.h"
 
 #include "AutoBackup.h"
-#include "ClockSkew.h"
-#include "ConsoleSummary.h"
-#include "ExtremesView.h"
 #include "HistoryStore.h"
 #include "LangTable.h"
 #include "Publishing.h"
@@ -43,8 +40,7 @@ QString StationEngine::filePath(const QString &name) const
 
 void StationEngine::useLink(const LinkApi &api)
 {
-    linkApi_ = api;
-    linkInjected_ = true;
+    device_.useLink(api);
 }
 
 void StationEngine::connectRecorder()
@@ -203,17 +199,11 @@ void StationEngine::openTables()
 
 LinkLoadError StationEngine::loadLink()
 {
-    if (linkInjected_ || linkApi_.open)
-        return LinkLoadError::None;
-    const LinkLoadError error = library_.load(context_.libraryFolders);
-    if (error == LinkLoadError::None)
-        linkApi_ = library_.api();
-    return error;
+    return device_.load(context_.libraryFolders);
 }
 
 LinkLoadError StationEngine::openStation()
 {
-    deviceHandle_ = nullptr;
     const LinkLoadError error = loadLink();
     if (error != LinkLoadError::None)
         return error;
@@ -223,16 +213,13 @@ LinkLoadError StationEngine::openStation()
 
 QString StationEngine::linkLibraryName() const
 {
-    if (linkInjected_)
-        return QStringLiteral("the built-in link");
-    return QDir::toNativeSeparators(library_.fileName());
+    return device_.libraryName();
 }
 
 void StationEngine::openDevice()
 {
-    deviceHandle_ = linkApi_.open(nullptr, kStationVendorId, kStationProductId, kLinkInputSize, kLinkOutputSize, 0);
-    recorder_->setLink(&linkApi_, deviceHandle_);
-    next_.linkAvailable = deviceHandle_ != nullptr;
+    recorder_->setLink(device_.api(), device_.open());
+    next_.linkAvailable = device_.handle() != nullptr;
 }
 
 void StationEngine::start()
@@ -254,7 +241,7 @@ void StationEngine::shutDown()
         leaveHandover();
     closeTables();
     recorder_->setLink(nullptr, nullptr);
-    library_.unload();
+    device_.unload();
 }
 
 // Saves the choices, closes the device and every table file, and stops
@@ -267,10 +254,8 @@ void StationEngine::closeTables()
         saveSettings();
         saveCityTable();
     }
-    if (linkApi_.close && deviceHandle_)
-        linkApi_.close(deviceHandle_, 0);
-    deviceHandle_ = nullptr;
-    recorder_->setLink(&linkApi_, nullptr);
+    device_.close();
+    recorder_->setLink(device_.api(), nullptr);
     // The outboxes read the history: they go first.
     publishing_.reset();
     tables_->close();
@@ -395,103 +380,6 @@ void StationEngine::showLocation(const LocationOverride &location)
 {
     location_.show(location);
     emitChange(SnapshotChange::Location);
-}
-
-// ---- What the history says ------------------------------------------------------
-
-std::optional<CityRow> StationEngine::shownCity() const
-{
-    return location_.shownCity(tables_->cityTable(), recorder_->headerRead(), recorder_->summary());
-}
-
-// The link state in the chosen language, as the main window's status bar
-// says it; the label's name when the translation table lacks it.
-QString StationEngine::conditionsSummary() const
-{
-    const QString label = linkStateLabel(*snapshot_);
-    QString station = label;
-    if (const std::unique_ptr<LangTable> table = openTranslations()) {
-        for (int form : {1, 2})
-            for (const LangRow &row : table->rows(form))
-                if (row.Name == label && !row.text(language_).isEmpty())
-                    station = row.text(language_);
-    }
-    const std::optional<CityRow> city = shownCity();
-    return nimbrel::conditionsSummary(*snapshot_, station, city ? city->Name : QString(), now());
-}
-
-// Once per record: the rain windows, the wind chart's days and the kept
-// extremes, each read on the store's indexes and summaries, so that this
-// costs the same at ten years of records as at a day's.
-void StationEngine::deriveFromHistory()
-{
-    const QDateTime at = recorder_->measurement().Dat;
-    const HistoryStore *history = tables_->history();
-    next_.rain = rainWindows(history, at);
-    next_.wind = windDays(history, at);
-    next_.extremes = history ? recordedExtremes(*history) : RecordedExtremes{};
-}
-
-void StationEngine::publish(const Measurement &record)
-{
-    next_.conditions = currentConditions(record, recorder_->summary(), tables_->history(), recorder_->headerRead());
-    // The station's state (and with it the configs' expiry) before the
-    // record, so that the first state sent finds the configs complete.
-    holdStationState_ = false;
-    feedStationState();
-    if (publishing_)
-        publishing_->publish(next_.conditions);
-}
-
-// MQTT's station availability: the station is there and its newest record
-// is recent enough for the period it records at.
-void StationEngine::feedStationState()
-{
-    if (!publishing_ || holdStationState_)
-        return;
-    StationState state{recorder_->connected(), recorder_->headerRead(), ageFrom(recorder_->measurement().Dat, now()),
-                       historyPeriodMs(recorder_->image()[kPeriodByte]) / 60000, std::nullopt};
-    if (recorder_->headerRead()) {
-        // The location the header holds, the user's city written in.
-        const StationSummary &s = recorder_->summary();
-        const double north = s.LatMin + s.LatSec / 60.0;
-        const double east = s.LongMin + s.LongSec / 60.0;
-        state.position = GeoPosition{(s.Hemispheres & 2) ? -north : north, (s.Hemispheres & 1) ? east : -east,
-                                     double(s.Altitude)};
-    }
-    publishing_->setStationState(state);
-}
-
-// The snapshot: the recorder's record and header as decoded, the choices
-// written into the record's unit fields, the location shown, and the
-// figures that depend on the units computed from what was derived.
-void StationEngine::emitChange(SnapshotChange change)
-{
-    StationSnapshot &s = next_;
-    s.change = change;
-    s.units = units_;
-    s.language = language_;
-    s.record = recorder_->measurement();
-    applyUnitChoices(s.record, units_);
-    s.summary = recorder_->summary();
-    location_.applyShown(s.summary);
-    keepRainResults(rainView(s.record, s.summary, s.rain, 0), s.record);
-    keepPressureExtremes(extremesView(s.record, s.extremes), s.record);
-    s.headerRead = recorder_->headerRead();
-    s.stationPeriodCode = recorder_->image()[kPeriodByte];
-    s.clockAheadSecs =
-        clockSkew(s.record.Dat, now(), historyPeriodMs(s.stationPeriodCode) / 60000).aheadSecs;
-    // While another program has the station this one is not connected to it.
-    s.connected = held_ && recorder_->connected();
-    s.slotsTakenOver = recorder_->slotsTakenOver();
-    s.handoversContinued = recorder_->handoversContinued();
-    s.recordsStored = recorder_->recordsStored();
-    s.stationHeld = held_;
-    snapshot_ = std::make_shared<const StationSnapshot>(s);
-    // A copy: a face's request during the emission makes a newer snapshot,
-    // and the faces after it must still see this one.
-    const SnapshotPtr emitted = snapshot_;
-    Q_EMIT changed(emitted);
 }
 
 }  // namespace nimbrel

@@ -14,11 +14,10 @@
 #include "CityTable.h"
 #include "Decoding.h"
 #include "EngineTables.h"
-#include "LinkApi.h"
-#include "LinkLibrary.h"
 #include "LocationChoice.h"
 #include "Recorder.h"
 #include "SettingsStore.h"
+#include "StationDevice.h"
 #include "StationSettingsWriter.h"
 #include "StationSnapshot.h"
 
@@ -58,7 +57,7 @@ public:
     // The link library in use ("the simulator" or the file), after loadLink.
     QString linkLibraryName() const;
     // Why loadLink failed, in the system's words (the file and the reason).
-    QString linkLoadProblem() const { return library_.errorText(); }
+    QString linkLoadProblem() const { return device_.loadProblem(); }
 
     // ---- The station between programs ------------------------------------
     // One program at a time talks to the station and writes the tables of a
@@ -161,10 +160,7 @@ private:
     void saveCityTable();
 
     AppContext context_;
-    LinkLibrary library_;
-    LinkApi linkApi_;
-    bool linkInjected_ = false;
-    USBHandle deviceHandle_ = nullptr;
+    StationDevice device_;
     Recorder *recorder_ = nullptr;  // a child: its timers are found by name below the engine
     std::unique_ptr<EngineTables> tables_;  // outlives publishing and the backups, which read the history
     StationSettingsWriter settingsWriter_;
