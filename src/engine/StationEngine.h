@@ -1,8 +1,10 @@
-// The program without a face. The engine owns the station link library and
-// device, the recorder with its timers, the four table files (history,
-// settings, cities, translations), the user's choices and the publishing
-// of records, and after every change hands out an immutable snapshot of
-// what it knows (StationSnapshot). A face (the main window, the history
+// The program without a face, as a coordinator. The engine owns the station
+// as a device (StationDevice), the recorder with its timers, the four table
+// files (EngineTables: history, settings, cities, translations), the user's
+// choices (the location among them: LocationChoice), the station settings
+// written (StationSettingsWriter) and the publishing of records, and after
+// every change hands out an immutable snapshot of what it knows
+// (StationSnapshot, composed in StationEngineSnapshot.cpp). A face (the main window, the history
 // window, the console, a web page) reads snapshots and the const
 // accessors, and sends requests; none writes into the engine's state.
 //
