@@ -256,7 +256,10 @@ void StationEngine::closeTables()
     }
     device_.close();
     recorder_->setLink(device_.api(), nullptr);
-    // The outboxes read the history: they go first.
+    // The recorder lets go of the history first (records it kept while the
+    // history failed get their last try); the outboxes read the history, so
+    // they go before it closes.
+    recorder_->setHistory(nullptr);
     publishing_.reset();
     tables_->close();
 }
