@@ -5,6 +5,7 @@
 #include "ClockSkew.h"
 #include "Clock.h"
 #include "HistoryStore.h"
+#include "LocationChoice.h"
 #include "StationEngine.h"
 #include "Units.h"
 #include "support/SimLink.h"
@@ -17,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace nimbrel;
 
@@ -244,4 +246,98 @@ TEST(ClockSkew, RecordsOfAStationAheadAreStoredAndNotUploaded)
     QCoreApplication::processEvents();
     EXPECT_EQ(requests, 0);
     engine.shutDown();
+}
+
+// nimbrel.ini is read once, when the program starts: the engine keeps what
+// it was handed even when the file changes, and taking the station back
+// after a handover reads it no more. Without a link library the station is
+// taken back with its tables and no device.
+TEST(Handover, TakingTheStationBackKeepsTheSettingsReadAtStartAndNeedsNoLinkLibrary)
+{
+    QTemporaryDir dir;
+    const QString iniPath = QDir(dir.path()).filePath(QStringLiteral("nimbrel.ini"));
+    auto writeIni = [&iniPath](const QByteArray &text) {
+        QFile ini(iniPath);
+        return ini.open(QIODevice::WriteOnly | QIODevice::Truncate) && ini.write(text) == text.size();
+    };
+    ASSERT_TRUE(writeIni("no equals sign\n"));
+    AppContext context;
+    context.workDir = dir.path();
+    context.publishSettings = readPublishSettings(dir.path());
+    ASSERT_EQ(context.publishSettings->problems.size(), 1);
+    ASSERT_TRUE(writeIni("[web]\nenabled=false\n"));
+
+    StationEngine engine(context);
+    engine.openTables();
+    EXPECT_EQ(engine.snapshot()->publishWord, QStringLiteral("nimbrel.ini?"));
+    bool released = false;
+    engine.releaseStation([&released] { released = true; });
+    ASSERT_TRUE(waitUntil([&] { return released; }));
+    EXPECT_FALSE(engine.snapshot()->stationHeld);
+    engine.takeStation();
+    EXPECT_TRUE(engine.snapshot()->stationHeld);
+    EXPECT_FALSE(engine.snapshot()->linkAvailable);
+    EXPECT_EQ(engine.snapshot()->publishWord, QStringLiteral("nimbrel.ini?"));
+    EXPECT_EQ(engine.publishSettings().problems, context.publishSettings->problems);
+}
+
+// Which city the program shows, and the coordinates the recorder writes into
+// the header for the user's city: the user's city wins over the header; the
+// station's own city is shown only where the station says it is; before any
+// header the kept city stands in.
+TEST(Location, TheShownCityAndTheUserCitysCoordinates)
+{
+    QTemporaryDir dir;
+    const CityRow oslo{10, QStringLiteral("Oslo"), 10, 45, 59, 55, 1, 0, 0, 1, 0};
+    const CityRow quito{20, QStringLiteral("Quito"), 78, 30, 0, 13, 0, 1, 0, -5, 0};
+    QFile csv(dir.filePath(QStringLiteral("cities.csv")));
+    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
+    csv.write(formatCityCsv({oslo, quito}));
+    csv.close();
+    CityTable::Opened opened = CityTable::open(dir.filePath(QStringLiteral("citycodes")), QDateTime::currentDateTime());
+    ASSERT_TRUE(opened.table);
+    ASSERT_TRUE(opened.table->importCsv(csv.fileName()));
+
+    StationSummary atOslo;  // the station's header: Oslo, north and east
+    atOslo.CityCode = 10;
+    atOslo.LatMin = 59;
+    atOslo.LatSec = 50;
+    atOslo.LongMin = 10;
+    atOslo.LongSec = 40;
+    atOslo.Hemispheres = 1;
+    StationSummary namesOsloAtQuito = atOslo;
+    namesOsloAtQuito.LatMin = 0;
+    namesOsloAtQuito.LongMin = 78;
+    namesOsloAtQuito.Hemispheres = 2;
+    struct Case {
+        const char *situation;
+        bool userCity;
+        int kept;
+        bool headerRead;
+        StationSummary header;
+        int shown;          // -1: none
+        int overrideHemis;  // -1: no override
+    };
+    const Case cases[] = {
+        {"the user's city over the header", true, 20, true, atOslo, 20, 2},
+        {"the station's city where the station is", false, 20, true, atOslo, 10, -1},
+        {"the station names a city it is not at", false, 20, true, namesOsloAtQuito, -1, -1},
+        {"no header yet: the kept city", false, 20, false, {}, 20, -1},
+        {"a kept city the table lacks", true, 99, true, atOslo, -1, -1},
+    };
+    for (const Case &c : cases) {
+        LocationChoice choice;
+        Settings stored;
+        stored.CityCode = c.kept;
+        stored.UserCoord = c.userCity ? 1 : 0;
+        choice.load(stored);
+        const std::optional<CityRow> shown = choice.shownCity(opened.table.get(), c.headerRead, c.header);
+        EXPECT_EQ(shown ? shown->Code : -1, c.shown) << c.situation;
+        const std::optional<LocationOverride> o = choice.userCityOverride(opened.table.get());
+        EXPECT_EQ(o ? o->Hemispheres : -1, c.overrideHemis) << c.situation;
+        if (o)
+            EXPECT_EQ(std::tuple(o->LatMin, o->LatSec, o->LongMin, o->LongSec, o->TimeZone),
+                      std::tuple(quito.LatMin, quito.LatSec, quito.LongMin, quito.LongSec, quito.TimeZone))
+                << c.situation;
+    }
 }

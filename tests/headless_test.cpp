@@ -253,10 +253,15 @@ TEST(BackgroundRecorder, HandsTheStationToEachWindowAndTakesItBackWithoutLosingA
 
 // The service starts while a window is open and waits for it to end; a
 // later window is killed, leaving its lock file and socket behind and its
-// station unclosed, and the recorder still takes the station back.
+// station unclosed, and the recorder still takes the station back. A line
+// of nimbrel.ini it cannot use is told once, not again at each take-back.
 TEST(BackgroundRecorder, WaitsForAWindowAndTakesTheStationBackFromOneThatWasKilled)
 {
     StationFolder folder;
+    QFile ini(folder.path(QStringLiteral("nimbrel.ini")));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("no equals sign\n");
+    ini.close();
     QProcess first;
     folder.start(first, {});
     ASSERT_TRUE(folder.waitForRecordAfter({}));
@@ -280,6 +285,8 @@ TEST(BackgroundRecorder, WaitsForAWindowAndTakesTheStationBackFromOneThatWasKill
     EXPECT_GE(takenBack(log), 0) << qPrintable(log.all());
 
     EXPECT_TRUE(endsCleanly(recorder, SIGINT));
+    EXPECT_TRUE(log.waitFor(QStringLiteral("nimbrel: stopping$")).hasMatch());
+    EXPECT_EQ(log.all().count(QStringLiteral("nimbrel.ini:1:")), 1) << qPrintable(log.all());
     expectHistoryIsTheStations(folder);
 }
 
@@ -318,16 +325,22 @@ TEST(RecorderEvents, LastingFailuresAreToldAtTheStartHourlyAndAtTheEnd)
     QDateTime now = start;
     QStringList said;
     RecorderEvents events([&now] { return now; }, [&said](const QString &line) { said << line; });
-    const QStringList failing = {
-        QStringLiteral("MQTT: cannot reach broker:1883: Connection refused"),
-        QStringLiteral("Upload failed: the service answered \"INVALID PASSWORDID|Password or key and/or id are "
-                       "incorrect\"; next try in 30 s")};
-    const QStringList working = {QStringLiteral("MQTT: connected"), QStringLiteral("Uploaded 09:10")};
+    const QString refused = QStringLiteral(
+        "Upload failed: the service answered \"INVALID PASSWORDID|Password or key and/or id are incorrect\"; next try in 30 s");
+    using State = DestinationState;
+    const std::vector<DestinationStatus> failing = {
+        {QStringLiteral("mqtt"), State::Failing, QStringLiteral("MQTT: cannot reach broker:1883: Connection refused"), {}},
+        {QStringLiteral("upload"), State::Failing, refused, {}}};
+    const std::vector<DestinationStatus> working = {
+        {QStringLiteral("mqtt"), State::Ok, QStringLiteral("MQTT: connected"), {}},
+        {QStringLiteral("upload"), State::Ok, QStringLiteral("Uploaded 09:10"), {}}};
+    const QString mqttOffline = QStringLiteral("mqtt: MQTT: cannot reach broker:1883: Connection refused");
+    const QString uploadRefused = QStringLiteral("upload: ") + refused;
     struct Step {
         int minute;
         SnapshotChange change;
         bool connected;
-        QStringList lines;
+        std::vector<DestinationStatus> destinations;
         qint64 clockAheadSecs;
         QStringList says;
     };
@@ -337,11 +350,12 @@ TEST(RecorderEvents, LastingFailuresAreToldAtTheStartHourlyAndAtTheEnd)
         {1, SnapshotChange::Connection, true, {}, 0, {"station connected"}},
         {2, SnapshotChange::Connection, false, {}, 0, {"station disconnected"}},
         {3, SnapshotChange::Connection, true, {}, 0, {"station connected"}},
-        {4, SnapshotChange::Publishing, true, failing, 0, {failing[1], "MQTT offline: cannot reach broker:1883: Connection refused"}},
+        {4, SnapshotChange::Publishing, true, failing, 0, {mqttOffline, uploadRefused}},
         {30, SnapshotChange::Publishing, true, failing, 0, {}},
         {63, SnapshotChange::Publishing, true, failing, 0, {}},
-        {64, SnapshotChange::Publishing, true, failing, 0, {failing[1], "MQTT offline: cannot reach broker:1883: Connection refused"}},
-        {70, SnapshotChange::Publishing, true, working, 0, {"upload works again: Uploaded 09:10", "MQTT connected"}},
+        {64, SnapshotChange::Publishing, true, failing, 0, {mqttOffline, uploadRefused}},
+        {70, SnapshotChange::Publishing, true, working, 0,
+         {"mqtt: recovered (MQTT: connected)", "upload: recovered (Uploaded 09:10)"}},
         {71, SnapshotChange::Publishing, true, working, 0, {}},
         {72, SnapshotChange::Record, true, working, 3 * 3600 + 300,
          {"The station's clock is 3 h 05 min ahead of the computer's; its records are stored but not uploaded as current"}},
@@ -355,8 +369,55 @@ TEST(RecorderEvents, LastingFailuresAreToldAtTheStartHourlyAndAtTheEnd)
         StationSnapshot s;
         s.change = step.change;
         s.connected = step.connected;
-        s.publishLines = step.lines;
+        s.destinations = step.destinations;
         s.clockAheadSecs = step.clockAheadSecs;
+        said.clear();
+        events.show(s);
+        EXPECT_EQ(said, step.says) << "minute " << step.minute << ": " << qPrintable(said.join(QLatin1Char('|')));
+    }
+}
+
+// Each destination has its own hour: one failing does not hold back or
+// repeat another's line; waiting between tries neither starts a failure nor
+// ends one; after a handover every failure still there is told afresh.
+TEST(RecorderEvents, EachDestinationIsToldOnItsOwn)
+{
+    const QDateTime start(QDate(2026, 12, 7), QTime(8, 0));
+    QDateTime now = start;
+    QStringList said;
+    RecorderEvents events([&now] { return now; }, [&said](const QString &line) { said << line; });
+    using State = DestinationState;
+    const QString offline = QStringLiteral("MQTT: cannot reach broker:1883: Connection refused");
+    const QString refused = QStringLiteral("Upload failed: the service answered 401; next try in 30 s");
+    auto mqtt = [](State state, const QString &sentence) { return DestinationStatus{QStringLiteral("mqtt"), state, sentence, {}}; };
+    auto upload = [](State state, const QString &sentence) { return DestinationStatus{QStringLiteral("upload"), state, sentence, {}}; };
+    const DestinationStatus uploadFails = upload(State::Failing, refused);
+    struct Step {
+        int minute;
+        SnapshotChange change;
+        bool held;
+        std::vector<DestinationStatus> destinations;
+        QStringList says;
+    };
+    const Step steps[] = {
+        {0, SnapshotChange::Publishing, true, {mqtt(State::Waiting, "MQTT: connecting to broker:1883"), upload(State::Waiting, "")}, {}},
+        {1, SnapshotChange::Publishing, true, {mqtt(State::Failing, offline), upload(State::Ok, "Uploaded 08:01")}, {"mqtt: " + offline}},
+        {40, SnapshotChange::Publishing, true, {mqtt(State::Failing, offline), uploadFails}, {"upload: " + refused}},
+        {61, SnapshotChange::Publishing, true, {mqtt(State::Failing, offline), uploadFails}, {"mqtt: " + offline}},
+        {90, SnapshotChange::Publishing, true, {mqtt(State::Waiting, "MQTT: connecting to broker:1883"), uploadFails}, {}},
+        {100, SnapshotChange::Publishing, true, {mqtt(State::Sending, "MQTT: connected"), uploadFails},
+         {"mqtt: recovered (MQTT: connected)", "upload: " + refused}},
+        {101, SnapshotChange::Handover, false, {}, {}},
+        {102, SnapshotChange::Publishing, true, {uploadFails}, {"upload: " + refused}},
+        {103, SnapshotChange::Publishing, true, {upload(State::Ok, "Uploaded 09:43")}, {"upload: recovered (Uploaded 09:43)"}},
+    };
+    for (const Step &step : steps) {
+        now = start.addSecs(step.minute * 60);
+        StationSnapshot s;
+        s.change = step.change;
+        s.stationHeld = step.held;
+        s.connected = step.held;
+        s.destinations = step.destinations;
         said.clear();
         events.show(s);
         EXPECT_EQ(said, step.says) << "minute " << step.minute << ": " << qPrintable(said.join(QLatin1Char('|')));

@@ -7,26 +7,18 @@
 #include "RecorderEvents.h"
 #include "SingleInstance.h"
 #include "StationEngine.h"
+#include "StationHandover.h"
 #include "TerminationSignals.h"
 #include "WebFace.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileSystemWatcher>
-#include <QTimer>
 #include <cstdio>
 #include <memory>
 
 namespace nimbrel {
 
 namespace {
-
-// How often a recorder without the station looks whether the window that has
-// it has ended (its lock is gone, or left by a process that died).
-constexpr int kLockRetryMs = 1000;
-// How long a window's request is answered at the latest: the running
-// exchange ends first, and a full read runs for a second or so.
-constexpr int kHandoverWaitMs = 2500;
 
 // One line per event on standard error, dated by the program's clock.
 class EventLog {
@@ -42,99 +34,6 @@ public:
 
 private:
     const Clock &clock_;
-};
-
-// Who has the station of the data folder: this recorder, or a window it
-// handed the station to. The folder's lock says it between processes.
-class StationOwnership : public QObject {
-public:
-    StationOwnership(StationEngine &engine, DataFolderLock &lock, SingleInstance &socket, const EventLog &log)
-        : engine_(engine), lock_(lock), socket_(socket), log_(log)
-    {
-        socket_.setOwner(SingleInstance::Owner::Recorder);
-        retry_.setInterval(kLockRetryMs);
-        connect(&retry_, &QTimer::timeout, this, &StationOwnership::tryToTake);
-        // A window that ends removes its lock file: the station is taken
-        // back at once. One that died leaves it, and the retry finds it stale.
-        connect(&lockWatch_, &QFileSystemWatcher::fileChanged, this, &StationOwnership::tryToTake);
-        connect(&socket_, &SingleInstance::stationRequested, this, &StationOwnership::handOver);
-        connect(&socket_, &SingleInstance::handoverFinished, this, [this] {
-            handing_ = false;
-            tryToTake();
-            if (!lock_.held())
-                retry_.start();
-        });
-    }
-
-    // The first try; a window that has the folder is waited for.
-    void begin()
-    {
-        tryToTake();
-        if (!lock_.held()) {
-            log_.say(QStringLiteral("%1 The station is taken once it ends.").arg(lock_.errorString()));
-            retry_.start();
-        }
-    }
-
-private:
-    void tryToTake()
-    {
-        if (lock_.held() || handing_)
-            return;
-        if (lock_.tryLock() != DataFolderLock::State::Held) {
-            // Watched again: a removed file leaves the watch.
-            const QString lockFile = QDir(lock_.folder()).filePath(DataFolderLock::fileName());
-            if (!lockWatch_.files().contains(lockFile))
-                lockWatch_.addPath(lockFile);
-            return;
-        }
-        retry_.stop();
-        if (!lockWatch_.files().isEmpty())
-            lockWatch_.removePaths(lockWatch_.files());
-        if (!socket_.listen())
-            log_.say(QStringLiteral("the folder's socket cannot be opened: a window started on this folder "
-                                    "cannot ask for the station"));
-        if (!started_) {
-            started_ = true;
-            engine_.openTables();
-            engine_.openStation();
-            engine_.start();
-        } else {
-            engine_.takeStation();
-            log_.say(QStringLiteral("station taken back"));
-        }
-        // The web page is served by whoever has the station: its history is
-        // the one the engine has just opened.
-        web_ = std::make_unique<WebFace>(engine_, [this](const QString &sentence) { log_.say(sentence); });
-        // A table file found damaged (and set aside), at start or after a window.
-        if (!engine_.tableProblems().isEmpty())
-            log_.say(engine_.tableProblems());
-    }
-
-    void handOver()
-    {
-        if (!lock_.held() || handing_)
-            return;
-        handing_ = true;
-        // The window serves the page from now on, on the same port.
-        web_.reset();
-        engine_.releaseStation([this] {
-            log_.say(QStringLiteral("station handed to the window"));
-            socket_.close();
-            lock_.unlock();
-            socket_.stationHanded();
-        });
-    }
-
-    StationEngine &engine_;
-    DataFolderLock &lock_;
-    SingleInstance &socket_;
-    const EventLog &log_;
-    QTimer retry_;
-    QFileSystemWatcher lockWatch_;
-    std::unique_ptr<WebFace> web_;
-    bool started_ = false;
-    bool handing_ = false;
 };
 
 }  // namespace
@@ -192,7 +91,19 @@ int runHeadless(int argc, char *argv[], const HeadlessOptions &options)
     DataFolderLock folderLock(dataFolder);
     SingleInstance socket(
         DataFolderLock::socketName(dataFolder, qEnvironmentVariable("USER", QStringLiteral("user"))), dataFolder);
-    StationOwnership ownership(engine, folderLock, socket, log);
+    RecorderHandover handover(engine, folderLock, socket);
+    QObject::connect(&handover, &RecorderHandover::said, &app, [&log](const QString &sentence) { log.say(sentence); });
+    // The web page is served by whoever has the station: its history is the
+    // one the engine has just opened. The window serves it from the handover
+    // on, on the same port.
+    std::unique_ptr<WebFace> web;
+    QObject::connect(&handover, &RecorderHandover::stationTaken, &app, [&] {
+        web = std::make_unique<WebFace>(engine, [&log](const QString &sentence) { log.say(sentence); });
+        // A table file found damaged (and set aside), at start or after a window.
+        if (!engine.tableProblems().isEmpty())
+            log.say(engine.tableProblems());
+    });
+    QObject::connect(&handover, &RecorderHandover::handingOver, &app, [&web] { web.reset(); });
 
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::received, &app, [&engine] {
@@ -200,9 +111,10 @@ int runHeadless(int argc, char *argv[], const HeadlessOptions &options)
         engine.recorder().shutDown();
         QCoreApplication::exit(0);
     });
-    ownership.begin();
+    handover.begin();
     const int status = termination.hasReceived() ? 0 : app.exec();
     log.say(QStringLiteral("stopping"));
+    web.reset();  // it reads the history the shut-down closes
     engine.shutDown();
     for (const QString &problem : engine.shutDownProblems())
         log.say(problem);

@@ -6,7 +6,8 @@
 //   2026-12-07T14:30:00 nimbrel: station connected
 // (RecorderEvents says which events and how often a lasting failure is told.)
 // A window started on the same data folder asks it for the station; it
-// hands the station over and takes it back when the window ends.
+// hands the station over and takes it back when the window ends
+// (StationHandover.h).
 #pragma once
 
 #include <QDateTime>

@@ -21,15 +21,6 @@ QString recordsText(long long count)
     return count == 1 ? QStringLiteral("1 record") : QStringLiteral("%1 records").arg(count);
 }
 
-// The newest of publishing's sentences that starts with `prefix`.
-QString lineStarting(const QStringList &lines, QLatin1String prefix)
-{
-    for (const QString &line : lines)
-        if (line.startsWith(prefix))
-            return line;
-    return {};
-}
-
 }  // namespace
 
 LastingFailure::Tell LastingFailure::note(bool failing, const QDateTime &now)
@@ -98,15 +89,13 @@ void RecorderEvents::show(const StationSnapshot &s)
                  .arg(s.storeError));
         break;
     case SnapshotChange::HistoryRebuilt: say_(s.tableNotice); break;
-    case SnapshotChange::Publishing: showPublishing(s.publishLines); break;
+    case SnapshotChange::Publishing: showDestinations(s.destinations); break;
     case SnapshotChange::Handover:
         // Publishing starts afresh when the station is taken back.
         if (!s.stationHeld) {
             stationKnown_ = false;
             connected_ = false;
-            upload_ = {};
-            mqtt_ = {};
-            mqttSeen_ = false;
+            destinations_.clear();
         }
         break;
     default: break;
@@ -132,32 +121,27 @@ void RecorderEvents::showConnection(const StationSnapshot &s)
     }
 }
 
-void RecorderEvents::showPublishing(const QStringList &lines)
+void RecorderEvents::showDestinations(const std::vector<DestinationStatus> &destinations)
 {
     const QDateTime now = now_();
-    const QString upload = lineStarting(lines, QLatin1String("Upload"));
-    if (!upload.isEmpty()) {
-        switch (upload_.note(!upload.startsWith(QLatin1String("Uploaded")), now)) {
-        case LastingFailure::Tell::Started:
-        case LastingFailure::Tell::Lasts: say_(upload); break;
-        case LastingFailure::Tell::Ended: say_(QStringLiteral("upload works again: %1").arg(upload)); break;
-        case LastingFailure::Tell::Nothing: break;
+    std::map<QString, LastingFailure> seen;
+    for (const DestinationStatus &d : destinations) {
+        LastingFailure failure = destinations_[d.name];
+        // Waiting (not yet connected, or between tries) neither starts a
+        // failure nor ends one; Off ends nothing either.
+        if (d.state == DestinationState::Failing || d.state == DestinationState::Ok ||
+            d.state == DestinationState::Sending) {
+            switch (failure.note(d.state == DestinationState::Failing, now)) {
+            case LastingFailure::Tell::Started:
+            case LastingFailure::Tell::Lasts: say_(QStringLiteral("%1: %2").arg(d.name, d.sentence)); break;
+            case LastingFailure::Tell::Ended: say_(QStringLiteral("%1: recovered (%2)").arg(d.name, d.sentence)); break;
+            case LastingFailure::Tell::Nothing: break;
+            }
         }
+        seen[d.name] = failure;
     }
-    const QString mqtt = lineStarting(lines, QLatin1String("MQTT: ")).mid(6);
-    if (mqtt.isEmpty())
-        return;
-    const bool connected = mqtt == QLatin1String("connected");
-    switch (mqtt_.note(!connected, now)) {
-    case LastingFailure::Tell::Started:
-    case LastingFailure::Tell::Lasts: say_(QStringLiteral("MQTT offline: %1").arg(mqtt)); break;
-    case LastingFailure::Tell::Ended: say_(QStringLiteral("MQTT connected")); break;
-    case LastingFailure::Tell::Nothing:
-        if (connected && !mqttSeen_)
-            say_(QStringLiteral("MQTT connected"));
-        break;
-    }
-    mqttSeen_ = true;
+    // A destination no longer configured is forgotten.
+    destinations_ = std::move(seen);
 }
 
 void RecorderEvents::showClock(const StationSnapshot &s)

@@ -1,11 +1,15 @@
 // What the background recorder tells of the engine's snapshots, one
 // sentence per event: the station found, gone and back, full reads, records
-// stored, a failing history, the upload and MQTT failing and recovering,
-// the station's clock running ahead, the station handed over.
+// stored, a failing history, each destination (MQTT, the upload, every
+// weather network) failing and recovering, the station's clock running
+// ahead, the station handed over.
 //
-// A failure that lasts (the upload, MQTT, the clocks) is told when it
-// starts, then at most once an hour while it lasts, by the program's clock,
-// and its end is told too. Nothing here reads the clock itself.
+// A failure that lasts (a destination, the clocks) is told when it starts,
+// then at most once an hour while it lasts, by the program's clock, and its
+// end is told too:
+//   upload: Upload failed: the service answered "..."; next try in 30 s
+//   upload: recovered (Uploaded 09:10)
+// Nothing here reads the clock itself.
 #pragma once
 
 #include "StationSnapshot.h"
@@ -13,6 +17,8 @@
 #include <QDateTime>
 #include <QString>
 #include <functional>
+#include <map>
+#include <vector>
 
 namespace nimbrel {
 
@@ -36,7 +42,7 @@ public:
 
 private:
     void showConnection(const StationSnapshot &s);
-    void showPublishing(const QStringList &lines);
+    void showDestinations(const std::vector<DestinationStatus> &destinations);
     void showClock(const StationSnapshot &s);
 
     std::function<QDateTime()> now_;
@@ -47,9 +53,7 @@ private:
     long long stored_ = 0;
     int continued_ = 0;
     bool reading_ = false;
-    LastingFailure upload_;
-    LastingFailure mqtt_;
-    bool mqttSeen_ = false;  // MQTT was connected or told failing before
+    std::map<QString, LastingFailure> destinations_;  // by DestinationStatus::name
     LastingFailure clock_;
 };
 

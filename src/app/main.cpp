@@ -10,6 +10,7 @@
 #include "SafeFile.h"
 #include "SingleInstance.h"
 #include "StationEngine.h"
+#include "StationHandover.h"
 #include "TForm1.h"
 #include "TForm3.h"
 #include "TerminationSignals.h"
@@ -28,7 +29,6 @@
 #include <QJsonDocument>
 #include <QMessageBox>
 #include <QScreen>
-#include <QThread>
 #include <QTimer>
 #include <cstdio>
 #include <filesystem>
@@ -197,36 +197,6 @@ bool savePicture(QWidget &window, const QString &path)
     return false;
 }
 
-// The program that owns the folder may be starting right now and not yet
-// listening: it is asked a few times before this start gives up on it. A
-// background recorder hands the station over and lets the folder go; the
-// folder is then taken here. Two windows started together may both be told
-// so: the one that loses the lock asks again and finds the other's window.
-SingleInstance::Answer askOwner(SingleInstance &instance, DataFolderLock &lock)
-{
-    SingleInstance::Answer answer = SingleInstance::Answer::NoAnswer;
-    for (int tries = 0; tries < 10; ++tries) {
-        if (tries > 0)
-            QThread::msleep(200);
-        // A recorder answers once its running read has ended: a full read
-        // of a real station takes a few seconds.
-        answer = instance.askForStation(8000);
-        if (answer == SingleInstance::Answer::Window)
-            return answer;
-        // Handed over, or the owner ended meanwhile: the lock is free. The
-        // recorder unlocks before it answers.
-        for (int wait = 0; wait < 5 && lock.tryLock() != DataFolderLock::State::Held; ++wait) {
-            if (answer != SingleInstance::Answer::Handed)
-                break;
-            QThread::msleep(100);
-        }
-        instance.endHandover();
-        if (lock.held())
-            return SingleInstance::Answer::Handed;
-    }
-    return answer == SingleInstance::Answer::Window ? answer : SingleInstance::Answer::NoAnswer;
-}
-
 // Says why the program cannot go on, on stderr and, for a window started
 // from the desktop, in a message box.
 void tellStartFailure(const Options &options, const QString &sentence)
@@ -330,7 +300,7 @@ int main(int argc, char *argv[])
     case DataFolderLock::State::HeldByOther: {
         // A background recorder gives the station to the window; a window
         // comes to the front instead of a second one.
-        const SingleInstance::Answer answer = askOwner(instance, folderLock);
+        const SingleInstance::Answer answer = askOwnerForStation(instance, folderLock);
         if (answer == SingleInstance::Answer::Handed) {
             if (!options.diagnostic())
                 instance.listen();
@@ -373,6 +343,8 @@ int main(int argc, char *argv[])
 
     // The program itself; the windows are its faces.
     StationEngine engine(context);
+    // Closing the window hands the station to a background recorder that waits for it.
+    engine.setStationWanted([&dataFolder] { return recorderWaits(dataFolder); });
     TForm1 form1(engine);
     // From here on, kill, Ctrl+C and logging out end the program the way
     // closing the window does, so FormDestroy below saves and closes.

@@ -2,7 +2,15 @@
 
 #include "DataFolder.h"
 
+#include <QDir>
+
 namespace nimbrel {
+
+std::shared_ptr<const PublishSettings> readPublishSettings(const QString &dataFolder)
+{
+    return std::make_shared<const PublishSettings>(
+        loadPublishSettings(QDir(dataFolder).filePath(QLatin1String(kPublishSettingsFile))));
+}
 
 AppContext programContext(const QString &dataFolder, const QString &startFolder, const QString &executableFolder,
                           const Clock *clock)
@@ -13,6 +21,7 @@ AppContext programContext(const QString &dataFolder, const QString &startFolder,
     context.clock = clock;
     context.defaultCityTable = shippedFile(executableFolder, QStringLiteral("citycodes"));
     context.defaultLangTable = shippedFile(executableFolder, QStringLiteral("lang"));
+    context.publishSettings = readPublishSettings(dataFolder);
     return context;
 }
 

@@ -8,10 +8,11 @@
 
 namespace nimbrel {
 
-Publishing::Publishing(const AppContext &context, QObject *parent) : QObject(parent)
+Publishing::Publishing(const AppContext &context, const PublishSettings &settings, bool tellProblems,
+                       QObject *parent)
+    : QObject(parent), settings_(settings)
 {
     const QDir data(context.workDir);
-    settings_ = loadPublishSettings(data.filePath(QLatin1String(kPublishSettingsFile)));
 
     DestinationContext made;
     made.dataDir = context.workDir;
@@ -20,8 +21,9 @@ Publishing::Publishing(const AppContext &context, QObject *parent) : QObject(par
         made.now = [clock] { return clock->now(); };
     made.outdoorChannel = settings_.upload.channel;
     std::vector<std::unique_ptr<Destination>> list = makeDestinations(settings_, made, &settings_.problems);
-    for (const QString &problem : settings_.problems)
-        std::fprintf(stderr, "nimbrel: %s\n", qPrintable(problem));
+    if (tellProblems)
+        for (const QString &problem : settings_.problems)
+            std::fprintf(stderr, "nimbrel: %s\n", qPrintable(problem));
     if (!settings_.problems.isEmpty())
         show();
 

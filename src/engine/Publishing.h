@@ -23,11 +23,14 @@ struct CurrentConditions;
 class Publishing : public QObject {
     Q_OBJECT
 public:
-    // Reads nimbrel.ini in the data folder; its problems go to stderr once.
-    // What a program that handed the station to this one left of its MQTT
+    // The destinations `settings` (nimbrel.ini as read) asks for; with
+    // tellProblems, what cannot be used of the file goes to stderr (once
+    // per program: not again when the station is taken back). What a
+    // program that handed the station to this one left of its MQTT
     // connection (handOver) is taken, so that Home Assistant sees the
     // station stay online and gets no configs it already holds.
-    explicit Publishing(const AppContext &context, QObject *parent = nullptr);
+    Publishing(const AppContext &context, const PublishSettings &settings, bool tellProblems,
+               QObject *parent = nullptr);
     ~Publishing() override;
 
     const PublishSettings &settings() const { return settings_; }

@@ -1,66 +1,22 @@
 #include "StationEngine.h"
 
 #include "AutoBackup.h"
-#include "ClockSkew.h"
-#include "HistoryCheck.h"
-#include "ConsoleSummary.h"
-#include "StationCity.h"
-#include "ExtremesView.h"
 #include "HistoryStore.h"
 #include "LangTable.h"
 #include "Publishing.h"
 
-#include "DataFolderLock.h"
-#include "HandoverMirror.h"
-
 #include <QDir>
-#include <QFileInfo>
 #include <QTimer>
-#include <cerrno>
-#include <csignal>
-#include <unistd.h>
+#include <utility>
 
 namespace nimbrel {
 
-namespace {
-
-constexpr int kAltitudeAddress = 90;  // bytes 90, 91: magnitude; 92: 8 when negative
-
-// The translation table as a language switch finds it: it must hold rows,
-// or there is nothing to switch to.
-std::unique_ptr<LangTable> openLangTable(const QString &path, const QDateTime &now, const QString &shipped,
-                                         LangTable::Opened *details = nullptr)
-{
-    LangTable::Opened opened = LangTable::open(path, now, shipped);
-    std::unique_ptr<LangTable> table = std::move(opened.table);
-    if (table && table->rowCount() == 0) {
-        table.reset();
-        opened.error = QStringLiteral("%1 holds no translations").arg(path);
-    }
-    if (details) {
-        details->problem = opened.problem;
-        details->setAside = opened.setAside;
-        details->error = opened.error;
-    }
-    return table;
-}
-
-// Whether a background recorder of another process waits on the folder for
-// the station: closing this program hands the station to it. Its lock file
-// is only read, never taken, so a recorder starting meanwhile is not refused.
-bool recorderWaits(const QString &folder)
-{
-    const DataFolderLock recorderLock(folder, DataFolderLock::recorderFileName());
-    const qint64 pid = recorderLock.holderPid();
-    if (pid <= 0 || pid == ::getpid())
-        return false;
-    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
-}
-
-}  // namespace
-
 StationEngine::StationEngine(const AppContext &context, QObject *parent)
-    : QObject(parent), context_(context), recorder_(new Recorder(this))
+    : QObject(parent),
+      context_(context),
+      recorder_(new Recorder(this)),
+      tables_(std::make_unique<EngineTables>(context, *recorder_)),
+      settingsWriter_(*recorder_)
 {
     recorder_->setObjectName(QStringLiteral("Recorder"));
     connectRecorder();
@@ -84,15 +40,23 @@ QString StationEngine::filePath(const QString &name) const
 
 void StationEngine::useLink(const LinkApi &api)
 {
-    linkApi_ = api;
-    linkInjected_ = true;
+    device_.useLink(api);
 }
 
 void StationEngine::connectRecorder()
 {
     Recorder *r = recorder_;
     r->setClock([this] { return now(); });
-    r->setUserCity([this] { return userCityOverride(); });
+    r->setUserCity([this] { return location_.userCityOverride(tables_->cityTable()); });
+    connect(tables_.get(), &EngineTables::historyReplaced, this, [this](const QString &sentence) {
+        next_.tableNotice = sentence;
+        deriveFromHistory();
+        emitChange(SnapshotChange::HistoryRebuilt);
+    });
+    connect(tables_.get(), &EngineTables::historyCleared, this, [this] {
+        deriveFromHistory();
+        emitChange(SnapshotChange::HistoryCleared);
+    });
     connect(r, &Recorder::connectionChanged, this, [this](bool connected) {
         next_.connected = connected;
         feedStationState();
@@ -132,25 +96,25 @@ void StationEngine::connectRecorder()
     // One stored before is the current conditions all the same: shown on
     // every face and sent over MQTT, not uploaded again.
     connect(r, &Recorder::currentRecordRead, this, [this](const Measurement &record) {
-        next_.conditions = currentConditions(record, recorder_->summary(), history_.get(), recorder_->headerRead());
+        next_.conditions = currentConditions(record, recorder_->summary(), tables_->history(), recorder_->headerRead());
         holdStationState_ = false;
         feedStationState();
         if (publishing_)
             publishing_->publishCurrent(next_.conditions);
     });
     connect(r, &Recorder::recordTaken, this, [this] {
-        location_.reset();  // the header was decoded again
+        location_.forgetShown();  // the header was decoded again
         holdStationState_ = false;
         feedStationState();  // a full read may bring no record new to the program
         deriveFromHistory();
         emitChange(SnapshotChange::Record);
     });
     connect(r, &Recorder::storedDataLoaded, this, [this] {
-        location_.reset();
+        location_.forgetShown();
         holdStationState_ = false;
         feedStationState();
         deriveFromHistory();
-        next_.conditions = currentConditions(recorder_->measurement(), recorder_->summary(), history_.get(),
+        next_.conditions = currentConditions(recorder_->measurement(), recorder_->summary(), tables_->history(),
                                              recorder_->headerRead());
         emitChange(SnapshotChange::StoredData);
     });
@@ -169,7 +133,7 @@ void StationEngine::connectRecorder()
     // is decoded from the block read back.
     connect(r, &Recorder::writeFinished, this, [this](int address, WriteError error) {
         recorder_->redecodeHeader();
-        location_.reset();
+        location_.forgetShown();
         next_.writeAddress = address;
         next_.writeResult = error;
         emitChange(SnapshotChange::SettingWritten);
@@ -178,86 +142,41 @@ void StationEngine::connectRecorder()
 
 // ---- Start-up and shut-down ----------------------------------------------------
 
-void StationEngine::noteTableProblem(const QString &sentence)
+const PublishSettings &StationEngine::publishSettings() const
 {
-    if (!sentence.isEmpty())
-        tableProblems_ += (tableProblems_.isEmpty() ? QString() : QStringLiteral(" ")) + sentence;
+    static const PublishSettings none;
+    return context_.publishSettings ? *context_.publishSettings : none;
 }
 
 void StationEngine::openTables()
 {
-    const QDateTime opening = now();
-    tableProblems_.clear();
-
-    // The translation table, only looked at: each language switch reads it.
-    const QString langPath = filePath(QStringLiteral("lang"));
-    // First start in this folder: begin with the tables the program ships.
-    if (!context_.defaultLangTable.isEmpty())
-        installDefaultLangTable(context_.defaultLangTable, langPath);
-    LangTable::Opened lang;
-    translationsUsable_ = bool(openLangTable(langPath, opening, context_.defaultLangTable, &lang));
-    if (translationsUsable_)
-        noteTableProblem(tableProblemSentence(QStringLiteral("lang"), lang.problem, lang.setAside));
-    else
-        qWarning("The translation table cannot be used: %s", qPrintable(lang.error));
-
-    auto note = [this](const char *name, TableProblem problem, const QString &setAside, const QString &error,
-                       bool used) {
-        const QString sentence = tableProblemSentence(QLatin1String(name), problem, setAside, used);
-        if (sentence.isEmpty())
-            return;
-        qWarning("%s (%s)", qPrintable(sentence), qPrintable(error));
-        noteTableProblem(sentence);
-    };
-    HistoryStore::Opened opened = HistoryStore::open(filePath(QStringLiteral("datat")), opening);
-    note("datat", opened.problem, opened.setAside, opened.error, bool(opened.store));
-    historyCheck_.reset();
-    history_ = std::move(opened.store);
-    // After an unclean end a large history is checked page by page in the
-    // background while the window shows and recording goes on.
-    if (history_ && opened.fullCheckPending) {
-        historyCheck_ = std::make_unique<HistoryCheck>(history_->path(), opening, this,
-                                                       [this](const HistoryCheckOutcome &o) { historyChecked(o); });
-    }
-    SettingsStore::Opened settings = SettingsStore::open(filePath(QStringLiteral("datsum")), opening);
-    note("datsum", settings.problem, settings.setAside, settings.error, bool(settings.store));
-    settingsStore_ = std::move(settings.store);
-    recorder_->setHistory(history_.get());
-    recorder_->setHeaderCopyPath(filePath(QStringLiteral("sumlocal.bin")));
-    recorder_->setHandoverPath(filePath(QLatin1String(kHandoverFileName)));
-
-    const QString cityPath = filePath(QStringLiteral("citycodes"));
-    if (!context_.defaultCityTable.isEmpty())
-        installDefaultCityTable(context_.defaultCityTable, cityPath);
-    // A damaged table is replaced by the shipped one, not an empty one.
-    CityTable::Opened city = CityTable::open(cityPath, opening, context_.defaultCityTable);
-    note("citycodes", city.problem, city.setAside, city.error, bool(city.table));
-    cityTable_ = std::move(city.table);
-
-    if (const std::optional<Settings> stored = settingsStore_ ? settingsStore_->load() : std::nullopt)
+    tables_->open(now());
+    if (!context_.publishSettings)
+        context_.publishSettings = readPublishSettings(context_.workDir);
+    if (const std::optional<Settings> stored = tables_->loadSettings())
         stored_ = *stored;
-    kept_ = stored_;
+    location_.load(stored_);
     units_ = {stored_.Temp, stored_.Press, stored_.Speed, stored_.Rain, stored_.UVI, 0};
-    language_ = translationsUsable_ ? stored_.Lang : -1;
-    userCity_ = stored_.UserCoord != 0;
+    language_ = tables_->translationsUsable() ? stored_.Lang : -1;
     next_.units = units_;
     next_.language = language_;
-    next_.userCity = userCity_;
+    next_.userCity = location_.userCity();
 
     // MQTT and the weather-network upload, as nimbrel.ini asks, before the
     // first read so that they see every record taken over.
-    publishing_ = std::make_unique<Publishing>(context_);
+    publishing_ = std::make_unique<Publishing>(context_, *context_.publishSettings,
+                                               !std::exchange(publishProblemsTold_, true));
     // Carrying on after a program that handed the station over: the
     // station's availability is told once this program has read it, and
     // never "offline" on the way.
     holdStationState_ = publishing_->continuing();
     // Each destination's outbox reads the history after its cursor.
-    publishing_->setHistory(history_.get(), [this](const HistoryRow &row) {
+    publishing_->setHistory(tables_->history(), [this](const HistoryRow &row) {
         // A stored row keeps no sensor states: those of the current record
         // stand in (a channel without a sensor stays without one).
         Measurement m = recorder_->measurement();
         loadMeasurement(row, m);
-        return currentConditions(m, recorder_->summary(), history_.get(), recorder_->headerRead());
+        return currentConditions(m, recorder_->summary(), tables_->history(), recorder_->headerRead());
     });
     auto showPublishing = [this] {
         next_.publishWord = publishing_->word();
@@ -272,7 +191,7 @@ void StationEngine::openTables()
     // Daily backups, as [backup] asks: stepped between exchanges, never
     // during a full read.
     autoBackup_ = std::make_unique<AutoBackup>(
-        context_.workDir, publishing_->settings().backup, [this] { return now(); },
+        context_.workDir, context_.publishSettings->backup, [this] { return now(); },
         [this] { return held_ && !recorder_->busy() && !recorder_->fullReadRunning(); });
     deriveFromHistory();
     emitChange(SnapshotChange::Opened);
@@ -280,17 +199,11 @@ void StationEngine::openTables()
 
 LinkLoadError StationEngine::loadLink()
 {
-    if (linkInjected_ || linkApi_.open)
-        return LinkLoadError::None;
-    const LinkLoadError error = library_.load(context_.libraryFolders);
-    if (error == LinkLoadError::None)
-        linkApi_ = library_.api();
-    return error;
+    return device_.load(context_.libraryFolders);
 }
 
 LinkLoadError StationEngine::openStation()
 {
-    deviceHandle_ = nullptr;
     const LinkLoadError error = loadLink();
     if (error != LinkLoadError::None)
         return error;
@@ -300,16 +213,13 @@ LinkLoadError StationEngine::openStation()
 
 QString StationEngine::linkLibraryName() const
 {
-    if (linkInjected_)
-        return QStringLiteral("the built-in link");
-    return QDir::toNativeSeparators(library_.fileName());
+    return device_.libraryName();
 }
 
 void StationEngine::openDevice()
 {
-    deviceHandle_ = linkApi_.open(nullptr, kStationVendorId, kStationProductId, kLinkInputSize, kLinkOutputSize, 0);
-    recorder_->setLink(&linkApi_, deviceHandle_);
-    next_.linkAvailable = deviceHandle_ != nullptr;
+    recorder_->setLink(device_.api(), device_.open());
+    next_.linkAvailable = device_.handle() != nullptr;
 }
 
 void StationEngine::start()
@@ -327,11 +237,11 @@ void StationEngine::shutDown()
     recorder_->shutDown();
     // A background recorder waiting for the station carries on from here.
     // While another program has the station, this one's mirror is old.
-    if (held_ && recorderWaits(context_.workDir))
+    if (held_ && stationWanted_ && stationWanted_())
         leaveHandover();
     closeTables();
     recorder_->setLink(nullptr, nullptr);
-    library_.unload();
+    device_.unload();
 }
 
 // Saves the choices, closes the device and every table file, and stops
@@ -344,41 +254,14 @@ void StationEngine::closeTables()
         saveSettings();
         saveCityTable();
     }
-    settingsStore_.reset();
-    cityTable_.reset();
-    if (linkApi_.close && deviceHandle_)
-        linkApi_.close(deviceHandle_, 0);
-    deviceHandle_ = nullptr;
-    recorder_->setLink(&linkApi_, nullptr);
+    device_.close();
+    recorder_->setLink(device_.api(), nullptr);
+    // The recorder lets go of the history first (records it kept while the
+    // history failed get their last try); the outboxes read the history, so
+    // they go before it closes.
     recorder_->setHistory(nullptr);
     publishing_.reset();
-    historyCheck_.reset();
-    history_.reset();
-}
-
-void StationEngine::historyChecked(const HistoryCheckOutcome &outcome)
-{
-    using Finding = HistoryCheckOutcome::Finding;
-    if (outcome.finding == Finding::NotChecked)
-        qWarning("The history could not be checked: %s", qPrintable(outcome.why));
-    if (outcome.finding != Finding::Damaged || !history_)
-        return;
-    // The file changes under the recorder only between exchanges.
-    if (recorder_->busy()) {
-        QTimer::singleShot(50, this, [this, outcome] { historyChecked(outcome); });
-        return;
-    }
-    historyCheck_.reset();
-    recorder_->setHistory(nullptr);
-    HistoryReplaced replaced = replaceDamagedHistory(std::move(history_), outcome, now());
-    history_ = std::move(replaced.store);
-    recorder_->setHistory(history_.get());
-    const QString sentence = historyRebuiltSentence(replaced, outcome);
-    qWarning("%s", qPrintable(sentence));
-    noteTableProblem(sentence);
-    next_.tableNotice = sentence;
-    deriveFromHistory();
-    emitChange(SnapshotChange::HistoryRebuilt);
+    tables_->close();
 }
 
 // ---- The station between programs -------------------------------------------
@@ -444,9 +327,8 @@ void StationEngine::takeStation()
 
 void StationEngine::saveSettings()
 {
-    if (!settingsStore_)
-        return;
-    Settings s = kept_;
+    Settings s = stored_;
+    s.CityCode = location_.keptCity();
     // Without a translation table the stored language stays for the next start.
     if (language_ >= 0)
         s.Lang = language_;
@@ -455,24 +337,22 @@ void StationEngine::saveSettings()
     s.Speed = units_.speed;
     s.Rain = units_.rain;
     s.UVI = units_.uv;
-    s.UserCoord = userCity_ ? 1 : 0;
-    if (!settingsStore_->save(s))
-        shutDownProblems_ << QStringLiteral("The settings could not be saved: %1").arg(settingsStore_->lastError());
+    s.UserCoord = location_.userCity() ? 1 : 0;
+    QString why;
+    if (!tables_->saveSettings(s, &why))
+        shutDownProblems_ << QStringLiteral("The settings could not be saved: %1").arg(why);
 }
 
 void StationEngine::saveCityTable()
 {
-    if (!cityTable_ || !userDefinedCity_)
-        return;
-    const UserDefinedCity &c = *userDefinedCity_;
-    if (!cityTable_->updateUserDefined(c.code, c.latMin, c.latSec, c.longMin, c.longSec, c.south, c.east,
-                                       c.timeZone))
-        shutDownProblems_ << QStringLiteral("The user-defined city could not be saved: %1").arg(cityTable_->lastError());
+    QString why;
+    if (!location_.saveUserDefinedCity(tables_->cityTable(), &why))
+        shutDownProblems_ << QStringLiteral("The user-defined city could not be saved: %1").arg(why);
 }
 
 std::unique_ptr<LangTable> StationEngine::openTranslations() const
 {
-    return openLangTable(filePath(QStringLiteral("lang")), now(), context_.defaultLangTable);
+    return tables_->openTranslations(now());
 }
 
 // ---- Requests -------------------------------------------------------------------
@@ -495,217 +375,14 @@ void StationEngine::setLanguage(int language)
 
 void StationEngine::setUserCity(bool on)
 {
-    userCity_ = on;
+    location_.setUserCity(on);
     next_.userCity = on;
 }
 
 void StationEngine::showLocation(const LocationOverride &location)
 {
-    location_ = location;
+    location_.show(location);
     emitChange(SnapshotChange::Location);
-}
-
-void StationEngine::keepCity(int cityCode)
-{
-    kept_.CityCode = cityCode;
-}
-
-void StationEngine::keepUserDefinedCity(const UserDefinedCity &city)
-{
-    userDefinedCity_ = city;
-}
-
-bool StationEngine::writeAltitude(int metres)
-{
-    if (!recorder_->connected())
-        return false;
-    recorder_->requestWrite({kAltitudeAddress, [metres](StationImage &image) {
-                                 const int magnitude = metres < 0 ? -metres : metres;
-                                 image[kAltitudeAddress] = static_cast<std::uint8_t>(magnitude & 0xFF);
-                                 image[kAltitudeAddress + 1] = static_cast<std::uint8_t>(magnitude >> 8);
-                                 image[kAltitudeAddress + 2] = metres < 0 ? 8 : 0;
-                             }});
-    return true;
-}
-
-bool StationEngine::writeHistoryInterval(int code)
-{
-    if (!recorder_->connected() || code < 1)
-        return false;
-    recorder_->requestWrite({kPeriodByte, [code](StationImage &image) {
-                                 image[kPeriodByte] = static_cast<std::uint8_t>(code);
-                             }});
-    return true;
-}
-
-StationEngine::ClearOutcome StationEngine::clearHistory()
-{
-    using Result = ClearOutcome::Result;
-    ClearOutcome outcome;
-    if (recorder_->busy()) {
-        outcome.result = Result::StationBusy;
-        return outcome;
-    }
-    // No table to clear (datat unusable, or handed over with the station):
-    // saying it was cleared would be untrue.
-    if (!history_) {
-        outcome.result = Result::NotCleared;
-        outcome.why = QStringLiteral("the history file is not open");
-        return outcome;
-    }
-    if (history_->count() > 0) {
-        // Two clearings within a second get copies of their own.
-        const QString stem = QStringLiteral("datat.cleared-") + now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-        outcome.copyPath = filePath(stem);
-        for (int n = 2; QFileInfo::exists(outcome.copyPath) || QFileInfo(outcome.copyPath).isSymLink(); ++n)
-            outcome.copyPath = filePath(QStringLiteral("%1-%2").arg(stem).arg(n));
-        if (!history_->copyTo(outcome.copyPath)) {
-            outcome.result = Result::NotCopied;
-            outcome.why = history_->lastError();
-            outcome.copyPath.clear();
-            return outcome;
-        }
-    }
-    if (!recorder_->clearHistory()) {
-        outcome.result = Result::NotCleared;
-        outcome.why = history_->lastError();
-        qWarning("The history could not be cleared: %s", qPrintable(outcome.why));
-    }
-    deriveFromHistory();
-    emitChange(SnapshotChange::HistoryCleared);
-    return outcome;
-}
-
-// ---- What the history says ------------------------------------------------------
-
-// The user's chosen city, which replaces the station's location when the
-// header is decoded.
-std::optional<LocationOverride> StationEngine::userCityOverride() const
-{
-    if (!userCity_ || !cityTable_)
-        return std::nullopt;
-    const std::optional<CityRow> row = cityTable_->find(kept_.CityCode);
-    if (!row)
-        return std::nullopt;
-    LocationOverride o;
-    o.LatMin = row->LatMin;
-    o.LatSec = row->LatSec;
-    o.LongMin = row->LongMin;
-    o.LongSec = row->LongSec;
-    o.Hemispheres = row->IsLon + 2 * row->IsLat;
-    o.TimeZone = row->TimeZone;
-    return o;
-}
-
-std::optional<CityRow> StationEngine::shownCity() const
-{
-    if (!cityTable_)
-        return std::nullopt;
-    if (userCity_)
-        return cityTable_->find(kept_.CityCode);
-    const bool stationKnown = recorder_->headerRead();
-    const StationSummary &s = recorder_->summary();
-    std::optional<CityRow> row = cityTable_->find(stationKnown ? s.CityCode : kept_.CityCode);
-    if (row && stationKnown &&
-        !astro::cityFitsStation(*row, {s.LatMin, s.LatSec, s.LongMin, s.LongSec, s.Hemispheres, s.TimeZone, s.DstCode}))
-        row.reset();
-    return row;
-}
-
-// The link state in the chosen language, as the main window's status bar
-// says it; the label's name when the translation table lacks it.
-QString StationEngine::conditionsSummary() const
-{
-    const QString label = linkStateLabel(*snapshot_);
-    QString station = label;
-    if (const std::unique_ptr<LangTable> table = openTranslations()) {
-        for (int form : {1, 2})
-            for (const LangRow &row : table->rows(form))
-                if (row.Name == label && !row.text(language_).isEmpty())
-                    station = row.text(language_);
-    }
-    const std::optional<CityRow> city = shownCity();
-    return nimbrel::conditionsSummary(*snapshot_, station, city ? city->Name : QString(), now());
-}
-
-// Once per record: the rain windows, the wind chart's days and the kept
-// extremes, each read on the store's indexes and summaries, so that this
-// costs the same at ten years of records as at a day's.
-void StationEngine::deriveFromHistory()
-{
-    const QDateTime at = recorder_->measurement().Dat;
-    next_.rain = rainWindows(history_.get(), at);
-    next_.wind = windDays(history_.get(), at);
-    next_.extremes = history_ ? recordedExtremes(*history_) : RecordedExtremes{};
-}
-
-void StationEngine::publish(const Measurement &record)
-{
-    next_.conditions = currentConditions(record, recorder_->summary(), history_.get(), recorder_->headerRead());
-    // The station's state (and with it the configs' expiry) before the
-    // record, so that the first state sent finds the configs complete.
-    holdStationState_ = false;
-    feedStationState();
-    if (publishing_)
-        publishing_->publish(next_.conditions);
-}
-
-// MQTT's station availability: the station is there and its newest record
-// is recent enough for the period it records at.
-void StationEngine::feedStationState()
-{
-    if (!publishing_ || holdStationState_)
-        return;
-    StationState state{recorder_->connected(), recorder_->headerRead(), ageFrom(recorder_->measurement().Dat, now()),
-                       historyPeriodMs(recorder_->image()[kPeriodByte]) / 60000, std::nullopt};
-    if (recorder_->headerRead()) {
-        // The location the header holds, the user's city written in.
-        const StationSummary &s = recorder_->summary();
-        const double north = s.LatMin + s.LatSec / 60.0;
-        const double east = s.LongMin + s.LongSec / 60.0;
-        state.position = GeoPosition{(s.Hemispheres & 2) ? -north : north, (s.Hemispheres & 1) ? east : -east,
-                                     double(s.Altitude)};
-    }
-    publishing_->setStationState(state);
-}
-
-// The snapshot: the recorder's record and header as decoded, the choices
-// written into the record's unit fields, the location shown, and the
-// figures that depend on the units computed from what was derived.
-void StationEngine::emitChange(SnapshotChange change)
-{
-    StationSnapshot &s = next_;
-    s.change = change;
-    s.units = units_;
-    s.language = language_;
-    s.record = recorder_->measurement();
-    applyUnitChoices(s.record, units_);
-    s.summary = recorder_->summary();
-    if (location_) {
-        s.summary.LatMin = location_->LatMin;
-        s.summary.LatSec = location_->LatSec;
-        s.summary.LongMin = location_->LongMin;
-        s.summary.LongSec = location_->LongSec;
-        s.summary.Hemispheres = location_->Hemispheres;
-        s.summary.TimeZone = location_->TimeZone;
-    }
-    keepRainResults(rainView(s.record, s.summary, s.rain, 0), s.record);
-    keepPressureExtremes(extremesView(s.record, s.extremes), s.record);
-    s.headerRead = recorder_->headerRead();
-    s.stationPeriodCode = recorder_->image()[kPeriodByte];
-    s.clockAheadSecs =
-        clockSkew(s.record.Dat, now(), historyPeriodMs(s.stationPeriodCode) / 60000).aheadSecs;
-    // While another program has the station this one is not connected to it.
-    s.connected = held_ && recorder_->connected();
-    s.slotsTakenOver = recorder_->slotsTakenOver();
-    s.handoversContinued = recorder_->handoversContinued();
-    s.recordsStored = recorder_->recordsStored();
-    s.stationHeld = held_;
-    snapshot_ = std::make_shared<const StationSnapshot>(s);
-    // A copy: a face's request during the emission makes a newer snapshot,
-    // and the faces after it must still see this one.
-    const SnapshotPtr emitted = snapshot_;
-    Q_EMIT changed(emitted);
 }
 
 }  // namespace nimbrel

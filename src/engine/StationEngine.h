@@ -1,8 +1,10 @@
-// The program without a face. The engine owns the station link library and
-// device, the recorder with its timers, the four table files (history,
-// settings, cities, translations), the user's choices and the publishing
-// of records, and after every change hands out an immutable snapshot of
-// what it knows (StationSnapshot). A face (the main window, the history
+// The program without a face, as a coordinator. The engine owns the station
+// as a device (StationDevice), the recorder with its timers, the four table
+// files (EngineTables: history, settings, cities, translations), the user's
+// choices (the location among them: LocationChoice), the station settings
+// written (StationSettingsWriter) and the publishing of records, and after
+// every change hands out an immutable snapshot of what it knows
+// (StationSnapshot, composed in StationEngineSnapshot.cpp). A face (the main window, the history
 // window, the console, a web page) reads snapshots and the const
 // accessors, and sends requests; none writes into the engine's state.
 //
@@ -13,10 +15,12 @@
 #include "AppContext.h"
 #include "CityTable.h"
 #include "Decoding.h"
-#include "LinkApi.h"
-#include "LinkLibrary.h"
+#include "EngineTables.h"
+#include "LocationChoice.h"
 #include "Recorder.h"
 #include "SettingsStore.h"
+#include "StationDevice.h"
+#include "StationSettingsWriter.h"
 #include "StationSnapshot.h"
 
 #include <QObject>
@@ -29,23 +33,8 @@ namespace nimbrel {
 
 class AutoBackup;
 class HistoryStore;
-class HistoryCheck;
-struct HistoryCheckOutcome;
 class LangTable;
 class Publishing;
-
-// The coordinates the user typed for the city table's "User Defined" row,
-// written into the table at shut-down.
-struct UserDefinedCity {
-    int code = 0;
-    int latMin = 0;
-    int latSec = 0;
-    int longMin = 0;
-    int longSec = 0;
-    int south = 0;  // LocBox1: 0 north, 1 south
-    int east = 0;   // LocBox2: 0 west, 1 east
-    double timeZone = 0;
-};
 
 class StationEngine : public QObject {
     Q_OBJECT
@@ -70,7 +59,7 @@ public:
     // The link library in use ("the simulator" or the file), after loadLink.
     QString linkLibraryName() const;
     // Why loadLink failed, in the system's words (the file and the reason).
-    QString linkLoadProblem() const { return library_.errorText(); }
+    QString linkLoadProblem() const { return device_.loadProblem(); }
 
     // ---- The station between programs ------------------------------------
     // One program at a time talks to the station and writes the tables of a
@@ -88,6 +77,10 @@ public:
     void releaseStation(std::function<void()> done);
     void takeStation();
     bool stationHeld() const { return held_; }
+    // Asked by the shut-down while this program holds the station: whether
+    // another program waits to take it (StationHandover.h); it is then left
+    // the mirror and MQTT ends quietly. Unset: nobody waits.
+    void setStationWanted(std::function<bool()> wanted) { stationWanted_ = std::move(wanted); }
     // Saves the choices and the user-defined city, closes the device and
     // unloads the library. Runs once; nothing starts again.
     void shutDown();
@@ -100,24 +93,24 @@ public:
     // ---- Reading ---------------------------------------------------------
     SnapshotPtr snapshot() const { return snapshot_; }
     // The committed history; null when datat cannot be used at all.
-    const HistoryStore *history() const { return history_.get(); }
-    const CityTable *cityTable() const { return cityTable_.get(); }
+    const HistoryStore *history() const { return tables_->history(); }
+    const CityTable *cityTable() const { return tables_->cityTable(); }
     // The choices as stored when the program started.
     const Settings &storedSettings() const { return stored_; }
     // Whether the translation table holds translations, and the table
     // itself, opened fresh (null when it has gone missing meanwhile).
-    bool translationsUsable() const { return translationsUsable_; }
+    bool translationsUsable() const { return tables_->translationsUsable(); }
     std::unique_ptr<LangTable> openTranslations() const;
     // What is wrong with the table files found at start-up, one sentence per
     // file; empty when all are well.
-    QString tableProblems() const { return tableProblems_; }
+    QString tableProblems() const { return tables_->problems(); }
     const AppContext &context() const { return context_; }
+    // nimbrel.ini as read once for the program (AppContext::publishSettings);
+    // read at the first openTables when the context brought none.
+    const PublishSettings &publishSettings() const;
     QString filePath(const QString &name) const;
     QDateTime now() const;
-    // The city whose location is shown: with the user's city chosen, the
-    // kept one; otherwise the one the station's header names, when the
-    // city table places it where the station says it is (before any header
-    // has been read, the kept one stands in).
+    // The city whose location is shown (LocationChoice::shownCity).
     std::optional<CityRow> shownCity() const;
     // The current conditions as text, for the console.
     QString conditionsSummary() const;
@@ -136,24 +129,19 @@ public:
     void showLocation(const LocationOverride &location);
     // The city kept for the next start, and the user-defined city's
     // coordinates, saved at shut-down.
-    void keepCity(int cityCode);
-    void keepUserDefinedCity(const UserDefinedCity &city);
+    void keepCity(int cityCode) { location_.keepCity(cityCode); }
+    void keepUserDefinedCity(const UserDefinedCity &city) { location_.keepUserDefinedCity(city); }
     // Station settings written through the recorder. False without a station:
     // nothing is written and nothing changes.
-    bool writeAltitude(int metres);
-    bool writeHistoryInterval(int code);
+    bool writeAltitude(int metres) { return settingsWriter_.writeAltitude(metres); }
+    bool writeHistoryInterval(int code) { return settingsWriter_.writeHistoryInterval(code); }
     // Empties the history; the next link check starts a full read. The
     // rows are first kept in the data folder as `datat.cleared-YYYYMMDD-HHMMSS`
     // (`nimbrel-tool restore-cleared` puts them back); without that copy
     // nothing is cleared. Refused while the station is being read: the rows
     // a read stores and the mirror it fills would go half-way.
-    struct ClearOutcome {
-        enum class Result { Cleared, StationBusy, NotCopied, NotCleared };
-        Result result = Result::Cleared;
-        QString copyPath;  // empty when there was no row to keep
-        QString why;       // the store's reason for NotCopied and NotCleared
-    };
-    ClearOutcome clearHistory();
+    using ClearOutcome = HistoryClearOutcome;
+    ClearOutcome clearHistory() { return tables_->clearHistory(now()); }
 
 Q_SIGNALS:
     // After every change, with what changed in snapshot->change.
@@ -165,49 +153,36 @@ private:
     void finishRelease();
     void closeTables();
     void leaveHandover();
-    // The history's full check after an unclean end, and what its finding
-    // does (HistoryCheck.h).
-    void historyChecked(const HistoryCheckOutcome &outcome);
-    std::optional<LocationOverride> userCityOverride() const;
     // Recomputes what the history says about the current record.
     void deriveFromHistory();
     void publish(const Measurement &record);
     void feedStationState();
     void emitChange(SnapshotChange change);
-    void noteTableProblem(const QString &sentence);
     void saveSettings();
     void saveCityTable();
 
     AppContext context_;
-    LinkLibrary library_;
-    LinkApi linkApi_;
-    bool linkInjected_ = false;
-    USBHandle deviceHandle_ = nullptr;
-    std::unique_ptr<HistoryStore> history_;
-    std::unique_ptr<HistoryCheck> historyCheck_;  // while the full check runs; ends before history_ closes
-    std::unique_ptr<SettingsStore> settingsStore_;
-    std::unique_ptr<CityTable> cityTable_;
+    StationDevice device_;
     Recorder *recorder_ = nullptr;  // a child: its timers are found by name below the engine
+    std::unique_ptr<EngineTables> tables_;  // outlives publishing and the backups, which read the history
+    StationSettingsWriter settingsWriter_;
     std::unique_ptr<Publishing> publishing_;
     std::unique_ptr<AutoBackup> autoBackup_;  // reads the tables' files: ends before they close
-    QString tableProblems_;
-    bool translationsUsable_ = false;
     bool shutDown_ = false;
     bool keepStoredSettings_ = false;
+    bool publishProblemsTold_ = false;  // nimbrel.ini's problems go to stderr once per program
     QStringList shutDownProblems_;
     bool held_ = true;
     bool releasing_ = false;
     bool holdStationState_ = false;  // no MQTT station word before the first read after a handover
     std::vector<std::function<void()>> releaseDone_;
+    std::function<bool()> stationWanted_;
 
     // The user's choices.
     Settings stored_;
-    Settings kept_;
     UnitChoices units_;
     int language_ = -1;
-    bool userCity_ = false;
-    std::optional<UserDefinedCity> userDefinedCity_;
-    std::optional<LocationOverride> location_;
+    LocationChoice location_;
 
     // What the history said about the current record, and the state the
     // next snapshot carries.

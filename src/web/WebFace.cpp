@@ -12,8 +12,8 @@ namespace nimbrel {
 WebFace::WebFace(const StationEngine &engine, const std::function<void(const QString &)> &report, QObject *parent)
     : QObject(parent)
 {
-    // Problems of the file are reported by publishing, which reads it too.
-    const PublishSettings settings = loadPublishSettings(engine.filePath(QLatin1String(kPublishSettingsFile)));
+    // nimbrel.ini as read once at start; publishing reports its problems.
+    const PublishSettings &settings = engine.publishSettings();
     if (!settings.web.enabled)
         return;
     server_ = std::make_unique<web::WebServer>(settings.web, engine.history());
