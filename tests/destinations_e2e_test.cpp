@@ -7,6 +7,7 @@
 #include "Clock.h"
 #include "HistoryStore.h"
 #include "StationEngine.h"
+#include "support/InfluxServer.h"
 #include "support/MqttBroker.h"
 #include "support/SimLink.h"
 
@@ -31,11 +32,13 @@ namespace {
 
 constexpr qint64 kPeriodMs = 5 * 60 * 1000;
 
-// A weather network that takes the PWS protocol: every request's dateutc,
-// with the program's clock when it came, and "success" in answer.
-class PwsNetwork : public QObject {
+// A weather network: the record each request carries (UTC), with the
+// program's clock when it came, answered as the service answers success.
+class Network : public QObject {
 public:
-    explicit PwsNetwork(const Clock &clock) : clock_(clock)
+    using RecordOf = std::function<QDateTime(const QByteArray &target)>;
+    Network(const Clock &clock, RecordOf recordOf, QByteArray success)
+        : clock_(clock), recordOf_(std::move(recordOf)), success_(std::move(success))
     {
         connect(&server_, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket *s = server_.nextPendingConnection()) {
@@ -43,15 +46,10 @@ public:
                     buffer_[s] += s->readAll();
                     if (!buffer_[s].contains("\r\n\r\n"))
                         return;
-                    const QByteArray target = buffer_[s].split(' ').value(1);
-                    const QUrlQuery query(QUrl::fromEncoded(target).query());
-                    QDateTime record = QDateTime::fromString(
-                        query.queryItemValue(QStringLiteral("dateutc"), QUrl::FullyDecoded),
-                        QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-                    record.setTimeZone(QTimeZone::utc());
-                    received.push_back({record, clock_.now()});
+                    received.push_back({recordOf_(buffer_[s].split(' ').value(1)), clock_.now()});
                     buffer_.erase(s);
-                    s->write("HTTP/1.1 200 OK\r\nContent-Length: 7\r\nConnection: close\r\n\r\nsuccess");
+                    s->write("HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(success_.size()) +
+                             "\r\nConnection: close\r\n\r\n" + success_);
                     s->disconnectFromHost();
                 });
                 connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
@@ -70,10 +68,34 @@ public:
 
 private:
     const Clock &clock_;
+    RecordOf recordOf_;
+    QByteArray success_;
     int port_ = test::freePort();
     QTcpServer server_;
     std::map<QTcpSocket *, QByteArray> buffer_;
 };
+
+QDateTime utc(const QString &text, const QString &format)
+{
+    QDateTime t = QDateTime::fromString(text, format);
+    t.setTimeZone(QTimeZone::utc());
+    return t;
+}
+
+// The PWS protocol dates a record by dateutc.
+QDateTime pwsRecord(const QByteArray &target)
+{
+    const QUrlQuery query(QUrl::fromEncoded(target).query());
+    return utc(query.queryItemValue(QStringLiteral("dateutc"), QUrl::FullyDecoded), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+// Weathercloud's path holds .../date/yyyyMMdd/time/HHmm in UTC.
+QDateTime weathercloudRecord(const QByteArray &target)
+{
+    const QStringList parts = QString::fromLatin1(target).split(QLatin1Char('/'));
+    const auto after = [&](const char *key) { return parts.value(parts.indexOf(QLatin1String(key)) + 1); };
+    return utc(after("date") + after("time"), QStringLiteral("yyyyMMddHHmm"));
+}
 
 // The station engine as the background recorder or a window runs it.
 std::unique_ptr<StationEngine> startEngine(const AppContext &context, test::SimLink &link)
@@ -100,21 +122,31 @@ QDateTime cursorOf(const QTemporaryDir &dir, const char *name)
 TEST(Outbox, EveryRecordReachesEveryDestinationThroughAnOutageARestartAndAHandover)
 {
     NEEDS_MOSQUITTO();
+    NEEDS_INFLUXD();
     test::SimLink link;  // its newest record: 2026-06-21 12:00, five-minute period
     const QDateTime firstNewest(QDate(2026, 6, 21), QTime(12, 0));
     Clock clock(firstNewest.addSecs(30));
     test::Broker broker;
     ASSERT_TRUE(broker.start());
-    PwsNetwork network(clock);
+    Network network(clock, pwsRecord, "success");
     ASSERT_TRUE(network.open());
+    Network presentOnly(clock, weathercloudRecord, "200");
+    ASSERT_TRUE(presentOnly.open());
+    test::InfluxServer influx;
+    ASSERT_TRUE(influx.start());
+    ASSERT_TRUE(influx.query(QStringLiteral("CREATE DATABASE weather")));
 
     QTemporaryDir dir;
     QFile ini(QDir(dir.path()).filePath(QStringLiteral("nimbrel.ini")));
     ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
     ini.write(QStringLiteral("[mqtt]\nenabled=true\nhost=127.0.0.1\nport=%1\n"
-                             "[upload]\nenabled=true\nurl=http://127.0.0.1:%2/up\nstationId=I1\nkey=k\n")
+                             "[upload]\nenabled=true\nurl=http://127.0.0.1:%2/up\nstationId=I1\nkey=k\n"
+                             "[weathercloud]\nenabled=true\nurl=http://127.0.0.1:%3/v01/set\nstationId=w1\nkey=k1\n"
+                             "[influxdb]\nenabled=true\nurl=%4\ndatabase=weather\n")
                   .arg(broker.port)
                   .arg(network.port())
+                  .arg(presentOnly.port())
+                  .arg(influx.url().toString())
                   .toUtf8());
     ini.close();
     AppContext context;
@@ -123,7 +155,10 @@ TEST(Outbox, EveryRecordReachesEveryDestinationThroughAnOutageARestartAndAHandov
 
     auto subscriber = std::make_unique<test::Subscriber>(broker.port);
     std::unique_ptr<StationEngine> recorder = startEngine(context, link);
-    ASSERT_TRUE(pumpUntil([&] { return cursorOf(dir, "mqtt") == firstNewest && !network.received.empty(); }));
+    ASSERT_TRUE(pumpUntil([&] {
+        return cursorOf(dir, "mqtt") == firstNewest && cursorOf(dir, "influxdb") == firstNewest &&
+               !network.received.empty() && !presentOnly.received.empty();
+    }));
 
     // Hours of records: the station stores them, the clock follows.
     QDateTime newest = firstNewest;
@@ -140,6 +175,8 @@ TEST(Outbox, EveryRecordReachesEveryDestinationThroughAnOutageARestartAndAHandov
 
     broker.stop();
     network.close();
+    presentOnly.close();
+    influx.stop();
     ASSERT_TRUE(storeAnHour(*recorder));
     // Restarted during the outage.
     recorder->shutDown();
@@ -155,12 +192,20 @@ TEST(Outbox, EveryRecordReachesEveryDestinationThroughAnOutageARestartAndAHandov
     // Everything comes back; the window closes, the recorder carries on.
     ASSERT_TRUE(broker.start());
     ASSERT_TRUE(network.open());
+    ASSERT_TRUE(presentOnly.open());
+    ASSERT_TRUE(influx.start());
     subscriber = std::make_unique<test::Subscriber>(broker.port);
     window->shutDown();
     window.reset();
     recorder->takeStation();
-    ASSERT_TRUE(pumpUntil([&] { return cursorOf(dir, "mqtt") == newest && cursorOf(dir, "upload") == newest; }))
-        << qPrintable(cursorOf(dir, "mqtt").toString(Qt::ISODate));
+    ASSERT_TRUE(pumpUntil([&] {
+        return cursorOf(dir, "mqtt") == newest && cursorOf(dir, "upload") == newest &&
+               cursorOf(dir, "influxdb") == newest && cursorOf(dir, "weathercloud") == newest;
+    })) << qPrintable(cursorOf(dir, "mqtt").toString(Qt::ISODate));
+
+    // InfluxDB takes past records: each of the 37 (the first and 36 since) exactly once.
+    EXPECT_EQ(influx.count(QStringLiteral("weather"), QStringLiteral("weather"), QStringLiteral("indoor_temperature_c")),
+              37);
 
     // MQTT takes past records: every state since the outage began, each with its own time.
     std::set<QString> stateTimes;
@@ -175,10 +220,16 @@ TEST(Outbox, EveryRecordReachesEveryDestinationThroughAnOutageARestartAndAHandov
 
     // The upload takes past records within ten minutes of their time, each once.
     std::set<QDateTime> uploaded;
-    for (const PwsNetwork::Request &r : network.received) {
+    for (const Network::Request &r : network.received) {
         EXPECT_TRUE(uploaded.insert(r.record).second) << "sent twice: " << qPrintable(r.record.toString(Qt::ISODate));
         EXPECT_LE(r.record.secsTo(r.at), 600) << qPrintable(r.record.toString(Qt::ISODate));
     }
     EXPECT_TRUE(uploaded.count(newest.toUTC()));
+
+    // Weathercloud takes only the present: the newest record when it came
+    // back, and never one older than ten minutes.
+    for (const Network::Request &r : presentOnly.received)
+        EXPECT_LE(r.record.secsTo(r.at), 600) << qPrintable(r.record.toString(Qt::ISODate));
+    EXPECT_EQ(presentOnly.received.back().record, newest.toUTC());
     recorder->shutDown();
 }
