@@ -22,14 +22,7 @@ constexpr int kMaxWordsShown = 200;
 // Numbers in the query: a point whatever the locale, no needless zeros.
 QString text(double value, int decimals)
 {
-    QString s = formatFixed(value, decimals, QLatin1Char('.'));
-    if (s.contains(QLatin1Char('.'))) {
-        while (s.endsWith(QLatin1Char('0')))
-            s.chop(1);
-        if (s.endsWith(QLatin1Char('.')))
-            s.chop(1);
-    }
-    return s == QLatin1String("-0") ? QStringLiteral("0") : s;
+    return formatTrimmed(value, decimals);
 }
 
 void addIf(QUrlQuery &q, const char *key, std::optional<double> value, int decimals)

@@ -128,6 +128,18 @@ QString formatFixed(double value, int decimals)
     return formatFixed(value, decimals, localeDecimalSeparator());
 }
 
+QString formatTrimmed(double value, int decimals)
+{
+    QString s = formatFixed(value, decimals, QLatin1Char('.'));
+    if (s.contains(QLatin1Char('.'))) {
+        while (s.endsWith(QLatin1Char('0')))
+            s.chop(1);
+        if (s.endsWith(QLatin1Char('.')))
+            s.chop(1);
+    }
+    return s == QLatin1String("-0") ? QStringLiteral("0") : s;
+}
+
 QString formatFloat(QStringView pattern, double value, QChar decimalSeparator)
 {
     int decimals = 0;

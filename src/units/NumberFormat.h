@@ -31,6 +31,11 @@ QString formatFixed(double value, int decimals, QChar decimalSeparator);
 // The same with the decimal separator of the default locale (QLocale()).
 QString formatFixed(double value, int decimals);
 
+// As formatFixed with a point, without needless zeros and never "-0", for
+// machine-read texts (query strings, line protocol): 21.50 → "21.5",
+// -0.04 with one decimal → "0".
+QString formatTrimmed(double value, int decimals);
+
 // The same driven by a pattern: "0", "0.0", "0.00"; the number of '0' after
 // the first '.' is the number of decimals.
 QString formatFloat(QStringView pattern, double value, QChar decimalSeparator);

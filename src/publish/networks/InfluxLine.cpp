@@ -35,14 +35,7 @@ QByteArray escaped(const QString &text, const char *special)
 // zeros: 21.50 → "21.5", -0.04 → "0".
 QByteArray number(double value, int decimals)
 {
-    QString s = formatFixed(value, decimals, QLatin1Char('.'));
-    if (s.contains(QLatin1Char('.'))) {
-        while (s.endsWith(QLatin1Char('0')))
-            s.chop(1);
-        if (s.endsWith(QLatin1Char('.')))
-            s.chop(1);
-    }
-    return s == QLatin1String("-0") ? QByteArray("0") : s.toLatin1();
+    return formatTrimmed(value, decimals).toLatin1();
 }
 
 class Fields {

@@ -9,14 +9,7 @@ namespace nimbrel {
 
 QString queryNumber(double value, int decimals)
 {
-    QString s = formatFixed(value, decimals, QLatin1Char('.'));
-    if (s.contains(QLatin1Char('.'))) {
-        while (s.endsWith(QLatin1Char('0')))
-            s.chop(1);
-        if (s.endsWith(QLatin1Char('.')))
-            s.chop(1);
-    }
-    return s == QLatin1String("-0") ? QStringLiteral("0") : s;
+    return formatTrimmed(value, decimals);
 }
 
 void addNumber(QueryItems &items, const char *key, std::optional<double> value, int decimals)
