@@ -4,6 +4,7 @@
 #include "NumberFormat.h"
 #include "SafeFile.h"
 #include "Units.h"
+#include "WeewxArchive.h"
 
 #include <QDate>
 #include <QSqlError>
@@ -343,9 +344,17 @@ bool writeHistoryCsv(const HistoryStore &store, const QDateTime &after, const QD
 
 bool exportHistoryCsv(const HistoryStore &store, const QString &path, QString *why)
 {
+    return exportHistory(store, path, ExportFormat::Csv, {}, 1, why);
+}
+
+bool exportHistory(const HistoryStore &store, const QString &path, ExportFormat format, const CsvUnits &units,
+                   int outdoorChannel, QString *why)
+{
     // Every stored date lies between these.
     const QDateTime first(QDate(1, 1, 1), QTime(0, 0), Qt::UTC);
     const QDateTime last(QDate(9999, 12, 31), QTime(23, 59, 59), Qt::UTC);
+    if (format == ExportFormat::WeewxArchive)
+        return writeWeewxArchive(store, first, last, outdoorChannel, path, why);
     SafeFile file(path);
     if (!file.open()) {
         if (why)
@@ -353,8 +362,9 @@ bool exportHistoryCsv(const HistoryStore &store, const QString &path, QString *w
         return false;
     }
     QString readError;
-    const bool written =
-        writeHistoryCsv(store, first, last, [&](const QByteArray &bytes) { return file.write(bytes); }, &readError);
+    const bool written = writeHistoryText(
+        store, first, last, format == ExportFormat::Csv ? TextFormat::Csv : TextFormat::JsonLines, units,
+        [&](const QByteArray &bytes) { return file.write(bytes); }, &readError);
     if (!written || !file.commit()) {
         if (why)
             *why = !readError.isEmpty() ? readError : file.errorString();

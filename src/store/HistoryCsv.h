@@ -73,4 +73,11 @@ bool writeHistoryCsv(const HistoryStore &store, const QDateTime &after, const QD
 // CSV is completely on disk. False, with the reason in `why`, on any failure.
 bool exportHistoryCsv(const HistoryStore &store, const QString &path, QString *why);
 
+// What `nimbrel-tool export` writes, the whole history: CSV (in `units`),
+// JSON lines or a weewx archive with `outdoorChannel` (1..5) as outdoors;
+// the file is replaced only once complete. False, with the reason in `why`.
+enum class ExportFormat { Csv, JsonLines, WeewxArchive };
+bool exportHistory(const HistoryStore &store, const QString &path, ExportFormat format, const CsvUnits &units,
+                   int outdoorChannel, QString *why);
+
 }  // namespace nimbrel
