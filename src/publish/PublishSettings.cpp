@@ -137,7 +137,8 @@ PublishSettings loadPublishSettings(const QString &path)
                 section = Section::Unknown;
                 complain(name.isEmpty()
                              ? QStringLiteral("a section name needs [ and ]")
-                             : QStringLiteral("unknown section [%1] (known: [mqtt], [upload], [web], [backup], [channels], [%2])")
+                             : QStringLiteral(
+                                   "unknown section [%1] (known: [mqtt], [upload], [web], [backup], [channels], [%2])")
                                    .arg(name, destinationSectionNames().join(QLatin1String("], ["))));
             }
             continue;
@@ -152,7 +153,8 @@ PublishSettings loadPublishSettings(const QString &path)
         const QString key = line.left(equals).trimmed();
         const QString value = line.mid(equals + 1).trimmed();
         if (section == Section::None) {
-            complain(QStringLiteral("\"%1\" stands before any [mqtt], [upload], [web], [backup] or [channels] section").arg(key));
+            complain(QStringLiteral("\"%1\" stands before any [mqtt], [upload], [web], [backup] or [channels] section")
+                         .arg(key));
             continue;
         }
         if (section == Section::Destination) {
@@ -233,7 +235,10 @@ PublishSettings loadPublishSettings(const QString &path)
                     return ch.category() == QChar::Other_Control || ch.category() == QChar::Other_Format;
                 });
                 if (value.size() > kChannelNameLimit)
-                    complain(QStringLiteral("%1 must be at most %2 characters, not %3").arg(key).arg(kChannelNameLimit).arg(value.size()));
+                    complain(QStringLiteral("%1 must be at most %2 characters, not %3")
+                                 .arg(key)
+                                 .arg(kChannelNameLimit)
+                                 .arg(value.size()));
                 else if (control)
                     complain(QStringLiteral("%1 must not hold control characters").arg(key));
                 else

@@ -101,7 +101,8 @@ bool isSiCsvHeader(const QByteArray &line)
         const int channelCell = i - kFirstChannelCell;
         if (channelCell < 0 || channelCell >= 2 * kChannelCount)
             return false;
-        const QString unit = channelCell % 2 == 0 ? QStringLiteral(" temperature [C]") : QStringLiteral(" humidity [%]");
+        const QString unit =
+            channelCell % 2 == 0 ? QStringLiteral(" temperature [C]") : QStringLiteral(" humidity [%]");
         if (!cells[i].endsWith(unit) || cells[i].size() == unit.size())
             return false;
     }
@@ -128,7 +129,8 @@ QByteArray historyCsvHeader(const CsvUnits &units)
     QStringList names{QStringLiteral("time"), QStringLiteral("day_of_week"),
                       QStringLiteral("indoor_temperature [%1]").arg(temp), QStringLiteral("indoor_humidity [%]")};
     for (int c = 1; c <= kChannelCount; ++c) {
-        names << channelColumn(units, c, "temperature", temp) << channelColumn(units, c, "humidity", QStringLiteral("%"));
+        names << channelColumn(units, c, "temperature", temp)
+              << channelColumn(units, c, "humidity", QStringLiteral("%"));
     }
     names << QStringLiteral("uv [%1]").arg(unitOr(uvUnitName(u.UVI), "UVI", user))
           << QStringLiteral("pressure_sea_level [%1]").arg(unitOr(pressureUnitName(u.Press), "hPa", user))
