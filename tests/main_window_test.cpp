@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QLabel>
 #include <QMessageBox>
@@ -454,7 +455,13 @@ private Q_SLOTS:
             QVERIFY(dialog);
             dialog->setObjectName(QString());  // the next one is found anew
             QCOMPARE(dialog->nameFilters().size(), 4);
-            dialog->selectNameFilter(dialog->nameFilters().at(row.filter));
+            // Chosen as the user does; the proposed name's suffix follows.
+            auto *types = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+            QVERIFY(types);
+            types->setCurrentIndex(row.filter);
+            Q_EMIT types->activated(row.filter);
+            Q_EMIT types->textActivated(types->currentText());
+            QCOMPARE(QFileInfo(dialog->selectedFiles().value(0)).suffix(), QFileInfo(row.name).suffix());
             dialog->selectFile(w.dir.filePath(QLatin1String(row.name)));
             QMetaObject::invokeMethod(dialog, "accept");  // the Save button
             QFile written(w.dir.filePath(QLatin1String(row.name)));

@@ -50,6 +50,8 @@ void TForm1::ExportHistoryItemClick()
     dialog->setNameFilters(filters);
     dialog->setDefaultSuffix(QStringLiteral("csv"));
     dialog->selectFile(QStringLiteral("nimbrel-history-%1.csv").arg(now().date().toString(QStringLiteral("yyyyMMdd"))));
+    // Qt's own dialog changes the proposed name's suffix with the file
+    // type; a name typed without one gets the type's.
     connect(dialog, &QFileDialog::filterSelected, dialog, [dialog, filters](const QString &filter) {
         const qsizetype chosen = filters.indexOf(filter);
         if (chosen >= 0)
