@@ -167,15 +167,18 @@ PublishSettings loadPublishSettings(const QString &path)
             else
                 complain(QStringLiteral("%1 must be true or false, not \"%2\"").arg(key, value));
         };
+        // True when the value was taken.
         auto setInt = [&](int &target, int low, int high) {
-            if (const auto n = parseInt(value, low, high))
+            if (const auto n = parseInt(value, low, high)) {
                 target = *n;
-            else
-                complain(QStringLiteral("%1 must be a whole number from %2 to %3, not \"%4\"")
-                             .arg(key)
-                             .arg(low)
-                             .arg(high)
-                             .arg(value));
+                return true;
+            }
+            complain(QStringLiteral("%1 must be a whole number from %2 to %3, not \"%4\"")
+                         .arg(key)
+                         .arg(low)
+                         .arg(high)
+                         .arg(value));
+            return false;
         };
         auto setPrefix = [&](QString &target) {
             if (validTopicPrefix(value))
@@ -244,9 +247,7 @@ PublishSettings loadPublishSettings(const QString &path)
                 else
                     c.names[static_cast<std::size_t>(named.captured(1).toInt() - 1)] = value;
             } else if (key == QLatin1String("outdoor")) {
-                const bool before = c.outdoorGiven;
-                setInt(c.outdoor, 1, 5);
-                c.outdoorGiven = before || parseInt(value, 1, 5).has_value();
+                c.outdoorGiven = setInt(c.outdoor, 1, 5) || c.outdoorGiven;
             } else {
                 complain(QStringLiteral("unknown key \"%1\" in [channels]").arg(key));
             }
@@ -330,10 +331,8 @@ PublishSettings loadPublishSettings(const QString &path)
                 u.stationId = value;
             else if (key == QLatin1String("key"))
                 u.key = value;
-            else if (key == QLatin1String("channel")) {
-                setInt(u.channel, 1, 5);
-                uploadChannelGiven = uploadChannelGiven || parseInt(value, 1, 5).has_value();
-            }
+            else if (key == QLatin1String("channel"))
+                uploadChannelGiven = setInt(u.channel, 1, 5) || uploadChannelGiven;
             else
                 complain(QStringLiteral("unknown key \"%1\" in [upload]").arg(key));
         }

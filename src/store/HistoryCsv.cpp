@@ -54,7 +54,6 @@ QString unitOr(const QString &name, const char *si, bool user)
     return user ? name : QString::fromLatin1(si);
 }
 
-
 // A header cell as RFC 4180 wants it: quoted where it holds a separator.
 QString csvCell(const QString &text)
 {
