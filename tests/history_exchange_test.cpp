@@ -169,9 +169,16 @@ TEST_F(Exchange, CsvRoundTripThroughTheTool)
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("from")) && QDir(dir.path()).mkdir(QStringLiteral("to")));
     const std::vector<HistoryRow> rows = sampleRows();
     storeWith(file("from/datat"), rows);
+    // Named channels name their columns and the file still reads back.
+    write(QStringLiteral("from/nimbrel.ini"), "[channels]\nname1=Garden\nname3=Pond, \"north\"\n");
     const test::ProcessRun exported = test::runProcess(
         QStringLiteral(NIMBREL_TOOL), {"export", "--data-dir", file("from"), file("out.csv")});
     ASSERT_EQ(exported.exitCode, 0) << exported.err.toStdString();
+    QFile out(file("out.csv"));
+    ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+    EXPECT_EQ(out.readLine().split(',').mid(4, 8).join(','),
+              "Garden temperature [C],Garden humidity [%],channel2_temperature [C],channel2_humidity [%],"
+              "\"Pond, \"\"north\"\" temperature [C]\",\"Pond, \"\"north\"\" humidity [%]\"");
     const test::ProcessRun imported =
         test::runProcess(QStringLiteral(NIMBREL_TOOL), {"import", "--data-dir", file("to"), file("out.csv")});
     ASSERT_EQ(imported.exitCode, 0) << imported.err.toStdString();

@@ -12,6 +12,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QLabel>
 #include <QMessageBox>
@@ -428,6 +430,63 @@ private Q_SLOTS:
     }
 
     // ---- The display -----------------------------------------------------------
+
+    // Each file type of the menu's export writes its own file; the window's
+    // units are those of its boxes (°F here), SI stays SI.
+    void menuExportWritesTheChosenFormat()
+    {
+        SimLink link(station(false));
+        Window w(link);
+        QVERIFY(w.form->FormCreate());
+        w.form->ui.TempEdBox->setCurrentIndex(1);
+        const struct {
+            int filter;
+            const char *name;
+            QByteArray start;
+        } rows[] = {
+            {0, "si.csv", "time,day_of_week,indoor_temperature [C],"},
+            {1, "user.csv", "time,day_of_week,indoor_temperature [F],"},
+            {2, "lines.jsonl", ""},
+            {3, "archive.sdb", "SQLite format 3"},
+        };
+        for (const auto &row : rows) {
+            w.form->ui.ExportHistoryItem->trigger();
+            auto *dialog = w.form->findChild<QFileDialog *>(QStringLiteral("ExportHistoryDialog"));
+            QVERIFY(dialog);
+            dialog->setObjectName(QString());  // the next one is found anew
+            QCOMPARE(dialog->nameFilters().size(), 4);
+            // Chosen as the user does; the proposed name's suffix follows.
+            auto *types = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+            QVERIFY(types);
+            types->setCurrentIndex(row.filter);
+            Q_EMIT types->activated(row.filter);
+            Q_EMIT types->textActivated(types->currentText());
+            QCOMPARE(QFileInfo(dialog->selectedFiles().value(0)).suffix(), QFileInfo(row.name).suffix());
+            dialog->selectFile(w.dir.filePath(QLatin1String(row.name)));
+            QMetaObject::invokeMethod(dialog, "accept");  // the Save button
+            QFile written(w.dir.filePath(QLatin1String(row.name)));
+            QVERIFY2(written.open(QIODevice::ReadOnly), row.name);
+            QCOMPARE(written.read(row.start.size()), row.start);
+        }
+        QVERIFY(w.messages.isEmpty());
+    }
+
+    // A name replaces "CHn" where the box has room; a long one is its hint.
+    void channelBoxShowsTheNamesThatFit()
+    {
+        SimLink link(station(false));
+        Window w(link);
+        QFile ini(w.dir.filePath(QStringLiteral("nimbrel.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[channels]\nname1=Garden\nname2=The greenhouse behind the garage\n");
+        ini.close();
+        QVERIFY(w.form->FormCreate());
+        auto *box = w.form->findChild<QComboBox *>(QStringLiteral("CHBox"));
+        QCOMPARE(box->itemText(0), QStringLiteral("Garden"));
+        QCOMPARE(box->itemText(1), QStringLiteral("CH2"));
+        QCOMPARE(box->itemData(1, Qt::ToolTipRole).toString(), QStringLiteral("The greenhouse behind the garage"));
+        QCOMPARE(box->itemText(2), QStringLiteral("CH3"));
+    }
 
     // The channel side follows a temperature unit change at once, from the
     // stored values, with no station to bring a new record.

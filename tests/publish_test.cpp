@@ -144,6 +144,69 @@ TEST(PublishSettings, AFileThatIsNoRegularFileIsNamedAndItsFeatureStaysOff)
     }
 }
 
+// The outdoor channel: [channels] wins, else the upload's, else 1; the
+// upload follows [channels] unless it names its own.
+TEST(PublishSettings, ChannelNamesAndTheOutdoorChannelEachBadLineNamed)
+{
+    const struct {
+        const char *ini;
+        const char *name1;
+        const char *name3;
+        int outdoor;
+        int upload;
+        const char *problem;  // empty: none
+    } rows[] = {
+        {"", "", "", 1, 1, ""},
+        {"[upload]\nchannel=4\n", "", "", 4, 4, ""},
+        {"[channels]\noutdoor=3\n", "", "", 3, 3, ""},
+        {"[upload]\nchannel=4\n[channels]\noutdoor=2\n", "", "", 2, 4, ""},
+        {"[channels]\nname1 = Garden \nname3=Gew\u00e4chshaus\n", "Garden", "Gew\u00e4chshaus", 1, 1, ""},
+        {"[channels]\nname1=12345678901234567890123456789012\n", "12345678901234567890123456789012", "", 1, 1, ""},
+        {"[channels]\nname1=123456789012345678901234567890123\n", "", "", 1, 1,
+         "nimbrel.ini:2: name1 must be at most 32"},
+        {"[channels]\nname3=a\tb\n", "", "", 1, 1, "nimbrel.ini:2: name3 must not hold control"},
+        {"[channels]\nname6=Pond\n", "", "", 1, 1, "nimbrel.ini:2: unknown key \"name6\" in [channels]"},
+        {"[upload]\nchannel=4\n[channels]\noutdoor=6\n", "", "", 4, 4, "nimbrel.ini:4: outdoor must be a whole"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.ini);
+        QTemporaryDir dir;
+        QFile ini(dir.filePath(QStringLiteral("nimbrel.ini")));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write(row.ini);
+        ini.close();
+        const PublishSettings s = loadPublishSettings(ini.fileName());
+        EXPECT_EQ(s.channels.names[0], QString::fromUtf8(row.name1));
+        EXPECT_EQ(s.channels.names[2], QString::fromUtf8(row.name3));
+        EXPECT_EQ(s.channels.outdoor, row.outdoor);
+        EXPECT_EQ(s.upload.channel, row.upload);
+        if (*row.problem) {
+            ASSERT_EQ(s.problems.size(), 1) << s.problems.join(QLatin1Char('\n')).toStdString();
+            EXPECT_TRUE(s.problems[0].startsWith(QString::fromUtf8(row.problem))) << s.problems[0].toStdString();
+        } else {
+            EXPECT_TRUE(s.problems.isEmpty()) << s.problems.join(QLatin1Char('\n')).toStdString();
+        }
+    }
+}
+
+// Home Assistant shows the name; the ids its history hangs on stay.
+TEST(Mqtt, AChannelsNameIsInItsEntityNamesAndItsIdsStay)
+{
+    DiscoveryOptions options;
+    options.channelsPresent = {true, true, false, false, false};
+    options.channelNames[0] = QStringLiteral("Garden");
+    QStringList shown;
+    for (const DiscoveryMessage &m : discoveryMessages(mqttTopics(MqttSettings()), options)) {
+        const QJsonObject config = QJsonDocument::fromJson(m.payload).object();
+        if (m.objectId.endsWith(QLatin1String("_temperature")) || m.objectId.endsWith(QLatin1String("_battery")))
+            shown << config[QStringLiteral("unique_id")].toString() + QLatin1Char('=') +
+                         config[QStringLiteral("name")].toString();
+    }
+    EXPECT_EQ(shown.filter(QStringLiteral("channel")).join(QLatin1Char(',')).toStdString(),
+              "nimbrel_channel1_temperature=Garden temperature,nimbrel_channel1_battery=Garden battery,"
+              "nimbrel_channel2_temperature=Channel 2 temperature,nimbrel_channel2_battery=Channel 2 battery");
+}
+
 TEST(PublishedState, BaseUnitsAndNullWhereAPanelShowsAPlaceholder)
 {
     QTemporaryDir dir;

@@ -126,6 +126,9 @@ struct Page {
     note: note.hidden ? '' : note.textContent,
     chartsShown: document.querySelector('.charts').offsetParent !== null,
     connection: document.getElementById('connection-text').textContent,
+    headline: document.getElementById('indoor_temperature').textContent,
+    headlineCaption: document.getElementById('headline-caption').textContent,
+    firstChannel: document.querySelector('#channels td') ? document.querySelector('#channels td').textContent : '',
   });
   if (ready()) { report(); return; }
   new MutationObserver((changes, observer) => {
@@ -174,9 +177,20 @@ TEST(WebPage, EveryChartDrawsInEveryRainAndPressureUnit)
             SCOPED_TRACE(QStringLiteral("rain in %1, pressure in %2")
                              .arg(rainUnitName(unitCode(rain)), pressureUnitName(unitCode(pressure)))
                              .toStdString());
-            served.server->update(quietDay().snapshot(unitCode(rain), unitCode(pressure)));
+            // Channel 1, named, is outdoors: it heads the page.
+            WebSnapshot snapshot = quietDay().snapshot(unitCode(rain), unitCode(pressure));
+            snapshot.channelNames[0] = QStringLiteral("Garden");
+            snapshot.headlineChannel = 1;
+            served.server->update(snapshot);
             page.load(served.url());
             const QJsonObject shown = page.settled();
+            const QJsonObject outdoor =
+                served.json("/api/display")[QStringLiteral("values")][QStringLiteral("channels")][0].toObject();
+            EXPECT_EQ(shown[QStringLiteral("headline")].toString().toStdString(),
+                      outdoor[QStringLiteral("temperature")].toString().toStdString());
+            EXPECT_EQ(shown[QStringLiteral("headlineCaption")].toString().toStdString(),
+                      QStringLiteral("Garden, %1 %").arg(outdoor[QStringLiteral("humidity")].toString()).toStdString());
+            EXPECT_EQ(shown[QStringLiteral("firstChannel")].toString().toStdString(), "Garden");
             EXPECT_EQ(shown[QStringLiteral("note")].toString().toStdString(), "");
             EXPECT_FALSE(shown[QStringLiteral("connection")].toString().contains(lost));
             EXPECT_EQ(page.scriptFaults().join(u'\n').toStdString(), "");

@@ -117,6 +117,12 @@ void MainWindowUi::buildSettingsStrip(QWidget *form)
     OpenDataFolderItem = tag(new QAction(QStringLiteral("Открыть папку данных"), PopupMenu1),
                              QStringLiteral("OpenDataFolderItem"), "TMenuItem");
     PopupMenu1->addActions({ExportHistoryItem, OpenDataFolderItem});
+    // The export's choices, in the save dialog's list of file types; hidden:
+    // the menu reads its items, so that they follow the language.
+    ExportFormatBox = tag(new QComboBox(form), QStringLiteral("ExportFormatBox"), "TComboBox");
+    ExportFormatBox->addItems({QStringLiteral("CSV, единицы СИ"), QStringLiteral("CSV, ваши единицы"),
+                               QStringLiteral("JSON lines"), QStringLiteral("Архив weewx, SQLite")});
+    ExportFormatBox->hide();
     auto *separator = tag(new QAction(PopupMenu1), QStringLiteral("N2"), "TMenuItem");
     separator->setSeparator(true);
     separator->setVisible(false);

@@ -112,6 +112,8 @@ public:
     QMenu *PopupMenu1 = nullptr;
     QAction *N1 = nullptr;
     QAction *ExportHistoryItem = nullptr;
+    // Items: CSV in SI units, CSV in the window's units, JSON lines, weewx archive.
+    QComboBox *ExportFormatBox = nullptr;
     QAction *OpenDataFolderItem = nullptr;
     QComboBox *LangBox = nullptr;
     QLineEdit *PressLevel = nullptr;

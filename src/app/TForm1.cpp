@@ -82,6 +82,7 @@ bool TForm1::FormCreate()
     ui.applyChoices(engine_.storedSettings());
     IsUserCityClick();
     LangBoxChange();
+    panel::nameChannelItems(ui.temperature().channelBox(), engine_.publishSettings().channels.names);
     takeUnitChoices();
     status_->showPublishing(*shown_);
 

@@ -5,6 +5,8 @@
 
 #include "FromTimeText.h"
 #include "LangTable.h"
+#include "PanelKit.h"
+#include "StationEngine.h"
 #include "PanelStatusBar.h"
 #include "StatusView.h"
 #include "Translation.h"
@@ -29,6 +31,7 @@ void TForm1::LangBoxChange()
     if (!languageColumn(language).isEmpty()) {
         translateWindow(this, table->rows(1), language, false);
         translateWindow(this, table->rows(2), language, false);
+        panel::nameChannelItems(ui.temperature().channelBox(), engine_.publishSettings().channels.names);
     }
     table.reset();
     engine_.setLanguage(language);

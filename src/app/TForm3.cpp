@@ -160,6 +160,7 @@ void TForm3::build()
     RainChart->addSeries(QStringLiteral("Осадки"), Qt::red);
     UVIChart->addSeries(QStringLiteral("УФИ"), Qt::red);
 
+    channelSeriesTitles_ = {TempChart->seriesTitle(1), HumChart->seriesTitle(1)};
     const QStringList channels{QStringLiteral("CH1"), QStringLiteral("CH2"), QStringLiteral("CH3"),
                                QStringLiteral("CH4"), QStringLiteral("CH5")};
     PressureEdBox = selector(PressurePanel, "PressureEdBox", pressureUnitNames(), 4, 70);
@@ -251,8 +252,12 @@ void TForm3::translate(const StationEngine &engine, int language)
     dateLocale_ = languageLocale(language);
     std::unique_ptr<LangTable> table = engine.openTranslations();
     // A table that went missing leaves every text as it is.
-    if (table && !languageColumn(language).isEmpty())
+    if (table && !languageColumn(language).isEmpty()) {
         translateWindow(this, table->rows(3), language, true);
+        channelSeriesTitles_ = {TempChart->seriesTitle(1), HumChart->seriesTitle(1)};
+    }
+    channelNames_ = engine.publishSettings().channels.names;
+    showChannelNames();
     SelDate->setLocale(dateLocale_);
     // The check boxes' new texts take new room; the time shown speaks the language.
     layoutPanels();
@@ -423,20 +428,6 @@ void TForm3::TempEdBoxChange()
     readChart(Temper);
 }
 
-void TForm3::CHBoxChange()
-{
-    TempEdBoxChange();
-    if (CHBox->currentIndex() >= 0)
-        CH1Box->setCurrentIndex(CHBox->currentIndex());
-    readChart(Hum);
-}
-
-void TForm3::CH1BoxChange()
-{
-    if (CH1Box->currentIndex() >= 0)
-        CHBox->setCurrentIndex(CH1Box->currentIndex());
-    CHBoxChange();
-}
 
 void TForm3::SpeedEdBoxChange()
 {

@@ -18,6 +18,7 @@
 #include <QJsonObject>
 #include <QLocale>
 #include <QWidget>
+#include <array>
 #include <functional>
 
 class QCheckBox;
@@ -114,6 +115,9 @@ private:
     void showReadingsTime(const QDateTime &recordTime);
     history::Interval interval() const;
     void translate(const StationEngine &engine, int language);
+    // The channel boxes' items and the channel series' titles with the
+    // channels' names ([channels] of nimbrel.ini).
+    void showChannelNames();
 
     history::HistorySource source_;
     std::function<const HistoryStore *()> history_;
@@ -130,6 +134,10 @@ private:
     int checksRight_ = 0;  // where the check boxes end
     int chartMargin_ = -1;  // the left margin every chart has now
     QWidget *periodStrip_ = nullptr;
+    std::array<QString, 5> channelNames_;
+    // The channel series' titles in the language shown, without a name:
+    // temperature and humidity.
+    std::array<QString, 2> channelSeriesTitles_;
 };
 
 }  // namespace nimbrel

@@ -19,7 +19,7 @@ Publishing::Publishing(const AppContext &context, const PublishSettings &setting
     made.softwareVersion = QStringLiteral(NIMBREL_VERSION);
     if (const Clock *clock = context.clock)
         made.now = [clock] { return clock->now(); };
-    made.outdoorChannel = settings_.upload.channel;
+    made.outdoorChannel = settings_.channels.outdoor;
     std::vector<std::unique_ptr<Destination>> list = makeDestinations(settings_, made, &settings_.problems);
     if (tellProblems)
         for (const QString &problem : settings_.problems)

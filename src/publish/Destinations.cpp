@@ -42,9 +42,13 @@ QByteArray handoverJson(const MqttSettings &mqtt, const DiscoveryOptions &sent)
     QJsonArray channels;
     for (bool present : sent.channelsPresent)
         channels.append(present);
+    QJsonArray names;
+    for (const QString &name : sent.channelNames)
+        names.append(name);
     const QJsonObject o{{QStringLiteral("leftAtMs"), QDateTime::currentMSecsSinceEpoch()},
                         {QStringLiteral("broker"), brokerName(mqtt)},
                         {QStringLiteral("channels"), channels},
+                        {QStringLiteral("channelNames"), names},
                         {QStringLiteral("softwareVersion"), sent.softwareVersion},
                         {QStringLiteral("expireAfterSecs"), sent.expireAfterSecs},
                         {QStringLiteral("configurationUrl"), sent.configurationUrl}};
@@ -72,6 +76,10 @@ std::optional<DiscoveryOptions> takeHandover(const QString &path, const MqttSett
     DiscoveryOptions sent;
     for (int i = 0; i < 5; ++i)
         sent.channelsPresent[static_cast<std::size_t>(i)] = channels.at(i).toBool();
+    // Names left by an older program are none: their configs said "Channel N".
+    const QJsonArray names = o.value(QStringLiteral("channelNames")).toArray();
+    for (int i = 0; i < 5 && i < names.size(); ++i)
+        sent.channelNames[static_cast<std::size_t>(i)] = names.at(i).toString();
     sent.softwareVersion = o.value(QStringLiteral("softwareVersion")).toString();
     sent.expireAfterSecs = o.value(QStringLiteral("expireAfterSecs")).toInt();
     sent.configurationUrl = o.value(QStringLiteral("configurationUrl")).toString();
@@ -80,8 +88,8 @@ std::optional<DiscoveryOptions> takeHandover(const QString &path, const MqttSett
 
 class MqttDestination : public Destination {
 public:
-    MqttDestination(const MqttSettings &settings, const QString &dataDir, const QString &version,
-                    const std::function<QDateTime()> &now)
+    MqttDestination(const MqttSettings &settings, const std::array<QString, 5> &channelNames, const QString &dataDir,
+                    const QString &version, const std::function<QDateTime()> &now)
         : settings_(settings),
           handoverPath_(QDir(dataDir).filePath(QLatin1String(kMqttHandoverFile))),
           publisher_(settings, version)
@@ -90,6 +98,7 @@ public:
         if (now)
             publisher_.setClock(now);
         publisher_.setOutbox(true);
+        publisher_.setChannelNames(channelNames);
         connect(&publisher_, &MqttPublisher::connectionChanged, this, [this](bool connected, const QString &why) {
             text_ = connected ? QStringLiteral("MQTT: connected") : QStringLiteral("MQTT: ") + why;
             if (!connected)
@@ -267,7 +276,8 @@ std::vector<std::unique_ptr<Destination>> makeDestinations(const PublishSettings
     std::vector<std::unique_ptr<Destination>> list;
     if (settings.mqtt.enabled)
         list.push_back(
-            std::make_unique<MqttDestination>(settings.mqtt, context.dataDir, context.softwareVersion, context.now));
+            std::make_unique<MqttDestination>(settings.mqtt, settings.channels.names, context.dataDir,
+                                              context.softwareVersion, context.now));
     if (settings.upload.enabled)
         list.push_back(std::make_unique<UploadDestination>(settings.upload, context.softwareVersion, context.now));
     for (const IniSection &section : settings.sections) {

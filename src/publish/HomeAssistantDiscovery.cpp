@@ -54,7 +54,7 @@ Entity battery(const QString &objectId, const QString &name, const QString &key)
                 .arg(key)};
 }
 
-QList<Entity> entities(const std::array<bool, 5> &channelsPresent)
+QList<Entity> entities(const std::array<bool, 5> &channelsPresent, const std::array<QString, 5> &channelNames)
 {
     QList<Entity> list = {
         {QStringLiteral("indoor_temperature"), QStringLiteral("Indoor temperature"), kTemperature, {}},
@@ -65,13 +65,16 @@ QList<Entity> entities(const std::array<bool, 5> &channelsPresent)
         if (!channelsPresent[i])
             continue;
         const QString n = QString::number(i + 1);
-        list.append({QStringLiteral("channel%1_temperature").arg(n), QStringLiteral("Channel %1 temperature").arg(n),
+        // A name changes what Home Assistant shows, never the object ids its
+        // history and automations hang on.
+        const QString &named = channelNames[static_cast<std::size_t>(i)];
+        const QString shown = named.isEmpty() ? QStringLiteral("Channel ") + n : named;
+        list.append({QStringLiteral("channel%1_temperature").arg(n), shown + QStringLiteral(" temperature"),
                      kTemperature, {}});
-        list.append({QStringLiteral("channel%1_humidity").arg(n), QStringLiteral("Channel %1 humidity").arg(n),
-                     kHumidity, {}});
-        list.append({QStringLiteral("channel%1_dew_point").arg(n), QStringLiteral("Channel %1 dew point").arg(n),
+        list.append({QStringLiteral("channel%1_humidity").arg(n), shown + QStringLiteral(" humidity"), kHumidity, {}});
+        list.append({QStringLiteral("channel%1_dew_point").arg(n), shown + QStringLiteral(" dew point"),
                      kTemperature, {}});
-        list.append(battery(QStringLiteral("channel%1_battery").arg(n), QStringLiteral("Channel %1 battery").arg(n),
+        list.append(battery(QStringLiteral("channel%1_battery").arg(n), shown + QStringLiteral(" battery"),
                             QStringLiteral("channel") + n));
     }
     list += QList<Entity>{
@@ -142,7 +145,7 @@ QList<DiscoveryMessage> discoveryMessages(const MqttTopics &topics, const Discov
     const QJsonArray availability{availabilityEntry(topics.availability), availabilityEntry(topics.station)};
 
     QList<DiscoveryMessage> messages;
-    for (const Entity &e : entities(options.channelsPresent)) {
+    for (const Entity &e : entities(options.channelsPresent, options.channelNames)) {
         QJsonObject config;
         config[QStringLiteral("name")] = e.name;
         config[QStringLiteral("unique_id")] = topics.node + QLatin1Char('_') + e.objectId;

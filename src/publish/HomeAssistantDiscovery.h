@@ -56,6 +56,7 @@ struct DiscoveryMessage {
 // What the configs depend on besides the topics.
 struct DiscoveryOptions {
     std::array<bool, 5> channelsPresent{};  // index 0 is channel 1
+    std::array<QString, 5> channelNames;    // [channels] nameN; empty: "Channel N"
     QString softwareVersion;
     // Seconds after which Home Assistant shows a measured value as
     // unavailable when no new state came: three history periods. 0: never

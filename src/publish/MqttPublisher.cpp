@@ -544,6 +544,7 @@ void MqttPublisher::continueAfter(const DiscoveryOptions &sent)
     // This program's own version goes in; the channels seen stay seen.
     DiscoveryOptions options = sent;
     options.softwareVersion = discovery_.softwareVersion;
+    options.channelNames = discovery_.channelNames;
     discovery_ = options;
     worker_->continueAfter(sent);
     worker_->setDiscovery(discovery_);
@@ -595,6 +596,11 @@ void MqttPublisher::setOutbox(bool on)
 {
     outbox_ = on;
     worker_->setOutbox(on);
+}
+
+void MqttPublisher::setChannelNames(const std::array<QString, 5> &names)
+{
+    handDiscovery(std::exchange(discovery_.channelNames, names) != names);
 }
 
 void MqttPublisher::setConfigurationUrl(const QString &url)

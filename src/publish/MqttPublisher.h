@@ -77,6 +77,9 @@ public:
     // itself when the record grows old. The period also sets the configs'
     // expire_after.
     void setStationState(bool connected, const QDateTime &newestRecord, int periodMinutes);
+    // The channels' names in the entity names ([channels] nameN); empty:
+    // "Channel N".
+    void setChannelNames(const std::array<QString, 5> &names);
     // The device's configuration_url in the configs; empty: none.
     void setConfigurationUrl(const QString &url);
 

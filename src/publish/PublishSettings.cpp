@@ -14,7 +14,7 @@ namespace nimbrel {
 
 namespace {
 
-enum class Section { None, Mqtt, Upload, Web, Backup, Destination, Unknown };
+enum class Section { None, Mqtt, Upload, Web, Backup, Channels, Destination, Unknown };
 
 // nimbrel.ini is a few lines; a password file's first line, a password.
 constexpr qint64 kIniLimit = 64 * 1024;
@@ -98,6 +98,7 @@ PublishSettings loadPublishSettings(const QString &path)
     Section section = Section::None;
     QString passwordFile;
     int passwordFileLine = 0;
+    bool uploadChannelGiven = false;
     int number = 0;
     while (!file.atEnd()) {
         ++number;
@@ -120,6 +121,8 @@ PublishSettings loadPublishSettings(const QString &path)
                 section = Section::Web;
             } else if (name == QLatin1String("backup")) {
                 section = Section::Backup;
+            } else if (name == QLatin1String("channels")) {
+                section = Section::Channels;
             } else if (destinationSectionNames().contains(name)) {
                 section = Section::Destination;
                 const auto same = std::find_if(s.sections.begin(), s.sections.end(),
@@ -134,7 +137,8 @@ PublishSettings loadPublishSettings(const QString &path)
                 section = Section::Unknown;
                 complain(name.isEmpty()
                              ? QStringLiteral("a section name needs [ and ]")
-                             : QStringLiteral("unknown section [%1] (known: [mqtt], [upload], [web], [backup], [%2])")
+                             : QStringLiteral(
+                                   "unknown section [%1] (known: [mqtt], [upload], [web], [backup], [channels], [%2])")
                                    .arg(name, destinationSectionNames().join(QLatin1String("], ["))));
             }
             continue;
@@ -149,7 +153,8 @@ PublishSettings loadPublishSettings(const QString &path)
         const QString key = line.left(equals).trimmed();
         const QString value = line.mid(equals + 1).trimmed();
         if (section == Section::None) {
-            complain(QStringLiteral("\"%1\" stands before any [mqtt], [upload], [web] or [backup] section").arg(key));
+            complain(QStringLiteral("\"%1\" stands before any [mqtt], [upload], [web], [backup] or [channels] section")
+                         .arg(key));
             continue;
         }
         if (section == Section::Destination) {
@@ -162,15 +167,18 @@ PublishSettings loadPublishSettings(const QString &path)
             else
                 complain(QStringLiteral("%1 must be true or false, not \"%2\"").arg(key, value));
         };
+        // True when the value was taken.
         auto setInt = [&](int &target, int low, int high) {
-            if (const auto n = parseInt(value, low, high))
+            if (const auto n = parseInt(value, low, high)) {
                 target = *n;
-            else
-                complain(QStringLiteral("%1 must be a whole number from %2 to %3, not \"%4\"")
-                             .arg(key)
-                             .arg(low)
-                             .arg(high)
-                             .arg(value));
+                return true;
+            }
+            complain(QStringLiteral("%1 must be a whole number from %2 to %3, not \"%4\"")
+                         .arg(key)
+                         .arg(low)
+                         .arg(high)
+                         .arg(value));
+            return false;
         };
         auto setPrefix = [&](QString &target) {
             if (validTopicPrefix(value))
@@ -221,7 +229,29 @@ PublishSettings loadPublishSettings(const QString &path)
             target = names;
         };
 
-        if (section == Section::Backup) {
+        if (section == Section::Channels) {
+            ChannelSettings &c = s.channels;
+            static const QRegularExpression nameKey(QStringLiteral("^name([1-5])$"));
+            const QRegularExpressionMatch named = nameKey.match(key);
+            if (named.hasMatch()) {
+                const bool control = std::any_of(value.begin(), value.end(), [](QChar ch) {
+                    return ch.category() == QChar::Other_Control || ch.category() == QChar::Other_Format;
+                });
+                if (value.size() > kChannelNameLimit)
+                    complain(QStringLiteral("%1 must be at most %2 characters, not %3")
+                                 .arg(key)
+                                 .arg(kChannelNameLimit)
+                                 .arg(value.size()));
+                else if (control)
+                    complain(QStringLiteral("%1 must not hold control characters").arg(key));
+                else
+                    c.names[static_cast<std::size_t>(named.captured(1).toInt() - 1)] = value;
+            } else if (key == QLatin1String("outdoor")) {
+                c.outdoorGiven = setInt(c.outdoor, 1, 5) || c.outdoorGiven;
+            } else {
+                complain(QStringLiteral("unknown key \"%1\" in [channels]").arg(key));
+            }
+        } else if (section == Section::Backup) {
             BackupSettings &b = s.backup;
             auto refuse = [&](const QString &why) {
                 s.problems << QStringLiteral("%1:%2: %3; automatic backups stay off.").arg(shown).arg(number).arg(why);
@@ -302,7 +332,7 @@ PublishSettings loadPublishSettings(const QString &path)
             else if (key == QLatin1String("key"))
                 u.key = value;
             else if (key == QLatin1String("channel"))
-                setInt(u.channel, 1, 5);
+                uploadChannelGiven = setInt(u.channel, 1, 5) || uploadChannelGiven;
             else
                 complain(QStringLiteral("unknown key \"%1\" in [upload]").arg(key));
         }
@@ -353,6 +383,10 @@ PublishSettings loadPublishSettings(const QString &path)
     }
     if (backupRefused)
         s.backup.enabled = false;
+    if (!s.channels.outdoorGiven)
+        s.channels.outdoor = s.upload.channel;
+    else if (!uploadChannelGiven)
+        s.upload.channel = s.channels.outdoor;
     return s;
 }
 

@@ -54,6 +54,19 @@
 // value, or a folder inside the data folder, is reported and leaves the
 // automatic backups off.
 //
+//   [channels]
+//   name1=Garden
+//   name3=Greenhouse
+//   outdoor=1
+//
+// [channels]: what the remote channels are called where the program shows
+// them (the window, the history window, the web page, Home Assistant's
+// entity names, the export's headers): nameN (N = 1..5; at most 32
+// characters, no control characters; empty: the channel keeps its number),
+// and outdoor, the channel (1..5) that is outdoors (default: [upload]
+// channel, itself default 1; when [upload] names no channel, the upload
+// follows this one).
+//
 // A missing file means all three are off. Lines are `key=value` with the spaces
 // around both trimmed; blank lines and lines starting with ';' or '#' are
 // ignored (there are no comments after a value: a password may hold any
@@ -65,6 +78,7 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <array>
 #include <optional>
 #include <vector>
 
@@ -100,6 +114,14 @@ struct WebSettings {
     QString chartScript = QStringLiteral("/usr/share/javascript/chart.js/chart.min.js");
 };
 
+inline constexpr int kChannelNameLimit = 32;
+
+struct ChannelSettings {
+    std::array<QString, 5> names;  // index 0 is channel 1; empty: unnamed
+    int outdoor = 1;               // 1..5
+    bool outdoorGiven = false;     // written in [channels], not taken from [upload]
+};
+
 struct BackupSettings {
     bool enabled = false;
     QString folder;  // absolute; empty until the file is read
@@ -131,6 +153,7 @@ struct PublishSettings {
     UploadSettings upload;
     WebSettings web;
     BackupSettings backup;
+    ChannelSettings channels;
     std::vector<IniSection> sections;
     // One sentence per line that was not applied, "nimbrel.ini:7: ..."; also
     // settings that leave a service off (enabled without a host or URL).

@@ -4,6 +4,7 @@
 #include "NumberFormat.h"
 #include "SafeFile.h"
 #include "Units.h"
+#include "WeewxArchive.h"
 
 #include <QDate>
 #include <QSqlError>
@@ -53,6 +54,70 @@ QString unitOr(const QString &name, const char *si, bool user)
     return user ? name : QString::fromLatin1(si);
 }
 
+// A header cell as RFC 4180 wants it: quoted where it holds a separator.
+QString csvCell(const QString &text)
+{
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')))
+        return text;
+    return QLatin1Char('"') + QString(text).replace(QLatin1String("\""), QLatin1String("\"\"")) + QLatin1Char('"');
+}
+
+// The cells of a header line, quotes honoured.
+QStringList headerCells(const QString &line)
+{
+    QStringList cells(1);
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar ch = line.at(i);
+        if (ch == QLatin1Char('"')) {
+            if (quoted && i + 1 < line.size() && line.at(i + 1) == QLatin1Char('"'))
+                cells.last() += line.at(++i);
+            else
+                quoted = !quoted;
+        } else if (ch == QLatin1Char(',') && !quoted) {
+            cells << QString();
+        } else {
+            cells.last() += ch;
+        }
+    }
+    return cells;
+}
+
+constexpr int kFirstChannelCell = 4;  // after time, day_of_week and the indoor pair
+
+}  // namespace
+
+bool isSiCsvHeader(const QByteArray &line)
+{
+    const QStringList si = QString::fromUtf8(historyCsvHeader()).trimmed().split(QLatin1Char(','));
+    const QStringList cells = headerCells(QString::fromUtf8(line));
+    if (cells.size() != si.size())
+        return false;
+    for (int i = 0; i < si.size(); ++i) {
+        if (cells[i] == si[i])
+            continue;
+        // A named channel: "<name> temperature [C]", "<name> humidity [%]".
+        const int channelCell = i - kFirstChannelCell;
+        if (channelCell < 0 || channelCell >= 2 * kChannelCount)
+            return false;
+        const QString unit =
+            channelCell % 2 == 0 ? QStringLiteral(" temperature [C]") : QStringLiteral(" humidity [%]");
+        if (!cells[i].endsWith(unit) || cells[i].size() == unit.size())
+            return false;
+    }
+    return true;
+}
+
+namespace {
+
+QString channelColumn(const CsvUnits &units, int c, const char *quantity, const QString &unit)
+{
+    const QString &name = units.channelNames[static_cast<std::size_t>(c - 1)];
+    if (name.isEmpty())
+        return QStringLiteral("channel%1_%2 [%3]").arg(c).arg(QLatin1String(quantity), unit);
+    return csvCell(QStringLiteral("%1 %2 [%3]").arg(name, QLatin1String(quantity), unit));
+}
+
 }  // namespace
 
 QByteArray historyCsvHeader(const CsvUnits &units)
@@ -63,8 +128,8 @@ QByteArray historyCsvHeader(const CsvUnits &units)
     QStringList names{QStringLiteral("time"), QStringLiteral("day_of_week"),
                       QStringLiteral("indoor_temperature [%1]").arg(temp), QStringLiteral("indoor_humidity [%]")};
     for (int c = 1; c <= kChannelCount; ++c) {
-        names << QStringLiteral("channel%1_temperature [%2]").arg(c).arg(temp)
-              << QStringLiteral("channel%1_humidity [%]").arg(c);
+        names << channelColumn(units, c, "temperature", temp)
+              << channelColumn(units, c, "humidity", QStringLiteral("%"));
     }
     names << QStringLiteral("uv [%1]").arg(unitOr(uvUnitName(u.UVI), "UVI", user))
           << QStringLiteral("pressure_sea_level [%1]").arg(unitOr(pressureUnitName(u.Press), "hPa", user))
@@ -280,9 +345,17 @@ bool writeHistoryCsv(const HistoryStore &store, const QDateTime &after, const QD
 
 bool exportHistoryCsv(const HistoryStore &store, const QString &path, QString *why)
 {
+    return exportHistory(store, path, ExportFormat::Csv, {}, 1, why);
+}
+
+bool exportHistory(const HistoryStore &store, const QString &path, ExportFormat format, const CsvUnits &units,
+                   int outdoorChannel, QString *why)
+{
     // Every stored date lies between these.
     const QDateTime first(QDate(1, 1, 1), QTime(0, 0), Qt::UTC);
     const QDateTime last(QDate(9999, 12, 31), QTime(23, 59, 59), Qt::UTC);
+    if (format == ExportFormat::WeewxArchive)
+        return writeWeewxArchive(store, first, last, outdoorChannel, path, why);
     SafeFile file(path);
     if (!file.open()) {
         if (why)
@@ -290,8 +363,9 @@ bool exportHistoryCsv(const HistoryStore &store, const QString &path, QString *w
         return false;
     }
     QString readError;
-    const bool written =
-        writeHistoryCsv(store, first, last, [&](const QByteArray &bytes) { return file.write(bytes); }, &readError);
+    const bool written = writeHistoryText(
+        store, first, last, format == ExportFormat::Csv ? TextFormat::Csv : TextFormat::JsonLines, units,
+        [&](const QByteArray &bytes) { return file.write(bytes); }, &readError);
     if (!written || !file.commit()) {
         if (why)
             *why = !readError.isEmpty() ? readError : file.errorString();

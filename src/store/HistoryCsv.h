@@ -3,7 +3,9 @@
 // station's clock), numbers in the C locale. Written by `nimbrel-tool export`
 // and by the main window's "Export history…".
 //
-// CSV: a header naming every column with its unit in brackets. In SI (the
+// CSV: a header naming every column with its unit in brackets; a named
+// channel's columns carry its name ("Garden temperature [C]", quoted where
+// the name holds a comma or a quote), an unnamed one's "channelN_...". In SI (the
 // default) temperatures are °C ("C"), humidity %, UV the UV index, the
 // sea-level pressure hPa, wind m/s, direction degrees (0 north, 90 east),
 // rain mm; in the user's units, the units the window shows. `rain` is what
@@ -23,6 +25,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <array>
 #include <functional>
 
 namespace nimbrel {
@@ -32,9 +35,14 @@ namespace nimbrel {
 struct CsvUnits {
     bool user = false;
     Settings codes;
+    // [channels] nameN of nimbrel.ini, for the header only; empty: unnamed.
+    std::array<QString, 5> channelNames;
 };
 
 QByteArray historyCsvHeader(const CsvUnits &units = {});
+// Whether `line` (without its line end) is the header of a CSV written in SI
+// units, with or without channel names.
+bool isSiCsvHeader(const QByteArray &line);
 // `previous` is the record before `row` (for its rain), null for the first.
 QByteArray historyCsvLine(const HistoryRow &row, const HistoryRow *previous, const CsvUnits &units = {});
 QByteArray historyJsonLine(const HistoryRow &row, const HistoryRow *previous);
@@ -64,5 +72,12 @@ bool writeHistoryCsv(const HistoryStore &store, const QDateTime &after, const QD
 // The whole history as SI CSV into `path`, replacing the file only once the
 // CSV is completely on disk. False, with the reason in `why`, on any failure.
 bool exportHistoryCsv(const HistoryStore &store, const QString &path, QString *why);
+
+// What `nimbrel-tool export` writes, the whole history: CSV (in `units`),
+// JSON lines or a weewx archive with `outdoorChannel` (1..5) as outdoors;
+// the file is replaced only once complete. False, with the reason in `why`.
+enum class ExportFormat { Csv, JsonLines, WeewxArchive };
+bool exportHistory(const HistoryStore &store, const QString &path, ExportFormat format, const CsvUnits &units,
+                   int outdoorChannel, QString *why);
 
 }  // namespace nimbrel

@@ -58,7 +58,7 @@ bool readNimbrelCsv(TextLines &lines, const QByteArray &header, const ImportSink
         "Dat,DayWeek,TempDoor,HumDoor,TempCH1,HumCH1,TempCH2,HumCH2,TempCH3,HumCH3,TempCH4,HumCH4,TempCH5,HumCH5,"
         "UV,PressLocal,Weather,WindChill,WindGust,WindSpeed,RainCount,RainState,WindDirection";
     const bool older = header == kOlderHeader;
-    if (!older && header + '\n' != historyCsvHeader()) {
+    if (!older && !isSiCsvHeader(header)) {
         damaged = {QStringLiteral("the header is not that of a CSV exported in SI units (--units si)"), 1};
         return false;
     }

@@ -38,6 +38,13 @@ std::optional<double> rain(const std::optional<int> &tips, int unit)
     return tips ? std::optional<double>(rainInUnit(*tips, unit)) : std::nullopt;
 }
 
+// A channel as the page names it: its name, else "CHn" as the window's box.
+QString channelName(const WebSnapshot &s, int channel)
+{
+    const QString &name = s.channelNames[static_cast<std::size_t>(channel - 1)];
+    return name.isEmpty() ? QStringLiteral("CH%1").arg(channel) : name;
+}
+
 }  // namespace
 
 QJsonObject currentJson(const WebSnapshot &s)
@@ -75,11 +82,22 @@ QJsonObject displayJson(const WebSnapshot &s, const QJsonObject &words)
             if (!ch.present)
                 continue;
             channels.append(QJsonObject{{QStringLiteral("channel"), i + 1},
+                                        {QStringLiteral("name"), channelName(s, i + 1)},
                                         {QStringLiteral("temperature"), temperature(ch.temperatureC)},
                                         {QStringLiteral("humidity"), shownWhole(ch.humidity)},
                                         {QStringLiteral("dew_point"), temperature(ch.dewPointC)}});
         }
         v[QStringLiteral("channels")] = channels;
+        // The outdoor channel heads the page; a quiet sensor shows the
+        // placeholders rather than the indoor reading in its place.
+        if (s.headlineChannel >= 1 && s.headlineChannel <= kChannelCount) {
+            const ChannelConditions &ch = c.channels[static_cast<std::size_t>(s.headlineChannel - 1)];
+            v[QStringLiteral("headline")] =
+                QJsonObject{{QStringLiteral("channel"), s.headlineChannel},
+                            {QStringLiteral("name"), channelName(s, s.headlineChannel)},
+                            {QStringLiteral("temperature"), temperature(ch.present ? ch.temperatureC : std::nullopt)},
+                            {QStringLiteral("humidity"), shownWhole(ch.present ? ch.humidity : std::nullopt)}};
+        }
         v[QStringLiteral("pressure_sea_level")] = pressure(c.pressureSeaLevelHpa);
         v[QStringLiteral("pressure_station")] = pressure(c.pressureStationHpa);
         v[QStringLiteral("pressure_trend")] = s.pressureTrend == kTrendRising    ? QStringLiteral("rising")

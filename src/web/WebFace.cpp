@@ -16,6 +16,7 @@ WebFace::WebFace(const StationEngine &engine, const std::function<void(const QSt
     const PublishSettings &settings = engine.publishSettings();
     if (!settings.web.enabled)
         return;
+    channels_ = settings.channels;
     server_ = std::make_unique<web::WebServer>(settings.web, engine.history());
     server_->setClock([&engine] { return engine.now(); });
     QString why;
@@ -61,6 +62,8 @@ void WebFace::show(const SnapshotPtr &snapshot)
     page.clockAheadSecs = s.clockAheadSecs;
     page.clockNote = clockSkewSentence(ClockSkew{s.clockAheadSecs});
     page.destinations = s.destinations;
+    page.channelNames = channels_.names;
+    page.headlineChannel = channels_.outdoorGiven ? channels_.outdoor : 0;
     server_->update(page);
 }
 

@@ -4,6 +4,7 @@
 // both start one, so the page works with or without a window.
 #pragma once
 
+#include "PublishSettings.h"
 #include "StationSnapshot.h"
 
 #include <QObject>
@@ -33,6 +34,7 @@ private:
     void show(const SnapshotPtr &snapshot);
 
     std::unique_ptr<web::WebServer> server_;
+    ChannelSettings channels_;
 };
 
 }  // namespace nimbrel

@@ -8,6 +8,8 @@
 #include "Destination.h"
 #include "DisplayRules.h"
 
+#include <array>
+
 namespace nimbrel::web {
 
 struct WebSnapshot {
@@ -24,6 +26,11 @@ struct WebSnapshot {
     qint64 clockAheadSecs = 0;
     QString clockNote;
     std::vector<DestinationStatus> destinations;  // for /api/status
+    // [channels] of nimbrel.ini: the names (empty: "CHn") and the channel
+    // (1..5) whose temperature and humidity are the page's headline instead
+    // of the indoor ones; 0: the indoor ones.
+    std::array<QString, 5> channelNames;
+    int headlineChannel = 0;
 };
 
 }  // namespace nimbrel::web

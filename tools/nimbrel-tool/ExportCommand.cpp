@@ -140,6 +140,7 @@ int runExport(const QStringList &arguments)
     }
     CsvUnits units;
     units.user = userUnitsChosen;
+    units.channelNames = channelSettings(folder).names;
     if (units.user)
         units.codes = userUnits(folder);
 

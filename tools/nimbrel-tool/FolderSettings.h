@@ -1,31 +1,33 @@
 // What export and import read from a data folder besides the history: the
-// outdoor channel (`[upload] channel` of nimbrel.ini) and the user's units
-// (the settings table `datsum`). Both are read only; a missing or unreadable
-// file gives the defaults (channel 1, °C, hPa, km/h, inch, UVI).
+// channels' names and the outdoor channel (`[channels]` of nimbrel.ini, the
+// outdoor one else `[upload] channel`) and the user's units (the settings
+// table `datsum`). Both are read only; a missing or unreadable file gives
+// the defaults (no names, channel 1, °C, hPa, km/h, inch, UVI).
 #pragma once
 
 #include "Measurement.h"
+#include "PublishSettings.h"
 #include "SafeFile.h"
 #include "SettingsStore.h"
 #include "TableFile.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
 namespace nimbrel::tool {
 
+// The program's own reading of nimbrel.ini, which refuses what is no
+// regular file of a few kilobytes; its complaints are the program's to tell.
+inline ChannelSettings channelSettings(const QString &folder)
+{
+    return loadPublishSettings(QDir(folder).filePath(QLatin1String(kPublishSettingsFile))).channels;
+}
+
 inline int outdoorChannel(const QString &folder)
 {
-    const QString ini = QDir(folder).filePath(QStringLiteral("nimbrel.ini"));
-    const QFileInfo info(ini);
-    // nimbrel.ini is a few lines; anything else is not read.
-    if (!info.isFile() || info.size() > (1 << 20))
-        return 1;
-    const int channel = QSettings(ini, QSettings::IniFormat).value(QStringLiteral("upload/channel"), 1).toInt();
-    return channel >= 1 && channel <= kChannelCount ? channel : 1;
+    return channelSettings(folder).outdoor;
 }
 
 inline Settings userUnits(const QString &folder)

@@ -5,6 +5,9 @@
 #include "TrendChart.h"
 
 #include <QComboBox>
+#include <QStyle>
+#include <QSignalBlocker>
+#include <QStyleOptionComboBox>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
@@ -130,6 +133,28 @@ QComboBox *makeCombo(QWidget *parent, const char *name, const QStringList &items
     box->setGeometry(geometry);
     box->setToolTip(hint);
     return box;
+}
+
+void nameChannelItems(QComboBox *box, const std::array<QString, 5> &names)
+{
+    QStyleOptionComboBox option;
+    option.initFrom(box);
+    option.editable = box->isEditable();
+    const int room =
+        box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box).width() - 2;
+    const QFontMetrics metrics(box->font());
+    const QSignalBlocker block(box);
+    const int chosen = box->currentIndex();
+    for (int i = 0; i < box->count() && i < static_cast<int>(names.size()); ++i) {
+        const QString &name = names[static_cast<std::size_t>(i)];
+        const QString item = box->itemText(i);
+        if (name.isEmpty() || item == name)
+            continue;
+        box->setItemData(i, name, Qt::ToolTipRole);
+        if (metrics.horizontalAdvance(name) <= room)
+            box->setItemText(i, name);
+    }
+    box->setCurrentIndex(chosen);
 }
 
 QSpinBox *makeNumberEdit(QWidget *parent, const char *name, int minimum, int maximum, const QRect &geometry)

@@ -8,6 +8,7 @@
 #include "ShortHistoryChart.h"
 
 #include <QFont>
+#include <array>
 #include <QList>
 #include <QPixmap>
 #include <QRect>
@@ -97,6 +98,11 @@ PictureBox *makePicture(QWidget *parent, const char *name, const char *kind, con
                         const QString &hint = QString());
 QComboBox *makeCombo(QWidget *parent, const char *name, const QStringList &items, int index, const QRect &geometry,
                      const QString &hint = QString());
+// The channel boxes' items ("CH1".."CH5"): a named channel's item shows its
+// name where the box has room for it, its designed text otherwise; the item's
+// hint names it either way. Again after every translation, which puts the
+// designed texts back.
+void nameChannelItems(QComboBox *box, const std::array<QString, 5> &names);
 QSpinBox *makeNumberEdit(QWidget *parent, const char *name, int minimum, int maximum, const QRect &geometry);
 PowerMeter *makeGauge(QWidget *parent, const char *name, const QString &caption, const QRect &geometry,
                       const QString &hint);

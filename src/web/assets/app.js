@@ -92,11 +92,20 @@ function render(d) {
     arrow.hidden = true;
   }
 
+  // The outdoor channel as the headline, when nimbrel.ini names one; the
+  // indoor temperature then stands beside the indoor humidity.
+  const headline = v.headline;
+  if (headline) {
+    $('#indoor_temperature').textContent = headline.temperature;
+    $('#headline-caption').textContent = headline.name + ', ' + headline.humidity + ' %';
+  }
+  for (const el of $all('.headline-indoor')) el.hidden = !headline;
+
   const body = $('#channels tbody');
   body.replaceChildren();
   for (const ch of v.channels || []) {
     const row = document.createElement('tr');
-    const cells = ['CH' + ch.channel, ch.temperature + ' ' + d.units.temperature, ch.humidity + ' %'];
+    const cells = [ch.name || 'CH' + ch.channel, ch.temperature + ' ' + d.units.temperature, ch.humidity + ' %'];
     for (const text of cells) {
       const td = document.createElement('td');
       td.textContent = text;
@@ -204,8 +213,8 @@ function drawHistory(h) {
   channels.forEach((ch, i) => {
     const t = series(h, 'channel' + ch.channel + '_temperature');
     const u = series(h, 'channel' + ch.channel + '_humidity');
-    if (t) temps.push(dataset(t, 'CH' + ch.channel, i + 1));
-    if (u) hums.push(dataset(u, 'CH' + ch.channel, i + 1));
+    if (t) temps.push(dataset(t, ch.name || 'CH' + ch.channel, i + 1));
+    if (u) hums.push(dataset(u, ch.name || 'CH' + ch.channel, i + 1));
   });
   lineChart('chart-temperature', temps, series(h, 'indoor_temperature').unit);
   lineChart('chart-humidity', hums, '%');
