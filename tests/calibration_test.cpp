@@ -1,8 +1,20 @@
 #include "Calibration.h"
+#include "ClimateSummary.h"
+#include "CurrentConditions.h"
+#include "HistoryAggregates.h"
+#include "HistoryCsv.h"
+#include "HistoryQuery.h"
+#include "HistorySource.h"
 #include "PublishSettings.h"
+#include "Units.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
+#include <QUrlQuery>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace nimbrel;
@@ -106,4 +118,148 @@ TEST(Calibration, ABadValueIsNamedByItsLineAndOnlyThatKeyIsLeftOut)
     EXPECT_DOUBLE_EQ(s.calibration.windSpeed, 1.0);
     EXPECT_DOUBLE_EQ(s.calibration.rain, 1.0);
     EXPECT_DOUBLE_EQ(s.calibration.humidity[1], -2.0);
+}
+
+namespace {
+
+double largest(const std::vector<history::PlotPoint> &points)
+{
+    double most = -1e9;
+    for (const history::PlotPoint &p : points)
+        most = std::max(most, p.y);
+    return most;
+}
+
+}  // namespace
+
+// Ten hourly records, corrected: every face shows the corrected values, the
+// stored rows stay as the station sent them, and the summaries agree with
+// the corrected rows.
+TEST(Calibration, EveryFaceShowsCorrectedValuesWhileTheRowsStayRaw)
+{
+    QTemporaryDir dir;
+    const QDate day(2024, 5, 1);
+    auto opened = HistoryStore::open(dir.filePath(QStringLiteral("datat")), QDateTime(day.addDays(2), QTime(0, 0)));
+    ASSERT_TRUE(opened.store);
+    HistoryStore &store = *opened.store;
+    for (int i = 0; i < 10; ++i) {
+        HistoryRow r;
+        r.Dat = QDateTime(day, QTime(i + 1, 0));
+        r.TempDoor = 20;
+        r.HumDoor = 40;
+        r.TempCH[0] = 10 + i;
+        r.HumCH[0] = 50;
+        r.PressLocal = 1000 + i;
+        r.WindSpeed = 5 + i;
+        r.WindGust = 10 + i;
+        r.RainCount = 100 + 2 * i;
+        r.WindDirection = 0;
+        ASSERT_EQ(store.appendRow(r), AppendResult::Appended);
+    }
+    auto calibration = std::make_shared<Calibration>();
+    calibration->temperature[0] = 1;
+    calibration->humidity[0] = 5;
+    calibration->pressure = 2;
+    calibration->windSpeed = 1.5;
+    calibration->rain = 2;
+    calibration->windDirection = 90;
+    store.setCalibration(calibration);
+    const QDateTime after(day, QTime(0, 0));
+    const QDateTime upTo(day, QTime(23, 0));
+
+    // The history window.
+    const history::HistorySource source(&store);
+    const auto plainAfter = history::plainSeconds(after);
+    const auto plainUpTo = history::plainSeconds(upTo);
+    const auto series = source.read(plainAfter, plainUpTo, 1000,
+                                    {history::channelTemperatureField(1, 0), history::channelHumidityField(1),
+                                     history::pressureField(1), history::windSpeedField(1)});
+    EXPECT_DOUBLE_EQ(largest(series[0]), 20.0);
+    EXPECT_DOUBLE_EQ(largest(series[1]), 55.0);
+    EXPECT_DOUBLE_EQ(largest(series[2]), 1011.0);
+    EXPECT_DOUBLE_EQ(largest(series[3]), 21.0);
+    EXPECT_DOUBLE_EQ(source.rainFactor(), 2.0);
+
+    // The web's /api/history, in base units.
+    const web::HistoryQuery query(&store);
+    const web::HistoryAnswer answer = query.answer(
+        QUrlQuery(QStringLiteral("from=2024-05-01&to=2024-05-02&series=channel1_temperature,pressure_sea_level,rain")),
+        UnitChoices{});
+    ASSERT_EQ(answer.status, 200) << answer.json.toStdString();
+    double rainSum = 0;
+    for (const QJsonValue &s : QJsonDocument::fromJson(answer.json).object()[QStringLiteral("series")].toArray()) {
+        const QJsonObject o = s.toObject();
+        double most = -1e9;
+        double sum = 0;
+        for (const QJsonValue &p : o[QStringLiteral("points")].toArray()) {
+            most = std::max(most, p.toArray()[1].toDouble());
+            sum += p.toArray()[1].toDouble();
+        }
+        const QString key = o[QStringLiteral("key")].toString();
+        if (key == QLatin1String("channel1_temperature"))
+            EXPECT_DOUBLE_EQ(most, 20.0);
+        else if (key == QLatin1String("pressure_sea_level"))
+            EXPECT_DOUBLE_EQ(most, 1011.0);
+        else if (key == QLatin1String("rain"))
+            rainSum = sum;
+    }
+    // 18 tips of the rows after the first, doubled, in mm (each point rounded
+    // to 0.1 mm; without the factor the sum is half).
+    EXPECT_NEAR(rainSum, rainInUnit(36, unitCode(RainUnit::Mm)), 0.5);
+
+    // The current conditions' rain windows read the history.
+    Measurement newest;
+    HistoryRow last;
+    ASSERT_TRUE(store.newest(last));
+    loadMeasurement(last, newest);
+    const CurrentConditions c = currentConditions(newest, StationSummary{}, &store);
+    EXPECT_EQ(c.rainLast24hTips, 36);
+
+    // The export.
+    QByteArray exported;
+    ASSERT_TRUE(writeHistoryText(store, after, upTo, TextFormat::JsonLines, {}, [&](const QByteArray &b) {
+        exported += b;
+        return true;
+    }));
+    const QList<QByteArray> lines = exported.trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 10);
+    const QJsonObject second = QJsonDocument::fromJson(lines[1]).object();
+    EXPECT_EQ(second[QStringLiteral("channel1_temperature")].toVariant().toDouble(), 12.0) << lines[1].toStdString();
+    EXPECT_EQ(second[QStringLiteral("rain_tips")].toVariant().toDouble(), 4.0) << lines[1].toStdString();
+    EXPECT_EQ(second[QStringLiteral("wind_direction")].toVariant().toDouble(), 90.0) << lines[1].toStdString();
+
+    // The stored rows, read back, are the station's.
+    const std::vector<HistoryRow> rows = store.rowsBetween(after, upTo);
+    ASSERT_EQ(rows.size(), 10u);
+    std::vector<HistoryRow> corrected = rows;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_DOUBLE_EQ(rows[i].TempCH[0], 10.0 + double(i));
+        EXPECT_EQ(rows[i].RainCount, 100 + 2 * int(i));
+        EXPECT_EQ(rows[i].WindDirection, 0);
+        applyCalibration(*calibration, corrected[i]);
+    }
+
+    // The summaries agree with the corrected rows.
+    auto byTemperature = [](const HistoryRow &a, const HistoryRow &b) { return a.TempCH[0] < b.TempCH[0]; };
+    const auto hottest = std::max_element(corrected.begin(), corrected.end(), byTemperature);
+    const RecordedExtremes extremes = recordedExtremes(store);
+    EXPECT_DOUBLE_EQ(extremes.TempCHMax[0].value, hottest->TempCH[0]);
+    EXPECT_EQ(extremes.TempCHMax[0].Dat, hottest->Dat);
+    EXPECT_DOUBLE_EQ(extremes.PressLocalMin.value, corrected.front().PressLocal);
+    EXPECT_DOUBLE_EQ(extremes.WindGustMax.value, corrected.back().WindGust);
+    const auto days = dailyClimate(store, day, day, 18.3);
+    ASSERT_TRUE(days && days->size() == 1);
+    const ClimateSummary &s = days->front().summary;
+    double meanTemperature = 0;
+    double meanWind = 0;
+    for (const HistoryRow &r : corrected) {
+        meanTemperature += r.TempCH[0] / 10;
+        meanWind += r.WindSpeed / 10;
+    }
+    EXPECT_NEAR(*s.meanTemperature, meanTemperature, 1e-9);
+    EXPECT_NEAR(s.heatingDegreeDays, 18.3 - meanTemperature, 1e-9);
+    EXPECT_NEAR(s.meanWindSpeed, meanWind, 1e-9);
+    EXPECT_DOUBLE_EQ(s.highTemperature->value, hottest->TempCH[0]);
+    EXPECT_DOUBLE_EQ(s.rainTips, 36.0);
+    EXPECT_EQ(s.dominantDirection(), 4);
 }
