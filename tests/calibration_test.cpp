@@ -212,8 +212,15 @@ TEST(Calibration, EveryFaceShowsCorrectedValuesWhileTheRowsStayRaw)
     HistoryRow last;
     ASSERT_TRUE(store.newest(last));
     loadMeasurement(last, newest);
+    newest.TempCHState[1] = 4;  // no sensor on channel 2: nothing to correct
+    applyCalibration(*calibration, newest);
     const CurrentConditions c = currentConditions(newest, StationSummary{}, &store);
     EXPECT_EQ(c.rainLast24hTips, 36);
+    EXPECT_DOUBLE_EQ(c.channels[0].temperatureC.value_or(0), 20.0);
+    EXPECT_FALSE(c.channels[1].temperatureC);
+    EXPECT_DOUBLE_EQ(c.pressureSeaLevelHpa.value_or(0), 1011.0);
+    EXPECT_DOUBLE_EQ(c.windSpeedMph.value_or(0), 21.0);
+    EXPECT_DOUBLE_EQ(c.windDirectionDeg.value_or(0), 90.0);
 
     // The export.
     QByteArray exported;
