@@ -6,6 +6,7 @@
 //
 // Both histories are generated once per run, with the same generator as
 // `nimbrel-tool gen-history`, in a temporary folder.
+#include "Calibration.h"
 #include "HistoryStore.h"
 #include "HistorySource.h"
 #include "SyntheticHistory.h"
@@ -168,6 +169,37 @@ void BM_ReadSeries(benchmark::State &state)
     state.SetLabel(intervalItems().at(static_cast<int>(state.range(1))).toStdString());
 }
 BENCHMARK(BM_ReadSeries)->ArgsProduct({{1051920}, {0, 1, 2, 3, 4}})->Unit(benchmark::kMillisecond);
+
+// The same read with the user's corrections: none, all zero (what a
+// [calibration] section of zeros gives) and one of every kind.
+void BM_ReadSeriesCalibrated(benchmark::State &state)
+{
+    Sized &s = sized(state.range(0));
+    auto calibration = std::make_shared<Calibration>();
+    if (state.range(2) == 2) {
+        calibration->indoorTemperature = 0.5;
+        calibration->temperature[0] = -0.4;
+        calibration->indoorHumidity = 2;
+        calibration->humidity[0] = 3;
+        calibration->pressure = 1.2;
+        calibration->windSpeed = 1.1;
+    }
+    if (state.range(2) > 0)
+        s.store->setCalibration(calibration);
+    HistorySource source(s.store.get());
+    source.prepare();
+    const PlainSeconds end = windowEndOf(kEnd.date());
+    const PlainSeconds start = windowStart(static_cast<Interval>(state.range(1)), end, source.oldest());
+    const std::vector<PlotField> fields{pressureField(0),        indoorTemperatureField(0), channelTemperatureField(1, 0),
+                                        indoorHumidityField(),   channelHumidityField(1),   windSpeedField(0),
+                                        uvField(0)};
+    for (auto _ : state)
+        benchmark::DoNotOptimize(source.read(start, end, 1850, fields));
+    s.store->setCalibration(nullptr);
+    static const char *const kinds[] = {"none", "all zero", "corrections"};
+    state.SetLabel(intervalItems().at(static_cast<int>(state.range(1))).toStdString() + ", " + kinds[state.range(2)]);
+}
+BENCHMARK(BM_ReadSeriesCalibrated)->ArgsProduct({{1051920}, {0, 1, 4}, {0, 1, 2}})->Unit(benchmark::kMillisecond);
 
 void BM_RainAll(benchmark::State &state)
 {

@@ -448,7 +448,7 @@ void TForm3::ComboBox1Change()
 {
     RainChart->setToolTip(QString());
     const auto period = static_cast<RainSumPeriod>(std::max(0, ComboBox1->currentIndex()));
-    const double factor = rainTipFactor(RainEdBox->currentIndex());
+    const double factor = rainTipFactor(RainEdBox->currentIndex()) * source_.rainFactor();
     const bool empty = source_.empty();
     RainChart->setBars(
         aggregateRain(start_, end_, period, factor, source_.rainSamples(start_, end_), empty));

@@ -27,7 +27,7 @@ QString windowText(double rain, int rainUnit)
 
 double rainOf(const RainCounts &c, int rainUnit)
 {
-    return (static_cast<double>(c.last) - static_cast<double>(c.base)) * rainFactor(rainUnit);
+    return c.tips() * rainFactor(rainUnit);
 }
 
 

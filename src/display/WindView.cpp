@@ -1,5 +1,7 @@
 #include "WindView.h"
 
+#include "Calibration.h"
+
 #include "HistoryStore.h"
 #include "NumberFormat.h"
 #include "Placeholders.h"
@@ -37,7 +39,8 @@ std::optional<double> maxStoredWindSpeed(const HistoryStore &history, const QDat
     q.bindValue(QStringLiteral(":upTo"), HistoryStore::dateText(upTo));
     if (!q.exec() || !q.next() || q.value(0).isNull())
         return std::nullopt;
-    return q.value(0).toDouble();
+    const Calibration *c = history.calibration();
+    return c ? c->windOf(q.value(0).toDouble()) : q.value(0).toDouble();
 }
 
 }  // namespace

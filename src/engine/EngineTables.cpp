@@ -4,6 +4,7 @@
 #include "HistoryCheck.h"
 #include "HistoryStore.h"
 #include "LangTable.h"
+#include "PublishSettings.h"
 #include "Recorder.h"
 
 #include <QDir>
@@ -84,6 +85,7 @@ void EngineTables::open(const QDateTime &opening)
     note("datat", opened.problem, opened.setAside, opened.error, bool(opened.store));
     historyCheck_.reset();
     history_ = std::move(opened.store);
+    calibrateHistory();
     // After an unclean end a large history is checked page by page in the
     // background while the window shows and recording goes on.
     if (history_ && opened.fullCheckPending) {
@@ -151,6 +153,7 @@ void EngineTables::historyChecked(const HistoryCheckOutcome &outcome)
     const QDateTime now = context_.clock ? context_.clock->now() : QDateTime::currentDateTime();
     HistoryReplaced replaced = replaceDamagedHistory(std::move(history_), outcome, now);
     history_ = std::move(replaced.store);
+    calibrateHistory();
     recorder_.setHistory(history_.get());
     const QString sentence = historyRebuiltSentence(replaced, outcome);
     qWarning("%s", qPrintable(sentence));
@@ -193,6 +196,15 @@ HistoryClearOutcome EngineTables::clearHistory(const QDateTime &now)
     }
     Q_EMIT historyCleared();
     return outcome;
+}
+
+// The user's corrections go with the history: every face reading it shows
+// corrected values.
+void EngineTables::calibrateHistory()
+{
+    if (history_ && context_.publishSettings)
+        history_->setCalibration(
+            std::shared_ptr<const Calibration>(context_.publishSettings, &context_.publishSettings->calibration));
 }
 
 }  // namespace nimbrel

@@ -74,6 +74,7 @@ Q_SIGNALS:
     void historyCleared();
 
 private:
+    void calibrateHistory();
     QString filePath(const QString &name) const;
     void noteProblem(const QString &sentence);
     void historyChecked(const HistoryCheckOutcome &outcome);

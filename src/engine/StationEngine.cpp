@@ -96,7 +96,8 @@ void StationEngine::connectRecorder()
     // One stored before is the current conditions all the same: shown on
     // every face and sent over MQTT, not uploaded again.
     connect(r, &Recorder::currentRecordRead, this, [this](const Measurement &record) {
-        next_.conditions = currentConditions(record, recorder_->summary(), tables_->history(), recorder_->headerRead());
+        next_.conditions =
+            currentConditions(corrected(record), recorder_->summary(), tables_->history(), recorder_->headerRead());
         holdStationState_ = false;
         feedStationState();
         if (publishing_)
@@ -114,7 +115,7 @@ void StationEngine::connectRecorder()
         holdStationState_ = false;
         feedStationState();
         deriveFromHistory();
-        next_.conditions = currentConditions(recorder_->measurement(), recorder_->summary(), tables_->history(),
+        next_.conditions = currentConditions(corrected(recorder_->measurement()), recorder_->summary(), tables_->history(),
                                              recorder_->headerRead());
         emitChange(SnapshotChange::StoredData);
     });
@@ -150,9 +151,10 @@ const PublishSettings &StationEngine::publishSettings() const
 
 void StationEngine::openTables()
 {
-    tables_->open(now());
+    // Read first: the history is opened with the user's corrections.
     if (!context_.publishSettings)
         context_.publishSettings = readPublishSettings(context_.workDir);
+    tables_->open(now());
     if (const std::optional<Settings> stored = tables_->loadSettings())
         stored_ = *stored;
     location_.load(stored_);
@@ -176,7 +178,7 @@ void StationEngine::openTables()
         // stand in (a channel without a sensor stays without one).
         Measurement m = recorder_->measurement();
         loadMeasurement(row, m);
-        return currentConditions(m, recorder_->summary(), tables_->history(), recorder_->headerRead());
+        return currentConditions(corrected(m), recorder_->summary(), tables_->history(), recorder_->headerRead());
     });
     auto showPublishing = [this] {
         next_.publishWord = publishing_->word();

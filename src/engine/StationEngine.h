@@ -155,6 +155,7 @@ private:
     void leaveHandover();
     // Recomputes what the history says about the current record.
     void deriveFromHistory();
+    Measurement corrected(Measurement record) const;
     void publish(const Measurement &record);
     void feedStationState();
     void emitChange(SnapshotChange change);

@@ -3,6 +3,7 @@
 // every face reads.
 #include "StationEngine.h"
 
+#include "Calibration.h"
 #include "ClockSkew.h"
 #include "ConsoleSummary.h"
 #include "ExtremesView.h"
@@ -13,6 +14,14 @@
 namespace nimbrel {
 
 // ---- What the history says ------------------------------------------------------
+
+// The recorder's record (as the station sent it and as it is stored) with the
+// user's corrections, as every face shows it.
+Measurement StationEngine::corrected(Measurement record) const
+{
+    applyCalibration(publishSettings().calibration, record);
+    return record;
+}
 
 std::optional<CityRow> StationEngine::shownCity() const
 {
@@ -49,7 +58,8 @@ void StationEngine::deriveFromHistory()
 
 void StationEngine::publish(const Measurement &record)
 {
-    next_.conditions = currentConditions(record, recorder_->summary(), tables_->history(), recorder_->headerRead());
+    next_.conditions =
+        currentConditions(corrected(record), recorder_->summary(), tables_->history(), recorder_->headerRead());
     // The station's state (and with it the configs' expiry) before the
     // record, so that the first state sent finds the configs complete.
     holdStationState_ = false;
@@ -86,7 +96,7 @@ void StationEngine::emitChange(SnapshotChange change)
     s.change = change;
     s.units = units_;
     s.language = language_;
-    s.record = recorder_->measurement();
+    s.record = corrected(recorder_->measurement());
     applyUnitChoices(s.record, units_);
     s.summary = recorder_->summary();
     location_.applyShown(s.summary);

@@ -1,5 +1,6 @@
 #include "HistorySource.h"
 
+#include "Calibration.h"
 #include "HistoryStore.h"
 
 #include <QSqlQuery>
@@ -108,8 +109,9 @@ HistorySource::Way HistorySource::wayFor(PlainSeconds after, PlainSeconds upTo, 
 }
 
 std::vector<std::vector<PlotPoint>> HistorySource::read(PlainSeconds after, PlainSeconds upTo, int columns,
-                                                        const std::vector<PlotField> &fields) const
+                                                        const std::vector<PlotField> &asked) const
 {
+    const std::vector<PlotField> fields = calibrated(asked, store_ ? store_->calibration() : nullptr);
     std::vector<MinMaxReducer> reducers;
     reducers.reserve(fields.size());
     for (std::size_t i = 0; i < fields.size(); ++i)
@@ -255,6 +257,12 @@ std::vector<RainSample> HistorySource::rainSamples(PlainSeconds after, PlainSeco
     }
     readRainRecords(db(), wholeTo, upTo, out);
     return out;
+}
+
+double HistorySource::rainFactor() const
+{
+    const Calibration *c = store_ ? store_->calibration() : nullptr;
+    return c ? c->rainAmount(1) : 1.0;
 }
 
 }  // namespace nimbrel::history

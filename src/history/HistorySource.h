@@ -58,6 +58,9 @@ public:
     // Records of after < Dat <= upTo enough for the rain aggregation: the
     // first one and the last one of every day, in ascending time.
     std::vector<RainSample> rainSamples(PlainSeconds after, PlainSeconds upTo) const;
+    // The factor the user's calibration puts on rain amounts (1 without one):
+    // the samples are the stored counters, their rises are to be scaled.
+    double rainFactor() const;
 
     // Which way read() goes for a stretch and width (benchmarks and tests).
     enum class Way { Records, Hours, Days };

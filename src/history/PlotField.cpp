@@ -1,5 +1,6 @@
 #include "PlotField.h"
 
+#include "Calibration.h"
 #include "Units.h"
 
 #include <algorithm>
@@ -89,6 +90,49 @@ PlotField uvField(int unitCode)
     if (unitCode == 1)
         return {QStringLiteral("UVmed"), StoredColumn::UV, historyUvMed};
     return {QStringLiteral("UV"), StoredColumn::UV, nullptr};
+}
+
+std::vector<PlotField> calibrated(std::vector<PlotField> fields, const Calibration *calibration)
+{
+    if (!calibration || calibration->isIdentity())
+        return fields;
+    const Calibration &c = *calibration;
+    for (PlotField &f : fields) {
+        if (f.calibrated)
+            continue;
+        f.calibrated = true;
+        const int column = static_cast<int>(f.column);
+        switch (f.column) {
+        case StoredColumn::PressLocal:
+            f.shift = c.pressure;
+            f.zeroIsMissing = true;
+            break;
+        case StoredColumn::TempDoor:
+            f.shift = c.indoorTemperature;
+            break;
+        case StoredColumn::HumDoor:
+            f.shift = c.indoorHumidity;
+            break;
+        case StoredColumn::WindSpeed:
+            f.factor = c.windSpeed;
+            break;
+        case StoredColumn::UV:
+            break;
+        default:
+            if (column >= static_cast<int>(StoredColumn::HumCH1))
+                f.shift = c.humidity[column - static_cast<int>(StoredColumn::HumCH1)];
+            else
+                f.shift = c.temperature[column - static_cast<int>(StoredColumn::TempCH1)];
+        }
+        const bool humidity = f.column == StoredColumn::HumDoor ||
+                              (column >= static_cast<int>(StoredColumn::HumCH1) &&
+                               column <= static_cast<int>(StoredColumn::HumCH5));
+        if (humidity && f.shift != 0) {
+            f.zeroIsMissing = true;
+            f.percent = true;
+        }
+    }
+    return fields;
 }
 
 }  // namespace nimbrel::history

@@ -7,6 +7,12 @@
 
 #include <QString>
 #include <array>
+#include <cmath>
+#include <vector>
+
+namespace nimbrel {
+struct Calibration;
+}
 
 namespace nimbrel::history {
 
@@ -37,7 +43,27 @@ struct PlotField {
     StoredColumn column = StoredColumn::PressLocal;
     double (*calculate)(double stored) = nullptr;  // null: the stored value
 
-    double value(double stored) const { return calculate ? calculate(stored) : stored; }
+    // The user's correction of the stored column (Calibration.h), set by
+    // calibrated(): the stored value times `factor` plus `shift`. A stored 0
+    // of the pressure or a humidity is no reading and stays 0; a corrected
+    // humidity is whole and within 1..99 %. Both keep the order of values, so
+    // a stretch's extremes stay its extremes.
+    double factor = 1;
+    double shift = 0;
+    bool zeroIsMissing = false;
+    bool percent = false;
+    bool calibrated = false;
+
+    double value(double stored) const
+    {
+        double v = stored;
+        if (calibrated && !(zeroIsMissing && stored == 0)) {
+            v = stored * factor + shift;
+            if (percent)
+                v = std::fmin(99.0, std::fmax(1.0, std::round(v)));
+        }
+        return calculate ? calculate(v) : v;
+    }
     bool operator==(const PlotField &other) const { return name == other.name; }
 };
 
@@ -49,5 +75,9 @@ PlotField indoorHumidityField();               // HumDoor
 PlotField channelHumidityField(int channel);   // HumCHn
 PlotField windSpeedField(int unitCode);        // WindSpeedKm, WindSpeed, WindSpeedm, WindSpeedk
 PlotField uvField(int unitCode);               // UV, UVmed
+
+// The fields with the correction of their columns; fields already corrected
+// stay as they are. No calibration, or one that corrects nothing: unchanged.
+std::vector<PlotField> calibrated(std::vector<PlotField> fields, const Calibration *calibration);
 
 }  // namespace nimbrel::history

@@ -12,6 +12,7 @@
 #include "WindView.h"
 
 #include <QJsonValue>
+#include <cmath>
 
 namespace nimbrel {
 
@@ -31,7 +32,9 @@ std::optional<int> rainWindow(const HistoryStore *history, const QDateTime &afte
     if (!history)
         return std::nullopt;
     const RainCounts counts = rainCountsBetween(*history, after, upTo);
-    const int tips = counts.last - counts.base;
+    // Whole tips, as every destination reads them: a calibrated factor's
+    // fraction of a tip is rounded.
+    const int tips = static_cast<int>(std::lround(counts.tips()));
     if (start)
         *start = counts.baseDat;
     const double mm = tipsToMm(tips);

@@ -9,12 +9,13 @@
 #include <QHostAddress>
 #include <QRegularExpression>
 #include <algorithm>
+#include <cmath>
 
 namespace nimbrel {
 
 namespace {
 
-enum class Section { None, Mqtt, Upload, Web, Backup, Channels, Destination, Unknown };
+enum class Section { None, Mqtt, Upload, Web, Backup, Channels, Calibration, Destination, Unknown };
 
 // nimbrel.ini is a few lines; a password file's first line, a password.
 constexpr qint64 kIniLimit = 64 * 1024;
@@ -52,6 +53,63 @@ bool validTopicPrefix(const QString &prefix)
 {
     return !prefix.isEmpty() && !prefix.contains(QLatin1Char('+')) && !prefix.contains(QLatin1Char('#')) &&
            !prefix.startsWith(QLatin1Char('/')) && !prefix.endsWith(QLatin1Char('/'));
+}
+
+// A number written with a '.', e.g. -0.4; false for anything else.
+std::optional<double> parseReal(const QString &value, double low, double high)
+{
+    bool ok = false;
+    const double n = value.toDouble(&ok);
+    if (!ok || !std::isfinite(n) || n < low || n > high)
+        return std::nullopt;
+    return n;
+}
+
+// One key of [calibration]; the problem's sentence when the key is unknown
+// or its value out of range, the value not applied.
+std::optional<QString> setCalibration(Calibration &c, const QString &key, const QString &value)
+{
+    double *target = nullptr;
+    double low = 0;
+    double high = 0;
+    QString unit;
+    auto offset = [&](double &t, double limit, const char *u) {
+        target = &t;
+        low = -limit;
+        high = limit;
+        unit = QString::fromUtf8(u);
+    };
+    static const QRegularExpression channelKey(QStringLiteral("^(temperature|humidity)([1-5])$"));
+    if (const QRegularExpressionMatch m = channelKey.match(key); m.hasMatch()) {
+        const int ch = m.captured(2).toInt() - 1;
+        if (m.captured(1) == QLatin1String("temperature"))
+            offset(c.temperature[ch], 20, "°C");
+        else
+            offset(c.humidity[ch], 50, "%");
+    } else if (key == QLatin1String("indoorTemperature")) {
+        offset(c.indoorTemperature, 20, "°C");
+    } else if (key == QLatin1String("indoorHumidity")) {
+        offset(c.indoorHumidity, 50, "%");
+    } else if (key == QLatin1String("pressure")) {
+        offset(c.pressure, 100, "hPa");
+    } else if (key == QLatin1String("windDirection")) {
+        offset(c.windDirection, 180, "degrees");
+    } else if (key == QLatin1String("windSpeed") || key == QLatin1String("rain")) {
+        target = key == QLatin1String("rain") ? &c.rain : &c.windSpeed;
+        low = 0.5;
+        high = 2;
+    } else {
+        return QStringLiteral("unknown key \"%1\" in [calibration]").arg(key);
+    }
+    if (const auto n = parseReal(value, low, high)) {
+        *target = *n;
+        return std::nullopt;
+    }
+    return QStringLiteral("%1 must be a number from %2 to %3%4, not \"%5\"")
+        .arg(key)
+        .arg(low)
+        .arg(high)
+        .arg(unit.isEmpty() ? QString() : QLatin1Char(' ') + unit, value);
 }
 
 }  // namespace
@@ -123,6 +181,8 @@ PublishSettings loadPublishSettings(const QString &path)
                 section = Section::Backup;
             } else if (name == QLatin1String("channels")) {
                 section = Section::Channels;
+            } else if (name == QLatin1String("calibration")) {
+                section = Section::Calibration;
             } else if (destinationSectionNames().contains(name)) {
                 section = Section::Destination;
                 const auto same = std::find_if(s.sections.begin(), s.sections.end(),
@@ -137,8 +197,8 @@ PublishSettings loadPublishSettings(const QString &path)
                 section = Section::Unknown;
                 complain(name.isEmpty()
                              ? QStringLiteral("a section name needs [ and ]")
-                             : QStringLiteral(
-                                   "unknown section [%1] (known: [mqtt], [upload], [web], [backup], [channels], [%2])")
+                             : QStringLiteral("unknown section [%1] (known: [mqtt], [upload], [web], [backup], "
+                                              "[channels], [calibration], [%2])")
                                    .arg(name, destinationSectionNames().join(QLatin1String("], ["))));
             }
             continue;
@@ -153,7 +213,7 @@ PublishSettings loadPublishSettings(const QString &path)
         const QString key = line.left(equals).trimmed();
         const QString value = line.mid(equals + 1).trimmed();
         if (section == Section::None) {
-            complain(QStringLiteral("\"%1\" stands before any [mqtt], [upload], [web], [backup] or [channels] section")
+            complain(QStringLiteral("\"%1\" stands before any section such as [mqtt]")
                          .arg(key));
             continue;
         }
@@ -251,6 +311,9 @@ PublishSettings loadPublishSettings(const QString &path)
             } else {
                 complain(QStringLiteral("unknown key \"%1\" in [channels]").arg(key));
             }
+        } else if (section == Section::Calibration) {
+            if (const std::optional<QString> why = setCalibration(s.calibration, key, value))
+                s.problems << QStringLiteral("%1:%2: %3; that correction is not applied.").arg(shown).arg(number).arg(*why);
         } else if (section == Section::Backup) {
             BackupSettings &b = s.backup;
             auto refuse = [&](const QString &why) {

@@ -67,6 +67,22 @@
 // channel, itself default 1; when [upload] names no channel, the upload
 // follows this one).
 //
+//   [calibration]
+//   temperature1=-0.4
+//   humidity1=3
+//   pressure=1.2
+//   windSpeed=1.1
+//   windDirection=22.5
+//
+// [calibration]: corrections applied to every reading shown, published,
+// uploaded or exported, old and new alike; the history keeps what the
+// station sent (Calibration.h). indoorTemperature, temperature1..5 (°C,
+// -20..20) and indoorHumidity, humidity1..5 (%, -50..50) are offsets for the
+// indoor sensor and channels 1..5; pressure an offset (hPa, -100..100);
+// windSpeed and rain factors (0.5..2); windDirection the vane's offset from
+// north (degrees, -180..180, applied in the station's steps of 22.5°).
+// A bad value is reported and that key is not applied.
+//
 // A missing file means all three are off. Lines are `key=value` with the spaces
 // around both trimmed; blank lines and lines starting with ';' or '#' are
 // ignored (there are no comments after a value: a password may hold any
@@ -74,6 +90,8 @@
 // key, a value of the wrong kind) is reported once with its file and line
 // number and skipped; the rest of the file applies.
 #pragma once
+
+#include "Calibration.h"
 
 #include <QString>
 #include <QStringList>
@@ -154,6 +172,7 @@ struct PublishSettings {
     WebSettings web;
     BackupSettings backup;
     ChannelSettings channels;
+    Calibration calibration;
     std::vector<IniSection> sections;
     // One sentence per line that was not applied, "nimbrel.ini:7: ..."; also
     // settings that leave a service off (enabled without a host or URL).

@@ -1,5 +1,7 @@
 #include "ClimateSummary.h"
 
+#include "Calibration.h"
+
 #include <QHash>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -61,6 +63,32 @@ bool better(const TimedValue &candidate, const std::optional<TimedValue> &kept, 
     if (candidate.value != kept->value)
         return higher ? candidate.value > kept->value : candidate.value < kept->value;
     return candidate.Dat < kept->Dat;
+}
+
+// The corrections are linear, so the figures of the stored rows, corrected,
+// are those of the corrected rows.
+void calibrateDay(const Calibration &c, double degreeDayBase, ClimateSummary &s)
+{
+    if (s.meanTemperature) {
+        const double mean = *s.meanTemperature + c.temperature[0];
+        s.meanTemperature = mean;
+        s.heatingDegreeDays = std::max(0.0, degreeDayBase - mean);
+        s.coolingDegreeDays = std::max(0.0, mean - degreeDayBase);
+    }
+    if (s.highTemperature)
+        s.highTemperature->value += c.temperature[0];
+    if (s.lowTemperature)
+        s.lowTemperature->value += c.temperature[0];
+    s.meanWindSpeed = c.windOf(s.meanWindSpeed);
+    if (s.highGust)
+        s.highGust->value = c.windOf(s.highGust->value);
+    if (s.highGustDirection >= 0)
+        s.highGustDirection = c.directionOf(s.highGustDirection);
+    std::array<int, kWindSectors> turned{};
+    for (int k = 0; k < kWindSectors; ++k)
+        turned[static_cast<std::size_t>(c.directionOf(k))] += s.directionCounts[static_cast<std::size_t>(k)];
+    s.directionCounts = turned;
+    s.rainTips = c.rainAmount(s.rainTips);
 }
 
 }  // namespace
@@ -143,6 +171,10 @@ std::optional<std::vector<DailyClimate>> dailyClimate(const HistoryStore &store,
         if (error)
             *error = queries.error();
         return std::nullopt;
+    }
+    if (const Calibration *c = store.calibration(); c && !c->isIdentity()) {
+        for (DailyClimate &day : days)
+            calibrateDay(*c, degreeDayBase, day.summary);
     }
     return days;
 }

@@ -13,6 +13,11 @@
 // next, the first compared with the last record before the day; a counter
 // that went backwards (reset, or a new battery) counts as 0 for that step.
 // Wind above 200 mph is not a reading and counts as 0.
+//
+// The store's calibration (Calibration.h) applies to every figure: channel
+// 1's offset to its mean, high and low (the degree days follow from the
+// corrected mean), the wind factor to the wind, the rain factor to the rain,
+// the vane's rotation to the sectors.
 #pragma once
 
 #include "HistoryStore.h"
@@ -43,7 +48,7 @@ struct ClimateSummary {
     // the days that have a mean temperature.
     double heatingDegreeDays = 0;
     double coolingDegreeDays = 0;
-    long long rainTips = 0;
+    double rainTips = 0;  // whole tips unless a calibration's rain factor applies
     double meanWindSpeed = 0;  // mph, over every record of the span
     std::optional<TimedValue> highGust;  // mph
     int highGustDirection = -1;          // sector of the record with the highest gust

@@ -1,5 +1,7 @@
 #include "HistoryAggregates.h"
 
+#include "Calibration.h"
+
 #include "TableFile.h"
 
 #include <QSqlError>
@@ -193,6 +195,8 @@ RainCounts rainCounts(const HistoryStore &store, const QString &where, const QDa
                       const QDateTime &upTo)
 {
     RainCounts r;
+    if (const Calibration *c = store.calibration())
+        r.factor = c->rainAmount(1);
     const QSqlDatabase db = store.database();
     auto one = [&](const QString &condition, const char *order, std::int32_t &count, QDateTime *dat) {
         QSqlQuery q(db);
@@ -224,6 +228,26 @@ RainCounts rainCounts(const HistoryStore &store, const QString &where, const QDa
 
 const char *const kWindow = "Dat > ? AND Dat <= ?";
 
+// Offsets and factors keep the order of values, so the stored extremes,
+// corrected, are the extremes of the corrected rows, with the same dates.
+RecordedExtremes corrected(const HistoryStore &store, RecordedExtremes e)
+{
+    const Calibration *c = store.calibration();
+    if (!c || c->isIdentity() || e.empty)
+        return e;
+    e.TempDoorMax.value += c->indoorTemperature;
+    e.TempDoorMin.value += c->indoorTemperature;
+    for (int ch = 0; ch < kChannelCount; ++ch) {
+        e.TempCHMax[ch].value += c->temperature[ch];
+        e.TempCHMin[ch].value += c->temperature[ch];
+    }
+    e.WindSpeedMax.value = c->windOf(e.WindSpeedMax.value);
+    e.WindGustMax.value = c->windOf(e.WindGustMax.value);
+    e.PressLocalMax.value = c->pressureOf(e.PressLocalMax.value);
+    e.PressLocalMin.value = c->pressureOf(e.PressLocalMin.value);
+    return e;
+}
+
 }  // namespace
 
 RainCounts rainCountsBetween(const HistoryStore &store, const QDateTime &after, const QDateTime &upTo)
@@ -245,7 +269,8 @@ std::optional<double> maxWindSpeedBetween(const HistoryStore &store, const QDate
     q.bindValue(1, HistoryStore::dateText(upTo));
     if (!q.exec() || !q.next() || q.value(0).isNull())
         return std::nullopt;
-    return q.value(0).toDouble();
+    const Calibration *c = store.calibration();
+    return c ? c->windOf(q.value(0).toDouble()) : q.value(0).toDouble();
 }
 
 RecordedExtremes scanRecordedExtremes(const HistoryStore &store)
@@ -268,13 +293,13 @@ RecordedExtremes recordedExtremes(const HistoryStore &store)
         QSqlQuery q(db);
         if (q.exec(QStringLiteral("SELECT MIN(Dat) FROM MainSet")) && q.next())
             e.oldestDat = HistoryStore::dateFromText(q.value(0).toString());
-        return e;
+        return corrected(store, e);
     }
     // Missing: scan once, and keep the result when the store may write.
     if (!scan(db, e, why))
         return {};
     keep(db, e, why);
-    return e;
+    return corrected(store, e);
 }
 
 bool rebuildRecordedExtremes(HistoryStore &store)

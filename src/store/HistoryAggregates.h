@@ -38,6 +38,10 @@ struct RainCounts {
     std::int32_t last = 0;  // count of the newest row
     QDateTime baseDat;      // date of the row `base` was read from
     bool marked = false;    // base comes from a marked row
+    // The calibration's factor on rain amounts: the rain of the window is
+    // (last - base) * factor tips; the counts themselves are as stored.
+    double factor = 1;
+    double tips() const { return (static_cast<double>(last) - static_cast<double>(base)) * factor; }
 };
 
 // Rows with after < Dat <= upTo.
@@ -45,7 +49,7 @@ RainCounts rainCountsBetween(const HistoryStore &store, const QDateTime &after, 
 // The whole history.
 RainCounts rainCountsTotal(const HistoryStore &store);
 
-// The largest stored WindSpeed (mph) of the rows with after < Dat <= upTo;
+// The largest WindSpeed (mph, corrected by the store's calibration) of the rows with after < Dat <= upTo;
 // none for an empty window.
 std::optional<double> maxWindSpeedBetween(const HistoryStore &store, const QDateTime &after,
                                           const QDateTime &upTo);
@@ -69,7 +73,8 @@ struct RecordedExtremes {
     Extreme PressLocalMin;
 };
 
-// The kept extremes; when they are missing they are rebuilt by one scan
+// The kept extremes, corrected by the store's calibration (the kept table
+// holds the stored values); when they are missing they are rebuilt by one scan
 // (kept again if the store may write, e.g. not for openForReading).
 RecordedExtremes recordedExtremes(const HistoryStore &store);
 // The extremes from a scan of every row, ignoring what is kept.

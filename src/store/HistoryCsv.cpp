@@ -1,5 +1,6 @@
 #include "HistoryCsv.h"
 
+#include "Calibration.h"
 #include "ExchangeUnits.h"
 #include "NumberFormat.h"
 #include "SafeFile.h"
@@ -142,7 +143,7 @@ QByteArray historyCsvHeader(const CsvUnits &units)
     return names.join(QLatin1Char(',')).toUtf8() + '\n';
 }
 
-QByteArray historyCsvLine(const HistoryRow &r, const HistoryRow *previous, const CsvUnits &units)
+QByteArray historyCsvLine(const HistoryRow &r, const HistoryRow *previous, const CsvUnits &units, double rainFactor)
 {
     const Settings &u = units.codes;
     const bool user = units.user;
@@ -188,17 +189,19 @@ QByteArray historyCsvLine(const HistoryRow &r, const HistoryRow *previous, const
     speed(line, r.WindGust);
     speed(line, r.WindSpeed);
     cell(line, generalText(exchange::degreesFromPoint(r.WindDirection)));
-    if (const std::optional<int> tips = rainTips(r, previous))
-        cell(line, user ? formatFixed(rainInUnit(*tips, u.Rain), 2, kPoint) : generalText(exchange::mmFromTips(*tips)));
-    else
+    if (const std::optional<int> rise = rainTips(r, previous)) {
+        const double tips = *rise * rainFactor;
+        cell(line, user ? formatFixed(rainInUnit(tips, u.Rain), 2, kPoint) : generalText(exchange::mmFromTips(tips)));
+    } else {
         emptyCell(line);
+    }
     cell(line, r.RainCount);
     cell(line, r.RainState);
     line += '\n';
     return line;
 }
 
-QByteArray historyJsonLine(const HistoryRow &r, const HistoryRow *previous)
+QByteArray historyJsonLine(const HistoryRow &r, const HistoryRow *previous, double rainFactor)
 {
     QByteArray line = "{\"time\":\"" + HistoryStore::dateText(r.Dat).toLatin1() + "\",\"day_of_week\":" +
                       QByteArray::number(r.DayWeek);
@@ -226,7 +229,7 @@ QByteArray historyJsonLine(const HistoryRow &r, const HistoryRow *previous)
     field("wind_speed_mph", windMissing(r.WindSpeed) ? QString() : number(r.WindSpeed));
     field("wind_direction", number(exchange::degreesFromPoint(r.WindDirection)));
     const std::optional<int> tips = rainTips(r, previous);
-    field("rain_tips", tips ? QString::number(*tips) : QString());
+    field("rain_tips", tips ? QString::number(*tips * rainFactor) : QString());
     field("rain_counter", QString::number(r.RainCount));
     field("rain_state", QString::number(r.RainState));
     line += "}\n";
@@ -268,6 +271,7 @@ bool forEachHistoryRow(const HistoryStore &store, const QDateTime &after, const 
             *why = q.lastError().text();
         return false;
     };
+    const Calibration *calibration = store.calibration();
     HistoryRow previous;
     bool havePrevious = false;
     QString from = HistoryStore::dateText(after);
@@ -304,6 +308,9 @@ bool forEachHistoryRow(const HistoryStore &store, const QDateTime &after, const 
             if (!r.Dat.isValid())
                 continue;  // not a stored date: never written, never shown
             HistoryStore::readValues(q, r);
+            // The rain counter stays as stored: the rain of a row is its rise.
+            if (calibration)
+                applyCalibration(*calibration, r);
             if (!visit(r, havePrevious ? &previous : nullptr))
                 return false;
             previous = r;
@@ -322,10 +329,12 @@ bool writeHistoryText(const HistoryStore &store, const QDateTime &after, const Q
                       const CsvUnits &units, const std::function<bool(const QByteArray &)> &put, QString *readError)
 {
     bool written = format == TextFormat::JsonLines || put(historyCsvHeader(units));
+    const double rainFactor = store.calibration() ? store.calibration()->rainAmount(1) : 1.0;
     QByteArray buffer;
     QString why;
     const bool read = forEachHistoryRow(store, after, upTo, [&](const HistoryRow &row, const HistoryRow *previous) {
-        buffer += format == TextFormat::Csv ? historyCsvLine(row, previous, units) : historyJsonLine(row, previous);
+        buffer += format == TextFormat::Csv ? historyCsvLine(row, previous, units, rainFactor)
+                                            : historyJsonLine(row, previous, rainFactor);
         if (buffer.size() >= 1 << 16) {
             written = written && put(buffer);
             buffer.clear();

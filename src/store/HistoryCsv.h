@@ -44,8 +44,10 @@ QByteArray historyCsvHeader(const CsvUnits &units = {});
 // units, with or without channel names.
 bool isSiCsvHeader(const QByteArray &line);
 // `previous` is the record before `row` (for its rain), null for the first.
-QByteArray historyCsvLine(const HistoryRow &row, const HistoryRow *previous, const CsvUnits &units = {});
-QByteArray historyJsonLine(const HistoryRow &row, const HistoryRow *previous);
+// `rainFactor`: the calibration's factor on rain amounts (Calibration.h).
+QByteArray historyCsvLine(const HistoryRow &row, const HistoryRow *previous, const CsvUnits &units = {},
+                          double rainFactor = 1);
+QByteArray historyJsonLine(const HistoryRow &row, const HistoryRow *previous, double rainFactor = 1);
 
 // Calls visit(row, previous) for the rows with after < Dat <= upTo, oldest
 // first, reading 4096 records at a time so that a writer is never kept

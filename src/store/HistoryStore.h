@@ -10,6 +10,8 @@
 #include "Measurement.h"
 #include "TableFile.h"
 
+
+
 #include <QDateTime>
 #include <QSqlDatabase>
 #include <QString>
@@ -20,6 +22,8 @@
 class QSqlQuery;
 
 namespace nimbrel {
+
+struct Calibration;
 
 // One stored row, fields as in the table.
 struct HistoryRow {
@@ -132,6 +136,12 @@ public:
     // Returns the number of rows read; stops early when `cancel` is set.
     long long copyReadableRows(QSqlDatabase &source, const std::atomic<bool> &cancel);
 
+    // The corrections every face applies to what it reads (Calibration.h).
+    // Rows read through this class stay as stored, for the code that copies
+    // them; each face applies the correction to what it shows.
+    void setCalibration(std::shared_ptr<const Calibration> calibration) { calibration_ = std::move(calibration); }
+    const Calibration *calibration() const { return calibration_.get(); }
+
     QString path() const { return path_; }
     QString lastError() const { return lastError_; }
     QSqlDatabase database() const;
@@ -158,6 +168,7 @@ private:
     mutable QString lastError_;
     int batchDepth_ = 0;
     std::unique_ptr<QSqlQuery> insert_;  // prepared once, reused for every append
+    std::shared_ptr<const Calibration> calibration_;  // null: readings as stored
 };
 
 template <class Visit>

@@ -1,5 +1,6 @@
 #include "WeewxArchive.h"
 
+#include "Calibration.h"
 #include "DewPoint.h"
 #include "ExchangeUnits.h"
 #include "HistoryCsv.h"
@@ -123,6 +124,9 @@ bool writeWeewxArchive(const HistoryStore &store, const QDateTime &after, const 
             insert.prepare(QStringLiteral("INSERT OR IGNORE INTO archive (%1) VALUES (%2)")
                                .arg(names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
             const QVariant null;
+            // Rows come corrected (forEachHistoryRow); rain is a rise of the
+            // stored counter, scaled here.
+            const double rainFactor = store.calibration() ? store.calibration()->rainAmount(1) : 1.0;
             std::optional<HistoryRow> pending;  // written once its interval is known
             std::optional<HistoryRow> beforePending;
             auto write = [&](const HistoryRow &r, const HistoryRow *previous, qint64 intervalSeconds) {
@@ -151,7 +155,7 @@ bool writeWeewxArchive(const HistoryStore &store, const QDateTime &after, const 
                 if (previous) {
                     const int rise = r.RainCount - previous->RainCount;
                     const int tips = rise < 0 || rise > kRainLimitTips ? 0 : rise;
-                    insert.bindValue(i++, exchange::mmFromTips(tips) / 10.0);
+                    insert.bindValue(i++, exchange::mmFromTips(rainFactor * tips) / 10.0);
                 } else {
                     insert.bindValue(i++, null);
                 }

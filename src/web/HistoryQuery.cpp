@@ -1,5 +1,6 @@
 #include "HistoryQuery.h"
 
+#include "Calibration.h"
 #include "HistoryStore.h"
 #include "NumberFormat.h"
 #include "SummaryReader.h"
@@ -353,6 +354,9 @@ HistoryAnswer HistoryQuery::answer(const QUrlQuery &query, const UnitChoices &di
                 static_cast<int>(it - fields.begin());
         }
     }
+    // Corrected once here, so that a channel's "no reading" is judged on
+    // the corrected zero.
+    fields = calibrated(std::move(fields), store_->calibration());
     const auto way = source_.wayFor(after, upTo, columns);
     if (source_.summaryUsable())
         daysReady_ = days_.refresh(store_->database(), *oldest, *newest);
@@ -421,7 +425,8 @@ HistoryAnswer HistoryQuery::answer(const QUrlQuery &query, const UnitChoices &di
             }
             previous = s.count;
         }
-        const double factor = rainTipFactor(units.rain);
+        const Calibration *calibration = store_->calibration();
+        const double factor = rainTipFactor(units.rain) * (calibration ? calibration->rainAmount(1) : 1.0);
         const int decimals = units.rain == unitCode(RainUnit::Mm) ? 1 : 2;
         if (!series.empty())
             out += ',';

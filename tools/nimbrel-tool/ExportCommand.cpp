@@ -131,6 +131,8 @@ int runExport(const QStringList &arguments)
     const std::unique_ptr<HistoryStore> store = HistoryStore::openForReading(db, &why);
     if (!store)
         return unreadable(QStringLiteral("cannot read the history: %1").arg(why));
+    // Exported as every face shows it: with the corrections of nimbrel.ini.
+    calibrateFromFolder(*store, folder);
 
     if (format == QLatin1String("weewx")) {
         QString failed;

@@ -5,6 +5,7 @@
 // the defaults (no names, channel 1, °C, hPa, km/h, inch, UVI).
 #pragma once
 
+#include "HistoryStore.h"
 #include "Measurement.h"
 #include "PublishSettings.h"
 #include "SafeFile.h"
@@ -23,6 +24,16 @@ namespace nimbrel::tool {
 inline ChannelSettings channelSettings(const QString &folder)
 {
     return loadPublishSettings(QDir(folder).filePath(QLatin1String(kPublishSettingsFile))).channels;
+}
+
+// The corrections of the folder's nimbrel.ini ([calibration]), so that what
+// the tool writes out matches what every face shows; none when it is missing
+// or unreadable.
+inline void calibrateFromFolder(HistoryStore &store, const QString &folder)
+{
+    const auto settings = std::make_shared<const PublishSettings>(
+        loadPublishSettings(QDir(folder).filePath(QLatin1String(kPublishSettingsFile))));
+    store.setCalibration(std::shared_ptr<const Calibration>(settings, &settings->calibration));
 }
 
 inline int outdoorChannel(const QString &folder)

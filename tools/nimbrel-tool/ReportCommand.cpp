@@ -6,10 +6,12 @@
 #include "ClimateSummary.h"
 #include "Commands.h"
 #include "DataFolder.h"
+#include "FolderSettings.h"
 #include "NumberFormat.h"
 #include "Units.h"
 
 #include <QDate>
+#include <QFileInfo>
 #include <QLocale>
 #include <QTextStream>
 #include <cstdio>
@@ -51,7 +53,7 @@ struct Units {
     {
         return formatFixed(celsiusDays * degreeDayFactor(), 1, QLatin1Char('.'));
     }
-    QString rainText(long long tips) const
+    QString rainText(double tips) const
     {
         return us ? formatFixed(tips * kInchPerTip, 2, QLatin1Char('.'))
                   : formatFixed(tips * kMmPerTip, 1, QLatin1Char('.'));
@@ -199,6 +201,7 @@ int runReport(const QStringList &arguments)
     const std::unique_ptr<HistoryStore> store = HistoryStore::openForReading(db, &why);
     if (!store)
         return report("report", QStringLiteral("cannot read the history: %1").arg(why), 2);
+    calibrateFromFolder(*store, QFileInfo(db).absolutePath());
     const auto days = dailyClimate(*store, first, last, units.degreeDayBaseCelsius(), &why);
     if (!days)
         return report("report", QStringLiteral("reading %1 failed: %2").arg(db, why), 1);
