@@ -5,6 +5,7 @@
 #include "DataFolder.h"
 #include "DataFolderLock.h"
 #include "FolderBackup.h"
+#include "FolderHold.h"
 #include "FolderRestore.h"
 
 #include <QDateTime>
@@ -38,17 +39,10 @@ FolderArguments parse(const QStringList &arguments, const char *otherName)
 {
     FolderArguments a;
     for (int i = 0; i < arguments.size() && a.why.isEmpty(); ++i) {
+        if (takeDataDir(arguments, i, a.folder, a.why))
+            continue;
         const QString &argument = arguments.at(i);
-        if (argument == QLatin1String("--data-dir")) {
-            if (i + 1 >= arguments.size() || arguments.at(i + 1).isEmpty())
-                a.why = QStringLiteral("--data-dir needs a folder");
-            else
-                a.folder = arguments.at(++i);
-        } else if (argument.startsWith(QLatin1String("--data-dir="))) {
-            a.folder = argument.mid(int(sizeof("--data-dir=")) - 1);
-            if (a.folder.isEmpty())
-                a.why = QStringLiteral("--data-dir needs a folder");
-        } else if (argument.startsWith(QLatin1Char('-'))) {
+        if (argument.startsWith(QLatin1Char('-'))) {
             a.why = QStringLiteral("unknown option \"%1\"").arg(argument);
         } else if (a.other.isEmpty()) {
             a.other = argument;

@@ -7,11 +7,32 @@
 #include <QDateTime>
 #include <QDir>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <cstdio>
 #include <vector>
 
 namespace nimbrel::tool {
+
+// `--data-dir DIR` or `--data-dir=DIR` at arguments[i] (i then stands on
+// DIR): true when the argument is one, with `why` set when DIR is missing.
+inline bool takeDataDir(const QStringList &arguments, int &i, QString &folder, QString &why)
+{
+    const QString &argument = arguments.at(i);
+    if (argument == QLatin1String("--data-dir")) {
+        if (i + 1 >= arguments.size() || arguments.at(i + 1).isEmpty())
+            why = QStringLiteral("--data-dir needs a folder");
+        else
+            folder = arguments.at(++i);
+        return true;
+    }
+    if (!argument.startsWith(QLatin1String("--data-dir=")))
+        return false;
+    folder = argument.mid(int(sizeof("--data-dir=")) - 1);
+    if (folder.isEmpty())
+        why = QStringLiteral("--data-dir needs a folder");
+    return true;
+}
 
 // Both the window and the background recorder write datat: a command that
 // changes the history holds both locks while it works, so neither starts

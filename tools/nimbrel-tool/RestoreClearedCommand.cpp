@@ -50,14 +50,10 @@ int runRestoreCleared(const QStringList &arguments)
     QString copy;
     for (int i = 0; i < arguments.size(); ++i) {
         const QString &argument = arguments.at(i);
-        if (argument == QLatin1String("--data-dir")) {
-            if (i + 1 >= arguments.size() || arguments.at(i + 1).isEmpty())
-                return badArguments(QStringLiteral("--data-dir needs a folder"));
-            folder = arguments.at(++i);
-        } else if (argument.startsWith(QLatin1String("--data-dir="))) {
-            folder = argument.mid(int(sizeof("--data-dir=")) - 1);
-            if (folder.isEmpty())
-                return badArguments(QStringLiteral("--data-dir needs a folder"));
+        QString why;
+        if (takeDataDir(arguments, i, folder, why)) {
+            if (!why.isEmpty())
+                return badArguments(why);
         } else if (argument.startsWith(QLatin1Char('-'))) {
             return badArguments(QStringLiteral("unknown option \"%1\"").arg(argument));
         } else if (copy.isEmpty()) {
